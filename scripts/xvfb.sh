@@ -1,0 +1,23 @@
+# Sourced: starts and stops a private Xvfb display for programs that open windows.
+start_private_display() {
+  local n
+  for n in $(seq 90 130); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      QUORVEL_XVFB_PID=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X${n}" ] && return 0
+        sleep 0.1
+      done
+      echo "Xvfb did not start on :$n" >&2
+      return 1
+    fi
+  done
+  echo "no free X display number" >&2
+  return 1
+}
+
+stop_private_display() {
+  if [ -n "${QUORVEL_XVFB_PID:-}" ]; then kill "$QUORVEL_XVFB_PID" 2>/dev/null || true; fi
+}

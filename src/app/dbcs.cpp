@@ -1,0 +1,25 @@
+#include "app/dbcs.h"
+
+bool Cp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+LeadByteTestFn LeadByteTest = Cp932LeadByte;
+
+unsigned CharBoundaryPrefix(const char* text, unsigned limit) {
+  unsigned i = 0;
+  while (i < limit && text[i]) {
+    const unsigned step = (IsLead(text[i]) && text[i + 1]) ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+  }
+  return i;
+}
+
+unsigned CopyTextBounded(char* dst, const char* src, unsigned size) {
+  if (size == 0) return 0;
+  const unsigned n = CharBoundaryPrefix(src, size - 1);
+  for (unsigned i = 0; i < n; ++i) dst[i] = src[i];
+  dst[n] = '\0';
+  return n;
+}

@@ -1,0 +1,20 @@
+// Double-byte awareness for texts in the ANSI code page. The stub asks Windows
+// (IsDBCSLeadByte); native code and tests use the code page 932 rule.
+#pragma once
+
+// True when the byte starts a double-byte character in the active code page.
+using LeadByteTestFn = bool (*)(unsigned char);
+extern LeadByteTestFn LeadByteTest;
+
+// Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.
+bool Cp932LeadByte(unsigned char byte);
+
+inline bool IsLead(char c) { return LeadByteTest(static_cast<unsigned char>(c)); }
+
+// Copies at most size - 1 bytes of src into dst and terminates it, never
+// splitting a double-byte character. Returns the length copied.
+unsigned CopyTextBounded(char* dst, const char* src, unsigned size);
+
+// Length of the longest prefix of text that has at most limit bytes and does
+// not end between a lead byte and its trail byte.
+unsigned CharBoundaryPrefix(const char* text, unsigned limit);

@@ -1,0 +1,5 @@
+#include "app/run_state.h"
+
+RunStateFlags RunState;
+ProgressCounts ProgressTotals;
+char GeneralText[kGeneralTextBytes];

@@ -1,0 +1,66 @@
+#include "app/sfx_config.h"
+
+#include "app/dbcs.h"
+
+SfxConfig Config;
+
+std::uint32_t ConfigArchiveOffset(const SfxConfig& config) {
+  return exe_layout::ReadLe32(config.archiveOffset);
+}
+
+std::uint32_t ConfigFlags(const SfxConfig& config) { return exe_layout::ReadLe32(config.flags); }
+
+void SetConfigFlags(SfxConfig& config, std::uint32_t flags) {
+  exe_layout::WriteLe32(config.flags, flags);
+}
+
+namespace {
+void TerminateField(char* field, unsigned width) {
+  for (unsigned i = 0; i < width; ++i)
+    if (field[i] == '\0') return;
+  field[CharBoundaryPrefix(field, width - 1)] = '\0';
+}
+}  // namespace
+
+void TerminateConfigTexts(SfxConfig& config) {
+  TerminateField(config.title, sizeof config.title);
+  TerminateField(config.folderLabel, sizeof config.folderLabel);
+  TerminateField(config.defaultFolder, sizeof config.defaultFolder);
+  TerminateField(config.message, sizeof config.message);
+  TerminateField(config.autoRunCommand, sizeof config.autoRunCommand);
+}
+
+char* QuoteIfBlank(const char* path, char* dest, unsigned destSize) {
+  unsigned length = 0;
+  bool blank = false;
+  for (; path[length]; ++length) blank = blank || path[length] == ' ';
+  if (path[0] != '"' && blank && length + 3 <= destSize) {
+    dest[0] = '"';
+    for (unsigned i = 0; i < length; ++i) dest[i + 1] = path[i];
+    dest[length + 1] = '"';
+    dest[length + 2] = '\0';
+  } else {
+    CopyTextBounded(dest, path, destSize);
+  }
+  return dest;
+}
+
+const char* CommandLineTail(const char* p) {
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') p += (IsLead(*p) && p[1]) ? 2 : 1;
+    if (*p == '"') ++p;
+  } else {
+    while (static_cast<unsigned char>(*p) > 0x20) ++p;
+  }
+  while (*p && static_cast<unsigned char>(*p) <= 0x20) ++p;
+  return p;
+}
+
+bool IsSupportedVersion(std::uint32_t version) {
+  const unsigned major = version & 0xFF;
+  const unsigned minor = (version >> 8) & 0xFF;
+  if (version & 0x80000000u) return major >= 4;
+  if (major != 3) return major > 3;
+  return minor >= 51;
+}

@@ -1,0 +1,50 @@
+// The configuration block that the packer writes into the executable's header
+// area at file offset 512, and the text rules of start-up that need no Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/exe_layout.h"
+
+// 717 bytes, no padding, laid out exactly as in the file.
+struct SfxConfig {
+  std::uint8_t archiveOffset[4];  // LE: file offset of the first member header
+  char title[51];                 // main and overwrite dialogs' title, error captions
+  char folderLabel[41];           // label above the folder edit
+  char defaultFolder[256];        // offered destination; macros and %VAR% allowed
+  char message[101];              // message line before extraction
+  char autoRunCommand[260];       // command started after a successful extraction
+  std::uint8_t flags[4];          // LE, unaligned: bit 0 restore attributes, bit 1 overwrite
+};
+
+static_assert(sizeof(SfxConfig) == exe_layout::kConfigBytes, "the block is 717 bytes");
+static_assert(offsetof(SfxConfig, title) == 4 && offsetof(SfxConfig, folderLabel) == 55 &&
+                  offsetof(SfxConfig, defaultFolder) == 96 && offsetof(SfxConfig, message) == 352 &&
+                  offsetof(SfxConfig, autoRunCommand) == 453 && offsetof(SfxConfig, flags) == 713,
+              "field offsets are fixed by the file format");
+
+constexpr std::uint32_t kFlagRestoreAttributes = 1u << 0;
+constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;
+
+extern SfxConfig Config;
+
+std::uint32_t ConfigArchiveOffset(const SfxConfig& config);
+std::uint32_t ConfigFlags(const SfxConfig& config);
+void SetConfigFlags(SfxConfig& config, std::uint32_t flags);
+
+// A text field must end inside its width. A field without a zero byte is cut
+// at its width, on a character boundary, so no text is read past the record.
+void TerminateConfigTexts(SfxConfig& config);
+
+// The path in double quotes when it holds a blank and does not already start
+// with a quote, else a copy. When the quoted form does not fit destSize the
+// path is copied unquoted: the quotes only help the eye, and the folder edit
+// takes an unquoted path with blanks as it stands.
+char* QuoteIfBlank(const char* path, char* dest, unsigned destSize);
+
+// The part of a process command line after the program's own name.
+const char* CommandLineTail(const char* commandLine);
+
+// Windows 95 family from 4.0, NT family from 3.51, on a GetVersion value.
+bool IsSupportedVersion(std::uint32_t version);

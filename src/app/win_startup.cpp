@@ -1,0 +1,116 @@
+#include "app/win_startup.h"
+
+#include "app/dbcs.h"
+#include "app/run_state.h"
+#include "app/sfx_config.h"
+#include "paths/win_folder_macros.h"
+#include "ui/resource_ids.h"
+
+HINSTANCE AppInstance;
+char ExecutablePath[kPathBytes];
+HWND PassWindow;
+
+namespace {
+char loadTextBuffer[kLoadTextBytes];
+
+bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+}  // namespace
+
+char* LoadText(UINT id) {
+  loadTextBuffer[0] = '\0';
+  LoadStringA(AppInstance, id, loadTextBuffer, sizeof loadTextBuffer);
+  return loadTextBuffer;
+}
+
+void ReportFileError(const char* message, const char* fileName) {
+  // wsprintfA writes at most 1024 bytes; both texts are bounded well below.
+  wsprintfA(GeneralText, "\"%s\" %s", fileName, message);
+  MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONERROR);
+}
+
+bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
+
+void InitCommonControlsFromSystem() {
+  // comctl32 is not one of the system's known DLLs: a copy planted beside a
+  // downloaded executable would win a plain load. Narrow the search path
+  // first, then load it by its full path in the system directory.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  using SetDefaultDirsFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+  auto setDefaultDirs = reinterpret_cast<SetDefaultDirsFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (!setDefaultDirs || !setDefaultDirs(kSearchSystem32)) {
+    auto setDllDirectory = reinterpret_cast<SetDllDirectoryFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    if (setDllDirectory) setDllDirectory("");
+  }
+  char path[kPathBytes];
+  const UINT n = GetSystemDirectoryA(path, kPathBytes - 14);
+  if (n == 0 || n >= kPathBytes - 14) return;
+  lstrcatA(path, "\\comctl32.dll");
+  HMODULE comctl = LoadLibraryA(path);
+  if (!comctl) return;
+  using InitFn = void(WINAPI*)();
+  auto init = reinterpret_cast<InitFn>(
+      reinterpret_cast<void*>(GetProcAddress(comctl, MAKEINTRESOURCEA(17))));
+  if (init) init();
+}
+
+bool LoadSfxConfig(const char* commandLineText) {
+  ZeroMemory(&Config, sizeof Config);
+  HANDLE file = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD got = 0;
+  const bool read =
+      SetFilePointer(file, exe_layout::kConfigOffset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+      ReadFile(file, &Config, sizeof Config, &got, nullptr) && got == sizeof Config;
+  CloseHandle(file);
+  if (!read) return false;
+  TerminateConfigTexts(Config);
+
+  if (Config.title[0] == '\0') CopyTextBounded(Config.title, LoadText(IDS_TITLE), sizeof Config.title);
+  // A folder given on the command line wins over the configured one; one too
+  // long for the field is cut on a character boundary, visibly, in the edit.
+  if (*commandLineText)
+    CopyTextBounded(Config.defaultFolder, commandLineText, sizeof Config.defaultFolder);
+
+  char folder[kPathBytes];
+  if (Config.defaultFolder[0] == '\0') {
+    // A current directory that does not fit the field is not offered at all.
+    const DWORD n = GetCurrentDirectoryA(sizeof Config.defaultFolder, folder);
+    if (n == 0 || n >= sizeof Config.defaultFolder) folder[0] = '\0';
+  } else {
+    // The destination-folder macros stay as written: there is no destination yet.
+    ExpandCommandText(Config.defaultFolder, GeneralText, sizeof GeneralText, nullptr);
+    CopyTextBounded(folder, GeneralText, sizeof Config.defaultFolder);
+  }
+  QuoteIfBlank(folder, Config.defaultFolder, sizeof Config.defaultFolder);
+
+  if (Config.message[0] == '\0' && (ConfigFlags(Config) & kFlagOverwriteWithoutAsking))
+    CopyTextBounded(Config.message, LoadText(IDS_OVERWRITE_MESSAGE), sizeof Config.message);
+  RunState.suppressFolders = 0;
+  RunState.autoRun = Config.autoRunCommand[0] != '\0';
+  return true;
+}
+
+int RunStartup(HINSTANCE instance, const char* commandLineText) {
+  AppInstance = instance;
+  LeadByteTest = WindowsLeadByte;
+  InitCommonControlsFromSystem();
+  char caption[128];
+  caption[0] = '\0';
+  LoadStringA(instance, IDS_TITLE, caption, sizeof caption);
+  if (!IsSupportedPlatform()) {
+    MessageBoxA(nullptr, LoadText(IDS_OLD_PLATFORM), caption, MB_ICONERROR);
+    return 0;
+  }
+  GetModuleFileNameA(instance, ExecutablePath, kPathBytes);
+  if (!LoadSfxConfig(commandLineText)) {
+    MessageBoxA(nullptr, LoadText(IDS_DAMAGED), caption, MB_ICONERROR);
+    return 0;
+  }
+  // The notice question and the main dialog follow here.
+  return 0;
+}
