@@ -1,7 +1,18 @@
 # The packer: ordinary C++ over the core's format code, for Linux and Windows.
-# Everything in src/pack but its entry and the build tools forms a library that
-# the tests link as well.
+# Its library (everything in src/pack but the entry, the subcommands and the
+# build tools) is linked by the tests as well. Each subcommand lives in its own
+# *_command.cpp and registers itself with the entry.
 file(GLOB QUORVEL_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*.cpp)
-list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(tool_[^/]*|main\\.cpp)$")
+list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(tool_[^/]*|main\\.cpp|[^/]*_command\\.cpp)$")
 add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES})
 target_link_libraries(quorvel_pack PUBLIC quorvel_core)
+
+file(GLOB QUORVEL_PACK_COMMANDS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*_command.cpp)
+if(QUORVEL_PACK_COMMANDS AND NOT (QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686"))
+  add_executable(quorvel-pack ${PROJECT_SOURCE_DIR}/src/pack/main.cpp ${QUORVEL_PACK_COMMANDS})
+  target_link_libraries(quorvel-pack PRIVATE quorvel_pack)
+  set_target_properties(quorvel-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  if(QUORVEL_WINDOWS)
+    target_link_options(quorvel-pack PRIVATE -static)
+  endif()
+endif()
