@@ -1,0 +1,112 @@
+#include "win_child_process.h"
+
+namespace {
+struct Search {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == s->pid && IsWindowVisible(window)) {
+    s->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectStatics(HWND child, LPARAM param) {
+  auto* seen = reinterpret_cast<SeenWindow*>(param);
+  char cls[64] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Static") == 0) {
+    char text[1024] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (text[0]) seen->staticTexts.push_back(text);
+  }
+  return TRUE;
+}
+}  // namespace
+
+bool ChildProcess::Start(const std::string& commandLine, const std::string& directory) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string line = commandLine;
+  return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info_) != 0;
+}
+
+bool ChildProcess::WaitForWindow(SeenWindow& seen, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+    Search s{info_.dwProcessId, nullptr};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
+    if (s.found) {
+      seen = SeenWindow{};
+      seen.window = s.found;
+      char text[1024] = {};
+      GetClassNameA(s.found, text, sizeof text);
+      seen.className = text;
+      GetWindowTextA(s.found, text, sizeof text);
+      seen.caption = text;
+      EnumChildWindows(s.found, CollectStatics, reinterpret_cast<LPARAM>(&seen));
+      return true;
+    }
+    if (WaitForSingleObject(info_.hProcess, 50) == WAIT_OBJECT_0) return false;
+  }
+  return false;
+}
+
+void ChildProcess::Press(HWND window, int buttonId) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, buttonId)));
+}
+
+int ChildProcess::WaitForExit(DWORD timeoutMs) {
+  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(info_.hProcess, 99);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+ChildProcess::~ChildProcess() {
+  if (info_.hProcess) {
+    if (WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info_.hProcess, 99);
+    CloseHandle(info_.hProcess);
+    CloseHandle(info_.hThread);
+  }
+}
+
+std::string BuildFile(const char* name) {
+  std::string path = std::string("Z:") + QUORVEL_BINARY_DIR + "/" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(f);
+  return ok;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(GetFileSize(f, nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(f, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(f);
+  bytes.resize(got);
+  return bytes;
+}

@@ -1,0 +1,211 @@
+// Start-up under Wine: the configuration block read from a file, its defaults
+// from the real system, and the platform refusal seen as the user sees it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/run_state.h"
+#include "app/sfx_config.h"
+#include "app/win_startup.h"
+#include "paths/win_folder_macros.h"
+#include "ui/resource_ids.h"
+#include "win_child_process.h"
+
+namespace {
+std::string TempDir() {
+  char dir[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  return dir;
+}
+
+// An executable-shaped file: header area, the block at 512, some image bytes.
+std::string WithBlock(const SfxConfig& block) {
+  std::string file(2048, '\0');
+  file[0] = 'M', file[1] = 'Z';
+  std::memcpy(&file[512], &block, sizeof block);
+  return file;
+}
+
+class LoadConfig : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppInstance = GetModuleHandleA(nullptr);
+    path_ = TempDir() + "quorvel-config-test.exe";
+    std::memset(&block_, 0, sizeof block_);
+  }
+  void TearDown() override { DeleteFileA(path_.c_str()); }
+  bool Load(const char* commandLine = "") {
+    EXPECT_TRUE(WriteWholeFile(path_, WithBlock(block_)));
+    lstrcpyA(ExecutablePath, path_.c_str());
+    return LoadSfxConfig(commandLine);
+  }
+  std::string path_;
+  SfxConfig block_;
+};
+
+TEST_F(LoadConfig, EmptyFieldsTakeTheirDefaults) {
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(sizeof cwd, cwd);
+  ASSERT_TRUE(Load());
+  EXPECT_STREQ(Config.title, LoadText(IDS_TITLE));
+  EXPECT_STREQ(Config.defaultFolder, cwd);  // not expanded, no blank here so not quoted
+  EXPECT_STREQ(Config.message, "");
+  EXPECT_EQ(RunState.autoRun, 0);
+  EXPECT_EQ(RunState.suppressFolders, 0);
+}
+
+TEST_F(LoadConfig, ConfiguredValuesAndTheOverwriteMessage) {
+  lstrcpyA(block_.title, "My Product");
+  lstrcpyA(block_.defaultFolder, "%windir%\\Target Dir");
+  lstrcpyA(block_.autoRunCommand, "setup.exe");
+  SetConfigFlags(block_, kFlagOverwriteWithoutAsking);
+  RunState.suppressFolders = 1;
+  ASSERT_TRUE(Load());
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof windows);
+  EXPECT_STREQ(Config.title, "My Product");
+  EXPECT_EQ(std::string(Config.defaultFolder), "\"" + std::string(windows) + "\\Target Dir\"");
+  EXPECT_STREQ(Config.message, LoadText(IDS_OVERWRITE_MESSAGE));
+  EXPECT_EQ(RunState.autoRun, 1);
+  EXPECT_EQ(RunState.suppressFolders, 0);
+}
+
+TEST_F(LoadConfig, MessageStaysEmptyWithoutTheOverwriteBitAndIsNeverReplaced) {
+  SetConfigFlags(block_, kFlagRestoreAttributes);
+  ASSERT_TRUE(Load());
+  EXPECT_STREQ(Config.message, "");
+  lstrcpyA(block_.message, "Read me");
+  SetConfigFlags(block_, kFlagOverwriteWithoutAsking);
+  ASSERT_TRUE(Load());
+  EXPECT_STREQ(Config.message, "Read me");
+}
+
+TEST_F(LoadConfig, CommandLineReplacesTheFolderAndDestinationMacrosStay) {
+  lstrcpyA(block_.defaultFolder, "C:\\configured");
+  ASSERT_TRUE(Load("%ExtractDir%\\sub"));
+  EXPECT_STREQ(Config.defaultFolder, "%ExtractDir%\\sub");
+  // A command line longer than the field is cut to 255 bytes, not written past it.
+  const std::string longFolder = "C:\\" + std::string(400, 'x');
+  ASSERT_TRUE(Load(longFolder.c_str()));
+  EXPECT_EQ(std::string(Config.defaultFolder), longFolder.substr(0, 255));
+}
+
+TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
+  char saved[MAX_PATH];
+  GetCurrentDirectoryA(sizeof saved, saved);
+  const std::string dir = TempDir() + "quorvel dir with blank";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+  const bool loaded = Load();
+  SetCurrentDirectoryA(saved);
+  RemoveDirectoryA(dir.c_str());
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(std::string(Config.defaultFolder), "\"" + dir + "\"");
+}
+
+TEST_F(LoadConfig, FailsWhenTheBlockCannotBeReadWhole) {
+  lstrcpyA(ExecutablePath, (TempDir() + "no-such-file.exe").c_str());
+  EXPECT_FALSE(LoadSfxConfig(""));
+  ASSERT_TRUE(WriteWholeFile(path_, std::string(512 + 716, '\0')));  // one byte short
+  lstrcpyA(ExecutablePath, path_.c_str());
+  EXPECT_FALSE(LoadSfxConfig(""));
+}
+
+std::string RegistryString(HKEY root, const char* subkey, const char* name) {
+  char value[MAX_PATH] = {};
+  DWORD size = sizeof value;
+  HKEY key;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return value;
+}
+
+TEST(SystemFolderMacros, ValuesComeFromTheSystemAndTheRegistry) {
+  char out[1024];
+  char expected[MAX_PATH];
+  GetSystemDirectoryA(expected, sizeof expected);
+  ExpandCommandText("%SystemDir%", out, sizeof out, nullptr);
+  EXPECT_STREQ(out, expected);
+  GetTempPathA(sizeof expected, expected);
+  SetEnvironmentVariableA("TEMP", nullptr);  // so the table, not the environment, answers
+  ExpandCommandText("%TEMP%", out, sizeof out, nullptr);
+  EXPECT_STREQ(out, expected);
+
+  const char* version = "software\\Microsoft\\Windows\\CurrentVersion";
+  const std::string programFiles = RegistryString(HKEY_LOCAL_MACHINE, version, "ProgramFilesDir");
+  ASSERT_FALSE(programFiles.empty());
+  ExpandCommandText("%ProgramFilesDir%\\App", out, sizeof out, nullptr);
+  EXPECT_EQ(std::string(out), programFiles + "\\App");
+
+  // A value missing from the registry leaves the fallback.
+  HKEY key;
+  const char* shellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, shellFolders, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  char saved[MAX_PATH] = {};
+  DWORD size = sizeof saved;
+  const bool had = RegQueryValueExA(key, "Personal", nullptr, nullptr,
+                                    reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
+  RegDeleteValueA(key, "Personal");
+  char folder[MAX_PATH];
+  GetShellFolder(folder, ShellFolder::MyDocuments);
+  EXPECT_STREQ(folder, "C:\\My Documents");
+  RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+  ExpandCommandText("[%MyDocuments%]", out, sizeof out, nullptr);
+  EXPECT_STREQ(out, "[]");  // a present but empty value makes the macro disappear
+  if (had) RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<BYTE*>(saved), size);
+  RegCloseKey(key);
+}
+
+TEST(SystemFolderMacros, ShortFormOfTheDestination) {
+  char out[1024];
+  const std::string dir = TempDir() + "quorvel long folder name";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  char shortForm[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA(dir.c_str(), shortForm, sizeof shortForm), 0u);
+  ExpandCommandText("%ExtractDirX%\\run.exe", out, sizeof out, dir.c_str());
+  EXPECT_EQ(std::string(out), std::string(shortForm) + "\\run.exe");
+  // Without a short form (the folder does not exist) the folder itself is used.
+  ExpandCommandText("%ExtractDirX%", out, sizeof out, "C:\\no such folder here");
+  EXPECT_STREQ(out, "C:\\no such folder here");
+  RemoveDirectoryA(dir.c_str());
+}
+
+// Copies the stub under a name of its own, so that Wine's per-program
+// settings can make it see an old Windows version.
+class OldPlatform : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OldPlatform, IsRefusedWithStringThirteenAndExitCodeZero) {
+  const std::string name = std::string("quorvel-old-") + GetParam() + ".exe";
+  const std::string copy = TempDir() + name;
+  ASSERT_TRUE(CopyFileA(BuildFile("quorvel-sfx.exe").c_str(), copy.c_str(), FALSE));
+  const std::string key = "Software\\Wine\\AppDefaults\\" + name;
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &k, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(GetParam()),
+                 lstrlenA(GetParam()) + 1);
+  RegCloseKey(k);
+
+  ChildProcess child;
+  ASSERT_TRUE(child.Start("\"" + copy + "\""));
+  SeenWindow box;
+  ASSERT_TRUE(child.WaitForWindow(box)) << "no message box";
+  EXPECT_EQ(box.className, "#32770");
+  AppInstance = GetModuleHandleA(nullptr);
+  EXPECT_EQ(box.caption, LoadText(IDS_TITLE));
+  ASSERT_EQ(box.staticTexts.size(), 1u);
+  EXPECT_EQ(box.staticTexts[0], LoadText(IDS_OLD_PLATFORM));
+  ChildProcess::Press(box.window, IDOK);
+  EXPECT_EQ(child.WaitForExit(), 0);
+  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  DeleteFileA(copy.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(WineVersions, OldPlatform, ::testing::Values("win31", "win20"));
+}  // namespace
