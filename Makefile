@@ -7,7 +7,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 TREES := native win64 win32
 
-.PHONY: all setup configure build dist test demo clean
+.PHONY: all setup configure build dist test demo screenshots clean
 
 all: dist
 
@@ -35,6 +35,9 @@ test: dist
 
 demo: dist
 	scripts/demo.sh
+
+screenshots: dist
+	scripts/screenshots.sh
 
 clean:
 	rm -rf build dist

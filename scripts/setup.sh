@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
-  wine wine64 xvfb xauth x11-apps imagemagick
+  wine wine64 xvfb xauth x11-apps x11-utils imagemagick
   googletest locales fonts-ipafont-gothic
   jlha-utils lhasa 7zip osslsigncode openssl
 )

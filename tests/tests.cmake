@@ -22,8 +22,42 @@ elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   target_compile_definitions(win_unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
   target_link_options(win_unit_tests PRIVATE -static)
   add_test(NAME win_unit_tests COMMAND win_unit_tests)
+  # Started by the auto-run tests; leaves a mark file where it ran.
+  add_executable(mark_file WIN32 ${PROJECT_SOURCE_DIR}/tests/support/mark_file.cpp)
+  target_link_options(mark_file PRIVATE -static)
+  add_dependencies(win_unit_tests mark_file)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
   include(${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
+endif()
+
+# End-to-end: the real stub and the real packer under Wine, on a display.
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorvel-pack)
+  file(GLOB QUORVEL_E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/win_*.cpp)
+  add_executable(win_e2e_tests ${QUORVEL_E2E_TESTS} ${PROJECT_SOURCE_DIR}/tests/unit/win_child_process.cpp
+                 ${QUORVEL_RESOURCES})
+  target_include_directories(win_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(win_e2e_tests PRIVATE GTest::gtest_main advapi32 gdi32 user32 kernel32)
+  target_compile_definitions(win_e2e_tests PRIVATE ${QUORVEL_TEST_DEFINES})
+  target_link_options(win_e2e_tests PRIVATE -static)
+  add_dependencies(win_e2e_tests quorvel-sfx quorvel-pack)
+  add_test(NAME win_e2e_tests COMMAND win_e2e_tests)
+  set_tests_properties(win_e2e_tests PROPERTIES TIMEOUT 900)
+endif()
+
+# The demo: the packaged program and the driver that runs the demo without a person.
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  add_executable(hello WIN32 ${PROJECT_SOURCE_DIR}/examples/demo/hello.cpp)
+  target_link_options(hello PRIVATE -static -s)
+  set_target_properties(hello PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
+  if(TARGET win_e2e_tests)
+    add_executable(demo_driver ${PROJECT_SOURCE_DIR}/tests/e2e/demo_driver.cpp
+                   ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
+                   ${PROJECT_SOURCE_DIR}/tests/unit/win_child_process.cpp)
+    target_include_directories(demo_driver PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(demo_driver PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
+    target_compile_definitions(demo_driver PRIVATE ${QUORVEL_TEST_DEFINES})
+    target_link_options(demo_driver PRIVATE -static)
+  endif()
 endif()

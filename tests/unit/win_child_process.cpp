@@ -3,14 +3,19 @@
 namespace {
 struct Search {
   DWORD pid;
+  int has, alsoHas, lacks;
   HWND found;
 };
+
+bool HasControl(HWND window, int id) { return id == 0 || GetDlgItem(window, id) != nullptr; }
 
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
   auto* s = reinterpret_cast<Search*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid == s->pid && IsWindowVisible(window)) {
+  if (pid == s->pid && IsWindowVisible(window) &&
+      HasControl(window, s->has) && HasControl(window, s->alsoHas) &&
+      (s->lacks == 0 || !GetDlgItem(window, s->lacks))) {
     s->found = window;
     return FALSE;
   }
@@ -38,9 +43,10 @@ bool ChildProcess::Start(const std::string& commandLine, const std::string& dire
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info_) != 0;
 }
 
-bool ChildProcess::WaitForWindow(SeenWindow& seen, DWORD timeoutMs) {
+bool ChildProcess::WaitForWindow(SeenWindow& seen, DWORD timeoutMs, int has, int alsoHas,
+                                 int lacks) {
   for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-    Search s{info_.dwProcessId, nullptr};
+    Search s{info_.dwProcessId, has, alsoHas, lacks, nullptr};
     EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
     if (s.found) {
       seen = SeenWindow{};
@@ -56,6 +62,20 @@ bool ChildProcess::WaitForWindow(SeenWindow& seen, DWORD timeoutMs) {
     if (WaitForSingleObject(info_.hProcess, 50) == WAIT_OBJECT_0) return false;
   }
   return false;
+}
+
+std::string ChildProcess::ControlText(HWND window, int controlId) {
+  char text[1024] = {};
+  SendMessageA(GetDlgItem(window, controlId), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void ChildProcess::SetControlText(HWND window, int controlId, const std::string& text) {
+  SendMessageA(GetDlgItem(window, controlId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool ChildProcess::Running() const {
+  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
 void ChildProcess::Press(HWND window, int buttonId) {

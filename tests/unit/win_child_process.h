@@ -17,8 +17,15 @@ class ChildProcess {
  public:
   // Starts commandLine (program path first); false when it cannot be started.
   bool Start(const std::string& commandLine, const std::string& directory = "");
-  // Waits up to timeoutMs for a visible top-level window of the child, polling.
-  bool WaitForWindow(SeenWindow& seen, DWORD timeoutMs = 20000);
+  // Waits up to timeoutMs for a visible top-level window of the child, polling;
+  // only for one that has the controls `has` and `alsoHas` and lacks `lacks`
+  // (0: no condition).
+  bool WaitForWindow(SeenWindow& seen, DWORD timeoutMs = 20000, int has = 0, int alsoHas = 0,
+                     int lacks = 0);
+  // The text of a control of another process's window.
+  static std::string ControlText(HWND window, int controlId);
+  static void SetControlText(HWND window, int controlId, const std::string& text);
+  bool Running() const;
   // Presses the button with this id in a window of the child.
   static void Press(HWND window, int buttonId);
   // Waits for the child to end; returns its exit code, or -1 on time-out (it is killed).
