@@ -1,0 +1,47 @@
+// The packer's archive side: which members the given paths make, in a fixed
+// order, and how each is written (header, then data), closed by the end byte.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pack/header_writer.h"
+
+struct PackSource {
+  std::filesystem::path path;   // empty for a member held in `content`
+  std::string displayName;      // the member's name in UTF-8, '/' between components
+  MemberEntry entry;            // names, time and attributes; sizes, CRC, method come later
+  bool directory = false;
+  bool inMemory = false;
+  std::vector<std::uint8_t> content;  // the bytes of an in-memory member
+  std::uint64_t size = 0;             // as seen when the member list was made
+};
+
+// The members for the given files and folders: a folder gives its directory
+// entry, then its contents in byte order of their names, each subfolder's
+// entry before what it holds. A path that is "." or ends at a root gives its
+// contents without a folder of its own. False with a one-line message naming
+// the path on anything the archive cannot carry.
+bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
+                    std::string& error);
+
+// The notice member "!": the file's text, UTF-8 converted to code page 932.
+bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error);
+
+// Where archive bytes go; false when they cannot be written.
+using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+// Called with bytes of original data handled so far and in all.
+using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Writes every member with method '0', '5', '6' or '7' (a member that would
+// grow is stored), then the end byte. Members are compressed on up to
+// `threads` threads; the output does not depend on how many.
+bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
+                  const ByteSink& sink, const PackProgress& progress, std::string& error);
+
+// Files of this size or more are stored, read twice from the disk instead
+// of held in memory.
+constexpr std::uint64_t kMaxCompressedMemberBytes = std::uint64_t{1} << 30;

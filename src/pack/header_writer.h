@@ -1,0 +1,44 @@
+// Level-2 LZH member headers as the packer writes them: the 26-byte fixed
+// part, then the extended headers for the header CRC (0x00), the file name
+// (0x01), the directory name (0x02), the Windows file times (0x41) and, for
+// members of 4 GiB or more, the 64-bit sizes (0x42).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// MS-DOS attribute bits carried in the fixed part.
+constexpr std::uint8_t kDosReadOnly = 0x01;
+constexpr std::uint8_t kDosDirectory = 0x10;
+constexpr std::uint8_t kDosArchive = 0x20;
+
+struct MemberEntry {
+  char method = '0';            // '0', '5', '6', '7' or 'd'
+  std::uint64_t compressedSize = 0;
+  std::uint64_t originalSize = 0;
+  std::int64_t modifiedSeconds = 0;     // since 1970-01-01 UTC
+  std::uint32_t modifiedNanoseconds = 0;
+  std::uint8_t attributes = kDosArchive;
+  std::uint16_t dataCrc = 0;
+  // In code page 932. The directory holds its components each followed by a
+  // 0xFF separator ("a\xFFb\xFF"); a directory entry has an empty file name.
+  std::string directory;
+  std::string fileName;
+};
+
+// Longest joined name (directory and file name) that every extractor,
+// including ours with its 288-byte name buffer, takes without cutting it.
+constexpr std::size_t kMaxMemberNameBytes = 255;
+
+// The header bytes of the entry. A header whose length would be a multiple of
+// 256 is lengthened by one byte inside its CRC header: readers take a first
+// byte of 0 for the end of the archive.
+std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry);
+
+// Windows FILETIME (100 ns since 1601-01-01 UTC) of a Unix time.
+std::uint64_t UnixToFileTime(std::int64_t seconds, std::uint32_t nanoseconds);
+
+// CRC-16 of the LZH format over bytes, continuing from crc. Thread-safe: it
+// uses no register of its own.
+std::uint16_t PackCrc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc);

@@ -1,0 +1,594 @@
+#include "pack/lzh_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The block format shared by the three methods.
+constexpr int kLiteralSetSymbols = 510;     // 256 literals + lengths 3..256
+constexpr int kCodeLengthSetSymbols = 19;   // 0..2 zero runs, 3..18 lengths 1..16
+constexpr int kLiteralCountBits = 9;
+constexpr int kCodeLengthCountBits = 5;
+constexpr int kCodeLengthZeroRunAfter = 3;  // a 2-bit zero run follows the third length
+constexpr int kMaxCodeBits = 16;
+constexpr int kMinMatchBytes = 3;
+constexpr int kMaxMatchBytes = 256;
+constexpr int kFirstLengthSymbol = 256;
+constexpr unsigned kMaxBlockSymbols = 65535;  // the 16-bit count; 0 would mean 65536
+constexpr int kMaxPositionSymbols = 17;
+
+static_assert(kFirstLengthSymbol + (kMaxMatchBytes - kMinMatchBytes) + 1 == kLiteralSetSymbols,
+              "every match length has its symbol");
+static_assert(kLiteralSetSymbols < (1 << kLiteralCountBits), "the count field holds the set");
+
+constexpr LzhMethod kMethods[] = {
+    {'5', 8192, 14, 4},
+    {'6', 32768, 16, 5},
+    {'7', 65536, 17, 5},
+};
+static_assert(8192 - 1 < (1u << (14 - 1)) * 2, "-lh5- positions fit 14 symbols");
+
+// How hard the match finder and the parser work.
+constexpr int kHashBits = 16;
+constexpr int kChainDepth = 96;
+constexpr int kNiceMatchBytes = 160;        // take such a match without weighing others
+constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
+constexpr int kParsePasses = 2;
+constexpr int kMaxMatchesPerPosition = 24;
+static_assert(kParseChunkBytes + kMaxMatchBytes <= kMaxBlockSymbols + kMaxMatchBytes,
+              "a chunk never holds more symbols than a block may count");
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  // Appends the low `bits` bits of value, most significant first (bits <= 16).
+  void Put(int bits, std::uint32_t value) {
+    if (bits == 0) return;
+    acc_ = (acc_ << bits) | (value & ((1u << bits) - 1));
+    pending_ += bits;
+    while (pending_ >= 8) {
+      pending_ -= 8;
+      out_.push_back(static_cast<std::uint8_t>(acc_ >> pending_));
+    }
+  }
+  // Pads the last byte with zero bits.
+  void Flush() {
+    if (pending_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
+    pending_ = 0;
+    acc_ = 0;
+  }
+
+ private:
+  std::vector<std::uint8_t>& out_;
+  std::uint64_t acc_ = 0;
+  int pending_ = 0;
+};
+
+// Canonical codes: shorter codes first, equal lengths in symbol order, as the
+// readers rebuild them from the lengths alone.
+void AssignCanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {
+  unsigned perLength[kMaxCodeBits + 1] = {};
+  for (int s = 0; s < count; ++s) perLength[lengths[s]]++;
+  perLength[0] = 0;
+  unsigned next[kMaxCodeBits + 2] = {};
+  unsigned code = 0;
+  for (int len = 1; len <= kMaxCodeBits; ++len) {
+    code = (code + perLength[len - 1]) << 1;
+    next[len] = code;
+  }
+  for (int s = 0; s < count; ++s)
+    if (lengths[s]) codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
+}
+
+unsigned BitLength(unsigned v) {
+  unsigned n = 0;
+  while (v) {
+    ++n;
+    v >>= 1;
+  }
+  return n;
+}
+
+// Position p (the match starts p + 1 bytes back) is coded as the symbol
+// BitLength(p) followed by the bits of p below its top bit.
+inline unsigned PositionSymbol(unsigned p) { return BitLength(p); }
+
+struct Symbol {
+  std::uint16_t code;      // literal/length symbol
+  std::uint16_t position;  // for matches: distance - 1
+};
+
+// One set's lengths and codes, ready to write.
+struct CodeSet {
+  std::uint8_t lengths[kLiteralSetSymbols] = {};
+  std::uint16_t codes[kLiteralSetSymbols] = {};
+  int used = 0;          // symbols with a weight
+  int onlySymbol = 0;    // the symbol when used == 1 (or 0 when none is used)
+
+  void Build(const std::uint32_t* freq, int count) {
+    used = BuildLimitedCodeLengths(freq, count, kMaxCodeBits, lengths);
+    onlySymbol = 0;
+    if (used == 1)
+      for (int s = 0; s < count; ++s)
+        if (freq[s]) onlySymbol = s;
+    AssignCanonicalCodes(lengths, count, codes);
+  }
+  bool Single() const { return used <= 1; }
+};
+
+// The lengths of the code-length set and the position set: 0..6 in three
+// bits, longer ones as 111 followed by (length - 7) ones and a zero.
+void WriteSmallSetLengths(BitWriter& bits, const std::uint8_t* lengths, int count, int countBits,
+                          int zeroRunAfter) {
+  int n = count;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  bits.Put(countBits, static_cast<std::uint32_t>(n));
+  int i = 0;
+  while (i < n) {
+    int len = lengths[i++];
+    if (len <= 6)
+      bits.Put(3, static_cast<std::uint32_t>(len));
+    else
+      bits.Put(len - 3, (1u << (len - 3)) - 2);
+    if (i == zeroRunAfter) {
+      // Up to three zero lengths, never past the written count.
+      int run = 0;
+      while (run < 3 && i + run < n && lengths[i + run] == 0) ++run;
+      bits.Put(2, static_cast<std::uint32_t>(run));
+      i += run;
+    }
+  }
+}
+
+// Walks the literal/length lengths as the code-length set codes them: a
+// length L as symbol L + 2, runs of zero lengths as symbols 0 (one zero),
+// 1 (3..18 zeros, 4 more bits) and 2 (20 or more, 9 more bits).
+template <typename Emit>
+void WalkLiteralLengths(const std::uint8_t* lengths, Emit emit) {
+  int n = kLiteralSetSymbols;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  int i = 0;
+  while (i < n) {
+    int len = lengths[i++];
+    if (len != 0) {
+      emit(len + 2, 0, 0);
+      continue;
+    }
+    int run = 1;
+    while (i < n && lengths[i] == 0) {
+      ++i;
+      ++run;
+    }
+    if (run <= 2) {
+      for (int k = 0; k < run; ++k) emit(0, 0, 0);
+    } else if (run <= 18) {
+      emit(1, 4, run - 3);
+    } else if (run == 19) {
+      emit(0, 0, 0);
+      emit(1, 4, 15);
+    } else {
+      emit(2, kLiteralCountBits, run - 20);
+    }
+  }
+}
+
+int TrimmedLiteralCount(const std::uint8_t* lengths) {
+  int n = kLiteralSetSymbols;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  return n;
+}
+
+void WriteBlock(BitWriter& bits, const LzhMethod& method, const Symbol* symbols,
+                std::size_t count) {
+  std::uint32_t literalFreq[kLiteralSetSymbols] = {};
+  std::uint32_t positionFreq[kMaxPositionSymbols] = {};
+  for (std::size_t k = 0; k < count; ++k) {
+    literalFreq[symbols[k].code]++;
+    if (symbols[k].code >= kFirstLengthSymbol) positionFreq[PositionSymbol(symbols[k].position)]++;
+  }
+  CodeSet literal, position;
+  literal.Build(literalFreq, kLiteralSetSymbols);
+  position.Build(positionFreq, static_cast<int>(method.positionSymbols));
+
+  bits.Put(16, static_cast<std::uint32_t>(count));
+  if (!literal.Single()) {
+    std::uint32_t lengthFreq[kCodeLengthSetSymbols] = {};
+    WalkLiteralLengths(literal.lengths, [&](int sym, int, int) { lengthFreq[sym]++; });
+    CodeSet lengthSet;
+    lengthSet.Build(lengthFreq, kCodeLengthSetSymbols);
+    if (!lengthSet.Single()) {
+      WriteSmallSetLengths(bits, lengthSet.lengths, kCodeLengthSetSymbols, kCodeLengthCountBits,
+                           kCodeLengthZeroRunAfter);
+    } else {
+      bits.Put(kCodeLengthCountBits, 0);
+      bits.Put(kCodeLengthCountBits, static_cast<std::uint32_t>(lengthSet.onlySymbol));
+    }
+    bits.Put(kLiteralCountBits, static_cast<std::uint32_t>(TrimmedLiteralCount(literal.lengths)));
+    WalkLiteralLengths(literal.lengths, [&](int sym, int extraBits, int extra) {
+      bits.Put(lengthSet.lengths[sym], lengthSet.codes[sym]);
+      bits.Put(extraBits, static_cast<std::uint32_t>(extra));
+    });
+  } else {
+    bits.Put(kCodeLengthCountBits, 0);
+    bits.Put(kCodeLengthCountBits, 0);
+    bits.Put(kLiteralCountBits, 0);
+    bits.Put(kLiteralCountBits, static_cast<std::uint32_t>(literal.onlySymbol));
+  }
+  if (!position.Single()) {
+    WriteSmallSetLengths(bits, position.lengths, static_cast<int>(method.positionSymbols),
+                         static_cast<int>(method.positionCountBits), -1);
+  } else {
+    bits.Put(static_cast<int>(method.positionCountBits), 0);
+    bits.Put(static_cast<int>(method.positionCountBits),
+             static_cast<std::uint32_t>(position.onlySymbol));
+  }
+
+  for (std::size_t k = 0; k < count; ++k) {
+    unsigned c = symbols[k].code;
+    bits.Put(literal.lengths[c], literal.codes[c]);
+    if (c >= kFirstLengthSymbol) {
+      unsigned p = symbols[k].position;
+      unsigned slot = PositionSymbol(p);
+      bits.Put(position.lengths[slot], position.codes[slot]);
+      if (slot > 1) bits.Put(static_cast<int>(slot - 1), p);
+    }
+  }
+}
+
+// Hash chains over the whole input; a match may reach back at most the
+// method's dictionary.
+class MatchFinder {
+ public:
+  MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary)
+      : data_(data),
+        size_(size),
+        dictionary_(dictionary),
+        head_(std::size_t{1} << kHashBits, 0),
+        prev_(std::size_t{2} * dictionary, 0),
+        prevMask_(2 * dictionary - 1) {}
+
+  struct Match {
+    std::uint16_t length;
+    std::uint32_t distance;
+  };
+
+  // Records pos in the chains; pos must have at least three bytes after it.
+  void Insert(std::size_t pos) {
+    std::uint32_t h = Hash(pos);
+    prev_[pos & prevMask_] = head_[h];
+    head_[h] = static_cast<std::uint32_t>(pos + 1);
+  }
+
+  // Matches at pos of increasing length (each longer than the one before and
+  // at a greater distance), at most maxLength bytes long; inserts pos.
+  int Find(std::size_t pos, int maxLength, Match* out) {
+    if (maxLength < kMinMatchBytes || size_ - pos < 3) {
+      if (size_ - pos >= 3) Insert(pos);
+      return 0;
+    }
+    std::uint32_t h = Hash(pos);
+    std::uint32_t cand = head_[h];
+    prev_[pos & prevMask_] = cand;
+    head_[h] = static_cast<std::uint32_t>(pos + 1);
+
+    int found = 0;
+    int best = kMinMatchBytes - 1;
+    const std::uint8_t* here = data_ + pos;
+    for (int depth = kChainDepth; cand != 0 && depth > 0; --depth) {
+      std::size_t c = cand - 1;
+      std::size_t distance = pos - c;
+      if (distance > dictionary_) break;
+      const std::uint8_t* there = data_ + c;
+      if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+        int len = CommonLength(there, here, maxLength);
+        if (len > best) {
+          best = len;
+          if (found == kMaxMatchesPerPosition) --found;  // keep the longest
+          out[found++] = {static_cast<std::uint16_t>(len), static_cast<std::uint32_t>(distance)};
+          if (len >= maxLength) break;
+        }
+      }
+      cand = prev_[c & prevMask_];
+    }
+    return found;
+  }
+
+ private:
+  std::uint32_t Hash(std::size_t pos) const {
+    const std::uint8_t* p = data_ + pos;
+    std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  static int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
+    int n = 0;
+    while (n + 8 <= limit) {
+      std::uint64_t x, y;
+      std::memcpy(&x, a + n, 8);
+      std::memcpy(&y, b + n, 8);
+      if (x != y) {
+        std::uint64_t diff = x ^ y;
+        if (IsLittleEndian()) return n + (__builtin_ctzll(diff) >> 3);
+        while (a[n] == b[n]) ++n;
+        return n;
+      }
+      n += 8;
+    }
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+  }
+  static bool IsLittleEndian() {
+    const std::uint16_t one = 1;
+    std::uint8_t first;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+  }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::uint32_t dictionary_;
+  std::vector<std::uint32_t> head_;  // position + 1 of the newest entry, 0 = none
+  std::vector<std::uint32_t> prev_;
+  std::size_t prevMask_;
+};
+
+// Bit prices of the symbols, from a previous coding of similar data.
+struct Prices {
+  std::uint32_t literal[kLiteralSetSymbols];
+  std::uint32_t position[kMaxPositionSymbols];
+
+  void SetDefaults() {
+    for (int s = 0; s < 256; ++s) literal[s] = 9;
+    for (int s = 256; s < kLiteralSetSymbols; ++s) literal[s] = 8 + (s - 256 > 16 ? 4 : 0);
+    for (int s = 0; s < kMaxPositionSymbols; ++s) position[s] = 5;
+  }
+  // Every symbol gets a finite price, also one not seen yet.
+  void FromSymbols(const LzhMethod& method, const Symbol* symbols, std::size_t count) {
+    std::uint32_t literalFreq[kLiteralSetSymbols] = {};
+    std::uint32_t positionFreq[kMaxPositionSymbols] = {};
+    for (std::size_t k = 0; k < count; ++k) {
+      literalFreq[symbols[k].code]++;
+      if (symbols[k].code >= kFirstLengthSymbol)
+        positionFreq[PositionSymbol(symbols[k].position)]++;
+    }
+    std::uint8_t lengths[kLiteralSetSymbols];
+    for (auto& f : literalFreq) f = f * 8 + 1;
+    BuildLimitedCodeLengths(literalFreq, kLiteralSetSymbols, kMaxCodeBits, lengths);
+    for (int s = 0; s < kLiteralSetSymbols; ++s) literal[s] = lengths[s];
+    int np = static_cast<int>(method.positionSymbols);
+    for (int s = 0; s < np; ++s) positionFreq[s] = positionFreq[s] * 8 + 1;
+    BuildLimitedCodeLengths(positionFreq, np, kMaxCodeBits, lengths);
+    for (int s = 0; s < np; ++s) position[s] = lengths[s];
+  }
+  std::uint32_t Match(int length, std::uint32_t distance) const {
+    unsigned slot = PositionSymbol(distance - 1);
+    return literal[kFirstLengthSymbol + length - kMinMatchBytes] + position[slot] +
+           (slot > 1 ? slot - 1 : 0);
+  }
+};
+
+class Encoder {
+ public:
+  Encoder(const LzhMethod& method, const std::uint8_t* data, std::size_t size,
+          std::vector<std::uint8_t>& out)
+      : method_(method), data_(data), size_(size), bits_(out),
+        finder_(data, size, method.dictionaryBytes) {
+    prices_.SetDefaults();
+  }
+
+  void Run() {
+    std::size_t pos = 0;
+    while (pos < size_) pos = EncodeChunk(pos);
+    bits_.Flush();
+  }
+
+ private:
+  struct Step {
+    std::uint32_t cost;
+    std::uint16_t length;    // 1 = literal
+    std::uint32_t distance;
+  };
+
+  // Gathers the matches of one chunk, parses it by price (twice, the second
+  // time with the prices of the first result) and writes it as one block.
+  std::size_t EncodeChunk(std::size_t start) {
+    std::size_t end = std::min(size_, start + kParseChunkBytes);
+    GatherMatches(start, end);
+    std::size_t len = chunkEnd_ - start;
+    for (int pass = 0; pass < kParsePasses; ++pass) {
+      Parse(start, len);
+      if (pass + 1 < kParsePasses) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
+    }
+    WriteBlock(bits_, method_, symbols_.data(), symbols_.size());
+    prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
+    return chunkEnd_;
+  }
+
+  void GatherMatches(std::size_t start, std::size_t end) {
+    std::size_t n = end - start;
+    matchStart_.assign(n + 1, 0);
+    forced_.assign(n, 0);
+    matches_.clear();
+    MatchFinder::Match found[kMaxMatchesPerPosition];
+    std::size_t i = 0;
+    while (i < n) {
+      std::size_t pos = start + i;
+      matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
+      int maxLen = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, size_ - pos));
+      int count = finder_.Find(pos, maxLen, found);
+      if (count > 0 && found[count - 1].length >= kNiceMatchBytes) {
+        // A long match is taken as it is: the positions it covers are only
+        // entered in the chains, and the chunk may end behind it.
+        const MatchFinder::Match& m = found[count - 1];
+        matches_.push_back(m);
+        forced_[i] = 1;
+        std::size_t stop = i + m.length;
+        for (std::size_t k = i + 1; k < stop; ++k) {
+          if (k < n) matchStart_[k] = static_cast<std::uint32_t>(matches_.size());
+          if (size_ - (start + k) >= 3) finder_.Insert(start + k);
+        }
+        i = stop;
+        continue;
+      }
+      // Ordinary matches stay inside the chunk.
+      for (int k = 0; k < count; ++k) {
+        MatchFinder::Match m = found[k];
+        if (i + m.length > n) m.length = static_cast<std::uint16_t>(n - i);
+        if (m.length < kMinMatchBytes) continue;
+        if (!matches_.empty() && matchStart_[i] < matches_.size() &&
+            matches_.back().length >= m.length)
+          continue;
+        matches_.push_back(m);
+      }
+      ++i;
+    }
+    if (i > n) {
+      matchStart_.resize(i + 1, static_cast<std::uint32_t>(matches_.size()));
+      forced_.resize(i, 0);
+    }
+    matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
+    chunkEnd_ = start + i;
+  }
+
+  void Parse(std::size_t start, std::size_t n) {
+    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+    steps_.assign(n + 1, Step{kNone, 0, 0});
+    steps_[0].cost = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint32_t base = steps_[i].cost;
+      if (base == kNone) continue;
+      std::uint32_t first = matchStart_[i], last = matchStart_[i + 1];
+      if (forced_[i]) {
+        const MatchFinder::Match& m = matches_[first];
+        Relax(i + m.length, base + prices_.Match(m.length, m.distance), m.length, m.distance);
+        continue;
+      }
+      Relax(i + 1, base + prices_.literal[data_[start + i]], 1, 0);
+      int from = kMinMatchBytes;
+      for (std::uint32_t k = first; k < last; ++k) {
+        const MatchFinder::Match& m = matches_[k];
+        std::uint32_t positionPrice = prices_.Match(kMinMatchBytes, m.distance) -
+                                      prices_.literal[kFirstLengthSymbol];
+        for (int len = from; len <= m.length; ++len)
+          Relax(i + len,
+                base + positionPrice + prices_.literal[kFirstLengthSymbol + len - kMinMatchBytes],
+                static_cast<std::uint16_t>(len), m.distance);
+        from = m.length + 1;
+      }
+    }
+    // Walk back from the end and emit the cheapest path.
+    path_.clear();
+    for (std::size_t i = n; i > 0;) {
+      const Step& s = steps_[i];
+      path_.push_back(s);
+      i -= s.length;
+    }
+    symbols_.clear();
+    std::size_t at = start;
+    for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
+      if (it->length == 1) {
+        symbols_.push_back({data_[at], 0});
+      } else {
+        symbols_.push_back(
+            {static_cast<std::uint16_t>(kFirstLengthSymbol + it->length - kMinMatchBytes),
+             static_cast<std::uint16_t>(it->distance - 1)});
+      }
+      at += it->length;
+    }
+  }
+
+  void Relax(std::size_t to, std::uint32_t cost, std::uint16_t length, std::uint32_t distance) {
+    Step& s = steps_[to];
+    if (cost < s.cost) s = Step{cost, length, distance};
+  }
+
+  const LzhMethod& method_;
+  const std::uint8_t* data_;
+  std::size_t size_;
+  BitWriter bits_;
+  MatchFinder finder_;
+  Prices prices_;
+  std::vector<MatchFinder::Match> matches_;
+  std::vector<std::uint32_t> matchStart_;
+  std::vector<std::uint8_t> forced_;
+  std::vector<Step> steps_;
+  std::vector<Step> path_;
+  std::vector<Symbol> symbols_;
+  std::size_t chunkEnd_ = 0;
+};
+
+}  // namespace
+
+const LzhMethod* FindLzhMethod(char letter) {
+  for (const LzhMethod& m : kMethods)
+    if (m.letter == letter) return &m;
+  return nullptr;
+}
+
+std::vector<std::uint8_t> LzhEncode(const LzhMethod& method, const std::uint8_t* data,
+                                    std::size_t size) {
+  std::vector<std::uint8_t> out;
+  out.reserve(size / 2 + 64);
+  if (size == 0) return out;
+  Encoder encoder(method, data, size, out);
+  encoder.Run();
+  return out;
+}
+
+int BuildLimitedCodeLengths(const std::uint32_t* weights, int count, int maxBits,
+                            std::uint8_t* lengths) {
+  std::fill(lengths, lengths + count, 0);
+  std::vector<int> leaves;
+  for (int s = 0; s < count; ++s)
+    if (weights[s]) leaves.push_back(s);
+  const int m = static_cast<int>(leaves.size());
+  if (m < 2) return m;
+  std::stable_sort(leaves.begin(), leaves.end(),
+                   [&](int a, int b) { return weights[a] < weights[b]; });
+
+  // Package-merge: list L holds the leaves merged with the pairs ("packages")
+  // of list L-1. The first 2m-2 items of the last list are the solution; a
+  // leaf's code length is how often it occurs among the chosen items of all
+  // lists, and the chosen items of every list form a prefix of it.
+  struct Item {
+    std::uint64_t weight;
+    int leaf;  // index into leaves, or -1 for a package
+  };
+  std::vector<std::vector<Item>> lists(static_cast<std::size_t>(maxBits));
+  for (int k = 0; k < m; ++k) lists[0].push_back({weights[leaves[k]], k});
+  for (int level = 1; level < maxBits; ++level) {
+    const std::vector<Item>& below = lists[level - 1];
+    std::vector<Item>& list = lists[level];
+    std::size_t packages = below.size() / 2;
+    std::size_t a = 0, b = 0;
+    while (a < static_cast<std::size_t>(m) || b < packages) {
+      std::uint64_t pw = b < packages ? below[2 * b].weight + below[2 * b + 1].weight : 0;
+      bool takeLeaf = a < static_cast<std::size_t>(m) &&
+                      (b >= packages || weights[leaves[a]] <= pw);
+      if (takeLeaf) {
+        list.push_back({weights[leaves[a]], static_cast<int>(a)});
+        ++a;
+      } else {
+        list.push_back({pw, -1});
+        ++b;
+      }
+    }
+  }
+  std::vector<int> depth(static_cast<std::size_t>(m), 0);
+  std::size_t chosen = static_cast<std::size_t>(2 * m - 2);
+  for (int level = maxBits - 1; level >= 0; --level) {
+    std::size_t packages = 0;
+    const std::vector<Item>& list = lists[level];
+    for (std::size_t k = 0; k < chosen && k < list.size(); ++k) {
+      if (list[k].leaf >= 0)
+        depth[static_cast<std::size_t>(list[k].leaf)]++;
+      else
+        ++packages;
+    }
+    chosen = 2 * packages;
+  }
+  for (int k = 0; k < m; ++k) lengths[leaves[k]] = static_cast<std::uint8_t>(depth[k]);
+  return m;
+}

@@ -1,0 +1,45 @@
+// The self-extracting file: the stub's bytes with the configuration block
+// filled in at offset 512, the archive behind the image, and the image
+// checksum brought up to date for the whole file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/sfx_config.h"
+
+// The configuration texts as the publisher gives them, in UTF-8.
+struct SfxSettings {
+  std::string title, label, folder, message, command;
+  bool overwriteWithoutAsking = false;
+  bool restoreAttributes = false;
+};
+
+// Fills block from the settings: texts in code page 932, each ending with a
+// zero byte inside its field, the rest of the field zero. False with a
+// message naming the option when a text does not fit or has no 932 form.
+bool FillSfxConfig(const SfxSettings& settings, std::uint32_t archiveOffset, SfxConfig& block,
+                   std::string& error);
+
+// Checks that stub is one of our stubs, unsigned and with nothing behind its
+// image, so the archive can follow it directly. Returns the offset of the
+// image checksum field in checksumOffset.
+bool CheckStub(const std::vector<std::uint8_t>& stub, std::uint32_t& checksumOffset,
+               std::string& error);
+
+// The image checksum of a file given piece by piece (the loader's algorithm:
+// a folded 16-bit sum of the file's words, the checksum field taken as 0,
+// plus the file length).
+class PeChecksum {
+ public:
+  explicit PeChecksum(std::uint32_t checksumOffset) : checksumOffset_(checksumOffset) {}
+  void Add(const std::uint8_t* data, std::size_t size);
+  std::uint32_t Finish() const;
+
+ private:
+  std::uint32_t checksumOffset_;
+  std::uint64_t sum_ = 0;
+  std::uint64_t length_ = 0;
+  int pendingLow_ = -1;  // the low byte of a word whose high byte is still to come
+};
