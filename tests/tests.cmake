@@ -61,3 +61,15 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     target_link_options(demo_driver PRIVATE -static)
   endif()
 endif()
+
+# The packer's output read by independent extractors, and signed.
+if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
+  add_test(NAME pack_interop
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>)
+  set(QUORVEL_SIGNING_STUB "${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-x86_64.exe" CACHE FILEPATH
+    "x86_64 stub for the signing test")
+  add_test(NAME pack_signing
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
+            ${QUORVEL_SIGNING_STUB})
+  set_tests_properties(pack_signing PROPERTIES SKIP_RETURN_CODE 77)
+endif()

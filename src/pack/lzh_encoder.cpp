@@ -133,7 +133,7 @@ void WriteSmallSetLengths(BitWriter& bits, const std::uint8_t* lengths, int coun
       bits.Put(3, static_cast<std::uint32_t>(len));
     else
       bits.Put(len - 3, (1u << (len - 3)) - 2);
-    if (i == zeroRunAfter) {
+    if (zeroRunAfter > 0 && i == zeroRunAfter) {
       // Up to three zero lengths, never past the written count.
       int run = 0;
       while (run < 3 && i + run < n && lengths[i + run] == 0) ++run;

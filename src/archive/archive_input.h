@@ -1,0 +1,36 @@
+// The compressed data of the current member: read from the archive in 16 KiB
+// blocks, never past the member's end, and turned into a bit stream, most
+// significant bit first, with a 16-bit look-ahead window.
+#pragma once
+
+#include <cstdint>
+
+constexpr unsigned kArchiveInputBytes = 16384;
+
+extern std::uint8_t archiveInputBuffer[kArchiveInputBytes];
+
+// Marks the buffer empty, so no byte of one member is handed out for another.
+void ResetArchiveInput();
+
+// The next byte (0..255), or -1 when the archive cannot deliver it. remaining
+// is the member's count of compressed bytes not yet fetched (at least 1); a
+// refill asks for no more than that.
+int ReadArchiveByte(std::uint64_t remaining);
+
+// The next 16 bits of the stream; bit 15 is the next bit.
+extern std::uint16_t bitWindow;
+
+// Clears the window and loads the first 16 bits of the member.
+void StartBitReader();
+
+// Discards the next n bits and keeps the window full. Once the member's
+// compressed bytes are used up, zero bits follow: a member that ends early
+// decodes into damage that the data CRC reports.
+void FillBits(unsigned n);
+
+// The next n (0..16) bits as a number, first bit most significant.
+inline unsigned GetBits(unsigned n) {
+  const unsigned value = n == 0 ? 0 : bitWindow >> (16 - n);
+  FillBits(n);
+  return value;
+}

@@ -1,0 +1,40 @@
+#include "archive/engine_host.h"
+
+#include <csetjmp>
+
+#include "app/run_state.h"
+
+EngineHost Host;
+bool OutputIsProbe;
+
+namespace {
+// The innermost guarded region; null outside every region. A plain longjmp
+// keeps the stub free of C++ exception tables and their runtime.
+std::jmp_buf* activeGuard;
+}  // namespace
+
+void ExtractAbort() {
+  // Raising outside a guarded region is a fault of the caller: stop here
+  // rather than jump into a dead frame.
+  if (!activeGuard) __builtin_trap();
+  std::longjmp(*activeGuard, 1);
+}
+
+void AbortWithMessage(int stringId, bool namesArchive) {
+  Host.reportError(stringId, namesArchive);
+  ExtractAbort();
+}
+
+bool RunGuarded(void (*body)()) {
+  std::jmp_buf guard;
+  std::jmp_buf* const outer = activeGuard;
+  activeGuard = &guard;
+  if (setjmp(guard) == 0) {
+    body();
+    activeGuard = outer;
+    return true;
+  }
+  activeGuard = outer;
+  RunState.aborted = 1;
+  return false;
+}

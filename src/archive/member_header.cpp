@@ -1,0 +1,180 @@
+#include "archive/member_header.h"
+
+#include "app/exe_layout.h"
+#include "app/run_state.h"
+#include "archive/crc16.h"
+#include "archive/engine_host.h"
+#include "paths/path_text.h"
+
+MemberHeaderRecord MemberHeader;
+char JoinedName[kJoinedNameBytes];
+
+namespace {
+using exe_layout::ReadLe16;
+using exe_layout::ReadLe32;
+
+// Offsets in the fixed part.
+constexpr unsigned kOffHeaderSize = 0, kOffMethod = 2, kOffCompressed = 7, kOffOriginal = 11,
+                   kOffTimeStamp = 15, kOffAttribute = 19, kOffLevel = 20, kOffDataCrc = 21,
+                   kOffOsId = 23, kOffFirstExtSize = 24;
+static_assert(kOffFirstExtSize + 2 == kFixedHeaderBytes, "the chain starts after the fixed part");
+
+// An extended header's size counts its type byte and its trailing next-size field.
+constexpr unsigned kExtOverheadBytes = 3;
+
+constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+
+std::uint64_t ReadLe64(const std::uint8_t* p) {
+  return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
+}
+
+bool IsKnownMethod(const std::uint8_t* m) {
+  if (m[0] != '-' || m[1] != 'l' || m[2] != 'h' || m[4] != '-') return false;
+  const char letter = static_cast<char>(m[3]);
+  return letter == '0' || letter == 'd' || (letter >= '4' && letter <= '7');
+}
+
+// Applies one extended header whose type byte is at pos and whose data has
+// dataBytes bytes. Returns false when a known type is too short for its data.
+bool ApplyExtendedHeader(unsigned pos, unsigned dataBytes) {
+  MemberHeaderRecord& h = MemberHeader;
+  const std::uint8_t* data = h.bytes + pos + 1;
+  switch (h.bytes[pos]) {
+    case kExtHeaderCrc:
+      if (dataBytes < 2) return false;
+      h.headerCrcSeen = true;
+      h.headerCrc = ReadLe16(data);
+      h.headerCrcPos = static_cast<std::uint16_t>(pos + 1);
+      return true;
+    case kExtFileName:
+      h.fileNamePos = static_cast<std::uint16_t>(pos + 1);
+      h.fileNameLength = static_cast<std::uint16_t>(dataBytes);
+      return true;
+    case kExtDirectoryName:
+      h.directoryPos = static_cast<std::uint16_t>(pos + 1);
+      h.directoryLength = static_cast<std::uint16_t>(dataBytes);
+      return true;
+    case kExtAttributes:
+      if (dataBytes < 2) return false;
+      if (h.osId == kOsIdMsdos) h.attributes = ReadLe16(data);
+      return true;
+    case kExtFileTimes:
+      if (dataBytes < 24) return false;
+      h.modifiedTime = ReadLe64(data + 8);  // creation, last write, last access
+      return true;
+    case kExtLargeSizes: {
+      if (dataBytes < 16) return false;
+      const std::uint64_t compressed = ReadLe64(data), original = ReadLe64(data + 8);
+      // A size with the top bit set is negative as a signed count: a skip by
+      // it would move back onto an earlier header and never end.
+      if ((compressed | original) >> 63) return false;
+      h.compressedRemaining = static_cast<std::int64_t>(compressed);
+      h.originalSize = static_cast<std::int64_t>(original);
+      return true;
+    }
+    default:
+      return true;  // unknown types are skipped
+  }
+}
+
+// Walks the chain of extended headers. Every size must leave room for its
+// type byte and next-size field and keep the chain inside the header bytes.
+bool WalkExtendedHeaders() {
+  const unsigned headerSize = MemberHeader.headerSize;
+  unsigned pos = kOffFirstExtSize;
+  for (;;) {
+    const unsigned size = ReadLe16(MemberHeader.bytes + pos);
+    if (size == 0) return true;
+    if (size < kExtOverheadBytes || pos + size + 2 > headerSize) return false;
+    if (!ApplyExtendedHeader(pos + 2, size - kExtOverheadBytes)) return false;
+    pos += size;
+  }
+}
+
+bool HeaderCrcMatches() {
+  MemberHeaderRecord& h = MemberHeader;
+  h.bytes[h.headerCrcPos] = 0;
+  h.bytes[h.headerCrcPos + 1] = 0;
+  crcValue = 0;
+  return UpdateCrc(h.bytes, h.headerSize) == h.headerCrc;
+}
+
+unsigned BoundedLength(const std::uint8_t* text, unsigned length) {
+  unsigned n = 0;
+  while (n < length && text[n]) ++n;
+  return n;
+}
+
+// Directory and file name joined; a name that does not fit is refused rather
+// than cut, since a cut name could land on another member's file.
+bool BuildJoinedName() {
+  MemberHeaderRecord& h = MemberHeader;
+  if (h.directoryLength != 0 && RunState.suppressFolders) h.directoryLength = 0;
+  const unsigned dirBytes = BoundedLength(h.bytes + h.directoryPos, h.directoryLength);
+  const unsigned fileBytes = BoundedLength(h.bytes + h.fileNamePos, h.fileNameLength);
+  if (dirBytes + fileBytes >= kJoinedNameBytes) return false;
+  for (unsigned i = 0; i < dirBytes; ++i) JoinedName[i] = static_cast<char>(h.bytes[h.directoryPos + i]);
+  for (unsigned i = 0; i < fileBytes; ++i)
+    JoinedName[dirBytes + i] = static_cast<char>(h.bytes[h.fileNamePos + i]);
+  JoinedName[dirBytes + fileBytes] = '\0';
+  NormalizeSeparators(JoinedName, '/');
+  return true;
+}
+
+void TakeFixedPart() {
+  MemberHeaderRecord& h = MemberHeader;
+  const std::uint8_t* b = h.bytes;
+  h.method = static_cast<char>(b[kOffMethod + 3]);
+  h.compressedRemaining = ReadLe32(b + kOffCompressed);
+  h.originalSize = ReadLe32(b + kOffOriginal);
+  h.modifiedTime = UnixTimeToFileTime(static_cast<std::int32_t>(ReadLe32(b + kOffTimeStamp)));
+  h.attributes = b[kOffAttribute];
+  h.dataCrc = ReadLe16(b + kOffDataCrc);
+  h.osId = b[kOffOsId];
+  h.fileNamePos = h.fileNameLength = 0;
+  h.directoryPos = h.directoryLength = 0;
+  h.headerCrcSeen = false;
+  h.headerCrc = h.headerCrcPos = 0;
+}
+}  // namespace
+
+std::uint64_t UnixTimeToFileTime(std::int32_t seconds) {
+  if (seconds < 0) return Host.currentFileTime();
+  return (static_cast<std::uint64_t>(seconds) + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond;
+}
+
+void FreeMemberHeader() {
+  if (MemberHeader.bytes) Host.release(MemberHeader.bytes);
+  MemberHeader.bytes = nullptr;
+}
+
+HeaderResult ReadMemberHeader() {
+  FreeMemberHeader();
+  std::uint8_t fixed[kFixedHeaderBytes];
+  const long got = Host.readArchive(fixed, kFixedHeaderBytes);
+  if (got <= 0) return HeaderResult::Damaged;
+  // The end byte is a header size whose low byte is 0; whatever follows it
+  // (padding, a certificate table) is never looked at.
+  if (fixed[kOffHeaderSize] == 0) return HeaderResult::EndOfArchive;
+  if (got < static_cast<long>(kFixedHeaderBytes)) return HeaderResult::Damaged;
+  if (fixed[kOffLevel] != kHeaderLevel) return HeaderResult::Damaged;
+  const unsigned headerSize = ReadLe16(fixed + kOffHeaderSize);
+  if (headerSize < kFixedHeaderBytes) return HeaderResult::Damaged;
+
+  MemberHeaderRecord& h = MemberHeader;
+  h.bytes = static_cast<std::uint8_t*>(Host.allocZeroed(headerSize));
+  if (!h.bytes) return HeaderResult::OutOfMemory;
+  h.headerSize = static_cast<std::uint16_t>(headerSize);
+  for (unsigned i = 0; i < kFixedHeaderBytes; ++i) h.bytes[i] = fixed[i];
+  const unsigned rest = headerSize - kFixedHeaderBytes;
+  if (rest != 0 && Host.readArchive(h.bytes + kFixedHeaderBytes, rest) != static_cast<long>(rest))
+    return HeaderResult::Damaged;
+
+  if (!IsKnownMethod(h.bytes + kOffMethod)) return HeaderResult::Unsupported;
+  TakeFixedPart();
+  if (!WalkExtendedHeaders()) return HeaderResult::Damaged;
+  if (!h.headerCrcSeen || !HeaderCrcMatches()) return HeaderResult::Damaged;
+  if (!BuildJoinedName()) return HeaderResult::Damaged;
+  return HeaderResult::Member;
+}

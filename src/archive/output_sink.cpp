@@ -1,0 +1,56 @@
+#include "archive/output_sink.h"
+
+#include "app/run_state.h"
+#include "archive/crc16.h"
+#include "archive/engine_host.h"
+#include "archive/lzh_decoder.h"
+
+std::uint8_t probeTextCaptured;
+
+static_assert(kProbeTextMaxBytes + 1 == kGeneralTextBytes, "the probe text fills the general text");
+static_assert(kMaxOutputPiece == kWindowBytes, "the stored copy moves through the window");
+
+void WriteOutput(const void* buffer, unsigned long length) {
+  if (OutputIsProbe) {
+    if (probeTextCaptured) return;
+    // The text ends at the first zero byte, at the piece's end or at the
+    // buffer's capacity, whichever comes first.
+    const char* text = static_cast<const char*>(buffer);
+    unsigned long n = 0;
+    while (n < length && n < kProbeTextMaxBytes && text[n]) {
+      GeneralText[n] = text[n];
+      ++n;
+    }
+    GeneralText[n] = '\0';
+    probeTextCaptured = 1;
+    return;
+  }
+  if (!Host.writeOutput(buffer, length)) AbortWithMessage(kMsgWriteError, false);
+  UpdateCrc(buffer, static_cast<long>(length));
+}
+
+void CopyStoredMember(std::int64_t size) {
+  crcValue = 0;
+  while (size > 0) {
+    const unsigned long chunk =
+        size < static_cast<std::int64_t>(kMaxOutputPiece) ? static_cast<unsigned long>(size) : kMaxOutputPiece;
+    if (Host.readArchive(window, chunk) != static_cast<long>(chunk)) AbortWithMessage(kMsgReadError, true);
+    WriteOutput(window, chunk);
+    if (!OutputIsProbe) {
+      ProgressTotals.done += chunk;
+      ReportProgress(ProgressTotals.done, ProgressTotals.total);
+    }
+    size -= static_cast<std::int64_t>(chunk);
+  }
+}
+
+unsigned ProgressPercent(std::uint64_t done, std::uint64_t total) {
+  if (total == 0) return 0;
+  const std::uint64_t q = done * 100 / total;
+  return q <= 100 ? static_cast<unsigned>(q) : 100;
+}
+
+void ReportProgress(std::uint64_t done, std::uint64_t total) {
+  Host.progress(ProgressPercent(done, total));
+  if (RunState.cancelRequested == 1) ExtractAbort();
+}

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Archives written by quorvel-pack must be read by independent extractors:
+# lhasa and 7-Zip test and extract every kind of member the packer writes,
+# with each method, and produce the same bytes as the packed files and as our
+# own extract command.
+#   interop.sh PATH/TO/quorvel-pack
+set -euo pipefail
+pack=$(realpath "$1")
+work=$(mktemp -d)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cd "$work"
+fail=0
+note() { echo "interop: $*"; }
+bad() { echo "interop: FAIL: $*"; fail=1; }
+
+# The fixture tree: every edge the writer has.
+mkdir -p in/tree/sub/deeper in/tree/empty-folder in/tree/ソフト
+: > in/tree/empty-file
+printf 'x' > in/tree/one-byte
+head -c 65536 /dev/urandom > in/tree/sub/exactly-64k
+head -c 65537 /dev/urandom > in/tree/sub/one-past-64k
+head -c 300000 /dev/zero > in/tree/sub/all-zero
+python3 - <<'PY'
+import random
+random.seed(7)
+with open('in/tree/sub/deeper/repeated', 'w') as f:
+    f.write('structured line of text 0123456789\n' * 7000)
+# Text-like data with a skewed alphabet, long enough for several blocks.
+words = [''.join(random.choice('etaoinshrdlucmfwyp') for _ in range(random.randint(2, 9)))
+         for _ in range(3000)]
+with open('in/tree/sub/text', 'w') as f:
+    f.write(' '.join(random.choice(words) for _ in range(120000)))
+PY
+# Second bytes 0x5C in code page 932: 表 (95 5C), ソ (83 5C), 能 (94 5C).
+printf 'dbcs\n' > "in/tree/表示.txt"
+printf 'dbcs in a folder\n' > "in/tree/ソフト/能力.txt"
+# A top-level member whose header would be exactly 256 bytes long:
+# 26 fixed + 5 CRC + (3 + name) file name + 27 times = 256 for a 195-byte name.
+long=$(printf 'n%.0s' $(seq 195))
+printf 'header length test\n' > "in/$long"
+
+# lhasa writes names as the archive holds them, in code page 932; turn them
+# into UTF-8 before comparing. Names that are UTF-8 already stay.
+to_utf8() {
+  python3 - "$1" <<'PY'
+import os, sys
+root = os.fsencode(sys.argv[1])
+for top, dirs, files in os.walk(root, topdown=False):
+    for name in dirs + files:
+        try:
+            name.decode('utf-8')
+            continue
+        except UnicodeDecodeError:
+            pass
+        os.rename(os.path.join(top, name), os.path.join(top, name.decode('cp932').encode('utf-8')))
+PY
+}
+
+contents() { (cd "$1" && find . -type f -exec sha256sum {} + | cut -d' ' -f1 | sort); }
+
+for method in lh0 lh5 lh6 lh7; do
+  out=$method.lzh
+  (cd in && "$pack" create -q --method $method -o "../$out" tree "$long") || { bad "$method: create failed"; continue; }
+  lhasa -t "$out" > /dev/null 2>&1 || bad "$method: lhasa -t"
+  7zz t "$out" > /dev/null 2>&1 || bad "$method: 7zz t"
+  for tool in lhasa 7zz own; do
+    rm -rf x && mkdir x
+    case $tool in
+      lhasa) (cd x && lhasa -xq "../$out") > /dev/null 2>&1 || bad "$method: lhasa extract" ;;
+      7zz) 7zz x -ox "$out" > /dev/null 2>&1 || bad "$method: 7zz extract" ;;
+      own)
+        if "$pack" --help | grep -q ' extract '; then
+          "$pack" extract "$out" -o x > /dev/null || bad "$method: own extract"
+        else
+          continue
+        fi ;;
+    esac
+    if [ $tool = 7zz ]; then
+      # 7-Zip on Linux takes every 0x5C byte of a name for a separator, also
+      # the second byte of a double-byte character, so it puts such members
+      # into folders of its own making: compare its bytes, not its names.
+      [ "$(contents in)" = "$(contents x)" ] || bad "$method: $tool extracted other bytes"
+      continue
+    fi
+    to_utf8 x
+    diff -r in x > /dev/null || bad "$method: $tool extracted other bytes or names"
+  done
+  note "$method: $(stat -c %s "$out") bytes"
+done
+
+# The header of the long-named member was lengthened, never left at 256.
+if ! lhasa -l lh7.lzh | grep -q "$long"; then bad "the 256-byte header member is missing"; fi
+
+# The same input gives the same bytes.
+(cd in && "$pack" create -q -o ../again.lzh tree "$long")
+cmp -s lh7.lzh again.lzh || bad "output is not reproducible"
+
+[ $fail -eq 0 ] && note "all readers agree"
+exit $fail

@@ -1,0 +1,95 @@
+// Archive input and bit reader: block sizes of the refills, the bit order,
+// zero bits after the member's end, and a failed read.
+#include <gtest/gtest.h>
+
+#include "archive/archive_input.h"
+#include "archive/member_header.h"
+#include "engine_test_support.h"
+
+using namespace enginetest;
+
+namespace {
+Bytes Counting(std::size_t n) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  return b;
+}
+
+void StartMember(std::int64_t compressedSize) {
+  MemberHeader.compressedRemaining = compressedSize;
+  ResetArchiveInput();
+  StartBitReader();
+}
+}  // namespace
+
+TEST(ArchiveInput, RefillsInBlocksAndNeverPastTheMember) {
+  Bytes data = Counting(40000);
+  data.resize(41000, 0xEE);  // the next member's bytes must stay unread
+  InstallMemoryHost(data);
+  ASSERT_TRUE(Guarded([] {
+    StartMember(40000);
+    for (int i = 0; i < 40000 + 10; ++i) GetBits(8);
+  }));
+  EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{16384, 16384, 7232}));
+  EXPECT_EQ(Record.readPos, 40000u);
+  EXPECT_EQ(MemberHeader.compressedRemaining, 0);
+}
+
+TEST(BitReader, BitsComeMostSignificantFirstAcrossBytes) {
+  InstallMemoryHost({0xA5, 0x3C, 0xF0, 0x0F, 0x81});
+  static unsigned got[8];
+  ASSERT_TRUE(Guarded([] {
+    StartMember(5);
+    EXPECT_EQ(bitWindow, 0xA53C);
+    got[0] = GetBits(0);   // nothing moves
+    got[1] = GetBits(3);   // 101
+    got[2] = GetBits(7);   // 0010100
+    got[3] = GetBits(16);  // 1111 0000 0000 1111 shifted: the next 16 bits
+    FillBits(17);          // more than the window: dropped bits are gone
+    got[4] = bitWindow;
+  }));
+  EXPECT_EQ(got[0], 0u);
+  EXPECT_EQ(got[1], 0x5u);
+  EXPECT_EQ(got[2], 0x14u);
+  // Bits 10 to 25 of the stream: 111100 11110000 00.
+  EXPECT_EQ(got[3], 0xF3C0u);
+  // 43 bits consumed of 40: only the zero bits past the member's end remain.
+  EXPECT_EQ(got[4], 0u);
+}
+
+TEST(BitReader, ZeroBitsAfterTheEndAndEmptyMemberReadsNothing) {
+  InstallMemoryHost({0xFF, 0xFF, 0xFF, 0xFF});
+  static unsigned got;
+  ASSERT_TRUE(Guarded([] {
+    StartMember(1);
+    got = GetBits(16);
+  }));
+  EXPECT_EQ(got, 0xFF00u);
+  EXPECT_EQ(Record.readPos, 1u);
+
+  InstallMemoryHost({0xFF, 0xFF});
+  ASSERT_TRUE(Guarded([] {
+    StartMember(0);
+    got = GetBits(16) | GetBits(16);
+  }));
+  EXPECT_EQ(got, 0u);
+  EXPECT_TRUE(Record.readSizes.empty());
+}
+
+TEST(BitReader, ReadFailureReportsTheArchiveAndAborts) {
+  InstallMemoryHost(Counting(20000));
+  Record.failReadsFrom = 16384 + 100;  // the second refill fails
+  EXPECT_FALSE(Guarded([] {
+    StartMember(20000);
+    for (int i = 0; i < 20000; ++i) GetBits(8);
+  }));
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{2, true}}));
+
+  // A file that ends inside the member is a short read: the same failure.
+  InstallMemoryHost(Counting(100));
+  EXPECT_FALSE(Guarded([] {
+    StartMember(200);
+    GetBits(8);
+  }));
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{2, true}}));
+}

@@ -1,0 +1,263 @@
+// Huffman tables from hand-built code-length lists: complete, empty,
+// single-code, oversubscribed and incomplete codes, codes longer than the
+// lookup table, and the damaged inputs that must be refused without writing
+// outside the arrays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "archive/archive_input.h"
+#include "archive/huffman_table.h"
+#include "archive/lzh_decoder.h"
+#include "archive/member_header.h"
+#include "engine_test_support.h"
+
+using namespace enginetest;
+
+namespace {
+// Starts the bit reader over the bits written so far, followed by a 16-bit
+// marker that shows where reading stopped.
+void Load(BitWriter& w) {
+  w.Put(0xBEEF, 16);
+  Bytes data = w.Finish();
+  InstallMemoryHost(data);
+  MemberHeader.compressedRemaining = static_cast<std::int64_t>(data.size());
+  ResetArchiveInput();
+  StartBitReader();
+}
+
+void PutLength3(BitWriter& w, unsigned c) {  // a small-set length field
+  if (c < 7) {
+    w.Put(c, 3);
+    return;
+  }
+  w.Put(7, 3);
+  for (unsigned k = 7; k < c; ++k) w.Put(1, 1);
+  w.Put(0, 1);
+}
+
+void FillMarker() {
+  std::fill(std::begin(smallTable), std::end(smallTable), 0xAAAA);
+  std::fill(std::begin(literalTable), std::end(literalTable), 0xAAAA);
+}
+
+const std::vector<std::pair<int, bool>> kDamaged{{4, true}};
+}  // namespace
+
+TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
+  BitWriter w;
+  w.Put(5, 5);                // count
+  PutLength3(w, 2);           // sym 0: 00
+  PutLength3(w, 2);           // sym 1: 01
+  PutLength3(w, 2);           // sym 2: 10
+  w.Put(0, 2);                // zero run after the third length: none
+  PutLength3(w, 3);           // sym 3: 110
+  PutLength3(w, 3);           // sym 4: 111
+  Load(w);
+  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
+  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_EQ(smallTable[0], 0);
+  EXPECT_EQ(smallTable[63], 0);
+  EXPECT_EQ(smallTable[64], 1);
+  EXPECT_EQ(smallTable[128], 2);
+  EXPECT_EQ(smallTable[191], 2);
+  EXPECT_EQ(smallTable[192], 3);
+  EXPECT_EQ(smallTable[223], 3);
+  EXPECT_EQ(smallTable[224], 4);
+  EXPECT_EQ(smallTable[255], 4);
+  EXPECT_EQ(smallLengths[5], 0);
+  EXPECT_EQ(smallLengths[18], 0);
+}
+
+TEST(HuffmanTable, ZeroRunFollowsTheThirdLengthEvenWhenTheCountIsThree) {
+  BitWriter w;
+  w.Put(3, 5);
+  PutLength3(w, 1);
+  PutLength3(w, 1);
+  PutLength3(w, 0);
+  w.Put(3, 2);  // a run of three more zero lengths
+  Load(w);
+  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
+  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_EQ(smallTable[0x7F], 0);
+  EXPECT_EQ(smallTable[0x80], 1);
+}
+
+TEST(HuffmanTable, EmptyAndSingleCodeSets) {
+  // Every length 0: complete enough, and no table entry is written.
+  BitWriter w;
+  w.Put(4, 4);
+  for (int i = 0; i < 4; ++i) PutLength3(w, 0);
+  Load(w);
+  FillMarker();
+  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
+  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_TRUE(std::all_of(std::begin(smallTable), std::end(smallTable), [](auto e) { return e == 0xAAAA; }));
+
+  // Count 0: one code of length 0 whose value fills the table.
+  BitWriter s;
+  s.Put(0, 9);
+  s.Put(300, 9);
+  Load(s);
+  ASSERT_TRUE(Guarded([] { ReadLiteralSetLengths(); }));
+  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_TRUE(std::all_of(std::begin(literalTable), std::end(literalTable), [](auto e) { return e == 300; }));
+  // Decoding from it consumes no bits.
+  static unsigned symbols[3];
+  ASSERT_TRUE(Guarded([] {
+    blockRemaining = 3;
+    for (unsigned& sym : symbols) sym = DecodeSymbol();
+  }));
+  EXPECT_EQ(symbols[0], 300u);
+  EXPECT_EQ(symbols[2], 300u);
+  EXPECT_EQ(bitWindow, 0xBEEF);
+}
+
+TEST(HuffmanTable, OversubscribedAndIncompleteCodesAreDamage) {
+  BitWriter w;
+  w.Put(4, 4);
+  for (int i = 0; i < 4; ++i) PutLength3(w, 1);  // four codes of one bit
+  Load(w);
+  FillMarker();
+  EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
+  EXPECT_EQ(Record.errors, kDamaged);
+  EXPECT_EQ(smallTable[0], 0xAAAA);  // refused before anything was written
+
+  BitWriter v;
+  v.Put(2, 4);
+  PutLength3(v, 1);
+  PutLength3(v, 2);  // half plus a quarter of the code space
+  Load(v);
+  EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
+  EXPECT_EQ(Record.errors, kDamaged);
+}
+
+TEST(HuffmanTable, CodesLongerThanTheTableWalkTheTree) {
+  // Position set of 17 symbols with lengths 1..16 and 16: a complete code
+  // whose codes from 9 bits on live in the overflow tree.
+  std::vector<std::uint8_t> lengths(17);
+  for (unsigned j = 0; j < 16; ++j) lengths[j] = static_cast<std::uint8_t>(j + 1);
+  lengths[16] = 16;
+  const auto codes = CanonicalCodes(lengths);
+  BitWriter w;
+  w.Put(17, 5);
+  for (auto len : lengths) PutLength3(w, len);
+  for (unsigned j = 0; j < 17; ++j) {
+    w.Put(codes[j], lengths[j]);
+    if (j > 1) w.Put(0, j - 1);  // the smallest position of each bit length
+  }
+  Load(w);
+  static unsigned positions[17];
+  ASSERT_TRUE(Guarded([] {
+    positionSetSize = 17;
+    ReadSmallSetLengths(17, 5, kNoZeroRun);
+    for (unsigned& p : positions) p = DecodePosition();
+  }));
+  EXPECT_GE(smallTable[255], 17);  // the last entry is a tree root
+  EXPECT_EQ(positions[0], 0u);
+  for (unsigned j = 1; j < 17; ++j) EXPECT_EQ(positions[j], 1u << (j - 1)) << "symbol " << j;
+  EXPECT_EQ(bitWindow, 0xBEEF);
+}
+
+TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
+  // Code-length set: symbols 0 and 3..18 in use (15 of 4 bits, 2 of 5 bits).
+  std::vector<std::uint8_t> cl(19, 4);
+  cl[1] = cl[2] = 0;
+  cl[17] = cl[18] = 5;
+  const auto clCodes = CanonicalCodes(cl);
+  // Literal lengths: symbols 0..14 get 1..15, symbols 300 and 509 get 16.
+  std::vector<std::uint8_t> lit(510, 0);
+  for (unsigned s = 0; s < 15; ++s) lit[s] = static_cast<std::uint8_t>(s + 1);
+  lit[300] = lit[509] = 16;
+  const auto litCodes = CanonicalCodes(lit);
+
+  BitWriter w;
+  w.Put(19, 5);
+  for (unsigned i = 0; i < 19; ++i) {
+    PutLength3(w, cl[i]);
+    if (i == 2) w.Put(0, 2);
+  }
+  w.Put(510, 9);
+  for (auto len : lit) {
+    const unsigned sym = len == 0 ? 0 : len + 2u;
+    w.Put(clCodes[sym], cl[sym]);
+  }
+  for (unsigned s : {0u, 11u, 12u, 14u, 300u, 509u}) w.Put(litCodes[s], lit[s]);
+  Load(w);
+  static unsigned symbols[6];
+  ASSERT_TRUE(Guarded([] {
+    ReadSmallSetLengths(19, 5, 3);
+    ReadLiteralSetLengths();
+    blockRemaining = 6;
+    for (unsigned& s : symbols) s = DecodeSymbol();
+  }));
+  EXPECT_EQ(std::vector<unsigned>(symbols, symbols + 6), (std::vector<unsigned>{0, 11, 12, 14, 300, 509}));
+  EXPECT_EQ(bitWindow, 0xBEEF);
+}
+
+TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
+  struct Case {
+    const char* attack;
+    void (*write)(BitWriter&);
+    void (*read)();
+  };
+  const Case cases[] = {
+      {"small-set length 17 from the unary extension",
+       [](BitWriter& w) {
+         w.Put(1, 5);
+         PutLength3(w, 17);
+       },
+       [] { ReadSmallSetLengths(19, 5, 3); }},
+      {"literal count 511",
+       [](BitWriter& w) {
+         w.Put(2, 5);  // code-length set: symbols 0 and 1, one bit each
+         PutLength3(w, 1);
+         PutLength3(w, 1);
+         w.Put(511, 9);
+       },
+       [] {
+         ReadSmallSetLengths(19, 5, 3);
+         ReadLiteralSetLengths();
+       }},
+      {"zero run past symbol 509",
+       [](BitWriter& w) {
+         w.Put(3, 5);  // code-length set: symbols 0, 1, 2 with 1, 2, 2 bits
+         PutLength3(w, 1);
+         PutLength3(w, 2);
+         PutLength3(w, 2);
+         w.Put(0, 2);
+         w.Put(510, 9);
+         w.Put(3, 2);    // symbol 2: a long zero run
+         w.Put(511, 9);  // of 531 lengths
+       },
+       [] {
+         ReadSmallSetLengths(19, 5, 3);
+         ReadLiteralSetLengths();
+       }},
+      {"single code 19 in the code-length set",
+       [](BitWriter& w) {
+         w.Put(0, 5);
+         w.Put(19, 5);
+       },
+       [] { ReadSmallSetLengths(19, 5, 3); }},
+      {"single code 510 in the literal/length set",
+       [](BitWriter& w) {
+         w.Put(0, 9);
+         w.Put(510, 9);
+       },
+       [] { ReadLiteralSetLengths(); }},
+      {"single code 14 in a 14-symbol position set",
+       [](BitWriter& w) {
+         w.Put(0, 4);
+         w.Put(14, 4);
+       },
+       [] { ReadSmallSetLengths(14, 4, kNoZeroRun); }},
+  };
+  for (const Case& c : cases) {
+    BitWriter w;
+    c.write(w);
+    Load(w);
+    EXPECT_FALSE(Guarded(c.read)) << c.attack;
+    EXPECT_EQ(Record.errors, kDamaged) << c.attack;
+  }
+}

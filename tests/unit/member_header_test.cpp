@@ -1,0 +1,233 @@
+// Level-2 member headers: the fixed part, every extended header type, names
+// and separators, the end byte, and damaged or foreign headers.
+#include <gtest/gtest.h>
+
+#include "app/run_state.h"
+#include "archive/engine_host.h"
+#include "archive/member_header.h"
+#include "engine_test_support.h"
+
+using namespace enginetest;
+
+namespace {
+HeaderResult Read(const Bytes& archive) {
+  InstallMemoryHost(archive);
+  return ReadMemberHeader();
+}
+
+Bytes Le(std::uint64_t v, int n) {
+  Bytes b;
+  for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  return b;
+}
+
+HeaderSpec Named(const std::string& dir, const std::string& file) {
+  HeaderSpec s;
+  if (!dir.empty()) s.extended.push_back({0x02, Text(dir)});
+  s.extended.push_back({0x01, Text(file)});
+  return s;
+}
+}  // namespace
+
+TEST(MemberHeader, FixedPartAndPositionAfterTheHeader) {
+  HeaderSpec s = Named("", "a.txt");
+  s.method = "-lh7-";
+  s.compressedSize = 1234;
+  s.originalSize = 0xFFFFFFF0u;  // unsigned: no sign from the 32-bit field
+  s.timeStamp = 1000000000;      // 2001-09-09 01:46:40 UTC
+  s.attribute = 0x21;
+  s.dataCrc = 0xBEEF;
+  Bytes a = BuildHeader(s);
+  const std::size_t headerBytes = a.size();
+  a.push_back(0x99);  // first byte of the member's data
+  ASSERT_EQ(Read(a), HeaderResult::Member);
+  EXPECT_EQ(Record.readPos, headerBytes);
+  EXPECT_EQ(MemberHeader.method, '7');
+  EXPECT_EQ(MemberHeader.compressedRemaining, 1234);
+  EXPECT_EQ(MemberHeader.originalSize, 0xFFFFFFF0ll);
+  EXPECT_EQ(MemberHeader.modifiedTime, 126444736000000000ull);
+  EXPECT_EQ(MemberHeader.attributes, 0x21);
+  EXPECT_EQ(MemberHeader.dataCrc, 0xBEEF);
+  EXPECT_EQ(MemberHeader.osId, 'M');
+  EXPECT_STREQ(JoinedName, "a.txt");
+  EXPECT_EQ(Record.liveBlocks, 1);
+  FreeMemberHeader();
+  EXPECT_EQ(Record.liveBlocks, 0);
+}
+
+TEST(MemberHeader, ExtendedHeadersTakeEffectInOrder) {
+  // 0x40 attributes count only for MS-DOS members.
+  HeaderSpec s = Named("", "f");
+  s.extended.push_back({0x40, Le(0x0027, 2)});
+  ASSERT_EQ(Read(BuildHeader(s)), HeaderResult::Member);
+  EXPECT_EQ(MemberHeader.attributes, 0x27);
+  s.osId = 'U';
+  ASSERT_EQ(Read(BuildHeader(s)), HeaderResult::Member);
+  EXPECT_EQ(MemberHeader.attributes, 0x20);
+
+  // 0x41: the second of three file times is the last-write time.
+  HeaderSpec t = Named("", "f");
+  Bytes times = Le(111, 8), last = Le(0x01D9ABCDEF012345ull, 8), access = Le(333, 8);
+  times.insert(times.end(), last.begin(), last.end());
+  times.insert(times.end(), access.begin(), access.end());
+  t.extended.push_back({0x41, times});
+  ASSERT_EQ(Read(BuildHeader(t)), HeaderResult::Member);
+  EXPECT_EQ(MemberHeader.modifiedTime, 0x01D9ABCDEF012345ull);
+
+  // 0x42: sizes above 4 GiB.
+  HeaderSpec l = Named("", "f");
+  Bytes sizes = Le(0x123456789ull, 8), orig = Le(0x2000000000ull, 8);
+  sizes.insert(sizes.end(), orig.begin(), orig.end());
+  l.extended.push_back({0x42, sizes});
+  ASSERT_EQ(Read(BuildHeader(l)), HeaderResult::Member);
+  EXPECT_EQ(MemberHeader.compressedRemaining, 0x123456789ll);
+  EXPECT_EQ(MemberHeader.originalSize, 0x2000000000ll);
+
+  // Unknown types are skipped; a repeated type: the later one wins.
+  HeaderSpec u = Named("", "first");
+  u.extended.push_back({0x46, Text("ignored")});
+  u.extended.push_back({0x01, Text("second")});
+  ASSERT_EQ(Read(BuildHeader(u)), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "second");
+}
+
+TEST(MemberHeader, TimeStampsBeforeAndAfter2038) {
+  EXPECT_EQ(UnixTimeToFileTime(0), 116444736000000000ull);
+  EXPECT_EQ(UnixTimeToFileTime(0x7FFFFFFF), 116444736000000000ull + 0x7FFFFFFFull * 10000000);
+  InstallMemoryHost({});
+  EXPECT_EQ(UnixTimeToFileTime(-1), Record.now);  // top bit set: the current time
+}
+
+TEST(MemberHeader, NamesJoinWithSlashesAndKeepDoubleByteCharacters) {
+  ASSERT_EQ(Read(BuildHeader(Named("dir\xff" "sub\xff", "file.txt"))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "dir/sub/file.txt");
+  ASSERT_EQ(Read(BuildHeader(Named("a\\b/", "c"))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "a/b/c");
+  // 0x95 0x5C is one character ("表"), not a backslash.
+  ASSERT_EQ(Read(BuildHeader(Named("\x95\x5c\xff", "\x95\x5c.txt"))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "\x95\x5c/\x95\x5c.txt");
+  // A name stops at a zero byte inside its extended header.
+  ASSERT_EQ(Read(BuildHeader(Named("d\xff", std::string("ab\0cd", 5)))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "d/ab");
+}
+
+TEST(MemberHeader, SuppressFoldersDropsOnlyTheStoredDirectory) {
+  InstallMemoryHost(BuildHeader(Named("dir\xff", "in\\name")));
+  RunState.suppressFolders = 1;
+  ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "in/name");
+}
+
+TEST(MemberHeader, EndOfArchive) {
+  EXPECT_EQ(Read({0}), HeaderResult::EndOfArchive);
+  EXPECT_EQ(Read({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}),
+            HeaderResult::EndOfArchive);
+  // A header whose size is a multiple of 256 reads as the end byte.
+  HeaderSpec s = Named("", "x");
+  s.padTo = 256;
+  const Bytes h = BuildHeader(s);
+  ASSERT_EQ(h.size(), 256u);
+  EXPECT_EQ(Read(h), HeaderResult::EndOfArchive);
+  s.padTo = 257;
+  EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Member);
+}
+
+TEST(MemberHeader, ForeignMethodsAndLevels) {
+  for (const char* m : {"-lh1-", "-lh2-", "-lh3-", "-lzs-", "-lh8-", "-LH5-"}) {
+    HeaderSpec s = Named("", "x");
+    s.method = m;
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Unsupported) << m;
+  }
+  for (const char* m : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhd-"}) {
+    HeaderSpec s = Named("", "x");
+    s.method = m;
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Member) << m;
+  }
+  for (std::uint8_t level : {0, 1, 3}) {
+    HeaderSpec s = Named("", "x");
+    s.level = level;
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Damaged) << int(level);
+  }
+}
+
+TEST(MemberHeader, AnyChangedByteIsDamage) {
+  HeaderSpec s = Named("dir\xff", "file.txt");
+  s.extended.push_back({0x40, Le(0x20, 2)});
+  const Bytes good = BuildHeader(s);
+  ASSERT_EQ(Read(good), HeaderResult::Member);
+  // Every byte but the size's low byte (a 0 there is the end byte, other
+  // values change the size) and the method (Unsupported first).
+  for (std::size_t i = 1; i < good.size(); ++i) {
+    if (i >= 2 && i <= 6) continue;
+    Bytes bad = good;
+    bad[i] ^= 0x10;
+    bad.resize(bad.size() + 64, 0x33);  // room for a grown size to be read
+    EXPECT_EQ(Read(bad), HeaderResult::Damaged) << "byte " << i;
+    EXPECT_LE(Record.liveBlocks, 1) << "byte " << i;  // held until freed, never leaked twice
+  }
+  // Without a CRC extended header a header is never accepted.
+  HeaderSpec n = Named("", "x");
+  n.withCrcHeader = false;
+  EXPECT_EQ(Read(BuildHeader(n)), HeaderResult::Damaged);
+}
+
+TEST(MemberHeader, TruncatedArchives) {
+  EXPECT_EQ(Read({}), HeaderResult::Damaged);  // ends right after a member's data
+  const Bytes good = BuildHeader(Named("", "x"));
+  EXPECT_EQ(Read(Bytes(good.begin(), good.begin() + 20)), HeaderResult::Damaged);
+  EXPECT_EQ(Read(Bytes(good.begin(), good.end() - 1)), HeaderResult::Damaged);
+  InstallMemoryHost(good);
+  Record.failReadsFrom = 0;
+  EXPECT_EQ(ReadMemberHeader(), HeaderResult::Damaged);
+}
+
+TEST(MemberHeader, InconsistentSizesAreRefusedWithinTheHeaderBytes) {
+  struct Case {
+    const char* attack;
+    void (*mutate)(Bytes&);
+  };
+  // The good header: fixed part, CRC header at 26 (5 bytes), name header at
+  // 31 (type 0x01, "x", next size 0 at 33..34).
+  const Case cases[] = {
+      {"header size below the fixed part", [](Bytes& h) { h[0] = 25; }},
+      {"extended header size below 3", [](Bytes& h) { h[29] = 2; }},
+      {"chain past the header's end", [](Bytes& h) { h[29] = 200; }},
+      {"chain whose next size field lies past the end", [](Bytes& h) { h[29] = 5; }},
+      {"CRC header too short for its CRC", [](Bytes& h) { h[24] = 3; h[26 + 1] = 0x05; }},
+  };
+  for (const Case& c : cases) {
+    Bytes h = BuildHeader(Named("", "x"));
+    ASSERT_EQ(h.size(), 35u);
+    c.mutate(h);
+    h.resize(400, 0);  // the archive goes on; only the header's bytes may be used
+    EXPECT_EQ(Read(h), HeaderResult::Damaged) << c.attack;
+  }
+}
+
+TEST(MemberHeader, RefusedRatherThanCut) {
+  // A joined name of 288 bytes does not fit; 287 does.
+  EXPECT_EQ(Read(BuildHeader(Named(std::string(200, 'd') + "\xff", std::string(87, 'f')))), HeaderResult::Damaged);
+  ASSERT_EQ(Read(BuildHeader(Named(std::string(199, 'd') + "\xff", std::string(87, 'f')))), HeaderResult::Member);
+  EXPECT_EQ(std::string(JoinedName).size(), 287u);
+  // Negative 64-bit sizes would move a skip backwards.
+  for (int which = 0; which < 2; ++which) {
+    HeaderSpec s = Named("", "f");
+    Bytes sizes = Le(which == 0 ? 0x8000000000000000ull : 5, 8);
+    Bytes orig = Le(which == 1 ? 0xFFFFFFFFFFFFFFFFull : 5, 8);
+    sizes.insert(sizes.end(), orig.begin(), orig.end());
+    s.extended.push_back({0x42, sizes});
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Damaged) << which;
+  }
+  // Known types too short for their data.
+  for (std::uint8_t type : {0x40, 0x41, 0x42}) {
+    HeaderSpec s = Named("", "f");
+    s.extended.push_back({type, Bytes(1, 0)});
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Damaged) << int(type);
+  }
+}
+
+TEST(MemberHeader, OutOfMemory) {
+  InstallMemoryHost(BuildHeader(Named("", "x")));
+  Host.allocZeroed = [](unsigned long) -> void* { return nullptr; };
+  EXPECT_EQ(ReadMemberHeader(), HeaderResult::OutOfMemory);
+}
