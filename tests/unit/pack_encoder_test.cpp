@@ -1,0 +1,206 @@
+// The packer's compressor, judged by what comes out: every member decodes
+// back through the stub's own decoder, stays within its size bounds, and the
+// code lengths it writes are complete, optimal and at most 16 bits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <queue>
+#include <random>
+
+#include "engine_test_support.h"
+#include "pack/header_writer.h"
+#include "pack/lzh_encoder.h"
+
+namespace {
+
+using enginetest::Bytes;
+
+// One member archive of data compressed with the method, decoded by the core.
+Bytes RoundTrip(char letter, const Bytes& data, std::size_t* compressedSize = nullptr) {
+  const LzhMethod* method = FindLzhMethod(letter);
+  EXPECT_NE(method, nullptr);
+  Bytes packed = LzhEncode(*method, data.data(), data.size());
+  if (compressedSize) *compressedSize = packed.size();
+  MemberEntry entry;
+  entry.method = letter;
+  entry.fileName = "m";
+  entry.originalSize = data.size();
+  entry.compressedSize = packed.size();
+  entry.dataCrc = PackCrc16(data.data(), data.size(), 0);
+  Bytes archive = BuildMemberHeader(entry);
+  archive.insert(archive.end(), packed.begin(), packed.end());
+  archive.push_back(0);
+  enginetest::Decoded decoded = enginetest::DecodeArchive(archive);
+  EXPECT_EQ(decoded.failure, "");
+  if (decoded.contents.size() != 1) return {};
+  return decoded.contents[0];
+}
+
+Bytes RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes out(n);
+  for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+  return out;
+}
+
+// Words from a small alphabet: compressible, with matches at many distances.
+Bytes TextLike(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::string> words;
+  for (int w = 0; w < 2000; ++w) {
+    std::string s;
+    for (int k = 0, len = 2 + static_cast<int>(rng() % 8); k < len; ++k)
+      s += "etaoinshrdlucmfw"[rng() % 16];
+    words.push_back(s);
+  }
+  Bytes out;
+  while (out.size() < n) {
+    const std::string& w = words[rng() % words.size()];
+    out.insert(out.end(), w.begin(), w.end());
+    out.push_back(rng() % 13 == 0 ? '\n' : ' ');
+  }
+  out.resize(n);
+  return out;
+}
+
+const char kLetters[] = {'5', '6', '7'};
+
+TEST(PackEncoder, EveryMethodDecodesRandomStructuredAndEdgeInputs) {
+  const std::vector<std::pair<const char*, Bytes>> inputs = {
+      {"one byte", Bytes{0x41}},
+      {"two bytes", Bytes{0, 0xFF}},
+      {"all equal", Bytes(300000, 0x20)},
+      {"all zero, odd size", Bytes(65537, 0)},
+      {"random", RandomBytes(200000, 1)},
+      {"text", TextLike(400000, 2)},
+      {"exactly 64 KiB", TextLike(65536, 3)},
+      {"64 KiB + 1", TextLike(65537, 4)},
+  };
+  for (char letter : kLetters)
+    for (const auto& [name, data] : inputs)
+      EXPECT_EQ(RoundTrip(letter, data), data) << "-lh" << letter << "- " << name;
+}
+
+TEST(PackEncoder, MatchesReachExactlyTheFullDictionary) {
+  // A random block repeated at exactly the dictionary's distance can only be
+  // coded short with matches of that distance; one byte more cannot match.
+  for (char letter : kLetters) {
+    const std::uint32_t dictionary = FindLzhMethod(letter)->dictionaryBytes;
+    Bytes block = RandomBytes(dictionary, 5);
+    Bytes data = block;
+    data.insert(data.end(), block.begin(), block.end());
+    std::size_t packed = 0;
+    EXPECT_EQ(RoundTrip(letter, data, &packed), data) << letter;
+    EXPECT_LT(packed, dictionary + dictionary / 50) << "-lh" << letter << "- missed the far match";
+
+    Bytes farther = RandomBytes(dictionary + 1, 6);
+    Bytes data2 = farther;
+    data2.insert(data2.end(), farther.begin(), farther.end());
+    EXPECT_EQ(RoundTrip(letter, data2, &packed), data2) << letter;
+    EXPECT_GT(packed, data2.size() * 9 / 10) << "-lh" << letter << "- matched beyond its dictionary";
+  }
+}
+
+TEST(PackEncoder, SizeBoundsAndDeterminism) {
+  const LzhMethod& lh7 = *FindLzhMethod('7');
+  Bytes random = RandomBytes(100000, 7);
+  Bytes packed = LzhEncode(lh7, random.data(), random.size());
+  // Incompressible data costs little more than itself (the writer then stores it).
+  EXPECT_LT(packed.size(), random.size() + random.size() / 50);
+  Bytes same(1 << 20, 'a');
+  EXPECT_LT(LzhEncode(lh7, same.data(), same.size()).size(), same.size() / 500);
+  Bytes text = TextLike(300000, 8);
+  Bytes once = LzhEncode(lh7, text.data(), text.size());
+  EXPECT_LT(once.size(), text.size() / 2);
+  EXPECT_EQ(once, LzhEncode(lh7, text.data(), text.size()));
+  EXPECT_TRUE(LzhEncode(lh7, text.data(), 0).empty());
+  // The wider dictionaries never do worse on data with far repeats.
+  Bytes far = TextLike(20000, 9);
+  Bytes rep = RandomBytes(30000, 10);
+  far.insert(far.end(), rep.begin(), rep.end());
+  far.insert(far.end(), rep.begin(), rep.end());
+  std::size_t s5 = LzhEncode(*FindLzhMethod('5'), far.data(), far.size()).size();
+  std::size_t s7 = LzhEncode(lh7, far.data(), far.size()).size();
+  EXPECT_LT(s7, s5);
+}
+
+TEST(PackEncoder, BlockWhoseLiteralsNeedSixteenBitCodes) {
+  // Literal counts growing like the Fibonacci numbers give an unlimited
+  // Huffman code more than 16 levels; the limited code must still decode.
+  Bytes data;
+  std::uint32_t a = 1, b = 1;
+  std::mt19937 rng(11);
+  for (int symbol = 0; symbol < 22; ++symbol) {  // 46367 bytes in all
+    data.insert(data.end(), a, static_cast<std::uint8_t>(symbol * 10));
+    std::uint32_t c = a + b;
+    a = b;
+    b = c;
+  }
+  // Shuffled, so the parser finds few matches and codes literals.
+  std::shuffle(data.begin(), data.end(), rng);
+  std::vector<std::uint32_t> histogram(256);
+  for (auto byte : data) histogram[byte]++;
+  std::vector<std::uint8_t> unlimited(256);
+  BuildLimitedCodeLengths(histogram.data(), 256, 30, unlimited.data());
+  ASSERT_GT(*std::max_element(unlimited.begin(), unlimited.end()), 16) << "the data is too shallow";
+  for (char letter : kLetters) EXPECT_EQ(RoundTrip(letter, data), data) << letter;
+}
+
+// Total cost (sum of weight x length) of an unlimited Huffman code.
+std::uint64_t HuffmanCost(const std::vector<std::uint32_t>& weights) {
+  std::priority_queue<std::uint64_t, std::vector<std::uint64_t>, std::greater<>> q;
+  for (auto w : weights)
+    if (w) q.push(w);
+  std::uint64_t cost = 0;
+  while (q.size() > 1) {
+    std::uint64_t x = q.top();
+    q.pop();
+    std::uint64_t y = q.top();
+    q.pop();
+    cost += x + y;
+    q.push(x + y);
+  }
+  return cost;
+}
+
+TEST(PackEncoder, LimitedCodeLengthsAreCompleteOptimalAndBounded) {
+  std::mt19937 rng(12);
+  for (int round = 0; round < 200; ++round) {
+    const int count = 2 + static_cast<int>(rng() % 509);
+    std::vector<std::uint32_t> w(static_cast<std::size_t>(count));
+    const bool fibonacci = round % 4 == 0;
+    std::uint32_t a = 1, b = 1;
+    for (auto& x : w) {
+      if (fibonacci) {
+        x = a;
+        std::uint32_t c = a + b;
+        a = b;
+        b = std::min<std::uint32_t>(c, 1u << 30);
+      } else {
+        x = rng() % 3 == 0 ? 0 : 1 + rng() % (1u << (rng() % 20));
+      }
+    }
+    std::vector<std::uint8_t> lengths(w.size());
+    int used = BuildLimitedCodeLengths(w.data(), count, 16, lengths.data());
+    int expectUsed = static_cast<int>(std::count_if(w.begin(), w.end(), [](auto x) { return x; }));
+    ASSERT_EQ(used, expectUsed);
+    if (used < 2) continue;
+    std::uint64_t kraft = 0, cost = 0;
+    for (int s = 0; s < count; ++s) {
+      ASSERT_LE(lengths[s], 16);
+      ASSERT_EQ(lengths[s] == 0, w[s] == 0) << "symbol " << s;
+      if (lengths[s]) kraft += std::uint64_t{1} << (16 - lengths[s]);
+      cost += std::uint64_t{w[s]} * lengths[s];
+    }
+    EXPECT_EQ(kraft, 65536u) << "round " << round;
+    // No limit can beat the unlimited optimum; when that fits, it is reached.
+    std::uint64_t best = HuffmanCost(w);
+    EXPECT_GE(cost, best);
+    std::vector<std::uint8_t> loose(w.size());
+    BuildLimitedCodeLengths(w.data(), count, 30, loose.data());
+    if (*std::max_element(loose.begin(), loose.end()) <= 16) EXPECT_EQ(cost, best);
+  }
+}
+
+}  // namespace
