@@ -1,0 +1,220 @@
+#include "pack/archive_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "app/exe_layout.h"
+#include "app/run_state.h"
+#include "archive/archive_input.h"
+#include "archive/crc16.h"
+#include "archive/engine_host.h"
+#include "archive/lzh_decoder.h"
+#include "archive/member_header.h"
+#include "archive/output_sink.h"
+#include "pack/cp932.h"
+
+namespace {
+constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+
+// The engine reaches the file and the caller through these.
+std::FILE* engineFile;
+const MemberSink* engineSink;
+int engineError;
+
+long FileRead(void* buffer, unsigned long count) {
+  const std::size_t n = std::fread(buffer, 1, count, engineFile);
+  if (n < count && std::ferror(engineFile)) return -1;
+  return static_cast<long>(n);
+}
+bool SinkWrite(const void* buffer, unsigned long length) {
+  return !*engineSink || (*engineSink)(buffer, length);
+}
+void RecordError(int stringId, bool) {
+  if (!engineError) engineError = stringId;
+}
+void NoProgress(unsigned) {}
+void* Calloc(unsigned long size) { return std::calloc(size, 1); }
+void Free(void* block) { std::free(block); }
+std::uint64_t Now() {
+  return (static_cast<std::uint64_t>(std::time(nullptr)) + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond;
+}
+
+void InstallHost(std::FILE* file) {
+  engineFile = file;
+  engineError = 0;
+  Host = EngineHost{FileRead, SinkWrite, RecordError, NoProgress, Calloc, Free, Now};
+  OutputIsProbe = false;
+  RunState = RunStateFlags{};
+  ProgressTotals = ProgressCounts{};
+  BuildCrcTable(kCrcPolynomial);
+}
+
+bool SeekTo(std::FILE* f, std::uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::uint64_t Tell(std::FILE* f) {
+#ifdef _WIN32
+  return static_cast<std::uint64_t>(_ftelli64(f));
+#else
+  return static_cast<std::uint64_t>(ftello(f));
+#endif
+}
+
+void DecodeCurrent() {
+  if (MemberHeader.method == '0') CopyStoredMember(MemberHeader.originalSize);
+  else DecodeMember();
+}
+}  // namespace
+
+const char* EngineMessage(int stringId) {
+  switch (stringId) {
+    case kMsgReadError: return "read error";
+    case kMsgWriteError: return "write error";
+    case kMsgDamaged: return "archive damaged";
+    case kMsgUnsupported: return "unsupported compression method";
+    case kMsgOutOfMemory: return "out of memory";
+    default: return "failed";
+  }
+}
+
+ArchiveReader::~ArchiveReader() {
+  if (file_) {
+    if (engineFile == file_) {
+      FreeMemberHeader();
+      engineFile = nullptr;
+    }
+    std::fclose(file_);
+  }
+}
+
+bool ArchiveReader::Open(const std::string& path, std::string& error) {
+  file_ = std::fopen(path.c_str(), "rb");
+  if (!file_) {
+    error = path + ": cannot open";
+    return false;
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  // A self-extracting file starts with the MS-DOS header; its configuration
+  // block holds the archive's offset.
+  std::uint8_t head[exe_layout::kConfigOffset + 4] = {};
+  const std::size_t got = std::fread(head, 1, sizeof head, file_);
+  archiveOffset_ = 0;
+  if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
+    if (got < sizeof head) {
+      error = path + ": executable without a configuration block";
+      return false;
+    }
+    archiveOffset_ = exe_layout::ReadLe32(head + exe_layout::kConfigOffset);
+  }
+  nextHeader_ = archiveOffset_;
+  if (!SeekTo(file_, archiveOffset_)) {
+    error = path + ": archive offset unreachable";
+    return false;
+  }
+  return true;
+}
+
+ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
+  InstallHost(file_);
+  if (!SeekTo(file_, nextHeader_)) {
+    error = "cannot seek to the next header";
+    return ReadStatus::Failed;
+  }
+  switch (ReadMemberHeader()) {
+    case HeaderResult::EndOfArchive:
+      FreeMemberHeader();
+      return ReadStatus::End;
+    case HeaderResult::Member:
+      break;
+    case HeaderResult::Damaged:
+      FreeMemberHeader();
+      error = EngineMessage(kMsgDamaged);
+      return ReadStatus::Failed;
+    case HeaderResult::Unsupported:
+      FreeMemberHeader();
+      error = EngineMessage(kMsgUnsupported);
+      return ReadStatus::Failed;
+    case HeaderResult::OutOfMemory:
+      FreeMemberHeader();
+      error = EngineMessage(kMsgOutOfMemory);
+      return ReadStatus::Failed;
+  }
+  member.method = MemberHeader.method;
+  member.compressedSize = MemberHeader.compressedRemaining;
+  member.originalSize = MemberHeader.originalSize;
+  member.modifiedTime = MemberHeader.modifiedTime;
+  member.attributes = MemberHeader.attributes;
+  member.dataCrc = MemberHeader.dataCrc;
+  member.osId = MemberHeader.osId;
+  member.name = JoinedName;
+  member.dataOffset = Tell(file_);
+  // A directory entry has no data in the format; its size is skipped all the
+  // same, so a writer that gave it some cannot shift the next header.
+  nextHeader_ = member.dataOffset + static_cast<std::uint64_t>(member.compressedSize);
+  current_ = member;
+  return ReadStatus::Member;
+}
+
+bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
+  if (current_.method == 'd') return true;
+  InstallHost(file_);
+  if (!SeekTo(file_, current_.dataOffset)) {
+    error = "cannot seek to the member's data";
+    return false;
+  }
+  MemberHeader.compressedRemaining = current_.compressedSize;
+  engineSink = &sink;
+  crcValue = 0;
+  ResetArchiveInput();
+  const bool finished = RunGuarded(DecodeCurrent);
+  engineSink = nullptr;
+  if (!finished) {
+    error = EngineMessage(engineError ? engineError : kMsgDamaged);
+    return false;
+  }
+  if (crcValue != current_.dataCrc) {
+    char text[64];
+    std::snprintf(text, sizeof text, "data CRC %04X, expected %04X", crcValue, current_.dataCrc);
+    error = text;
+    return false;
+  }
+  return true;
+}
+
+std::string MemberNameForDisplay(const std::string& cp932) {
+  std::string utf8;
+  if (Cp932ToUtf8(cp932, utf8)) return utf8;
+  std::string shown;
+  for (unsigned char c : cp932) {
+    if (c >= 0x20 && c < 0x7F) {
+      shown += static_cast<char>(c);
+    } else {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\x%02X", c);
+      shown += esc;
+    }
+  }
+  return shown;
+}
+
+std::string FormatFileTime(std::uint64_t fileTime) {
+  const std::uint64_t seconds = fileTime / kFileTimeUnitsPerSecond;
+  if (seconds < kSecondsFrom1601To1970) return "before 1970";
+  const std::time_t t = static_cast<std::time_t>(seconds - kSecondsFrom1601To1970);
+  std::tm tm{};
+#ifdef _WIN32
+  if (gmtime_s(&tm, &t) != 0) return "?";
+#else
+  if (!gmtime_r(&t, &tm)) return "?";
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}

@@ -1,0 +1,63 @@
+// Reads an LZH archive with the stub's own engine: a plain .lzh file, or a
+// self-extracting file whose configuration block says where its archive
+// starts. The engine's state is process-wide, so one reader decodes at a time.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+struct ArchiveMember {
+  char method = 0;                 // '0', '4'..'7' or 'd'
+  std::int64_t compressedSize = 0;
+  std::int64_t originalSize = 0;
+  std::uint64_t modifiedTime = 0;  // Windows file time, UTC
+  std::uint16_t attributes = 0;
+  std::uint16_t dataCrc = 0;
+  std::uint8_t osId = 0;
+  std::string name;                // as stored (code page 932), '/' between components
+  std::uint64_t dataOffset = 0;    // file offset of the member's data
+};
+
+enum class ReadStatus { Member, End, Failed };
+
+// Called with each piece of a member's bytes; false stops with a write error.
+using MemberSink = std::function<bool(const void* data, std::size_t length)>;
+
+class ArchiveReader {
+ public:
+  ArchiveReader() = default;
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
+  ~ArchiveReader();
+
+  // Opens path and finds the archive in it; false with a message on failure.
+  bool Open(const std::string& path, std::string& error);
+  std::uint64_t archiveOffset() const { return archiveOffset_; }
+
+  // Reads the next member header, skipping whatever is left of the previous
+  // member's data.
+  ReadStatus Next(ArchiveMember& member, std::string& error);
+
+  // Decodes the member that Next returned, handing its bytes to sink (or
+  // dropping them when sink is empty), and checks its data CRC. False with a
+  // message on any failure. Directory entries have nothing to decode.
+  bool Decode(const MemberSink& sink, std::string& error);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::uint64_t archiveOffset_ = 0;
+  std::uint64_t nextHeader_ = 0;
+  ArchiveMember current_;
+};
+
+// The engine's message for a string id, in English.
+const char* EngineMessage(int stringId);
+
+// A member name for the terminal: code page 932 to UTF-8, bytes that are not
+// valid code page 932 shown as \xNN.
+std::string MemberNameForDisplay(const std::string& cp932);
+
+// A Windows file time as "YYYY-MM-DD hh:mm:ss" (UTC).
+std::string FormatFileTime(std::uint64_t fileTime);
