@@ -426,7 +426,7 @@ class Encoder {
         forced_[i] = 1;
         std::size_t stop = i + m.length;
         for (std::size_t k = i + 1; k < stop; ++k) {
-          if (k < n) matchStart_[k] = static_cast<std::uint32_t>(matches_.size());
+          if (k <= n) matchStart_[k] = static_cast<std::uint32_t>(matches_.size());
           if (size_ - (start + k) >= 3) finder_.Insert(start + k);
         }
         i = stop;

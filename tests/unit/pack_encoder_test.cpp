@@ -102,6 +102,20 @@ TEST(PackEncoder, MatchesReachExactlyTheFullDictionary) {
   }
 }
 
+TEST(PackEncoder, OverlappingMatchesAcrossBlockEnds) {
+  // Around every multiple of 16 KiB: a 150-byte match that a block end cuts
+  // short, and inside it a 200-byte match that runs on past that end. The
+  // parser must not let the cut match lead into the long one's bytes.
+  Bytes data = RandomBytes(140000, 13);
+  for (std::size_t k = 1; k < 8; ++k) {
+    const std::size_t b = 16384 * k, p = 1000 * k, q = 9000 + 1000 * k;
+    std::copy(data.begin() + p + 50, data.begin() + p + 150, data.begin() + q);
+    std::copy(data.begin() + p, data.begin() + p + 150, data.begin() + b - 118);
+    std::copy(data.begin() + q, data.begin() + q + 200, data.begin() + b - 68);
+  }
+  for (char letter : kLetters) EXPECT_EQ(RoundTrip(letter, data), data) << letter;
+}
+
 TEST(PackEncoder, SizeBoundsAndDeterminism) {
   const LzhMethod& lh7 = *FindLzhMethod('7');
   Bytes random = RandomBytes(100000, 7);
