@@ -33,7 +33,7 @@ static_assert(8192 - 1 < (1u << (14 - 1)) * 2, "-lh5- positions fit 14 symbols")
 
 // How hard the match finder and the parser work.
 constexpr int kHashBits = 16;
-constexpr int kChainDepth = 96;
+constexpr int kTreeDepth = 48;
 constexpr int kNiceMatchBytes = 160;        // take such a match without weighing others
 constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
 constexpr int kParsePasses = 2;
@@ -83,13 +83,8 @@ void AssignCanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t*
     if (lengths[s]) codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
 }
 
-unsigned BitLength(unsigned v) {
-  unsigned n = 0;
-  while (v) {
-    ++n;
-    v >>= 1;
-  }
-  return n;
+inline unsigned BitLength(unsigned v) {
+  return v == 0 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(v));
 }
 
 // Position p (the match starts p + 1 bytes back) is coded as the symbol
@@ -238,8 +233,11 @@ void WriteBlock(BitWriter& bits, const LzhMethod& method, const Symbol* symbols,
   }
 }
 
-// Hash chains over the whole input; a match may reach back at most the
-// method's dictionary.
+// A binary tree of earlier positions per 3-byte hash, ordered by the bytes
+// that follow each position, over the method's dictionary: one descent finds
+// the longest match of every length class, nearest first, and re-roots the
+// tree at the new position. Positions the parser skips are entered the same
+// way, without recording matches.
 class MatchFinder {
  public:
   MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary)
@@ -247,56 +245,80 @@ class MatchFinder {
         size_(size),
         dictionary_(dictionary),
         head_(std::size_t{1} << kHashBits, 0),
-        prev_(std::size_t{2} * dictionary, 0),
-        prevMask_(2 * dictionary - 1) {}
+        tree_(std::size_t{4} * dictionary, 0),
+        cycleMask_(2 * dictionary - 1) {}
 
   struct Match {
     std::uint16_t length;
     std::uint32_t distance;
   };
 
-  // Records pos in the chains; pos must have at least three bytes after it.
+  // Enters pos without looking for matches.
   void Insert(std::size_t pos) {
-    std::uint32_t h = Hash(pos);
-    prev_[pos & prevMask_] = head_[h];
-    head_[h] = static_cast<std::uint32_t>(pos + 1);
+    int limit = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, size_ - pos));
+    if (limit < kMinMatchBytes) return;
+    Descend(pos, limit, nullptr, 0);
   }
 
   // Matches at pos of increasing length (each longer than the one before and
-  // at a greater distance), at most maxLength bytes long; inserts pos.
+  // at a greater distance), at most maxLength bytes long; enters pos.
   int Find(std::size_t pos, int maxLength, Match* out) {
-    if (maxLength < kMinMatchBytes || size_ - pos < 3) {
-      if (size_ - pos >= 3) Insert(pos);
-      return 0;
-    }
-    std::uint32_t h = Hash(pos);
-    std::uint32_t cand = head_[h];
-    prev_[pos & prevMask_] = cand;
-    head_[h] = static_cast<std::uint32_t>(pos + 1);
+    if (maxLength < kMinMatchBytes) return 0;
+    return Descend(pos, maxLength, out, kMaxMatchesPerPosition);
+  }
 
-    int found = 0;
-    int best = kMinMatchBytes - 1;
+ private:
+  int Descend(std::size_t pos, int limit, Match* out, int room) {
     const std::uint8_t* here = data_ + pos;
-    for (int depth = kChainDepth; cand != 0 && depth > 0; --depth) {
-      std::size_t c = cand - 1;
-      std::size_t distance = pos - c;
-      if (distance > dictionary_) break;
+    std::uint32_t h = Hash(pos);
+    std::uint32_t cand = head_[h];  // position + 1, 0 = none
+    head_[h] = static_cast<std::uint32_t>(pos + 1);
+    // Each node's first child leads to smaller strings, its second to larger.
+    std::uint32_t* smaller = &tree_[2 * (pos & cycleMask_)];
+    std::uint32_t* larger = &tree_[2 * (pos & cycleMask_) + 1];
+    int smallerLen = 0, largerLen = 0;
+    int best = kMinMatchBytes - 1;
+    int found = 0;
+    for (int depth = kTreeDepth;; --depth) {
+      if (cand == 0 || depth == 0 || pos - (cand - 1) > dictionary_) {
+        *smaller = *larger = 0;
+        break;
+      }
+      const std::size_t c = cand - 1;
+      std::uint32_t* node = &tree_[2 * (c & cycleMask_)];
       const std::uint8_t* there = data_ + c;
-      if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
-        int len = CommonLength(there, here, maxLength);
+      int len = std::min(smallerLen, largerLen);
+      if (there[len] == here[len]) {
+        len = len + 1 + CommonLength(there + len + 1, here + len + 1, limit - len - 1);
         if (len > best) {
           best = len;
-          if (found == kMaxMatchesPerPosition) --found;  // keep the longest
-          out[found++] = {static_cast<std::uint16_t>(len), static_cast<std::uint32_t>(distance)};
-          if (len >= maxLength) break;
+          if (out) {
+            if (found == room) --found;  // keep the longest
+            out[found++] = {static_cast<std::uint16_t>(len), static_cast<std::uint32_t>(pos - c)};
+          }
+        }
+        if (len >= limit) {
+          // Equal to the limit: the old node is replaced by the new one.
+          *smaller = node[0];
+          *larger = node[1];
+          break;
         }
       }
-      cand = prev_[c & prevMask_];
+      if (there[len] < here[len]) {
+        *smaller = cand;
+        smaller = &node[1];
+        cand = *smaller;
+        smallerLen = len;
+      } else {
+        *larger = cand;
+        larger = &node[0];
+        cand = *larger;
+        largerLen = len;
+      }
     }
     return found;
   }
 
- private:
   std::uint32_t Hash(std::size_t pos) const {
     const std::uint8_t* p = data_ + pos;
     std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
@@ -309,8 +331,7 @@ class MatchFinder {
       std::memcpy(&x, a + n, 8);
       std::memcpy(&y, b + n, 8);
       if (x != y) {
-        std::uint64_t diff = x ^ y;
-        if (IsLittleEndian()) return n + (__builtin_ctzll(diff) >> 3);
+        if (IsLittleEndian()) return n + (__builtin_ctzll(x ^ y) >> 3);
         while (a[n] == b[n]) ++n;
         return n;
       }
@@ -330,8 +351,8 @@ class MatchFinder {
   std::size_t size_;
   std::uint32_t dictionary_;
   std::vector<std::uint32_t> head_;  // position + 1 of the newest entry, 0 = none
-  std::vector<std::uint32_t> prev_;
-  std::size_t prevMask_;
+  std::vector<std::uint32_t> tree_;  // two children (position + 1) per cyclic slot
+  std::size_t cycleMask_;
 };
 
 // Bit prices of the symbols, from a previous coding of similar data.
