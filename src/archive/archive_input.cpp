@@ -5,33 +5,10 @@
 
 std::uint8_t archiveInputBuffer[kArchiveInputBytes];
 std::uint16_t bitWindow;
-
-namespace {
+std::uint64_t bitBuffer;
+unsigned pendingBitCount;
 // Next byte to hand out; kArchiveInputBytes or more means the buffer is empty.
 std::uint32_t inputPos = 0xFFFFFFFFu;
-// The part of the last fetched byte not yet in the window, left-aligned.
-std::uint8_t pendingByte;
-unsigned pendingBitCount;
-
-// Shifts the next byte of the member into pendingByte; zero past its end.
-inline void FetchByte() {
-  if (MemberHeader.compressedRemaining != 0) {
-    const std::uint64_t before = static_cast<std::uint64_t>(MemberHeader.compressedRemaining);
-    --MemberHeader.compressedRemaining;
-    int byte;
-    if (inputPos < kArchiveInputBytes) {
-      byte = archiveInputBuffer[inputPos++];
-    } else {
-      byte = ReadArchiveByte(before);
-      if (byte < 0) AbortWithMessage(kMsgReadError, true);
-    }
-    pendingByte = static_cast<std::uint8_t>(byte);
-  } else {
-    pendingByte = 0;
-  }
-  pendingBitCount = 8;
-}
-}  // namespace
 
 void ResetArchiveInput() { inputPos = 0xFFFFFFFFu; }
 
@@ -44,21 +21,17 @@ int ReadArchiveByte(std::uint64_t remaining) {
   return archiveInputBuffer[0];
 }
 
-void StartBitReader() {
-  bitWindow = 0;
-  pendingByte = 0;
-  pendingBitCount = 0;
-  FillBits(16);
+int FetchByteRefilling() {
+  const std::uint64_t before = static_cast<std::uint64_t>(MemberHeader.compressedRemaining);
+  --MemberHeader.compressedRemaining;
+  const int byte = ReadArchiveByte(before);
+  if (byte < 0) AbortWithMessage(kMsgReadError, true);
+  return byte;
 }
 
-void FillBits(unsigned n) {
-  unsigned window = bitWindow;
-  while (n > pendingBitCount) {
-    n -= pendingBitCount;
-    window = (window << pendingBitCount) | (static_cast<unsigned>(pendingByte) >> (8 - pendingBitCount));
-    FetchByte();
-  }
-  pendingBitCount -= n;
-  bitWindow = static_cast<std::uint16_t>((window << n) | (static_cast<unsigned>(pendingByte) >> (8 - n)));
-  pendingByte = static_cast<std::uint8_t>(pendingByte << n);
+void StartBitReader() {
+  bitWindow = 0;
+  bitBuffer = 0;
+  pendingBitCount = 0;
+  FillBits(16);
 }

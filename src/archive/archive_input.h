@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "archive/member_header.h"
+
 constexpr unsigned kArchiveInputBytes = 16384;
 
 extern std::uint8_t archiveInputBuffer[kArchiveInputBytes];
@@ -23,10 +25,37 @@ extern std::uint16_t bitWindow;
 // Clears the window and loads the first 16 bits of the member.
 void StartBitReader();
 
-// Discards the next n bits and keeps the window full. Once the member's
-// compressed bytes are used up, zero bits follow: a member that ends early
-// decodes into damage that the data CRC reports.
-void FillBits(unsigned n);
+// The stream's next bits, left-aligned: the 16 bits of bitWindow, then
+// pendingBitCount bits fetched but not yet shifted into the window. Bytes are
+// fetched exactly when the window needs bits that are not pending yet.
+extern std::uint64_t bitBuffer;
+extern unsigned pendingBitCount;
+
+// The next byte of the member, or 0 once its compressed bytes are used up.
+int FetchByteRefilling();
+extern std::uint32_t inputPos;
+
+inline unsigned FetchByte() {
+  if (MemberHeader.compressedRemaining == 0) return 0;
+  if (inputPos < kArchiveInputBytes) {
+    --MemberHeader.compressedRemaining;
+    return archiveInputBuffer[inputPos++];
+  }
+  return static_cast<unsigned>(FetchByteRefilling());
+}
+
+// Discards the next n (0..17) bits and keeps the window full. Once the
+// member's compressed bytes are used up, zero bits follow: a member that ends
+// early decodes into damage that the data CRC reports.
+inline void FillBits(unsigned n) {
+  while (n > pendingBitCount) {
+    bitBuffer |= static_cast<std::uint64_t>(FetchByte()) << (40 - pendingBitCount);
+    pendingBitCount += 8;
+  }
+  pendingBitCount -= n;
+  bitBuffer <<= n;
+  bitWindow = static_cast<std::uint16_t>(bitBuffer >> 48);
+}
 
 // The next n (0..16) bits as a number, first bit most significant.
 inline unsigned GetBits(unsigned n) {

@@ -43,17 +43,8 @@ void Flush(std::uint64_t progressValue) {
   WriteOutput(window, kWindowBytes);
   if (!OutputIsProbe) ReportProgress(progressValue, ProgressTotals.total);
 }
-}  // namespace
-
-void StartMethod(char methodLetter) {
-  const bool wide = methodLetter == '6' || methodLetter == '7';
-  positionSetSize = wide ? kWidePositionSetSize : kNarrowPositionSetSize;
-  positionCountBits = wide ? kWidePositionCountBits : kNarrowPositionCountBits;
-  StartBitReader();
-  blockRemaining = 0;
-}
-
-unsigned DecodeSymbol() {
+// The symbol and position decoders, inlined into the decoding loop.
+inline unsigned NextSymbol() {
   if (blockRemaining == 0) ReadBlockTables();
   --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
   unsigned j = literalTable[bitWindow >> (16 - kLiteralTableBits)];
@@ -67,7 +58,7 @@ unsigned DecodeSymbol() {
   return j;
 }
 
-unsigned DecodePosition() {
+inline unsigned NextPosition() {
   unsigned j = smallTable[bitWindow >> (16 - kSmallTableBits)];
   if (j < positionSetSize) {
     FillBits(smallLengths[j]);
@@ -80,6 +71,20 @@ unsigned DecodePosition() {
   return (1u << (j - 1)) + GetBits(j - 1);
 }
 
+}  // namespace
+
+void StartMethod(char methodLetter) {
+  const bool wide = methodLetter == '6' || methodLetter == '7';
+  positionSetSize = wide ? kWidePositionSetSize : kNarrowPositionSetSize;
+  positionCountBits = wide ? kWidePositionCountBits : kNarrowPositionCountBits;
+  StartBitReader();
+  blockRemaining = 0;
+}
+
+unsigned DecodeSymbol() { return NextSymbol(); }
+
+unsigned DecodePosition() { return NextPosition(); }
+
 void DecodeMember() {
   crcValue = 0;
   for (std::uint8_t& b : window) b = kWindowFill;
@@ -89,35 +94,52 @@ void DecodeMember() {
   const std::int64_t originalSize = MemberHeader.originalSize;
   if (originalSize <= 0) return;
 
+  // The loop keeps the window position and the counts in locals (a byte
+  // store into the window could otherwise alias them) and brings the
+  // process-wide values up to date before every hand-over to the sink.
+  std::uint8_t* const w = window;
+  const std::uint64_t doneBefore = ProgressTotals.done;
+  unsigned pos = 0;
+  std::int64_t count = 0;
+  auto flushFull = [&] {
+    windowPos = pos;
+    decodedCount = count;
+    ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
+    Flush(ProgressTotals.done);
+    pos = 0;
+  };
   // The loop ends only between symbols: a final match that passes the
   // original size is produced and written in full.
-  while (decodedCount < originalSize) {
-    const unsigned c = DecodeSymbol();
+  while (count < originalSize) {
+    const unsigned c = NextSymbol();
     if (c <= 0xFF) {
-      window[windowPos++] = static_cast<std::uint8_t>(c);
-      if (windowPos == kWindowBytes) {
-        Flush(ProgressTotals.done + 1);
-        windowPos = 0;
-      }
-      ++decodedCount;
-      ++ProgressTotals.done;
+      w[pos++] = static_cast<std::uint8_t>(c);
+      ++count;
+      if (pos == kWindowBytes) flushFull();
       continue;
     }
     const unsigned length = c - kMatchLengthBias;
-    unsigned source = (windowPos - DecodePosition() - 1) & kWindowMask;
-    decodedCount += length;
-    ProgressTotals.done += length;
-    // Byte by byte in increasing order: a match may repeat the bytes it is
-    // producing.
+    unsigned source = (pos - NextPosition() - 1) & kWindowMask;
+    // The whole match counts before its first byte: a flush inside the copy
+    // reports it.
+    count += length;
+    if (pos + length < kWindowBytes && source + length <= kWindowBytes) {
+      // Neither the copy nor its source reaches the window's end.
+      for (unsigned i = 0; i < length; ++i) w[pos + i] = w[source + i];
+      pos += length;
+      continue;
+    }
+    // Byte by byte in increasing order, so that a match may repeat the bytes
+    // it is producing.
     for (unsigned i = 0; i < length; ++i) {
-      window[windowPos++] = window[source];
+      w[pos++] = w[source];
       source = (source + 1) & kWindowMask;
-      if (windowPos == kWindowBytes) {
-        Flush(ProgressTotals.done);
-        windowPos = 0;
-      }
+      if (pos == kWindowBytes) flushFull();
     }
   }
+  windowPos = pos;
+  decodedCount = count;
+  ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
   if (windowPos != 0) {
     WriteOutput(window, windowPos);
     if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
