@@ -128,3 +128,22 @@ TEST(RunGuarded, NestedRegionsCatchInnermostFirst) {
   EXPECT_EQ(reached, 2);
   EXPECT_EQ(RunState.aborted, 1);
 }
+
+TEST(WriteOutput, CrcCoversExactlyTheBytesWrittenWhateverThePieces) {
+  // Pieces of every length from 0 to 40 at every alignment give the CRC of
+  // the whole, as one byte at a time would.
+  const Bytes data = Pattern(40 * 41 / 2 + 64);
+  InstallMemoryHost({});
+  static const Bytes* source;
+  source = &data;
+  ASSERT_TRUE(Guarded([] {
+    std::size_t at = 0;
+    for (unsigned long n = 0; n <= 40; ++n) {
+      WriteOutput(source->data() + at, n);
+      at += n;
+    }
+  }));
+  const Bytes whole(data.begin(), data.begin() + 40 * 41 / 2);
+  EXPECT_EQ(crcValue, ReferenceCrc(whole));
+  EXPECT_TRUE(Record.written == whole);
+}
