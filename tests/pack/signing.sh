@@ -43,7 +43,7 @@ if "$pack" --help | grep -q ' test '; then
   "$pack" test signed.exe > /dev/null || bad "quorvel-pack test fails on the signed file"
 fi
 if "$pack" --help | grep -q ' extract '; then
-  mkdir x && "$pack" extract signed.exe -o x > /dev/null && diff -r in x > /dev/null ||
+  mkdir x && "$pack" extract signed.exe -o x > /dev/null && diff -r in x/in > /dev/null ||
     bad "the signed file does not extract to the packed files"
 fi
 7zz t signed.exe > /dev/null 2>&1 || bad "7zz t fails on the signed file"
