@@ -25,10 +25,18 @@ add_custom_command(OUTPUT ${QUORVEL_RELAYOUT}
   COMMENT "Building the PE re-layout tool")
 add_custom_target(pe_relayout_tool DEPENDS ${QUORVEL_RELAYOUT})
 
+# Our own entry point, without the C runtime's start-up files (the stub only
+# needs msvcrt's exit); the i686 symbol carries the cdecl underscore.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(QUORVEL_ENTRY_SYMBOL _StubEntry)
+else()
+  set(QUORVEL_ENTRY_SYMBOL StubEntry)
+endif()
 add_executable(quorvel-sfx WIN32 ${QUORVEL_ENTRY_SOURCE} ${QUORVEL_RESOURCES})
 target_link_libraries(quorvel-sfx PRIVATE quorvel_shell comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
 target_compile_options(quorvel-sfx PRIVATE ${QUORVEL_STUB_FLAGS})
-target_link_options(quorvel-sfx PRIVATE -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+target_link_options(quorvel-sfx PRIVATE -static -s -nostartfiles -Wl,-e,${QUORVEL_ENTRY_SYMBOL}
+  -Wl,--gc-sections -Wl,--no-insert-timestamp)
 set_target_properties(quorvel-sfx PROPERTIES OUTPUT_NAME quorvel-sfx.linked
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(quorvel-sfx pe_relayout_tool)
