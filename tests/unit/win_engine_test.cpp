@@ -1,0 +1,225 @@
+// The engine's Win32 host under Wine: archive reads and output writes on real
+// handles, the error boxes as the user sees them, the progress command sent to
+// a window of this program with the queue drained and a cancel noticed, and a
+// whole member decoded from a jlha archive into a real file.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/run_state.h"
+#include "app/sfx_config.h"
+#include "app/win_startup.h"
+#include "archive/archive_input.h"
+#include "archive/crc16.h"
+#include "archive/engine_host.h"
+#include "archive/lzh_decoder.h"
+#include "archive/member_header.h"
+#include "archive/output_sink.h"
+#include "archive/win_engine_host.h"
+#include "ui/resource_ids.h"
+#include "win_child_process.h"
+
+namespace {
+std::string TempPath(const char* name) {
+  char dir[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  return std::string(dir) + name;
+}
+
+std::string Fixture(const char* name) {
+  return std::string("Z:") + QUORVEL_SOURCE_DIR + "/tests/fixtures/" + name;
+}
+
+struct Box {
+  std::string caption, text;
+  HWND owner;
+};
+std::vector<Box> boxes;
+HHOOK hook;
+
+// Records each message box as it opens and answers it with OK.
+LRESULT CALLBACK CatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    char className[32] = "";
+    GetClassNameA(box, className, sizeof className);
+    if (std::strcmp(className, "#32770") == 0) {
+      char caption[256] = "", text[1100] = "";
+      GetWindowTextA(box, caption, sizeof caption);
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      boxes.push_back({caption, text, GetWindow(box, GW_OWNER)});
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+constexpr UINT kCancelMessage = WM_APP + 7;
+std::vector<unsigned> reports;
+std::vector<UINT> dispatched;
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDM_PROGRESS) {
+    reports.push_back(static_cast<unsigned>(lParam));
+    return 0;
+  }
+  if (message == kCancelMessage) {
+    dispatched.push_back(message);
+    RunState.cancelRequested = 1;  // as the dialog's Cancel button does during a pass
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class Win32Engine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppInstance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = AppInstance;
+    wc.lpszClassName = "QuorvelEngineTestWindow";
+    RegisterClassA(&wc);
+    window_ = CreateWindowA(wc.lpszClassName, "engine test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                            nullptr, nullptr, AppInstance, nullptr);
+    ASSERT_NE(window_, nullptr);
+    PassWindow = window_;
+    lstrcpyA(Config.title, "Engine Test");
+    lstrcpyA(ExecutablePath, "C:\\archive.exe");
+    lstrcpyA(DestinationPath, "C:\\out\\file.txt");
+    RunState = RunStateFlags{};
+    ProgressTotals = ProgressCounts{};
+    OutputIsProbe = false;
+    reports.clear();
+    dispatched.clear();
+    boxes.clear();
+    hook = SetWindowsHookExA(WH_CBT, CatchBoxes, nullptr, GetCurrentThreadId());
+    InstallWin32EngineHost();
+    BuildCrcTable(kCrcPolynomial);
+  }
+  void TearDown() override {
+    UnhookWindowsHookEx(hook);
+    DestroyWindow(window_);
+    if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
+    if (OutputHandle != INVALID_HANDLE_VALUE) CloseHandle(OutputHandle);
+    ArchiveHandle = OutputHandle = INVALID_HANDLE_VALUE;
+    FreeMemberHeader();
+    for (const std::string& f : files_) DeleteFileA(f.c_str());
+  }
+  HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
+    if (disposition != OPEN_EXISTING) files_.push_back(path);
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  HWND window_ = nullptr;
+  std::vector<std::string> files_;
+};
+}  // namespace
+
+TEST_F(Win32Engine, ReadsAtTheArchivePositionAndWritesTheOutput) {
+  const std::string in = TempPath("quorvel-engine-in.bin");
+  ASSERT_TRUE(WriteWholeFile(in, "0123456789"));
+  files_.push_back(in);
+  ArchiveHandle = Open(in, GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  char buffer[16] = {};
+  SetFilePointer(ArchiveHandle, 4, nullptr, FILE_BEGIN);
+  EXPECT_EQ(Host.readArchive(buffer, 3), 3);
+  EXPECT_EQ(std::string(buffer, 3), "456");
+  EXPECT_EQ(Host.readArchive(buffer, 16), 3);  // the file ends: a short count
+  EXPECT_EQ(Host.readArchive(buffer, 16), 0);
+
+  const std::string out = TempPath("quorvel-engine-out.bin");
+  OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(OutputHandle, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(Host.writeOutput("abc", 3));
+  CloseHandle(OutputHandle);
+  OutputHandle = Open(out, GENERIC_READ, OPEN_EXISTING);  // cannot be written
+  EXPECT_FALSE(Host.writeOutput("def", 3));
+  CloseHandle(OutputHandle);
+  OutputHandle = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(ReadWholeFile(out), "abc");
+
+  CloseHandle(ArchiveHandle);
+  ArchiveHandle = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(Host.readArchive(buffer, 1), -1);  // no archive open: a failure, not 0 bytes
+}
+
+TEST_F(Win32Engine, ErrorBoxesNameTheArchiveOrTheDestination) {
+  Host.reportError(kMsgReadError, true);
+  Host.reportError(kMsgWriteError, false);
+  Host.reportError(kMsgOutOfMemory, false);
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].text, std::string("\"C:\\archive.exe\" ") + LoadText(IDS_READ_ERROR));
+  EXPECT_EQ(boxes[1].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
+  EXPECT_EQ(boxes[2].text, LoadText(IDS_NO_MEMORY));
+  for (const Box& b : boxes) {
+    EXPECT_EQ(b.caption, "Engine Test");
+    EXPECT_EQ(b.owner, window_);
+  }
+}
+
+TEST_F(Win32Engine, ProgressIsSentAtOnceAndTheQueueDrained) {
+  PostMessageA(window_, WM_NULL, 0, 0);
+  Host.progress(42);
+  EXPECT_EQ(reports, (std::vector<unsigned>{42}));
+  MSG left;
+  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // nothing waits any more
+
+  // A cancel that arrives through the queue ends the guarded region at the report.
+  ProgressTotals.total = 200;
+  PostMessageA(window_, kCancelMessage, 0, 0);
+  EXPECT_FALSE(RunGuarded([] { ReportProgress(50, ProgressTotals.total); }));
+  EXPECT_EQ(dispatched, (std::vector<UINT>{kCancelMessage}));
+  EXPECT_EQ(reports.back(), 25u);
+  EXPECT_EQ(RunState.aborted, 1);
+  EXPECT_TRUE(boxes.empty());  // a cancellation shows no message
+}
+
+TEST_F(Win32Engine, HeaderBlocksAreZeroedAndTheClockIsNow) {
+  auto* block = static_cast<unsigned char*>(Host.allocZeroed(300));
+  ASSERT_NE(block, nullptr);
+  bool zero = true;
+  for (int i = 0; i < 300; ++i) zero = zero && block[i] == 0;
+  EXPECT_TRUE(zero);
+  Host.release(block);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t system = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  const std::uint64_t engine = Host.currentFileTime();
+  EXPECT_LT(engine - system, 50000000ull);  // within 5 s
+}
+
+TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
+  ArchiveHandle = Open(Fixture("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "sample.txt");
+  const std::string out = TempPath("quorvel-engine-sample.txt");
+  OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(OutputHandle, INVALID_HANDLE_VALUE);
+  ProgressTotals.total = static_cast<std::uint64_t>(MemberHeader.originalSize) * 4;
+  crcValue = 0;
+  ResetArchiveInput();
+  ASSERT_TRUE(RunGuarded(DecodeMember));
+  EXPECT_EQ(crcValue, MemberHeader.dataCrc);
+  CloseHandle(OutputHandle);
+  OutputHandle = INVALID_HANDLE_VALUE;
+  EXPECT_TRUE(ReadWholeFile(out) == ReadWholeFile(Fixture("sample.txt")));
+  EXPECT_EQ(reports, (std::vector<unsigned>{25}));  // one piece, one report
+  // The archive stands at the end byte after the member's data.
+  EXPECT_EQ(ReadMemberHeader(), HeaderResult::EndOfArchive);
+}
+
+TEST_F(Win32Engine, WriteFailureInsideTheDecoderShowsTheDestination) {
+  ArchiveHandle = Open(Fixture("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
+  OutputHandle = Open(Fixture("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
+  ResetArchiveInput();
+  EXPECT_FALSE(RunGuarded(DecodeMember));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
+}
