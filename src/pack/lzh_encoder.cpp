@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -33,11 +35,22 @@ static_assert(8192 - 1 < (1u << (14 - 1)) * 2, "-lh5- positions fit 14 symbols")
 
 // How hard the match finder and the parser work.
 constexpr int kHashBits = 16;
-constexpr int kTreeDepth = 48;
-constexpr int kNiceMatchBytes = 160;        // take such a match without weighing others
+struct Effort {
+  int treeDepth;        // nodes visited per position
+  int niceMatchBytes;   // take such a match without weighing others
+  int parsePasses;      // parses per block, each priced by the one before
+};
+// The small dictionaries find fewer far matches, so searching them deeply
+// buys little; -lh7- is the method publishers choose for size.
+Effort EffortFor(char letter) {
+  if (letter == '7') return {24, 256, 2};
+  return {12, 64, 1};
+}
 constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
-constexpr int kParsePasses = 2;
 constexpr int kMaxMatchesPerPosition = 24;
+// Inputs this long or longer are encoded in segments on several threads.
+constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxEncoderThreads = 4;
 static_assert(kParseChunkBytes + kMaxMatchBytes <= kMaxBlockSymbols + kMaxMatchBytes,
               "a chunk never holds more symbols than a block may count");
 
@@ -54,11 +67,13 @@ class BitWriter {
       out_.push_back(static_cast<std::uint8_t>(acc_ >> pending_));
     }
   }
-  // Pads the last byte with zero bits.
-  void Flush() {
+  // Pads the last byte with zero bits; returns how many bits were written.
+  std::uint64_t Finish() {
+    std::uint64_t bits = out_.size() * std::uint64_t{8} + static_cast<unsigned>(pending_);
     if (pending_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
     pending_ = 0;
     acc_ = 0;
+    return bits;
   }
 
  private:
@@ -240,8 +255,9 @@ void WriteBlock(BitWriter& bits, const LzhMethod& method, const Symbol* symbols,
 // way, without recording matches.
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary)
-      : data_(data),
+  MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary, int depth)
+      : depth_(depth),
+        data_(data),
         size_(size),
         dictionary_(dictionary),
         head_(std::size_t{1} << kHashBits, 0),
@@ -279,7 +295,7 @@ class MatchFinder {
     int smallerLen = 0, largerLen = 0;
     int best = kMinMatchBytes - 1;
     int found = 0;
-    for (int depth = kTreeDepth;; --depth) {
+    for (int depth = depth_;; --depth) {
       if (cand == 0 || depth == 0 || pos - (cand - 1) > dictionary_) {
         *smaller = *larger = 0;
         break;
@@ -347,6 +363,7 @@ class MatchFinder {
     return first == 1;
   }
 
+  int depth_;
   const std::uint8_t* data_;
   std::size_t size_;
   std::uint32_t dictionary_;
@@ -392,17 +409,23 @@ struct Prices {
 
 class Encoder {
  public:
-  Encoder(const LzhMethod& method, const std::uint8_t* data, std::size_t size,
-          std::vector<std::uint8_t>& out)
-      : method_(method), data_(data), size_(size), bits_(out),
-        finder_(data, size, method.dictionaryBytes) {
+  // Encodes data[begin, end) of the whole input data[0, size): matches may
+  // reach back before begin, never on past end.
+  Encoder(const LzhMethod& method, const std::uint8_t* data, std::size_t size, std::size_t begin,
+          std::size_t end, std::vector<std::uint8_t>& out)
+      : method_(method), data_(data), size_(size), begin_(begin), end_(end), bits_(out),
+        effort_(EffortFor(method.letter)),
+        finder_(data, size, method.dictionaryBytes, effort_.treeDepth) {
     prices_.SetDefaults();
   }
 
-  void Run() {
-    std::size_t pos = 0;
-    while (pos < size_) pos = EncodeChunk(pos);
-    bits_.Flush();
+  // Returns the number of bits written.
+  std::uint64_t Run() {
+    std::size_t prime = begin_ > method_.dictionaryBytes ? begin_ - method_.dictionaryBytes : 0;
+    for (std::size_t p = prime; p < begin_; ++p) finder_.Insert(p);
+    std::size_t pos = begin_;
+    while (pos < end_) pos = EncodeChunk(pos);
+    return bits_.Finish();
   }
 
  private:
@@ -415,12 +438,12 @@ class Encoder {
   // Gathers the matches of one chunk, parses it by price (twice, the second
   // time with the prices of the first result) and writes it as one block.
   std::size_t EncodeChunk(std::size_t start) {
-    std::size_t end = std::min(size_, start + kParseChunkBytes);
+    std::size_t end = std::min(end_, start + kParseChunkBytes);
     GatherMatches(start, end);
     std::size_t len = chunkEnd_ - start;
-    for (int pass = 0; pass < kParsePasses; ++pass) {
+    for (int pass = 0; pass < effort_.parsePasses; ++pass) {
       Parse(start, len);
-      if (pass + 1 < kParsePasses) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
+      if (pass + 1 < effort_.parsePasses) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
     }
     WriteBlock(bits_, method_, symbols_.data(), symbols_.size());
     prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
@@ -437,9 +460,9 @@ class Encoder {
     while (i < n) {
       std::size_t pos = start + i;
       matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
-      int maxLen = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, size_ - pos));
+      int maxLen = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, end_ - pos));
       int count = finder_.Find(pos, maxLen, found);
-      if (count > 0 && found[count - 1].length >= kNiceMatchBytes) {
+      if (count > 0 && found[count - 1].length >= effort_.niceMatchBytes) {
         // A long match is taken as it is: the positions it covers are only
         // entered in the chains, and the chunk may end behind it.
         const MatchFinder::Match& m = found[count - 1];
@@ -528,7 +551,9 @@ class Encoder {
   const LzhMethod& method_;
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t begin_, end_;
   BitWriter bits_;
+  Effort effort_;
   MatchFinder finder_;
   Prices prices_;
   std::vector<MatchFinder::Match> matches_;
@@ -551,10 +576,47 @@ const LzhMethod* FindLzhMethod(char letter) {
 std::vector<std::uint8_t> LzhEncode(const LzhMethod& method, const std::uint8_t* data,
                                     std::size_t size) {
   std::vector<std::uint8_t> out;
-  out.reserve(size / 2 + 64);
   if (size == 0) return out;
-  Encoder encoder(method, data, size, out);
-  encoder.Run();
+  if (size < kSegmentBytes + kSegmentBytes / 2) {
+    out.reserve(size / 2 + 64);
+    Encoder(method, data, size, 0, size, out).Run();
+    return out;
+  }
+  // Large inputs are cut into fixed segments, encoded side by side and
+  // joined bit by bit. The cuts depend on the size alone, so the output is
+  // the same however many threads ran.
+  struct Segment {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t bits = 0;
+  };
+  const std::size_t count = (size + kSegmentBytes - 1) / kSegmentBytes;
+  std::vector<Segment> segments(count);
+  auto encode = [&](std::size_t k) {
+    const std::size_t begin = k * kSegmentBytes, end = std::min(size, begin + kSegmentBytes);
+    segments[k].bytes.reserve((end - begin) / 2 + 64);
+    segments[k].bits = Encoder(method, data, size, begin, end, segments[k].bytes).Run();
+  };
+  const std::size_t threads =
+      std::max<std::size_t>(1, std::min<std::size_t>(kMaxEncoderThreads, std::thread::hardware_concurrency()));
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t k; (k = next.fetch_add(1)) < count;) encode(k);
+  };
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
+  worker();
+  for (std::thread& t : pool) t.join();
+
+  std::uint64_t total = 0;
+  for (const Segment& s : segments) total += s.bits;
+  out.reserve(static_cast<std::size_t>((total + 7) / 8));
+  BitWriter joined(out);
+  for (const Segment& s : segments) {
+    const std::size_t whole = static_cast<std::size_t>(s.bits / 8);
+    for (std::size_t i = 0; i < whole; ++i) joined.Put(8, s.bytes[i]);
+    if (int rest = static_cast<int>(s.bits % 8)) joined.Put(rest, s.bytes[whole] >> (8 - rest));
+  }
+  joined.Finish();
   return out;
 }
 
