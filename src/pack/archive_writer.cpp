@@ -273,7 +273,9 @@ bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSourc
     if (fs::is_directory(st)) {
       fs::path name = normal.filename();
       if (name.empty()) name = normal.parent_path().filename();  // "dir/" ends in an empty name
-      if (name.empty() || name == "." || name == "..") {
+      // "dir/." and ".." give what they hold, as does a root.
+      const fs::path given = path.filename();
+      if (given == "." || given == ".." || name.empty() || name == "." || name == "..") {
         if (!collector.AddFolder(path, std::string(), std::string())) return false;
         continue;
       }

@@ -22,9 +22,9 @@ struct PackSource {
 
 // The members for the given files and folders: a folder gives its directory
 // entry, then its contents in byte order of their names, each subfolder's
-// entry before what it holds. A path that is "." or ends at a root gives its
-// contents without a folder of its own. False with a one-line message naming
-// the path on anything the archive cannot carry.
+// entry before what it holds. False with a one-line message naming
+// the path on anything the archive cannot carry. A folder given as "." or
+// "dir/." (or a root) gives its contents without a directory entry of its own.
 bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                     std::string& error);
 
