@@ -1,0 +1,130 @@
+// The self-extracting side of the packer: code page 932 conversion, the
+// configuration block's fields and their widths, the stub checks and the
+// image checksum computed piece by piece.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "app/exe_layout.h"
+#include "pack/cp932.h"
+#include "pack/pe_image.h"
+#include "pack/sfx_writer.h"
+
+namespace {
+
+TEST(PackCp932, ConvertsAndRefusesWhatHasNoForm) {
+  std::string out;
+  ASSERT_TRUE(Utf8ToCp932("\xE8\xA1\xA8\xE7\xA4\xBA", out));  // 表示
+  EXPECT_EQ(out, "\x95\x5C\x8E\xA6");
+  ASSERT_TRUE(Utf8ToCp932("\xEF\xBD\xB1", out));  // half-width ｱ: one byte
+  EXPECT_EQ(out, "\xB1");
+  ASSERT_TRUE(Utf8ToCp932("plain", out));
+  EXPECT_EQ(out, "plain");
+  EXPECT_FALSE(Utf8ToCp932("\xF0\x9F\x98\x80", out));  // an emoji
+  EXPECT_FALSE(Utf8ToCp932("\xC3\xA9", out));          // é has no 932 form
+  EXPECT_FALSE(Utf8ToCp932("\xFF\xFE", out));          // no UTF-8 at all
+  std::string back;
+  ASSERT_TRUE(Cp932ToUtf8("\x83\x5C\x83\x74\x83\x67", back));  // ソフト
+  EXPECT_EQ(back, "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88");
+  EXPECT_FALSE(Cp932ToUtf8("\x83", back));  // a lead byte alone
+}
+
+struct Field {
+  const char* option;
+  std::string SfxSettings::*text;
+  std::size_t offset, width;
+};
+const Field kFields[] = {
+    {"--title", &SfxSettings::title, 4, 51},
+    {"--label", &SfxSettings::label, 55, 41},
+    {"--folder", &SfxSettings::folder, 96, 256},
+    {"--message", &SfxSettings::message, 352, 101},
+    {"--run", &SfxSettings::command, 453, 260},
+};
+
+TEST(PackSfxConfig, EachTextFitsItsFieldWithItsZeroByte) {
+  for (const Field& f : kFields) {
+    SfxSettings s;
+    SfxConfig block;
+    std::string error;
+    // Widest text that fits, in double-byte characters (2 bytes each) plus
+    // an ASCII byte when the room is odd: counted in bytes of code page 932.
+    const std::size_t room = f.width - 1;
+    std::string utf8;
+    for (std::size_t k = 0; k < room / 2; ++k) utf8 += "\xE3\x81\x82";  // あ = 82 A0
+    if (room % 2) utf8 += "x";
+    s.*f.text = utf8;
+    ASSERT_TRUE(FillSfxConfig(s, 0x5A00, block, error)) << f.option << ": " << error;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&block);
+    EXPECT_EQ(bytes[f.offset], 0x82) << f.option;
+    EXPECT_EQ(bytes[f.offset + 1], 0xA0) << f.option;
+    EXPECT_EQ(bytes[f.offset + f.width - 1], 0) << f.option << " ends inside its field";
+    EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(bytes + f.offset)), room) << f.option;
+    EXPECT_EQ(ConfigArchiveOffset(block), 0x5A00u);
+    // One byte more is refused, naming the option and the limit.
+    s.*f.text = utf8 + "y";
+    EXPECT_FALSE(FillSfxConfig(s, 0, block, error)) << f.option;
+    EXPECT_EQ(error.rfind(f.option, 0), 0u) << error;
+    EXPECT_NE(error.find(std::to_string(room)), std::string::npos) << error;
+    s.*f.text = "\xC3\xA9";
+    EXPECT_FALSE(FillSfxConfig(s, 0, block, error)) << f.option;
+    EXPECT_EQ(error.rfind(f.option, 0), 0u) << error;
+  }
+}
+
+TEST(PackSfxConfig, FlagsAndEmptyFields) {
+  SfxConfig block;
+  std::memset(&block, 0xCC, sizeof block);
+  std::string error;
+  SfxSettings s;
+  ASSERT_TRUE(FillSfxConfig(s, 1234, block, error));
+  // Empty texts are all zero, so the stub's defaults apply.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&block);
+  for (std::size_t i = 4; i < 713; ++i) ASSERT_EQ(bytes[i], 0) << i;
+  EXPECT_EQ(ConfigFlags(block), 0u);
+  s.overwriteWithoutAsking = true;
+  ASSERT_TRUE(FillSfxConfig(s, 1234, block, error));
+  EXPECT_EQ(ConfigFlags(block), kFlagOverwriteWithoutAsking);
+  s.restoreAttributes = true;
+  ASSERT_TRUE(FillSfxConfig(s, 1234, block, error));
+  EXPECT_EQ(ConfigFlags(block), kFlagOverwriteWithoutAsking | kFlagRestoreAttributes);
+  EXPECT_EQ(bytes[713], 3);
+}
+
+TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {
+  std::mt19937 rng(4);
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4097}, std::size_t{100000}}) {
+    std::vector<std::uint8_t> file(size);
+    for (auto& b : file) b = static_cast<std::uint8_t>(rng());
+    const std::uint32_t checksumOffset = 0x588;
+    std::uint32_t expected = pe_image::ComputeChecksum(file, checksumOffset);
+    // Pieces of odd and even lengths, so words straddle the pieces.
+    PeChecksum sum(checksumOffset);
+    std::size_t at = 0;
+    while (at < size) {
+      std::size_t n = std::min<std::size_t>(size - at, 1 + rng() % 777);
+      sum.Add(file.data() + at, n);
+      at += n;
+    }
+    EXPECT_EQ(sum.Finish(), expected) << size;
+  }
+}
+
+TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
+  std::uint32_t offset = 0;
+  std::string error;
+  std::vector<std::uint8_t> junk(4096, 0x90);
+  EXPECT_FALSE(CheckStub(junk, offset, error));
+  EXPECT_FALSE(error.empty());
+  // Our DOS header but no PE image behind it.
+  std::vector<std::uint8_t> header(4096, 0);
+  header[0] = 'M';
+  header[1] = 'Z';
+  exe_layout::WriteLe16(&header[exe_layout::kOffCparhdr], exe_layout::kCparhdr);
+  std::memcpy(&header[exe_layout::kOffMarker], exe_layout::kMarker, sizeof exe_layout::kMarker);
+  exe_layout::WriteLe32(&header[exe_layout::kOffLfanew], 0x510);
+  EXPECT_FALSE(CheckStub(header, offset, error));
+}
+
+}  // namespace
