@@ -26,6 +26,10 @@ elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(mark_file WIN32 ${PROJECT_SOURCE_DIR}/tests/support/mark_file.cpp)
   target_link_options(mark_file PRIVATE -static)
   add_dependencies(win_unit_tests mark_file)
+  # Times the Test and Extract passes on an archive (scripts/bench-pass.sh).
+  add_executable(pass_bench ${PROJECT_SOURCE_DIR}/tests/support/pass_bench.cpp ${QUORVEL_RESOURCES})
+  target_link_libraries(pass_bench PRIVATE quorvel_shell comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
+  target_link_options(pass_bench PRIVATE -static)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz.cmake)

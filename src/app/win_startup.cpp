@@ -3,6 +3,7 @@
 #include "app/dbcs.h"
 #include "app/run_state.h"
 #include "app/sfx_config.h"
+#include "archive/win_extraction_pass.h"
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 
@@ -111,6 +112,9 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
     MessageBoxA(nullptr, LoadText(IDS_DAMAGED), caption, MB_ICONERROR);
     return 0;
   }
-  // The notice question and the main dialog follow here.
+  // The archive's notice, if it has one, is asked before any dialog; a
+  // failure there has been shown by the pass.
+  if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return 0;
+  // The main dialog follows here.
   return 0;
 }

@@ -1,0 +1,342 @@
+#include "archive/win_extraction_pass.h"
+
+#include "app/sfx_config.h"
+#include "app/win_startup.h"
+#include "archive/archive_input.h"
+#include "archive/crc16.h"
+#include "archive/engine_host.h"
+#include "archive/lzh_decoder.h"
+#include "archive/member_header.h"
+#include "archive/output_sink.h"
+#include "archive/win_engine_host.h"
+#include "paths/path_text.h"
+#include "paths/win_auto_run.h"
+#include "paths/win_name_rules.h"
+#include "ui/resource_ids.h"
+#include "ui/win_overwrite_question.h"
+
+static_assert(sizeof DestinationPath >= kMemberPathBytes,
+              "every destination folder joined with every member name fits");
+
+namespace {
+// The notice member: its text is a question, never a file.
+const char kNoticeName[] = "!";
+
+// Longer than any path the pass builds, so a full path never fails for room.
+constexpr unsigned kFullPathBytes = 1024;
+
+// What the pass keeps from its set-up to its end.
+NameRules passRules;
+bool overwriteAll;
+char folderPrefix[kMemberPathBytes];  // DestinationFolder as every member path begins
+bool folderPrefixReady;
+char fullFolderPrefix[kFullPathBytes];  // the same, as Windows resolves it
+unsigned fullFolderPrefixLength;
+
+// How a step leaves: on to the next member, or out of the loop.
+enum class Next { Member, Leave };
+
+Next Fail() {
+  RunState.aborted = 1;
+  return Next::Leave;
+}
+
+Next FailWithFile(UINT messageId, const char* fileName) {
+  ReportFileError(LoadText(messageId), fileName);
+  return Fail();
+}
+
+void ShowStatus(UINT formatId, const char* name) {
+  // The name is at most 287 bytes, the format a short line: well inside 1024.
+  wsprintfA(GeneralText, LoadText(formatId), name);
+  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
+}
+
+void DecodeBody() {
+  if (MemberHeader.method == '0')
+    CopyStoredMember(MemberHeader.originalSize);
+  else
+    DecodeMember();
+}
+
+// Decodes the current member to the output; false when ExtractAbort ended it
+// (RunState.aborted is then set).
+bool DecodeCurrentMember() {
+  crcValue = 0;
+  ResetArchiveInput();
+  return RunGuarded(DecodeBody);
+}
+
+void ReportPassProgress() { ReportProgress(ProgressTotals.done, ProgressTotals.total); }
+
+// A skipped member still moves the bar by its size; a cancellation seen
+// there ends the pass.
+bool AdvancePastSkipped() {
+  ProgressTotals.done += static_cast<std::uint64_t>(MemberHeader.originalSize);
+  return RunGuarded(ReportPassProgress);
+}
+
+// Where the current member's data begins and how long it is: the next header
+// stands right after it, whatever the decoder has read.
+std::int64_t memberDataStart;
+std::int64_t memberDataBytes;
+
+bool NoteMemberDataStart() {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(ArchiveHandle, 0, &high, FILE_CURRENT);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  memberDataStart = (static_cast<std::int64_t>(high) << 32) | low;
+  memberDataBytes = MemberHeader.compressedRemaining;
+  return true;
+}
+
+// Moves the archive to the end of the member's data, where the next header
+// stands, past whatever of the data is unread.
+Next SkipMemberData() {
+  const std::int64_t next = memberDataStart + memberDataBytes;
+  LONG high = static_cast<LONG>(next >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(next & 0xFFFFFFFF), &high, FILE_BEGIN);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+    return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  MemberHeader.compressedRemaining = 0;
+  return Next::Member;
+}
+
+// The last guard before anything is created: the path, as Windows resolves
+// it, lies strictly below the destination folder.
+bool ResolvesInsideDestination(const char* path) {
+  if (fullFolderPrefixLength == 0) return false;
+  char full[kFullPathBytes];
+  char* filePart;
+  const DWORD n = GetFullPathNameA(path, sizeof full, full, &filePart);
+  if (n == 0 || n >= sizeof full || n <= fullFolderPrefixLength) return false;
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, full,
+                        static_cast<int>(fullFolderPrefixLength), fullFolderPrefix,
+                        static_cast<int>(fullFolderPrefixLength)) == CSTR_EQUAL;
+}
+
+void PrepareDestination() {
+  char root[kPathRootBytes];
+  GetPathRoot(root, DestinationFolder);
+  passRules = SelectNameRules(root);
+  unsigned rootLength = 0;
+  while (root[rootLength]) ++rootLength;
+  folderPrefixReady =
+      PrepareFolderPrefix(folderPrefix, sizeof folderPrefix, DestinationFolder, rootLength, passRules);
+  fullFolderPrefixLength = 0;
+  if (!folderPrefixReady) return;
+  char* filePart;
+  const DWORD n = GetFullPathNameA(folderPrefix, sizeof fullFolderPrefix - 1, fullFolderPrefix, &filePart);
+  if (n == 0 || n >= sizeof fullFolderPrefix - 1) return;
+  // Compared as a whole folder: "C:\dest\" must not admit "C:\destination".
+  if (fullFolderPrefix[n - 1] != '\\' && !AddBackslash(fullFolderPrefix, sizeof fullFolderPrefix)) return;
+  fullFolderPrefixLength = n;
+  while (fullFolderPrefix[fullFolderPrefixLength]) ++fullFolderPrefixLength;
+}
+
+FILETIME ModifiedFileTime() {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(MemberHeader.modifiedTime);
+  time.dwHighDateTime = static_cast<DWORD>(MemberHeader.modifiedTime >> 32);
+  return time;
+}
+
+bool RestoreAttributes() { return (ConfigFlags(Config) & kFlagRestoreAttributes) != 0; }
+
+Next ProbeMember() {
+  if (lstrcmpA(JoinedName, kNoticeName) != 0) return Next::Leave;
+  OutputHandle = INVALID_HANDLE_VALUE;
+  OutputIsProbe = true;
+  probeTextCaptured = 0;
+  // An empty notice shows an empty question, not a text left from before.
+  GeneralText[0] = '\0';
+  DecodeCurrentMember();
+  OutputIsProbe = false;
+  if (!RunState.aborted &&
+      MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONQUESTION | MB_YESNO) == IDNO)
+    RunState.aborted = 1;
+  return Next::Leave;
+}
+
+Next TestMember() {
+  ShowStatus(IDS_STATUS_TESTING, JoinedName);
+  ProcessPendingMessages(PassWindow);
+  if (RunState.cancelRequested == 1) return Fail();
+  ProgressTotals.total += static_cast<std::uint64_t>(MemberHeader.originalSize);
+  return SkipMemberData();
+}
+
+Next ExtractDirectoryEntry() {
+  // The stored name ends in its separator; an entry whose name does not
+  // still names the directory itself.
+  unsigned length = 0;
+  while (DestinationPath[length]) ++length;
+  if (length > 0 && DestinationPath[length - 1] == '/') DestinationPath[length - 1] = '\0';
+  CreateDirectoryA(DestinationPath, nullptr);
+  // Directories take a time only on the NT family.
+  if (!(GetVersion() & 0x80000000u)) {
+    HANDLE directory = CreateFileA(DestinationPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory != INVALID_HANDLE_VALUE) {
+      const FILETIME time = ModifiedFileTime();
+      SetFileTime(directory, nullptr, nullptr, &time);
+      CloseHandle(directory);
+    }
+  }
+  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
+  // The format gives directory entries no data; data that is there anyway is
+  // passed over so the next header is read where it stands.
+  return SkipMemberData();
+}
+
+// Leaves the file's bytes on disk only when all of them arrived intact.
+Next FinishWrittenFile(bool decoded) {
+  if (!decoded || RunState.aborted) {
+    CloseHandle(OutputHandle);
+    OutputHandle = INVALID_HANDLE_VALUE;
+    DeleteFileA(DestinationPath);
+    return Fail();
+  }
+  const FILETIME time = ModifiedFileTime();
+  SetFileTime(OutputHandle, nullptr, nullptr, &time);
+  const BOOL closed = CloseHandle(OutputHandle);
+  OutputHandle = INVALID_HANDLE_VALUE;
+  if (!closed) {
+    ReportFileError(LoadText(IDS_WRITE_ERROR), DestinationPath);
+    DeleteFileA(DestinationPath);
+    return Fail();
+  }
+  if (crcValue != MemberHeader.dataCrc) {
+    ReportFileError(LoadText(IDS_DAMAGED), DestinationPath);
+    DeleteFileA(DestinationPath);
+    return Fail();
+  }
+  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
+  // A decoder that finished before the member's compressed end leaves the
+  // rest unread; the next header lies after it.
+  return SkipMemberData();
+}
+
+Next ExtractFile() {
+  const DWORD existing = GetFileAttributesA(DestinationPath);
+  if (existing != INVALID_FILE_ATTRIBUTES) {
+    if (!overwriteAll) {
+      const int answer = AskOverwrite(PassWindow, DestinationPath);
+      if (answer == IDNO) return AdvancePastSkipped() ? SkipMemberData() : Fail();
+      if (answer == kOverwriteAll)
+        overwriteAll = true;
+      else if (answer != IDYES)
+        return Fail();  // Cancel, or a question that could not be asked
+    }
+    // Read-only, hidden and system would make the creation fail.
+    if (!(existing & FILE_ATTRIBUTE_DIRECTORY)) SetFileAttributesA(DestinationPath, FILE_ATTRIBUTE_NORMAL);
+  }
+  OutputHandle = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
+  return FinishWrittenFile(DecodeCurrentMember());
+}
+
+Next ExtractMember() {
+  if (lstrcmpA(JoinedName, kNoticeName) == 0)
+    return AdvancePastSkipped() ? SkipMemberData() : Fail();
+
+  const MemberPathResult built =
+      folderPrefixReady ? BuildMemberPath(DestinationPath, sizeof DestinationPath, folderPrefix,
+                                          JoinedName, passRules)
+                        : MemberPathResult::TooLong;
+  if (built == MemberPathResult::TooLong)
+    return FailWithFile(IDS_WRITE_ERROR, folderPrefixReady ? DestinationPath : DestinationFolder);
+  // A name that would leave the destination folder, or name a device or a
+  // stream, is damage: nothing of it and nothing after it is written.
+  if (built == MemberPathResult::Outside || !ResolvesInsideDestination(DestinationPath))
+    return FailWithFile(IDS_DAMAGED, DestinationPath);
+
+  ShowStatus(IDS_STATUS_EXTRACTING, JoinedName);
+  CreatePathDirectories(DestinationPath);
+  return MemberHeader.method == 'd' ? ExtractDirectoryEntry() : ExtractFile();
+}
+
+// Sizes that the 64-bit extended header can make negative would move the
+// archive backwards or decode without end; a stored member's data is its
+// original bytes, so its two sizes agree.
+bool SizesAreSound() {
+  if (MemberHeader.compressedRemaining < 0 || MemberHeader.originalSize < 0) return false;
+  return MemberHeader.method != '0' || MemberHeader.compressedRemaining == MemberHeader.originalSize;
+}
+
+Next ReadNextMember() {
+  switch (ReadMemberHeader()) {
+    case HeaderResult::Member:
+      if (SizesAreSound() && NoteMemberDataStart()) return Next::Member;
+      return FailWithFile(IDS_DAMAGED, ExecutablePath);
+    case HeaderResult::EndOfArchive:
+      return Next::Leave;
+    case HeaderResult::Damaged:
+      Host.reportError(kMsgDamaged, true);
+      return Fail();
+    case HeaderResult::Unsupported:
+      Host.reportError(kMsgUnsupported, true);
+      return Fail();
+    case HeaderResult::OutOfMemory:
+      Host.reportError(kMsgOutOfMemory, false);
+      return Fail();
+  }
+  return Fail();
+}
+
+void RunMemberLoop(ExtractMode mode) {
+  for (;;) {
+    if (ReadNextMember() == Next::Leave) return;
+    Next next = Next::Leave;
+    switch (mode) {
+      case ExtractMode::Probe: next = ProbeMember(); break;
+      case ExtractMode::Test: next = TestMember(); break;
+      case ExtractMode::Extract: next = ExtractMember(); break;
+    }
+    if (next == Next::Leave) return;
+    FreeMemberHeader();
+  }
+}
+}  // namespace
+
+int RunExtractionPass(HWND window, ExtractMode mode) {
+  PassWindow = window;
+  RunState.aborted = 0;
+  ProgressTotals.done = 0;
+  overwriteAll = (ConfigFlags(Config) & kFlagOverwriteWithoutAsking) != 0;
+  InstallWin32EngineHost();
+  OutputIsProbe = false;
+  OutputHandle = INVALID_HANDLE_VALUE;
+
+  ArchiveHandle = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (ArchiveHandle == INVALID_HANDLE_VALUE) {
+    ReportFileError(LoadText(IDS_READ_ERROR), ExecutablePath);
+    RunState.aborted = 1;
+    return 0;
+  }
+  // The offset is trusted, not searched for; as a signed 32-bit distance an
+  // offset beyond 2 GiB fails here.
+  const LONG offset = static_cast<LONG>(ConfigArchiveOffset(Config));
+  if (SetFilePointer(ArchiveHandle, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    CloseHandle(ArchiveHandle);
+    ArchiveHandle = INVALID_HANDLE_VALUE;
+    ReportFileError(LoadText(IDS_DAMAGED), ExecutablePath);
+    RunState.aborted = 1;
+    return 0;
+  }
+  // Only the Extract pass writes; the others need no name rules.
+  if (mode == ExtractMode::Extract) PrepareDestination();
+  BuildCrcTable(kCrcPolynomial);
+
+  RunMemberLoop(mode);
+
+  CloseHandle(ArchiveHandle);
+  ArchiveHandle = INVALID_HANDLE_VALUE;
+  FreeMemberHeader();
+  if (mode == ExtractMode::Extract) RunAutoCommand(mode);
+  return RunState.aborted ? 0 : 1;
+}

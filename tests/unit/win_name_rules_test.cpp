@@ -1,0 +1,56 @@
+// The name rules and directory creation against Wine's file system.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "paths/win_name_rules.h"
+
+namespace {
+bool IsDirectory(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string FreshFolder(const char* name) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  return std::string(temp) + name + std::to_string(GetCurrentProcessId());
+}
+}  // namespace
+
+TEST(SelectNameRules, LongNamesOnWineDrivesAndWhenTheQueryFails) {
+  EXPECT_EQ(SelectNameRules("C:\\"), LongNames);
+  // No such volume: the query fails and long names are the default.
+  EXPECT_EQ(SelectNameRules("\\\\no-such-server\\no-share\\"), LongNames);
+  EXPECT_EQ(SelectNameRules(""), LongNames);
+}
+
+TEST(CreatePathDirectories, EveryLevelUpToTheLastSlashAndNeverTheFileName) {
+  const std::string base = FreshFolder("quorvel-dirs-");
+  CreatePathDirectories((base + "/A/B/file.txt").c_str());
+  EXPECT_TRUE(IsDirectory(base));
+  EXPECT_TRUE(IsDirectory(base + "\\A"));
+  EXPECT_TRUE(IsDirectory(base + "\\A\\B"));
+  EXPECT_EQ(GetFileAttributesA((base + "\\A\\B\\file.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  // Existing levels are passed over; a backslash causes no call of its own.
+  CreatePathDirectories((base + "/A/B\\C/x").c_str());
+  EXPECT_TRUE(IsDirectory(base + "\\A\\B\\C"));
+  // A path without '/' creates nothing.
+  const std::string flat = FreshFolder("quorvel-flat-");
+  CreatePathDirectories((flat + "\\x").c_str());
+  EXPECT_FALSE(IsDirectory(flat));
+  for (const char* d : {"\\A\\B\\C", "\\A\\B", "\\A", ""}) RemoveDirectoryA((base + d).c_str());
+}
+
+TEST(CreatePathDirectories, OverlongPathIsCutNotOverrun) {
+  const std::string base = FreshFolder("quorvel-long-");
+  // Far beyond the working buffer: only levels inside it are tried.
+  std::string path = base + "/";
+  while (path.size() < 2 * kMemberPathBytes) path += "level/";
+  CreatePathDirectories(path.c_str());
+  EXPECT_TRUE(IsDirectory(base));
+  for (std::size_t end = path.size() - 1; end > base.size(); end = path.rfind('/', end - 1))
+    RemoveDirectoryA(path.substr(0, end).c_str());
+  RemoveDirectoryA(base.c_str());
+}

@@ -1,0 +1,464 @@
+// The extraction pass under Wine, on archives that the tests build: stored
+// members with level-2 headers, written after an executable-shaped prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/run_state.h"
+#include "app/sfx_config.h"
+#include "app/win_startup.h"
+#include "archive/crc16.h"
+#include "archive/win_extraction_pass.h"
+#include "paths/path_text.h"
+#include "ui/resource_ids.h"
+#include "win_child_process.h"
+#include "win_test_archive.h"
+
+namespace {
+constexpr unsigned kPrefixBytes = 1536;  // stands for the stub's own image
+
+// Answers the pass's message boxes as a user would, and remembers them.
+struct SeenBox {
+  std::string caption, text;
+};
+std::vector<SeenBox> seenBoxes;
+std::vector<int> boxAnswers;  // taken in order; IDOK when none is left
+HHOOK boxHook;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    char className[32];
+    GetClassNameA(box, className, sizeof className);
+    if (std::strcmp(className, "#32770") == 0) {
+      char caption[256], text[1100];
+      GetWindowTextA(box, caption, sizeof caption);
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      seenBoxes.push_back({caption, text});
+      int answer = IDOK;
+      if (!boxAnswers.empty()) {
+        answer = boxAnswers.front();
+        boxAnswers.erase(boxAnswers.begin());
+      }
+      PostMessageA(box, WM_COMMAND, answer, 0);
+    }
+  }
+  return CallNextHookEx(boxHook, code, wParam, lParam);
+}
+
+// The window that stands for the main dialog: a status control 1003 and a
+// record of the progress commands it receives.
+std::vector<unsigned> progressReports;
+unsigned cancelAtReport;  // 0: never
+
+LRESULT CALLBACK PassWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDM_PROGRESS) {
+    progressReports.push_back(static_cast<unsigned>(lParam));
+    if (cancelAtReport && progressReports.size() == cancelAtReport) RunState.cancelRequested = 1;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string FileText(const std::string& path) { return ReadWholeFile(path); }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+std::uint64_t LastWrite(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  FILETIME t{};
+  GetFileTime(h, nullptr, nullptr, &t);
+  CloseHandle(h);
+  return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// 1000000000 seconds after 1970 as a Windows file time.
+constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+constexpr std::uint64_t FileTimeOf(std::uint32_t unixTime) {
+  return kUnixEpochAsFileTime + static_cast<std::uint64_t>(unixTime) * 10000000ull;
+}
+
+class Pass : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetACP(), 932u) << "the tests run with LC_ALL=ja_JP.UTF-8";
+    AppInstance = GetModuleHandleA(nullptr);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    root_ = std::string(temp) + "quorvel-pass-" + std::to_string(GetCurrentProcessId()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(root_);
+    ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+    dest_ = root_ + "\\dest";
+    archive_ = root_ + "\\archive.exe";
+    std::memset(&Config, 0, sizeof Config);
+    lstrcpyA(Config.title, "Pass Test");
+    Config.archiveOffset[0] = kPrefixBytes & 0xFF;
+    Config.archiveOffset[1] = (kPrefixBytes >> 8) & 0xFF;
+    std::memset(&RunState, 0, sizeof RunState);
+    ProgressTotals = {};
+    lstrcpyA(ExecutablePath, archive_.c_str());
+    lstrcpyA(DestinationFolder, dest_.c_str());
+    seenBoxes.clear();
+    boxAnswers.clear();
+    progressReports.clear();
+    cancelAtReport = 0;
+    boxHook = SetWindowsHookExA(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = PassWindowProc;
+    wc.hInstance = AppInstance;
+    wc.lpszClassName = "QuorvelPassTest";
+    RegisterClassA(&wc);
+    window_ = CreateWindowA("QuorvelPassTest", "pass", WS_OVERLAPPEDWINDOW, 0, 0, 300, 100, nullptr, nullptr,
+                            AppInstance, nullptr);
+    CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 280, 20, window_, reinterpret_cast<HMENU>(IDC_STATUS),
+                  AppInstance, nullptr);
+  }
+  void TearDown() override {
+    UnhookWindowsHookEx(boxHook);
+    DestroyWindow(window_);
+    RemoveTree(root_);
+  }
+  void Write(const std::vector<Member>& members) { ASSERT_TRUE(WriteWholeFile(archive_, ArchiveFile(members))); }
+  int Run(ExtractMode mode) { return RunExtractionPass(mode == ExtractMode::Probe ? nullptr : window_, mode); }
+  std::string Status() {
+    char text[512];
+    GetDlgItemTextA(window_, IDC_STATUS, text, sizeof text);
+    return text;
+  }
+  // "<path>" message, as the error boxes show a file's failure.
+  static std::string FileError(const std::string& path, UINT id) {
+    return "\"" + path + "\" " + LoadText(id);
+  }
+  void SetFlags(std::uint32_t flags) { SetConfigFlags(Config, flags); }
+  // A path as the pass names it: backslashes up to the volume root, '/' after it.
+  static std::string Shown(std::string path) {
+    for (std::size_t i = 3; i < path.size(); ++i)
+      if (path[i] == '\\') path[i] = '/';
+    return path;
+  }
+
+  std::string root_, dest_, archive_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(Pass, TestPassSumsSizesShowsNamesAndSendsNoProgress) {
+  Write({{"!", "Read this first"}, {"dir/", "", 'd'}, {"a.txt", std::string(70000, 'a')},
+         {"b.txt", "bee", '0', "sub\xff"}});
+  EXPECT_EQ(Run(ExtractMode::Test), 1);
+  EXPECT_EQ(ProgressTotals.total, 15u + 70000u + 3u);
+  EXPECT_TRUE(progressReports.empty());
+  EXPECT_EQ(Status(), std::string(LoadText(IDS_STATUS_TESTING)).replace(
+                          std::string(LoadText(IDS_STATUS_TESTING)).find("%s"), 2, "sub/b.txt"));
+  EXPECT_FALSE(Exists(dest_));
+  EXPECT_TRUE(seenBoxes.empty());
+}
+
+TEST_F(Pass, ExtractWritesDataTimesAndAttributesWhenAsked) {
+  SetFlags(kFlagRestoreAttributes);
+  Member readOnly{"ro.txt", "kept read-only"};
+  readOnly.attributes = FILE_ATTRIBUTE_READONLY;
+  readOnly.unixTime = 1200000000;
+  Member folder{"", "", 'd', "docs\xff"};
+  folder.unixTime = 1300000000;
+  folder.attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
+  Write({{"a.txt", std::string(70000, 'x')}, {"b.txt", "bee", '0', "sub\xffinner\xff"}, readOnly, folder});
+  ProgressTotals.total = 70000 + 3 + 14;
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), std::string(70000, 'x'));
+  EXPECT_EQ(FileText(dest_ + "\\sub\\inner\\b.txt"), "bee");
+  EXPECT_EQ(FileText(dest_ + "\\ro.txt"), "kept read-only");
+  EXPECT_EQ(LastWrite(dest_ + "\\a.txt"), FileTimeOf(1000000000));
+  EXPECT_EQ(LastWrite(dest_ + "\\ro.txt"), FileTimeOf(1200000000));
+  EXPECT_EQ(LastWrite(dest_ + "\\docs"), FileTimeOf(1300000000));  // NT family: directories too
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\docs").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  // Every written byte moved the bar; the last report is 100 percent.
+  ASSERT_FALSE(progressReports.empty());
+  EXPECT_EQ(progressReports.back(), 100u);
+  EXPECT_EQ(ProgressTotals.done, 70000u + 3u + 14u);
+  EXPECT_TRUE(seenBoxes.empty());
+}
+
+TEST_F(Pass, AttributesStayPlainUnlessAsked) {
+  Member readOnly{"ro.txt", "x"};
+  readOnly.attributes = FILE_ATTRIBUTE_READONLY;
+  Write({readOnly});
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_FALSE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(Pass, CrcMismatchDeletesTheFileNamesItsPathAndStopsThePass) {
+  Member bad{"bad.txt", "damaged bytes"};
+  bad.crcDelta = 1;
+  Write({{"good.txt", "fine"}, bad, {"later.txt", "never"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(RunState.aborted, 1);
+  EXPECT_EQ(FileText(dest_ + "\\good.txt"), "fine");
+  EXPECT_FALSE(Exists(dest_ + "\\bad.txt"));
+  EXPECT_FALSE(Exists(dest_ + "\\later.txt"));
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, FileError(Shown(dest_ + "/bad.txt"), IDS_DAMAGED));
+  EXPECT_EQ(seenBoxes[0].caption, "Pass Test");
+}
+
+TEST_F(Pass, DirectoryAtAFilePathIsAWriteError) {
+  SetFlags(kFlagOverwriteWithoutAsking);
+  ASSERT_TRUE(CreateDirectoryA(dest_.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((dest_ + "\\taken").c_str(), nullptr));
+  Write({{"taken", "file where a folder is"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, FileError(Shown(dest_ + "/taken"), IDS_WRITE_ERROR));
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\taken").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Pass, CancelDuringProgressDeletesThePartialFileSilently) {
+  cancelAtReport = 1;
+  Write({{"big.bin", std::string(200000, 'b')}, {"next.txt", "never"}});
+  ProgressTotals.total = 200005;
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(progressReports.size(), 1u);  // nothing written after the report that saw Cancel
+  EXPECT_FALSE(Exists(dest_ + "\\big.bin"));
+  EXPECT_FALSE(Exists(dest_ + "\\next.txt"));
+  EXPECT_TRUE(seenBoxes.empty());
+}
+
+TEST_F(Pass, CancelDuringTheTestPassEndsIt) {
+  RunState.cancelRequested = 1;
+  Write({{"a.txt", "a"}, {"b.txt", "b"}});
+  EXPECT_EQ(Run(ExtractMode::Test), 0);
+  EXPECT_EQ(ProgressTotals.total, 0u);
+}
+
+TEST_F(Pass, ProbeShowsTheNoticeAndNoEndsThePass) {
+  std::string notice = "Install?";
+  notice += '\0';
+  notice += "hidden after the zero";
+  Write({{"!", notice}, {"a.txt", "a"}});
+  boxAnswers = {IDYES};
+  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, "Install?");
+  EXPECT_EQ(seenBoxes[0].caption, "Pass Test");
+  boxAnswers = {IDNO};
+  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  EXPECT_FALSE(Exists(dest_));
+}
+
+TEST_F(Pass, ProbeLooksAtTheFirstMemberOnly) {
+  Write({{"a.txt", "a"}, {"!", "a later notice is never shown"}});
+  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  EXPECT_TRUE(seenBoxes.empty());
+  // A long notice is cut to the general text buffer.
+  Write({{"!", std::string(5000, 'n')}});
+  boxAnswers = {IDYES};
+  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, std::string(1023, 'n'));
+}
+
+TEST_F(Pass, ExtractNeverWritesTheNoticeButCountsIt) {
+  Write({{"!", "notice text"}, {"a.txt", "a"}});
+  ProgressTotals.total = 12;
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_FALSE(Exists(dest_ + "\\!"));
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "a");
+  ASSERT_FALSE(progressReports.empty());
+  EXPECT_EQ(progressReports.front(), 11u * 100 / 12);
+}
+
+TEST_F(Pass, DamagedFirstHeaderNamesTheArchive) {
+  std::string file = ArchiveFile({{"a.txt", "a"}});
+  file[kPrefixBytes + 30] ^= 0x55;  // inside the extended headers: the header CRC fails
+  ASSERT_TRUE(WriteWholeFile(archive_, file));
+  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, FileError(archive_, IDS_DAMAGED));
+}
+
+TEST_F(Pass, MissingArchiveIsAReadError) {
+  lstrcpyA(ExecutablePath, (root_ + "\\absent.exe").c_str());
+  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, FileError(root_ + "\\absent.exe", IDS_READ_ERROR));
+}
+
+class Overwrite : public Pass {
+ protected:
+  void SetUp() override {
+    Pass::SetUp();
+    ASSERT_TRUE(CreateDirectoryA(dest_.c_str(), nullptr));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+      ASSERT_TRUE(WriteWholeFile(dest_ + "\\" + name, "old"));
+    SetFileAttributesA((dest_ + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    Write({{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}});
+  }
+};
+
+TEST_F(Overwrite, WithoutAskingReplacesEvenReadOnlyFiles) {
+  SetFlags(kFlagOverwriteWithoutAsking);
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_TRUE(seenBoxes.empty());
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
+  EXPECT_EQ(FileText(dest_ + "\\c.txt"), "new c");
+}
+
+TEST_F(Overwrite, NoKeepsTheFileYesReplacesIt) {
+  boxAnswers = {IDNO, IDYES, IDNO};
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  ASSERT_EQ(seenBoxes.size(), 3u);
+  EXPECT_NE(seenBoxes[0].text.find(Shown(dest_ + "/a.txt")), std::string::npos);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
+  EXPECT_EQ(FileText(dest_ + "\\b.txt"), "new b");
+  EXPECT_EQ(FileText(dest_ + "\\c.txt"), "old");
+}
+
+TEST_F(Overwrite, CancelEndsThePassAndLeavesTheFile) {
+  boxAnswers = {IDYES, IDCANCEL};
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(seenBoxes.size(), 2u);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
+  EXPECT_EQ(FileText(dest_ + "\\b.txt"), "old");
+  EXPECT_EQ(FileText(dest_ + "\\c.txt"), "old");
+}
+
+TEST_F(Pass, HostileNamesAreRefusedAndNothingAfterThemIsWritten) {
+  const char* const kHostile[] = {"../escaped.txt", "..", "a/../../escaped.txt", "CON", "nul.txt",
+                                  " ./escaped.txt"};
+  SetFlags(kFlagOverwriteWithoutAsking);  // first.txt is there from the round before
+  for (const char* name : kHostile) {
+    seenBoxes.clear();
+    Write({{"first.txt", "1"}, {name, "hostile"}, {"after.txt", "never"}});
+    EXPECT_EQ(Run(ExtractMode::Extract), 0) << name;
+    EXPECT_FALSE(Exists(root_ + "\\escaped.txt")) << name;
+    EXPECT_FALSE(Exists(dest_ + "\\after.txt")) << name;
+    EXPECT_EQ(FileText(dest_ + "\\first.txt"), "1");
+    ASSERT_EQ(seenBoxes.size(), 1u) << name;
+    EXPECT_EQ(seenBoxes[0].text.rfind("\"" + Shown(dest_) + "/", 0), 0u) << seenBoxes[0].text;
+    EXPECT_NE(seenBoxes[0].text.find(LoadText(IDS_DAMAGED)), std::string::npos) << name;
+  }
+  // A stream name loses its colon and lands as a plain file.
+  Write({{"x.txt:stream", "plain"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(FileText(dest_ + "\\x.txt_stream"), "plain");
+  // A directory named ".." in the stored folder field, and one in a directory entry.
+  Write({{"escaped.txt", "x", '0', "..\xff"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  Write({{"", "", 'd', "..\xff"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
+}
+
+TEST_F(Pass, DirectoryEntryWithDataIsSkippedOverIt) {
+  Member folder{"", "", 'd', "docs\xff"};
+  folder.extraData = std::string(300, 'J');  // bytes the entry should not have
+  Write({folder, {"after.txt", "read where it stands"}});
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\docs").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(FileText(dest_ + "\\after.txt"), "read where it stands");
+}
+
+std::string Fixture(const char* name) {
+  std::string path = std::string("Z:") + QUORVEL_SOURCE_DIR + "/tests/fixtures/" + name;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return ReadWholeFile(path);
+}
+
+TEST_F(Pass, CompressedMembersFromJlhaAfterTheStubImage) {
+  const std::string lzh = Fixture("mixed.lzh");
+  ASSERT_FALSE(lzh.empty());
+  std::string file(kPrefixBytes, '\0');
+  ASSERT_TRUE(WriteWholeFile(archive_, file + lzh));
+  EXPECT_EQ(Run(ExtractMode::Test), 1);
+  EXPECT_EQ(ProgressTotals.total, 3000u + 65537u + 70000u);
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(FileText(dest_ + "\\docs\\small.txt"), Fixture("sample.txt").substr(0, 3000));
+  EXPECT_EQ(FileText(dest_ + "\\spaces.txt"), std::string(65537, ' '));
+  EXPECT_EQ(FileText(dest_ + "\\zeros.bin"), std::string(70000, '\0'));
+  EXPECT_EQ(LastWrite(dest_ + "\\zeros.bin"), FileTimeOf(1714979289));  // 2024-05-06 07:08:09 UTC
+  EXPECT_EQ(progressReports.back(), 100u);
+  EXPECT_TRUE(seenBoxes.empty());
+}
+
+// Auto-run: the tests' mark program, started through the shell.
+class AutoRun : public Pass {
+ protected:
+  void SetUp() override {
+    Pass::SetUp();
+    const std::string program = BuildFile("mark_file.exe");
+    ASSERT_TRUE(Exists(program)) << program;
+    ASSERT_TRUE(CopyFileA(program.c_str(), (root_ + "\\mark_file.exe").c_str(), FALSE));
+    lstrcpyA(Config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
+    RunState.autoRun = 1;
+    Write({{"a.txt", "a"}});
+  }
+  // The mark the program leaves, waited for: the shell starts it on its own.
+  std::string Mark(DWORD waitMs) {
+    const std::string mark = dest_ + "\\mark.txt";
+    for (DWORD waited = 0; waited <= waitMs; waited += 100) {
+      if (Exists(mark)) {
+        Sleep(200);
+        return FileText(mark);
+      }
+      Sleep(100);
+    }
+    return "";
+  }
+};
+
+TEST_F(AutoRun, StartsAfterASuccessfulExtractInTheDestination) {
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
+  // The field now holds the expanded command.
+  EXPECT_EQ(std::string(Config.autoRunCommand), "\"" + dest_ + "\\..\\mark_file.exe\" one \"two three\"");
+}
+
+TEST_F(AutoRun, NeverAfterTestProbeFailureOrWhenSwitchedOff) {
+  EXPECT_EQ(Run(ExtractMode::Test), 1);
+  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  RunState.autoRun = 0;
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  RunState.autoRun = 1;
+  Member bad{"b.txt", "b"};
+  bad.crcDelta = 1;
+  Write({{"a.txt", "a"}, bad});
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(Mark(2000), "");
+}
+
+TEST_F(AutoRun, StartsEvenWhenEveryOverwriteWasDeclined) {
+  ASSERT_TRUE(CreateDirectoryA(dest_.c_str(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(dest_ + "\\a.txt", "old"));
+  boxAnswers = {IDNO};
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
+  EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
+}
+}  // namespace
