@@ -8,16 +8,16 @@ std::uint16_t bitWindow;
 std::uint64_t bitBuffer;
 unsigned pendingBitCount;
 // Next byte to hand out; kArchiveInputBytes or more means the buffer is empty.
-std::uint32_t inputPos = 0xFFFFFFFFu;
+std::uint32_t archiveInputPos = 0xFFFFFFFFu;
 
-void ResetArchiveInput() { inputPos = 0xFFFFFFFFu; }
+void ResetArchiveInput() { archiveInputPos = 0xFFFFFFFFu; }
 
 int ReadArchiveByte(std::uint64_t remaining) {
-  if (inputPos < kArchiveInputBytes) return archiveInputBuffer[inputPos++];
+  if (archiveInputPos < kArchiveInputBytes) return archiveInputBuffer[archiveInputPos++];
   const unsigned long count =
       remaining < kArchiveInputBytes ? static_cast<unsigned long>(remaining) : kArchiveInputBytes;
   if (Host.readArchive(archiveInputBuffer, count) != static_cast<long>(count)) return -1;
-  inputPos = 1;
+  archiveInputPos = 1;
   return archiveInputBuffer[0];
 }
 

@@ -33,13 +33,13 @@ extern unsigned pendingBitCount;
 
 // The next byte of the member, or 0 once its compressed bytes are used up.
 int FetchByteRefilling();
-extern std::uint32_t inputPos;
+extern std::uint32_t archiveInputPos;
 
 inline unsigned FetchByte() {
   if (MemberHeader.compressedRemaining == 0) return 0;
-  if (inputPos < kArchiveInputBytes) {
+  if (archiveInputPos < kArchiveInputBytes) {
     --MemberHeader.compressedRemaining;
-    return archiveInputBuffer[inputPos++];
+    return archiveInputBuffer[archiveInputPos++];
   }
   return static_cast<unsigned>(FetchByteRefilling());
 }
