@@ -9,7 +9,7 @@ set(QUORVEL_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/src/app/win_main.cpp)
 list(REMOVE_ITEM QUORVEL_SHELL_SOURCES ${QUORVEL_ENTRY_SOURCE})
 set(QUORVEL_RESOURCES ${PROJECT_SOURCE_DIR}/src/ui/resources.rc)
 
-set(QUORVEL_STUB_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections -fdata-sections)
+set(QUORVEL_STUB_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections ${QUORVEL_UNWIND_FLAGS})
 add_library(quorvel_shell STATIC ${QUORVEL_SHELL_SOURCES})
 target_link_libraries(quorvel_shell PUBLIC quorvel_core)
 target_compile_options(quorvel_shell PRIVATE ${QUORVEL_STUB_FLAGS})

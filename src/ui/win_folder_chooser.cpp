@@ -1,0 +1,120 @@
+// Choosing the destination folder: the shell's folder browser on Windows 95,
+// NT 4.0 and later, the old open-file dialog turned into a directory picker on
+// older systems.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "app/run_state.h"
+#include "app/win_startup.h"
+#include "ui/resource_ids.h"
+#include "ui/win_dialogs.h"
+
+namespace {
+constexpr UINT kBrowseFlagsOld = 0x01;  // BIF_RETURNONLYFSDIRS
+constexpr UINT kBrowseFlagsNew = 0x51;  // ... | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
+constexpr DWORD kOldDialogFlags = 0x86C;  // PATHMUSTEXIST | ENABLETEMPLATE | ENABLEHOOK | NOCHANGEDIR | HIDEREADONLY
+constexpr DWORD kOpenFileNameBytes = 76;  // the structure as systems before Windows 2000 know it
+constexpr int kFolderList = 1121;  // lst2
+constexpr int kDriveList = 1137;   // cmb2
+
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+  return 0;
+}
+
+int RunShellBrowser(HWND owner, char* path, const char* prompt) {
+  IMalloc* allocator = nullptr;
+  if (FAILED(SHGetMalloc(&allocator)) || !allocator) return 0;
+  char* display = static_cast<char*>(allocator->Alloc(kPathBytes));
+  if (!display) {
+    allocator->Release();
+    return 0;
+  }
+  BROWSEINFOA info{};
+  info.hwndOwner = owner;
+  info.pszDisplayName = nullptr;
+  info.lpszTitle = prompt;
+  const bool newBrowser = ShellHasNewFolderBrowser(GetVersion()) == 1;
+  HRESULT comResult = E_FAIL;
+  if (newBrowser) {
+    info.ulFlags = kBrowseFlagsNew;
+    comResult = CoInitialize(nullptr);
+  } else {
+    info.ulFlags = kBrowseFlagsOld;
+  }
+  if (path[0]) {
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(path);
+  }
+  int result = 0;
+  if (LPITEMIDLIST items = SHBrowseForFolderA(&info)) {
+    // The shell writes at most MAX_PATH bytes, the size of both buffers.
+    if (SHGetPathFromIDListA(items, display)) {
+      lstrcpynA(path, display, kPathBytes);
+      result = 1;
+    }
+    allocator->Free(items);
+  }
+  allocator->Free(display);
+  allocator->Release();
+  if (newBrowser && comResult == S_OK) CoUninitialize();
+  return result;
+}
+
+UINT_PTR CALLBACK OldDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<const OPENFILENAMEA*>(lParam)->lCustData);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        // OK in the folder or drive list opens the selection; anywhere else it
+        // takes the folder the list shows, which the dialog keeps current.
+        const int focus = GetDlgCtrlID(GetFocus());
+        if (focus != kFolderList && focus != kDriveList) {
+          char* path = reinterpret_cast<char*>(GetWindowLongPtrA(dialog, DWLP_USER));
+          GetCurrentDirectoryA(kPathBytes, path);
+          PostMessageA(dialog, WM_COMMAND, IDABORT, 1);
+        }
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+int RunOldDialog(HWND owner, char* path, const char* prompt) {
+  // The file-name buffer is required by the dialog but its content is not
+  // used: the hook hands back the folder the list shows.
+  GeneralText[0] = '\0';
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = kOpenFileNameBytes;
+  ofn.hwndOwner = owner;
+  ofn.hInstance = AppInstance;
+  ofn.lpstrFile = GeneralText;
+  ofn.nMaxFile = kPathBytes;
+  ofn.lpstrInitialDir = path;
+  ofn.lpstrTitle = prompt;
+  ofn.Flags = kOldDialogFlags;
+  ofn.lCustData = reinterpret_cast<LPARAM>(path);
+  ofn.lpfnHook = OldDialogHook;
+  ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_OLD_FOLDER);
+  return GetOpenFileNameA(&ofn);
+}
+}  // namespace
+
+int ShellHasNewFolderBrowser(DWORD version) {
+  const unsigned major = version & 0xFF;
+  const unsigned minor = (version >> 8) & 0xFF;
+  if (!(version & 0x80000000u)) return major >= 5;
+  return major >= 5 || (major == 4 && minor >= 90);
+}
+
+int ChooseFolder(HWND owner, char* path) {
+  char prompt[128];
+  const bool shell = (GetVersion() & 0xFF) >= 4;
+  lstrcpynA(prompt, LoadText(shell ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY), sizeof prompt);
+  return shell ? RunShellBrowser(owner, path, prompt) : RunOldDialog(owner, path, prompt);
+}

@@ -1,0 +1,106 @@
+// The main dialog: destination folder, options, and the extraction itself,
+// which runs inside the extract button's handler on the one GUI thread.
+#include "app/run_state.h"
+#include "app/sfx_config.h"
+#include "app/win_startup.h"
+#include "archive/win_extraction_pass.h"
+#include "paths/path_text.h"
+#include "ui/resource_ids.h"
+#include "ui/win_dialogs.h"
+
+namespace {
+constexpr UINT kProgressSetPos = WM_USER + 2;  // PBM_SETPOS
+constexpr unsigned kEditLimit = 255;
+
+void InitMainDialog(HWND dialog) {
+  SetWindowTextA(dialog, Config.title);
+  if (Config.folderLabel[0]) SetDlgItemTextA(dialog, IDC_LABEL, Config.folderLabel);
+  SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, Config.defaultFolder);
+  SetDlgItemTextA(dialog, IDC_STATUS, Config.message);
+  SendDlgItemMessageA(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit, 0);
+  HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP));
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  CentreOnScreen(dialog);
+  RunState.extracting = 0;
+  RunState.cancelRequested = 0;
+}
+
+// A full path: a network path "\\..." or a drive path "X:\..." (any byte in
+// the place of the drive letter).
+bool IsFullPath(const char* path) {
+  if (path[0] == '\\' && path[1] == '\\') return true;
+  return path[0] && path[1] == ':' && path[2] == '\\';
+}
+
+BOOL OnExtract(HWND dialog) {
+  char text[kEditLimit + 1];
+  const int length = GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
+  UnquotePath(DestinationFolder, sizeof DestinationFolder, text);
+  if (length == 0 || !IsFullPath(DestinationFolder)) {
+    char caption[kLoadTextBytes];
+    lstrcpynA(caption, LoadText(IDS_TITLE), sizeof caption);
+    MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH), caption, MB_ICONERROR);
+    return FALSE;
+  }
+  static const int kInputs[] = {IDOK, IDC_BROWSE, IDC_OPTIONS, IDC_FOLDER_EDIT};
+  for (int id : kInputs) EnableWindow(GetDlgItem(dialog, id), FALSE);
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  SetFocus(cancel);
+  SendMessageA(cancel, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  RunState.extracting = 1;
+  ProgressTotals.total = 0;
+  if (RunExtractionPass(dialog, ExtractMode::Test)) RunExtractionPass(dialog, ExtractMode::Extract);
+  EndDialog(dialog, 1);
+  return TRUE;
+}
+
+void OnBrowse(HWND dialog) {
+  char text[kPathBytes];
+  char path[kPathBytes];
+  GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
+  UnquotePath(path, sizeof path, text);
+  if (!ChooseFolder(dialog, path)) return;
+  QuoteIfBlank(path, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text);
+}
+}  // namespace
+
+void CentreOnScreen(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  MoveWindow(window, x, y, width, height, FALSE);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitMainDialog(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          return OnExtract(dialog);
+        case IDCANCEL:
+          // While a pass runs, Cancel only asks it to stop; the pass notices the
+          // request after its next drain of the message queue.
+          if (RunState.extracting) RunState.cancelRequested = 1;
+          else EndDialog(dialog, 0);
+          return TRUE;
+        case IDC_BROWSE:
+          OnBrowse(dialog);
+          return FALSE;
+        case IDC_OPTIONS:
+          DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OPTIONS), dialog, OptionsDialogProc, 0);
+          return FALSE;
+        case IDM_PROGRESS:
+          SendDlgItemMessageA(dialog, IDC_PROGRESS, kProgressSetPos, lParam, 0);
+          return FALSE;
+      }
+      break;
+  }
+  return FALSE;
+}
