@@ -256,13 +256,18 @@ void WriteBlock(BitWriter& bits, const LzhMethod& method, const Symbol* symbols,
 class MatchFinder {
  public:
   MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary, int depth)
-      : depth_(depth),
-        data_(data),
-        size_(size),
-        dictionary_(dictionary),
-        head_(std::size_t{1} << kHashBits, 0),
-        tree_(std::size_t{4} * dictionary, 0),
-        cycleMask_(2 * dictionary - 1) {}
+      : depth_(depth), data_(data), size_(size), dictionary_(dictionary) {
+    // Small inputs get small tables: clearing them is a real cost for the
+    // many small members of a typical archive.
+    int bits = 10;
+    while (bits < kHashBits && (std::size_t{1} << bits) < size) ++bits;
+    hashShift_ = 32 - bits;
+    head_.assign(std::size_t{1} << bits, 0);
+    std::size_t cycle = 1024;
+    while (cycle < 2 * std::size_t{dictionary} && cycle < size) cycle *= 2;
+    tree_.assign(2 * cycle, 0);
+    cycleMask_ = cycle - 1;
+  }
 
   struct Match {
     std::uint16_t length;
@@ -338,7 +343,7 @@ class MatchFinder {
   std::uint32_t Hash(std::size_t pos) const {
     const std::uint8_t* p = data_ + pos;
     std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> hashShift_;
   }
   static int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
     int n = 0;
@@ -367,9 +372,10 @@ class MatchFinder {
   const std::uint8_t* data_;
   std::size_t size_;
   std::uint32_t dictionary_;
+  int hashShift_ = 16;
   std::vector<std::uint32_t> head_;  // position + 1 of the newest entry, 0 = none
   std::vector<std::uint32_t> tree_;  // two children (position + 1) per cyclic slot
-  std::size_t cycleMask_;
+  std::size_t cycleMask_ = 0;
 };
 
 // Bit prices of the symbols, from a previous coding of similar data.
@@ -498,36 +504,56 @@ class Encoder {
 
   void Parse(std::size_t start, std::size_t n) {
     constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    steps_.assign(n + 1, Step{kNone, 0, 0});
-    steps_[0].cost = 0;
+    cost_.assign(n + 1, kNone);
+    stepLength_.resize(n + 1);
+    stepDistance_.resize(n + 1);
+    cost_[0] = 0;
+    std::uint32_t* cost = cost_.data();
+    std::uint16_t* stepLength = stepLength_.data();
+    std::uint32_t* stepDistance = stepDistance_.data();
+    // The price of a match length's symbol, indexed by the length.
+    const std::uint32_t* lengthPrice = prices_.literal + kFirstLengthSymbol - kMinMatchBytes;
     for (std::size_t i = 0; i < n; ++i) {
-      std::uint32_t base = steps_[i].cost;
+      const std::uint32_t base = cost[i];
       if (base == kNone) continue;
       std::uint32_t first = matchStart_[i], last = matchStart_[i + 1];
       if (forced_[i]) {
         const MatchFinder::Match& m = matches_[first];
-        Relax(i + m.length, base + prices_.Match(m.length, m.distance), m.length, m.distance);
+        std::uint32_t c = base + prices_.Match(m.length, m.distance);
+        if (c < cost[i + m.length]) {
+          cost[i + m.length] = c;
+          stepLength[i + m.length] = m.length;
+          stepDistance[i + m.length] = m.distance;
+        }
         continue;
       }
-      Relax(i + 1, base + prices_.literal[data_[start + i]], 1, 0);
+      std::uint32_t literal = base + prices_.literal[data_[start + i]];
+      if (literal < cost[i + 1]) {
+        cost[i + 1] = literal;
+        stepLength[i + 1] = 1;
+      }
       int from = kMinMatchBytes;
       for (std::uint32_t k = first; k < last; ++k) {
         const MatchFinder::Match& m = matches_[k];
-        std::uint32_t positionPrice = prices_.Match(kMinMatchBytes, m.distance) -
-                                      prices_.literal[kFirstLengthSymbol];
-        for (int len = from; len <= m.length; ++len)
-          Relax(i + len,
-                base + positionPrice + prices_.literal[kFirstLengthSymbol + len - kMinMatchBytes],
-                static_cast<std::uint16_t>(len), m.distance);
+        const std::uint32_t withPosition = base + prices_.Match(kMinMatchBytes, m.distance) -
+                                           lengthPrice[kMinMatchBytes];
+        std::uint32_t* target = cost + i;
+        for (int len = from; len <= m.length; ++len) {
+          const std::uint32_t c = withPosition + lengthPrice[len];
+          if (c < target[len]) {
+            target[len] = c;
+            stepLength[i + len] = static_cast<std::uint16_t>(len);
+            stepDistance[i + len] = m.distance;
+          }
+        }
         from = m.length + 1;
       }
     }
     // Walk back from the end and emit the cheapest path.
     path_.clear();
     for (std::size_t i = n; i > 0;) {
-      const Step& s = steps_[i];
-      path_.push_back(s);
-      i -= s.length;
+      path_.push_back(Step{0, stepLength[i], stepDistance[i]});
+      i -= stepLength[i];
     }
     symbols_.clear();
     std::size_t at = start;
@@ -543,10 +569,6 @@ class Encoder {
     }
   }
 
-  void Relax(std::size_t to, std::uint32_t cost, std::uint16_t length, std::uint32_t distance) {
-    Step& s = steps_[to];
-    if (cost < s.cost) s = Step{cost, length, distance};
-  }
 
   const LzhMethod& method_;
   const std::uint8_t* data_;
@@ -559,7 +581,9 @@ class Encoder {
   std::vector<MatchFinder::Match> matches_;
   std::vector<std::uint32_t> matchStart_;
   std::vector<std::uint8_t> forced_;
-  std::vector<Step> steps_;
+  std::vector<std::uint32_t> cost_;        // cheapest bits to reach each position
+  std::vector<std::uint16_t> stepLength_;  // and the step that reaches it
+  std::vector<std::uint32_t> stepDistance_;
   std::vector<Step> path_;
   std::vector<Symbol> symbols_;
   std::size_t chunkEnd_ = 0;
@@ -639,32 +663,36 @@ int BuildLimitedCodeLengths(const std::uint32_t* weights, int count, int maxBits
     std::uint64_t weight;
     int leaf;  // index into leaves, or -1 for a package
   };
-  std::vector<std::vector<Item>> lists(static_cast<std::size_t>(maxBits));
-  for (int k = 0; k < m; ++k) lists[0].push_back({weights[leaves[k]], k});
+  // Every list holds at most m leaves and m - 1 packages.
+  const std::size_t stride = 2 * static_cast<std::size_t>(m);
+  std::vector<Item> lists(static_cast<std::size_t>(maxBits) * stride);
+  std::vector<std::size_t> sizes(static_cast<std::size_t>(maxBits), 0);
+  for (int k = 0; k < m; ++k) lists[static_cast<std::size_t>(k)] = {weights[leaves[k]], k};
+  sizes[0] = static_cast<std::size_t>(m);
   for (int level = 1; level < maxBits; ++level) {
-    const std::vector<Item>& below = lists[level - 1];
-    std::vector<Item>& list = lists[level];
-    std::size_t packages = below.size() / 2;
-    std::size_t a = 0, b = 0;
+    const Item* below = &lists[static_cast<std::size_t>(level - 1) * stride];
+    Item* list = &lists[static_cast<std::size_t>(level) * stride];
+    const std::size_t packages = sizes[static_cast<std::size_t>(level - 1)] / 2;
+    std::size_t a = 0, b = 0, n = 0;
     while (a < static_cast<std::size_t>(m) || b < packages) {
       std::uint64_t pw = b < packages ? below[2 * b].weight + below[2 * b + 1].weight : 0;
-      bool takeLeaf = a < static_cast<std::size_t>(m) &&
-                      (b >= packages || weights[leaves[a]] <= pw);
-      if (takeLeaf) {
-        list.push_back({weights[leaves[a]], static_cast<int>(a)});
+      if (a < static_cast<std::size_t>(m) && (b >= packages || weights[leaves[a]] <= pw)) {
+        list[n++] = {weights[leaves[a]], static_cast<int>(a)};
         ++a;
       } else {
-        list.push_back({pw, -1});
+        list[n++] = {pw, -1};
         ++b;
       }
     }
+    sizes[static_cast<std::size_t>(level)] = n;
   }
   std::vector<int> depth(static_cast<std::size_t>(m), 0);
   std::size_t chosen = static_cast<std::size_t>(2 * m - 2);
   for (int level = maxBits - 1; level >= 0; --level) {
     std::size_t packages = 0;
-    const std::vector<Item>& list = lists[level];
-    for (std::size_t k = 0; k < chosen && k < list.size(); ++k) {
+    const Item* list = &lists[static_cast<std::size_t>(level) * stride];
+    const std::size_t n = std::min(chosen, sizes[static_cast<std::size_t>(level)]);
+    for (std::size_t k = 0; k < n; ++k) {
       if (list[k].leaf >= 0)
         depth[static_cast<std::size_t>(list[k].leaf)]++;
       else

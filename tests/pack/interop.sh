@@ -31,6 +31,15 @@ words = [''.join(random.choice('etaoinshrdlucmfwyp') for _ in range(random.randi
 with open('in/tree/sub/text', 'w') as f:
     f.write(' '.join(random.choice(words) for _ in range(120000)))
 PY
+# Repeats at exactly each method's dictionary size (8, 32 and 64 KiB), the
+# farthest a match may reach: other readers keep no more history than that.
+for k in 8 32 64; do
+  python3 -c "
+import random, sys
+random.seed($k)
+block = bytes(random.getrandbits(8) for _ in range($k * 1024))
+sys.stdout.buffer.write(block + block + block[:100])" > in/tree/sub/window-$k
+done
 # Second bytes 0x5C in code page 932: 表 (95 5C), ソ (83 5C), 能 (94 5C).
 printf 'dbcs\n' > "in/tree/表示.txt"
 printf 'dbcs in a folder\n' > "in/tree/ソフト/能力.txt"
