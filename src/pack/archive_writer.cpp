@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <set>
 
+#include "app/exe_layout.h"
 #include "pack/cp932.h"
 #include "pack/lzh_encoder.h"
 
@@ -356,4 +358,56 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
   const std::uint8_t endByte = 0;
   if (!sink(&endByte, 1)) return error = "cannot write the output", false;
   return true;
+}
+
+bool CheckAppendableArchive(const std::vector<std::uint8_t>& a, std::size_t& length,
+                            std::string& error) {
+  std::size_t pos = 0;
+  for (;;) {
+    if (pos >= a.size()) return error = "the archive is not closed by its end byte", false;
+    if (a[pos] == 0) {
+      // A header whose length is a multiple of 256 starts with a zero byte
+      // too; readers would stop there and lose every member from it on.
+      const std::uint8_t* h = &a[pos];
+      if (a.size() - pos >= 26 && h[2] == '-' && h[3] == 'l' && h[4] == 'h' && h[6] == '-' &&
+          h[20] == 2)
+        return error = "a member header is a multiple of 256 bytes long, which readers take "
+                       "for the end of the archive",
+               false;
+      length = pos + 1;
+      return true;
+    }
+    if (a.size() - pos < 26) return error = "a member header is cut short", false;
+    const std::uint8_t* h = &a[pos];
+    std::size_t size = exe_layout::ReadLe16(h);
+    if (h[20] != 2) return error = "a member header is not of level 2", false;
+    if (size < 26 || size > a.size() - pos) return error = "a member header is damaged", false;
+    if (!(h[2] == '-' && h[3] == 'l' && h[4] == 'h' && h[6] == '-' &&
+          std::strchr("04567d", h[5]) && h[5] != 0))
+      return error = "a member uses a method the stub does not read", false;
+    std::uint64_t compressed = exe_layout::ReadLe32(h + 7);
+    bool crcSeen = false;
+    std::size_t ext = 24;
+    while (true) {
+      std::size_t next = exe_layout::ReadLe16(h + ext);
+      if (next == 0) break;
+      std::size_t at = ext + 2;
+      if (next < 3 || at + next > size) return error = "a member header is damaged", false;
+      if (h[at] == 0x00 && next >= 5) {
+        crcSeen = true;
+        std::vector<std::uint8_t> copy(h, h + size);
+        copy[at + 1] = copy[at + 2] = 0;
+        if (PackCrc16(copy.data(), copy.size(), 0) != exe_layout::ReadLe16(h + at + 1))
+          return error = "a member header fails its CRC", false;
+      }
+      if (h[at] == 0x42 && next >= 19) {
+        compressed = 0;
+        for (int i = 0; i < 8; ++i) compressed |= std::uint64_t{h[at + 1 + i]} << (8 * i);
+      }
+      ext = at + next - 2;
+    }
+    if (!crcSeen) return error = "a member header has no header CRC", false;
+    if (compressed > a.size() - pos - size) return error = "a member's data is cut short", false;
+    pos += size + static_cast<std::size_t>(compressed);
+  }
 }

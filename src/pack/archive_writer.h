@@ -42,6 +42,14 @@ using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
                   const ByteSink& sink, const PackProgress& progress, std::string& error);
 
+// Walks the headers of an archive made elsewhere, for appending it to a stub
+// as it is: every member must be one the stub reads (level 2, a supported
+// method, a correct header CRC, a header length that is no multiple of 256)
+// and the end byte must close it. length receives the bytes up to and
+// including the end byte; false with a message otherwise.
+bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_t& length,
+                            std::string& error);
+
 // Files of this size or more are stored, read twice from the disk instead
 // of held in memory.
 constexpr std::uint64_t kMaxCompressedMemberBytes = std::uint64_t{1} << 30;

@@ -189,12 +189,6 @@ bool ReadFile(const fs::path& path, std::vector<std::uint8_t>& data) {
   return !in.bad();
 }
 
-// Walks the headers of an archive made elsewhere: it is appended only when
-// every member is one the stub reads (level 2, a supported method, a header
-// CRC header) and the end byte closes it. Returns the length up to and
-// including the end byte.
-bool CheckForeignArchive(const std::vector<std::uint8_t>& a, std::size_t& length,
-                         std::string& error);
 
 class OutputFile {
  public:
@@ -291,7 +285,7 @@ int RunCreate(int argc, char** argv) {
   if (!o.archive.empty()) {
     if (!ReadFile(fs::u8path(o.archive), foreign))
       return Fail("--archive: cannot read '" + o.archive + "'");
-    if (!CheckForeignArchive(foreign, foreignLength, error))
+    if (!CheckAppendableArchive(foreign, foreignLength, error))
       return Fail("--archive '" + o.archive + "': " + error);
   } else {
     if (!o.notice.empty()) {
@@ -335,50 +329,6 @@ int RunCreate(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-pack: wrote %s (%zu members)\n", o.output.c_str(),
                  o.archive.empty() ? sources.size() : std::size_t{0});
   return 0;
-}
-
-bool CheckForeignArchive(const std::vector<std::uint8_t>& a, std::size_t& length,
-                         std::string& error) {
-  std::size_t pos = 0;
-  for (;;) {
-    if (pos >= a.size()) return error = "the archive is not closed by its end byte", false;
-    if (a[pos] == 0) {
-      length = pos + 1;
-      return true;
-    }
-    if (a.size() - pos < 26) return error = "a member header is cut short", false;
-    const std::uint8_t* h = &a[pos];
-    std::size_t size = exe_layout::ReadLe16(h);
-    if (h[20] != 2) return error = "a member header is not of level 2", false;
-    if (size < 26 || size > a.size() - pos) return error = "a member header is damaged", false;
-    if (!(h[2] == '-' && h[3] == 'l' && h[4] == 'h' && h[6] == '-' &&
-          std::strchr("04567d", h[5]) && h[5] != 0))
-      return error = "a member uses a method the stub does not read", false;
-    std::uint64_t compressed = exe_layout::ReadLe32(h + 7);
-    bool crcSeen = false;
-    std::size_t ext = 24;
-    while (true) {
-      std::size_t next = exe_layout::ReadLe16(h + ext);
-      if (next == 0) break;
-      std::size_t at = ext + 2;
-      if (next < 3 || at + next > size) return error = "a member header is damaged", false;
-      if (h[at] == 0x00 && next >= 5) {
-        crcSeen = true;
-        std::vector<std::uint8_t> copy(h, h + size);
-        copy[at + 1] = copy[at + 2] = 0;
-        if (PackCrc16(copy.data(), copy.size(), 0) != exe_layout::ReadLe16(h + at + 1))
-          return error = "a member header fails its CRC", false;
-      }
-      if (h[at] == 0x42 && next >= 19) {
-        compressed = 0;
-        for (int i = 0; i < 8; ++i) compressed |= std::uint64_t{h[at + 1 + i]} << (8 * i);
-      }
-      ext = at + next - 2;
-    }
-    if (!crcSeen) return error = "a member header has no header CRC", false;
-    if (compressed > a.size() - pos - size) return error = "a member's data is cut short", false;
-    pos += size + static_cast<std::size_t>(compressed);
-  }
 }
 
 const CommandRegistration kRegistration({"create", kUsage, RunCreate});

@@ -43,7 +43,7 @@ struct Effort {
 // The small dictionaries find fewer far matches, so searching them deeply
 // buys little; -lh7- is the method publishers choose for size.
 Effort EffortFor(char letter) {
-  if (letter == '7') return {24, 256, 2};
+  if (letter == '7') return {24, 128, 2};
   return {12, 64, 1};
 }
 constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
