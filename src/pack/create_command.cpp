@@ -40,7 +40,7 @@ struct CreateOptions {
   std::string stub = "x86_64";
   char method = '7';
   SfxSettings settings;
-  bool sfxOptionGiven = false;
+  std::string sfxOption;  // the first option that only a self-extracting file takes
   std::string notice;
   std::string archive;
   bool quiet = false;
@@ -77,8 +77,11 @@ int ParseOptions(int argc, char** argv, CreateOptions& o, bool& helpShown) {
       into = argv[++i];
       return true;
     };
+    auto sfxOnly = [&] {
+      if (o.sfxOption.empty()) o.sfxOption = a;
+    };
     auto text = [&](std::string& into) {
-      o.sfxOptionGiven = true;
+      sfxOnly();
       return value(into);
     };
     bool ok = true;
@@ -93,7 +96,7 @@ int ParseOptions(int argc, char** argv, CreateOptions& o, bool& helpShown) {
     } else if (a == "-o" || a == "--output") {
       ok = value(o.output);
     } else if (a == "--stub") {
-      o.sfxOptionGiven = true;
+      sfxOnly();
       ok = value(o.stub);
     } else if (a == "--method") {
       std::string m;
@@ -115,10 +118,10 @@ int ParseOptions(int argc, char** argv, CreateOptions& o, bool& helpShown) {
     } else if (a == "--run") {
       ok = text(o.settings.command);
     } else if (a == "--overwrite") {
-      o.sfxOptionGiven = true;
+      sfxOnly();
       o.settings.overwriteWithoutAsking = true;
     } else if (a == "--restore-attributes") {
-      o.sfxOptionGiven = true;
+      sfxOnly();
       o.settings.restoreAttributes = true;
     } else if (a == "--notice") {
       ok = value(o.notice);
@@ -139,9 +142,9 @@ int ParseOptions(int argc, char** argv, CreateOptions& o, bool& helpShown) {
   if (o.archive.empty() && o.paths.empty()) return Fail("no files or folders to pack"), 2;
   if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty()))
     return Fail("--archive takes no paths and no --notice: the archive is appended as it is"), 2;
-  if (IsPlainArchive(o.output) && o.sfxOptionGiven)
-    return Fail("'" + o.output + "' is a plain archive; --stub and the texts and flags need a "
-                "self-extracting output"),
+  if (IsPlainArchive(o.output) && !o.sfxOption.empty())
+    return Fail(o.sfxOption + ": '" + o.output +
+                "' is a plain archive; this option is for self-extracting files"),
            2;
   return 0;
 }

@@ -104,5 +104,21 @@ if ! lhasa -l lh7.lzh | grep -q "$long"; then bad "the 256-byte header member is
 (cd in && "$pack" create -q -o ../again.lzh tree "$long")
 cmp -s lh7.lzh again.lzh || bad "output is not reproducible"
 
+# Refusals: a non-zero exit, one line naming the file or option, no output.
+refused() {  # expected-text, arguments...
+  local want=$1
+  shift
+  if (cd in && "$pack" create -q "$@" 2> ../refusal.txt); then bad "accepted: $*"; return; fi
+  [ "$(wc -l < refusal.txt)" = 1 ] || bad "not one line for: $* ($(cat refusal.txt))"
+  grep -qF -- "$want" refusal.txt || bad "message for '$*' does not name '$want': $(cat refusal.txt)"
+  [ ! -e refused.lzh ] && [ ! -e refused.exe ] || bad "output left behind by: $*"
+}
+refused "no-such-path" -o ../refused.lzh tree no-such-path
+refused "--title" -o ../refused.lzh --title x tree
+refused "--method" -o ../refused.lzh --method lh9 tree
+refused "--stub" -o ../refused.exe --stub ../missing-stub.exe tree
+mkdir -p in2 && printf 'x' > "in2/$(printf 'caf\xc3\xa9')"
+refused "café" -o ../refused.lzh ../in2
+
 [ $fail -eq 0 ] && note "all readers agree"
 exit $fail
