@@ -16,3 +16,7 @@ if(QUORVEL_PACK_COMMANDS AND NOT (QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STR
     target_link_options(quorvel-pack PRIVATE -static)
   endif()
 endif()
+# The packer reads its arguments from the wide command line on Windows.
+if(TARGET quorvel-pack AND QUORVEL_WINDOWS)
+  target_link_libraries(quorvel-pack PRIVATE shell32)
+endif()

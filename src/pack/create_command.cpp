@@ -12,6 +12,7 @@
 #include "app/exe_layout.h"
 #include "pack/archive_writer.h"
 #include "pack/command_registry.h"
+#include "pack/utf8_args.h"
 #include "pack/header_writer.h"
 #include "pack/sfx_writer.h"
 
@@ -256,7 +257,13 @@ class ProgressBar {
   int last_ = -1;
 };
 
-int RunCreate(int argc, char** argv) {
+int RunCreate(int argc, char** rawArgv) {
+  // Texts and paths as UTF-8 on every system.
+  std::vector<std::string> args = Utf8Arguments(argc, rawArgv);
+  std::vector<char*> pointers;
+  for (std::string& a : args) pointers.push_back(&a[0]);
+  pointers.push_back(nullptr);
+  char** argv = pointers.data();
   CreateOptions o;
   bool helpShown = false;
   if (int code = ParseOptions(argc, argv, o, helpShown)) return code;

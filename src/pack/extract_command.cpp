@@ -11,6 +11,7 @@
 
 #include "pack/archive_reader.h"
 #include "pack/command_registry.h"
+#include "pack/utf8_args.h"
 #include "pack/cp932.h"
 
 #ifdef _WIN32
@@ -77,7 +78,13 @@ void SetModifiedTime(const fs::path& path, std::uint64_t fileTime, bool director
 #endif
 }
 
-int RunExtract(int argc, char** argv) {
+int RunExtract(int argc, char** rawArgv) {
+  // Texts and paths as UTF-8 on every system.
+  std::vector<std::string> args = Utf8Arguments(argc, rawArgv);
+  std::vector<char*> pointers;
+  for (std::string& a : args) pointers.push_back(&a[0]);
+  pointers.push_back(nullptr);
+  char** argv = pointers.data();
   std::string input, output;
   bool overwrite = false, quiet = false;
   for (int i = 1; i < argc; ++i) {
