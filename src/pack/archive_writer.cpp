@@ -192,7 +192,7 @@ struct PreparedMember {
   std::uint64_t streamedSize = 0;
 };
 
-PreparedMember Prepare(const PackSource& source, char method) {
+PreparedMember Prepare(const PackSource& source, char method, std::uint64_t storeFromBytes) {
   PreparedMember m;
   MemberEntry entry = source.entry;
   if (source.directory) {
@@ -203,7 +203,7 @@ PreparedMember Prepare(const PackSource& source, char method) {
   std::vector<std::uint8_t> original;
   if (source.inMemory) {
     original = source.content;
-  } else if (source.size >= kMaxCompressedMemberBytes) {
+  } else if (source.size >= storeFromBytes) {
     // Stored from the disk: one read for the CRC and size, one for the copy.
     std::ifstream in(source.path, std::ios::binary);
     if (!in) return m.error = "'" + source.displayName + "': cannot read the file", m;
@@ -319,7 +319,8 @@ bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& 
 }
 
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
-                  const ByteSink& sink, const PackProgress& progress, std::string& error) {
+                  const ByteSink& sink, const PackProgress& progress, std::string& error,
+                  std::uint64_t storeFromBytes) {
   std::uint64_t total = 0, done = 0;
   for (const PackSource& s : sources) total += s.size;
   if (threads == 0) threads = 1;
@@ -330,7 +331,7 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
     while (next < sources.size() && ahead.size() < threads) {
       const PackSource* s = &sources[next++];
       ahead.push_back(std::async(threads > 1 ? std::launch::async : std::launch::deferred,
-                                 [s, method] { return Prepare(*s, method); }));
+                                 [s, method, storeFromBytes] { return Prepare(*s, method, storeFromBytes); }));
     }
   };
   for (std::size_t k = 0; k < sources.size(); ++k) {

@@ -36,11 +36,17 @@ using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>
 // Called with bytes of original data handled so far and in all.
 using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// Files of this size or more are stored, read twice from the disk instead
+// of held in memory.
+constexpr std::uint64_t kMaxCompressedMemberBytes = std::uint64_t{1} << 30;
+
 // Writes every member with method '0', '5', '6' or '7' (a member that would
-// grow is stored), then the end byte. Members are compressed on up to
-// `threads` threads; the output does not depend on how many.
+// grow is stored, and so is a file of storeFromBytes or more), then the end
+// byte. Members are compressed on up to `threads` threads; the output does
+// not depend on how many.
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
-                  const ByteSink& sink, const PackProgress& progress, std::string& error);
+                  const ByteSink& sink, const PackProgress& progress, std::string& error,
+                  std::uint64_t storeFromBytes = kMaxCompressedMemberBytes);
 
 // Walks the headers of an archive made elsewhere, for appending it to a stub
 // as it is: every member must be one the stub reads (level 2, a supported
@@ -49,7 +55,3 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
 // including the end byte; false with a message otherwise.
 bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_t& length,
                             std::string& error);
-
-// Files of this size or more are stored, read twice from the disk instead
-// of held in memory.
-constexpr std::uint64_t kMaxCompressedMemberBytes = std::uint64_t{1} << 30;

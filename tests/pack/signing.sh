@@ -55,5 +55,12 @@ fi
 grep -q "certificate" refuse.log || bad "the refusal does not say why: $(cat refuse.log)"
 [ ! -e twice.exe ] || bad "a refused create left an output file"
 
+# So is a stub with data behind its image.
+cp "$stub" padded-stub.exe && printf 'trailing' >> padded-stub.exe
+if "$pack" create -q --stub padded-stub.exe -o padded.exe in 2> refuse2.log; then
+  bad "a stub with data behind its image was accepted"
+fi
+grep -q "behind its image" refuse2.log || bad "the refusal does not say why: $(cat refuse2.log)"
+
 [ $fail -eq 0 ] && echo "signing: signed file verifies and reads"
 exit $fail

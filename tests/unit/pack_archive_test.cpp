@@ -295,3 +295,35 @@ TEST(PackAppend, ArchivesMadeElsewhereAreCheckedBeforeTheyAreAppended) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PackTree, LargeFilesAreStoredStraightFromTheDisk) {
+  // With a low threshold the streamed path stores the text as it is.
+  std::string text;
+  while (text.size() < 100000) text += "stored from the disk ";
+  Write("big/text", text);
+  std::vector<PackSource> sources;
+  std::string error;
+  ASSERT_TRUE(CollectSources({Path("big")}, sources, error)) << error;
+  Bytes archive;
+  auto sink = [&](const std::uint8_t* d, std::size_t n) {
+    archive.insert(archive.end(), d, d + n);
+    return true;
+  };
+  ASSERT_TRUE(WriteArchive(sources, '7', 1, sink, nullptr, error, 50000)) << error;
+  enginetest::Decoded d = enginetest::DecodeArchive(archive);
+  ASSERT_EQ(d.failure, "");
+  EXPECT_EQ(d.contents[1], Bytes(text.begin(), text.end()));
+  EXPECT_GT(archive.size(), text.size());
+  // A file that shrank after the member list was made is packed as it is
+  // read, its header and data agreeing.
+  Write("big/text", text.substr(0, 60000));
+  archive.clear();
+  ASSERT_TRUE(WriteArchive(sources, '7', 1, sink, nullptr, error, 1)) << error;
+  d = enginetest::DecodeArchive(archive);
+  ASSERT_EQ(d.failure, "");
+  EXPECT_EQ(d.contents[1], Bytes(text.begin(), text.begin() + 60000));
+}
+
+}  // namespace
