@@ -304,6 +304,15 @@ int RunCreate(int argc, char** rawArgv) {
       sources.push_back(std::move(notice));
     }
     if (!CollectSources(o.paths, sources, error)) return Fail(error);
+    // An earlier output inside a packed folder is not packed into the new one.
+    std::error_code ec;
+    const fs::path target = fs::u8path(o.output);
+    if (fs::exists(target, ec))
+      for (auto it = sources.begin(); it != sources.end(); ++it)
+        if (!it->directory && !it->inMemory && fs::equivalent(it->path, target, ec)) {
+          sources.erase(it);
+          break;
+        }
   }
 
   OutputFile out(fs::u8path(o.output));
