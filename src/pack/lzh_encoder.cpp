@@ -1,7 +1,6 @@
 #include "pack/lzh_encoder.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstring>
 #include <limits>
@@ -31,7 +30,17 @@ constexpr LzhMethod kMethods[] = {
     {'6', 32768, 16, 5},
     {'7', 65536, 17, 5},
 };
-static_assert(8192 - 1 < (1u << (14 - 1)) * 2, "-lh5- positions fit 14 symbols");
+// The farthest position of each method (dictionary - 1) needs BitLength of it
+// as its symbol, which must lie inside the method's position set.
+constexpr bool PositionsFit() {
+  for (const LzhMethod& m : kMethods) {
+    unsigned bits = 0;
+    for (std::uint32_t v = m.dictionaryBytes - 1; v; v >>= 1) ++bits;
+    if (bits >= m.positionSymbols || m.positionSymbols > unsigned{kMaxPositionSymbols}) return false;
+  }
+  return true;
+}
+static_assert(PositionsFit(), "every position of a method has its symbol");
 
 // How hard the match finder and the parser work.
 constexpr int kHashBits = 16;
@@ -48,11 +57,13 @@ Effort EffortFor(char letter) {
 }
 constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
 constexpr int kMaxMatchesPerPosition = 24;
-// Inputs this long or longer are encoded in segments on several threads.
+// Inputs of one and a half segments or more are encoded in segments on
+// several threads.
 constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxEncoderThreads = 4;
-static_assert(kParseChunkBytes + kMaxMatchBytes <= kMaxBlockSymbols + kMaxMatchBytes,
-              "a chunk never holds more symbols than a block may count");
+// A chunk codes at most one symbol per byte, and one long match may carry it
+// past its end: never more symbols than a block may count, never 0.
+static_assert(kParseChunkBytes + 1 <= kMaxBlockSymbols, "a chunk fits one block");
 
 class BitWriter {
  public:
