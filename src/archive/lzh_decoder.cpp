@@ -43,8 +43,15 @@ void Flush(std::uint64_t progressValue) {
   WriteOutput(window, kWindowBytes);
   if (!OutputIsProbe) ReportProgress(progressValue, ProgressTotals.total);
 }
-// The symbol and position decoders, inlined into the decoding loop.
-inline unsigned NextSymbol() {
+// The symbol and position decoders, inlined into the decoding loop unless
+// the build optimises for size (the stub).
+#if defined(__OPTIMIZE_SIZE__)
+#define QUORVEL_HOT inline
+#else
+#define QUORVEL_HOT inline __attribute__((always_inline))
+#endif
+
+QUORVEL_HOT unsigned NextSymbol() {
   if (blockRemaining == 0) ReadBlockTables();
   --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
   unsigned j = literalTable[bitWindow >> (16 - kLiteralTableBits)];
@@ -58,7 +65,7 @@ inline unsigned NextSymbol() {
   return j;
 }
 
-inline unsigned NextPosition() {
+QUORVEL_HOT unsigned NextPosition() {
   unsigned j = smallTable[bitWindow >> (16 - kSmallTableBits)];
   if (j < positionSetSize) {
     FillBits(smallLengths[j]);
