@@ -38,13 +38,19 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     if (std::strcmp(className, "#32770") == 0) {
       char caption[256], text[1100];
       GetWindowTextA(box, caption, sizeof caption);
+      // A message box's text; the overwrite question adds the path it names.
       GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      seenBoxes.push_back({caption, text});
+      std::string shown = text;
+      if (GetDlgItem(box, IDC_OVERWRITE_PATH) && GetDlgItemTextA(box, IDC_OVERWRITE_PATH, text, sizeof text))
+        shown += std::string("\n") + text;
+      seenBoxes.push_back({caption, shown});
       int answer = IDOK;
       if (!boxAnswers.empty()) {
         answer = boxAnswers.front();
         boxAnswers.erase(boxAnswers.begin());
       }
+      // A button the window lacks would leave it open for ever: cancel instead.
+      if (!GetDlgItem(box, answer)) answer = IDCANCEL;
       PostMessageA(box, WM_COMMAND, answer, 0);
     }
   }
@@ -333,10 +339,19 @@ TEST_F(Overwrite, NoKeepsTheFileYesReplacesIt) {
   boxAnswers = {IDNO, IDYES, IDNO};
   EXPECT_EQ(Run(ExtractMode::Extract), 1);
   ASSERT_EQ(seenBoxes.size(), 3u);
-  EXPECT_NE(seenBoxes[0].text.find(Shown(dest_ + "/a.txt")), std::string::npos);
+  EXPECT_NE(seenBoxes[0].text.find(Shown(dest_ + "/a.txt")), std::string::npos) << seenBoxes[0].text;
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
   EXPECT_EQ(FileText(dest_ + "\\b.txt"), "new b");
   EXPECT_EQ(FileText(dest_ + "\\c.txt"), "old");
+}
+
+TEST_F(Overwrite, AllStopsTheQuestions) {
+  boxAnswers = {IDNO, IDC_OVERWRITE_ALL};
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(seenBoxes.size(), 2u);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
+  EXPECT_EQ(FileText(dest_ + "\\b.txt"), "new b");
+  EXPECT_EQ(FileText(dest_ + "\\c.txt"), "new c");
 }
 
 TEST_F(Overwrite, CancelEndsThePassAndLeavesTheFile) {
@@ -441,6 +456,7 @@ TEST_F(AutoRun, StartsAfterASuccessfulExtractInTheDestination) {
 }
 
 TEST_F(AutoRun, NeverAfterTestProbeFailureOrWhenSwitchedOff) {
+  SetFlags(kFlagOverwriteWithoutAsking);  // the runs write the same file
   EXPECT_EQ(Run(ExtractMode::Test), 1);
   EXPECT_EQ(Run(ExtractMode::Probe), 1);
   RunState.autoRun = 0;
