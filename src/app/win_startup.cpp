@@ -5,6 +5,7 @@
 #include "app/sfx_config.h"
 #include "archive/win_extraction_pass.h"
 #include "paths/win_folder_macros.h"
+#include "ui/win_dialogs.h"
 #include "ui/resource_ids.h"
 
 HINSTANCE AppInstance;
@@ -115,6 +116,8 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   // The archive's notice, if it has one, is asked before any dialog; a
   // failure there has been shown by the pass.
   if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return 0;
-  // The main dialog follows here.
-  return 0;
+  // 1 once the extract button has run its passes, 0 when closed before, -1
+  // when the dialog could not be created.
+  return static_cast<int>(
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
 }

@@ -13,7 +13,7 @@
 #include "paths/win_auto_run.h"
 #include "paths/win_name_rules.h"
 #include "ui/resource_ids.h"
-#include "ui/win_overwrite_question.h"
+#include "ui/win_dialogs.h"
 
 static_assert(sizeof DestinationPath >= kMemberPathBytes,
               "every destination folder joined with every member name fits");
@@ -223,9 +223,9 @@ Next ExtractFile() {
   const DWORD existing = GetFileAttributesA(DestinationPath);
   if (existing != INVALID_FILE_ATTRIBUTES) {
     if (!overwriteAll) {
-      const int answer = AskOverwrite(PassWindow, DestinationPath);
+      const int answer = RunOverwriteDialog(PassWindow, DestinationPath);
       if (answer == IDNO) return AdvancePastSkipped() ? SkipMemberData() : Fail();
-      if (answer == kOverwriteAll)
+      if (answer == IDC_OVERWRITE_ALL)
         overwriteAll = true;
       else if (answer != IDYES)
         return Fail();  // Cancel, or a question that could not be asked
@@ -242,6 +242,10 @@ Next ExtractFile() {
 Next ExtractMember() {
   if (lstrcmpA(JoinedName, kNoticeName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
+  // A directory entry whose stored folder was dropped (folders suppressed)
+  // names no directory at all: there is nothing to make, and the destination
+  // folder's own time and attributes are not the archive's to change.
+  if (MemberHeader.method == 'd' && JoinedName[0] == '\0') return SkipMemberData();
 
   const MemberPathResult built =
       folderPrefixReady ? BuildMemberPath(DestinationPath, sizeof DestinationPath, folderPrefix,

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commdlg.h>
+#include <cstddef>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -16,7 +17,10 @@ namespace {
 constexpr UINT kBrowseFlagsOld = 0x01;  // BIF_RETURNONLYFSDIRS
 constexpr UINT kBrowseFlagsNew = 0x51;  // ... | BIF_EDITBOX | BIF_NEWDIALOGSTYLE
 constexpr DWORD kOldDialogFlags = 0x86C;  // PATHMUSTEXIST | ENABLETEMPLATE | ENABLEHOOK | NOCHANGEDIR | HIDEREADONLY
-constexpr DWORD kOpenFileNameBytes = 76;  // the structure as systems before Windows 2000 know it
+// The structure as systems before Windows 2000 know it: 76 bytes in a 32-bit
+// program; a 64-bit program's pointers make the same fields 136 bytes.
+constexpr DWORD kOpenFileNameBytes = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+static_assert(sizeof(void*) != 4 || kOpenFileNameBytes == 76, "the 32-bit layout is 76 bytes");
 constexpr int kFolderList = 1121;  // lst2
 constexpr int kDriveList = 1137;   // cmb2
 

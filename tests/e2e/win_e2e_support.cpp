@@ -122,7 +122,10 @@ void EndToEnd::SetUp() {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  work_ = std::string(temp) + "qe2e-" + test->name();
+  std::string name = test->name();
+  for (char& c : name)
+    if (c == '/') c = '-';  // parameterised tests are named "Case/Param"
+  work_ = std::string(temp) + "qe2e-" + name;
   RemoveTree(work_);
   CreateDirectoryA(work_.c_str(), nullptr);
   src_ = work_ + "\\src";
