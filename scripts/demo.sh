@@ -10,7 +10,7 @@ cd "$here"
 stage=build/demo-stage
 rm -rf "$stage"
 mkdir -p "$stage"
-cp examples/demo/readme.txt build/win64/demo/hello.exe "$stage/"
+cp -p examples/demo/readme.txt build/win64/demo/hello.exe "$stage/"
 build/native/quorvel-pack create --quiet -o dist/quorvel-demo.exe \
   --stub dist/quorvel-sfx-x86_64.exe --method lh7 \
   --title "Quorvel demo" --folder 'C:\Quorvel demo' \
@@ -18,7 +18,6 @@ build/native/quorvel-pack create --quiet -o dist/quorvel-demo.exe \
 echo "made dist/quorvel-demo.exe ($(stat -c %s dist/quorvel-demo.exe) bytes):"
 build/native/quorvel-pack list dist/quorvel-demo.exe
 
-scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "running dist/quorvel-demo.exe on $DISPLAY"
   scripts/wine-run.sh dist/quorvel-demo.exe
@@ -28,6 +27,8 @@ fi
 source scripts/xvfb.sh
 start_private_display
 trap stop_private_display EXIT
+# Wine's first start of the prefix (and its desktop process) on this display.
+scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
 prefix="${QUORVEL_WINEPREFIX:-$here/build/wineprefix}"
 target="$prefix/drive_c/quorvel-demo"
 rm -rf "$target" build/demo-shots

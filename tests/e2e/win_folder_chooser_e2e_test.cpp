@@ -50,6 +50,7 @@ TEST_P(FolderChooser, OkTakesTheShownFolderAndCancelKeepsTheEdit) {
   } else {
     EXPECT_FALSE(GetDlgItem(chooser.window, kOldFolderList));
   }
+  Sleep(1000);  // let the chooser fill its folder list before the picture
   SaveScreenshot(oldStyle ? "folder-chooser-old" : "folder-chooser-shell");
   ChildProcess::Press(chooser.window, IDCANCEL);
   WaitGone(chooser.window);
