@@ -4,11 +4,15 @@
 # *_command.cpp and registers itself with the entry.
 file(GLOB QUORVEL_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*.cpp)
 list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(tool_[^/]*|main\\.cpp|[^/]*_command\\.cpp)$")
+# The i686 tree builds the stub only.
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  return()
+endif()
 add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES})
 target_link_libraries(quorvel_pack PUBLIC quorvel_core)
 
 file(GLOB QUORVEL_PACK_COMMANDS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*_command.cpp)
-if(QUORVEL_PACK_COMMANDS AND NOT (QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686"))
+if(QUORVEL_PACK_COMMANDS)
   add_executable(quorvel-pack ${PROJECT_SOURCE_DIR}/src/pack/main.cpp ${QUORVEL_PACK_COMMANDS})
   target_link_libraries(quorvel-pack PRIVATE quorvel_pack)
   set_target_properties(quorvel-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -16,7 +16,6 @@ constexpr std::uint64_t kStamp = 126257295060000000ull;
 
 std::string Quoted(const std::string& s);
 std::string Text(UINT id);  // a string of the stub's table, as the stub shows it
-bool Exists(const std::string& path);
 std::uint64_t FileSize(const std::string& path);
 std::uint64_t LastWrite(const std::string& path);
 std::string Random(std::size_t bytes);

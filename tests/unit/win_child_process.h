@@ -42,3 +42,6 @@ std::string BuildFile(const char* name);
 // Writes bytes to a file, replacing it; false on failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
+bool Exists(const std::string& path);
+// Deletes a folder and everything in it, read-only files included.
+void RemoveTree(const std::string& folder);
