@@ -5,7 +5,7 @@
 # Usage: scripts/bench-pass.sh [BUILD_TREE] [RUNS]   (BUILD_TREE: a win64 tree)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-tree=${1:-$here/build/win64}
+tree=$(cd "${1:-$here/build/win64}" && pwd)  # Wine needs it absolute
 runs=${2:-5}
 work=$tree/bench-pass
 bench=$tree/pass_bench.exe
