@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,7 @@ TEST_F(EndToEnd, OptionsSuppressFoldersRestoreAttributesAndAutoRunOff) {
   WriteSource("ro.txt", "ro", kStamp);
   SetFileAttributesA((src_ + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(Pack({"--run", "cmd.exe /c echo ran> ran.txt"}));
+  WriteFileAt(dest_ + "\\ro.txt", "old");  // replaced without a question once the option is on
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
   ChildProcess::Press(main.window, IDC_OPTIONS);
@@ -165,7 +167,7 @@ TEST_F(EndToEnd, OptionsSuppressFoldersRestoreAttributesAndAutoRunOff) {
   EXPECT_EQ(ChildProcess::ControlText(options.window, IDC_OPT_COMMAND),
             Text(IDS_COMMAND).substr(0, Text(IDS_COMMAND).find('%')) + "cmd.exe /c echo ran> ran.txt");
   EXPECT_EQ(SendMessageA(GetDlgItem(options.window, IDC_OPT_AUTORUN), BM_GETCHECK, 0, 0), BST_CHECKED);
-  for (int box : {IDC_OPT_SUPPRESS_FOLDERS, IDC_OPT_RESTORE_ATTRIBUTES, IDC_OPT_AUTORUN})
+  for (int box : {IDC_OPT_SUPPRESS_FOLDERS, IDC_OPT_RESTORE_ATTRIBUTES, IDC_OPT_OVERWRITE, IDC_OPT_AUTORUN})
     SendMessageA(GetDlgItem(options.window, box), BM_CLICK, 0, 0);
   ChildProcess::Press(options.window, IDOK);
   WaitGone(options.window);
@@ -174,6 +176,7 @@ TEST_F(EndToEnd, OptionsSuppressFoldersRestoreAttributesAndAutoRunOff) {
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\inner.txt"), "inner");
   EXPECT_FALSE(Exists(dest_ + "\\sub"));
+  EXPECT_EQ(ReadWholeFile(dest_ + "\\ro.txt"), "ro");
   EXPECT_TRUE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
   Sleep(500);
   EXPECT_FALSE(Exists(dest_ + "\\ran.txt"));
@@ -210,9 +213,38 @@ TEST_F(EndToEnd, DamagedArchiveNamesTheExecutable) {
     ChildProcess::Press(box.window, IDOK);
     EXPECT_EQ(stub.WaitForExit(), 0);
   }
-  // The second member's data broken: found by its CRC after extraction began, exit code 1.
+  // The second member's data broken: found by its CRC after extraction began,
+  // named by its destination path, exit code 1; the member before it stays.
   bad = good;
   bad[bad.size() - 100] ^= 0x55;
+  WriteFileAt(exe_, bad);
+  {
+    ChildProcess stub;
+    SeenWindow main = StartToMainDialog(stub);
+    ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
+    ChildProcess::Press(main.window, IDOK);
+    SeenWindow box;
+    ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
+    ASSERT_FALSE(box.staticTexts.empty());
+    EXPECT_NE(box.staticTexts.back().find("b.txt\" " + Text(IDS_DAMAGED)), std::string::npos)
+        << box.staticTexts.back();
+    ChildProcess::Press(box.window, IDOK);
+    EXPECT_EQ(stub.WaitForExit(), 1);
+    EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt"), std::string(5000, 'a'));
+    EXPECT_FALSE(Exists(dest_ + "\\b.txt"));
+  }
+  // The second member's header broken: the Test pass names the executable, no
+  // file is written, exit code 1.
+  RemoveTree(dest_);
+  CreateDirectoryA(dest_.c_str(), nullptr);
+  bad = good;
+  const std::uint32_t first = ArchiveOffset(good);
+  std::uint16_t headerBytes;
+  std::uint32_t dataBytes;
+  std::memcpy(&headerBytes, &good[first], 2);
+  std::memcpy(&dataBytes, &good[first + 7], 4);
+  const std::size_t second = first + headerBytes + dataBytes;
+  bad[second + 12] ^= 0x55;
   WriteFileAt(exe_, bad);
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
@@ -221,11 +253,10 @@ TEST_F(EndToEnd, DamagedArchiveNamesTheExecutable) {
   SeenWindow box;
   ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
   ASSERT_FALSE(box.staticTexts.empty());
-  EXPECT_NE(box.staticTexts.back().find(Text(IDS_DAMAGED)), std::string::npos);
+  EXPECT_EQ(box.staticTexts.back(), "\"" + exe_ + "\" " + Text(IDS_DAMAGED));
   ChildProcess::Press(box.window, IDOK);
   EXPECT_EQ(stub.WaitForExit(), 1);
-  EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt"), std::string(5000, 'a'));
-  EXPECT_FALSE(Exists(dest_ + "\\b.txt"));
+  EXPECT_FALSE(Exists(dest_ + "\\a.txt"));
 }
 
 }  // namespace
