@@ -46,7 +46,8 @@ int RunList(int argc, char** argv) {
     packed += static_cast<std::uint64_t>(m.compressedSize);
     size += static_cast<std::uint64_t>(m.originalSize);
   }
-  std::printf("%" PRIu64 " members, %" PRIu64 " bytes packed, %" PRIu64 " bytes\n", members, packed, size);
+  std::printf("%" PRIu64 " member%s, %" PRIu64 " bytes packed, %" PRIu64 " bytes\n", members,
+              members == 1 ? "" : "s", packed, size);
   return 0;
 }
 

@@ -41,8 +41,8 @@ int RunTest(int argc, char** argv) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("%s: %" PRIu64 " members, %" PRIu64 " bytes, every CRC matches (%.3f s)\n", argv[1],
-              members, bytes, seconds);
+  std::printf("%s: %" PRIu64 " member%s, %" PRIu64 " bytes, every CRC matches (%.3f s)\n", argv[1],
+              members, members == 1 ? "" : "s", bytes, seconds);
   return 0;
 }
 
