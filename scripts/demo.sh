@@ -25,10 +25,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 source scripts/xvfb.sh
-start_private_display
-trap stop_private_display EXIT
-# Wine's first start of the prefix (and its desktop process) on this display.
-scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
+start_wine_display
 prefix="${QUORVEL_WINEPREFIX:-$here/build/wineprefix}"
 target="$prefix/drive_c/quorvel-demo"
 rm -rf "$target" build/demo-shots

@@ -5,11 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 source scripts/xvfb.sh
-start_private_display
-trap stop_private_display EXIT
-
-# The first start of a prefix takes a while; do it once, before the tests.
-scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
+start_wine_display
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 
 status=0

@@ -5,9 +5,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$here"
 source scripts/xvfb.sh
-start_private_display
-trap stop_private_display EXIT
-scripts/wine-run.sh wineboot -i >/dev/null 2>&1 || true
+start_wine_display
 rm -rf build/win64/screenshots
 scripts/wine-run.sh build/win64/win_e2e_tests.exe \
   --gtest_filter='EndToEnd.ScreenshotsOfEveryDialog:Variants/FolderChooser.*'

@@ -21,3 +21,11 @@ start_private_display() {
 stop_private_display() {
   if [ -n "${QUORVEL_XVFB_PID:-}" ]; then kill "$QUORVEL_XVFB_PID" 2>/dev/null || true; fi
 }
+
+# A private display for this script's lifetime, with Wine's prefix started on
+# it (its first start takes a while, and must see the display).
+start_wine_display() {
+  start_private_display || return 1
+  trap stop_private_display EXIT
+  "$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
+}

@@ -155,3 +155,13 @@ SeenWindow EndToEnd::StartToMainDialog(ChildProcess& stub, const std::string& ar
   EXPECT_TRUE(stub.WaitForWindow(main, 20000, IDC_FOLDER_EDIT)) << "no main dialog";
   return main;
 }
+
+void EndToEnd::ExtractInto(HWND main) {
+  ChildProcess::SetControlText(main, IDC_FOLDER_EDIT, dest_);
+  ChildProcess::Press(main, IDOK);
+}
+
+std::string EndToEnd::WaitForBoxText(ChildProcess& stub, SeenWindow& box) {
+  if (!stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT) || box.staticTexts.empty()) return {};
+  return box.staticTexts.back();
+}

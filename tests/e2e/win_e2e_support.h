@@ -39,6 +39,11 @@ class EndToEnd : public ::testing::Test {
   bool Pack(std::initializer_list<std::string> args);
   // Starts exe_ and waits for its main dialog.
   SeenWindow StartToMainDialog(ChildProcess& stub, const std::string& arguments = "");
+  // Types dest_ into the main dialog's folder edit and presses Extract.
+  void ExtractInto(HWND main);
+  // Waits for a message box of the stub (a window without the folder edit)
+  // and returns the last of its texts; empty when none appears.
+  static std::string WaitForBoxText(ChildProcess& stub, SeenWindow& box);
 
   std::string work_, src_, dest_, exe_;
 };

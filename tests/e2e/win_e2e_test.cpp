@@ -22,8 +22,7 @@ TEST_F(EndToEnd, ExtractsFoldersFilesAndTimesWithExitCodeOne) {
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
   EXPECT_EQ(main.caption, "E2E Title");
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\readme.txt"), "hello\r\n");
   EXPECT_EQ(ReadWholeFile(dest_ + "\\docs\\guide.txt"), ReadWholeFile(src_ + "\\docs\\guide.txt"));
@@ -84,8 +83,7 @@ TEST_F(EndToEnd, CancelDuringALargeExtractionDeletesThePartialFile) {
   ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   // Wait until the file exists and is growing, then cancel.
   for (int i = 0; i < 400 && FileSize(dest_ + "\\big.bin") == 0 && stub.Running(); ++i) Sleep(5);
   ChildProcess::Press(main.window, IDCANCEL);
@@ -116,8 +114,7 @@ TEST_F(EndToEnd, OverwriteQuestionYesNoAllCancel) {
     prepare();
     ChildProcess stub;
     SeenWindow main = StartToMainDialog(stub);
-    ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-    ChildProcess::Press(main.window, IDOK);
+    ExtractInto(main.window);
     for (int answer : c.answers) {
       SeenWindow question;
       ASSERT_TRUE(stub.WaitForWindow(question, 20000, IDC_OVERWRITE_ALL, IDYES));
@@ -147,8 +144,7 @@ TEST_F(EndToEnd, OverwriteWithoutAskingReplacesReadOnlyFiles) {
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
   EXPECT_EQ(ChildProcess::ControlText(main.window, IDC_STATUS), Text(IDS_OVERWRITE_MESSAGE));
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\1.txt"), "new");
 }
@@ -171,8 +167,7 @@ TEST_F(EndToEnd, OptionsSuppressFoldersRestoreAttributesAndAutoRunOff) {
     SendMessageA(GetDlgItem(options.window, box), BM_CLICK, 0, 0);
   ChildProcess::Press(options.window, IDOK);
   WaitGone(options.window);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\inner.txt"), "inner");
   EXPECT_FALSE(Exists(dest_ + "\\sub"));
@@ -187,8 +182,7 @@ TEST_F(EndToEnd, AutoRunStartsInTheDestination) {
   ASSERT_TRUE(Pack({"--run", "cmd.exe /c echo ran> ran.txt"}));
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   EXPECT_EQ(stub.WaitForExit(), 1);
   for (int i = 0; i < 200 && !Exists(dest_ + "\\ran.txt"); ++i) Sleep(50);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\ran.txt").substr(0, 3), "ran");
@@ -207,9 +201,9 @@ TEST_F(EndToEnd, DamagedArchiveNamesTheExecutable) {
     ChildProcess stub;
     ASSERT_TRUE(stub.Start(Quoted(exe_)));
     SeenWindow box;
-    ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
-    ASSERT_FALSE(box.staticTexts.empty());
-    EXPECT_EQ(box.staticTexts.back(), "\"" + exe_ + "\" " + Text(IDS_DAMAGED));
+    const std::string boxText = WaitForBoxText(stub, box);
+    ASSERT_FALSE(boxText.empty());
+    EXPECT_EQ(boxText, "\"" + exe_ + "\" " + Text(IDS_DAMAGED));
     ChildProcess::Press(box.window, IDOK);
     EXPECT_EQ(stub.WaitForExit(), 0);
   }
@@ -221,13 +215,12 @@ TEST_F(EndToEnd, DamagedArchiveNamesTheExecutable) {
   {
     ChildProcess stub;
     SeenWindow main = StartToMainDialog(stub);
-    ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-    ChildProcess::Press(main.window, IDOK);
+    ExtractInto(main.window);
     SeenWindow box;
-    ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
-    ASSERT_FALSE(box.staticTexts.empty());
-    EXPECT_NE(box.staticTexts.back().find("b.txt\" " + Text(IDS_DAMAGED)), std::string::npos)
-        << box.staticTexts.back();
+    const std::string boxText = WaitForBoxText(stub, box);
+    ASSERT_FALSE(boxText.empty());
+    EXPECT_NE(boxText.find("b.txt\" " + Text(IDS_DAMAGED)), std::string::npos)
+        << boxText;
     ChildProcess::Press(box.window, IDOK);
     EXPECT_EQ(stub.WaitForExit(), 1);
     EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt"), std::string(5000, 'a'));
@@ -248,12 +241,11 @@ TEST_F(EndToEnd, DamagedArchiveNamesTheExecutable) {
   WriteFileAt(exe_, bad);
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   SeenWindow box;
-  ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
-  ASSERT_FALSE(box.staticTexts.empty());
-  EXPECT_EQ(box.staticTexts.back(), "\"" + exe_ + "\" " + Text(IDS_DAMAGED));
+  const std::string boxText = WaitForBoxText(stub, box);
+  ASSERT_FALSE(boxText.empty());
+  EXPECT_EQ(boxText, "\"" + exe_ + "\" " + Text(IDS_DAMAGED));
   ChildProcess::Press(box.window, IDOK);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_FALSE(Exists(dest_ + "\\a.txt"));

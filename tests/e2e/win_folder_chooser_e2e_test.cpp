@@ -100,8 +100,7 @@ TEST_F(EndToEnd, ScreenshotsOfEveryDialog) {
   SaveScreenshot("error-box");
   ChildProcess::Press(box.window, IDOK);
   WaitGone(box.window);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, dest_);
-  ChildProcess::Press(main.window, IDOK);
+  ExtractInto(main.window);
   SeenWindow question;
   ASSERT_TRUE(stub.WaitForWindow(question, 20000, IDC_OVERWRITE_ALL, IDYES));
   SaveScreenshot("overwrite");
