@@ -1,9 +1,9 @@
 # The packer: ordinary C++ over the core's format code, for Linux and Windows.
-# Its library (everything in src/pack but the entry, the subcommands and the
-# build tools) is linked by the tests as well. Each subcommand lives in its own
+# Its library (everything in src/pack but the entry and the subcommands) is
+# linked by the tests as well. Each subcommand lives in its own
 # *_command.cpp and registers itself with the entry.
 file(GLOB QUORVEL_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*.cpp)
-list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(tool_[^/]*|main\\.cpp|[^/]*_command\\.cpp)$")
+list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(main\\.cpp|[^/]*_command\\.cpp)$")
 # The i686 tree builds the stub only.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   return()

@@ -3,8 +3,9 @@
 # 16-bit program that the self-extracting format needs.
 
 file(GLOB QUORVEL_SHELL_SOURCES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/src/app/win_*.cpp ${PROJECT_SOURCE_DIR}/src/archive/win_*.cpp
-  ${PROJECT_SOURCE_DIR}/src/paths/win_*.cpp ${PROJECT_SOURCE_DIR}/src/ui/win_*.cpp)
+  ${PROJECT_SOURCE_DIR}/src/common/win_*.cpp ${PROJECT_SOURCE_DIR}/src/archive/win_*.cpp
+  ${PROJECT_SOURCE_DIR}/src/paths/win_*.cpp ${PROJECT_SOURCE_DIR}/src/ui/win_*.cpp
+  ${PROJECT_SOURCE_DIR}/src/app/win_*.cpp)
 set(QUORVEL_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/src/app/win_main.cpp)
 list(REMOVE_ITEM QUORVEL_SHELL_SOURCES ${QUORVEL_ENTRY_SOURCE})
 set(QUORVEL_RESOURCES ${PROJECT_SOURCE_DIR}/src/ui/resources.rc)
@@ -19,9 +20,9 @@ target_compile_definitions(quorvel_shell PUBLIC WIN32_LEAN_AND_MEAN _WIN32_WINNT
 set(QUORVEL_RELAYOUT ${CMAKE_BINARY_DIR}/pe-relayout)
 add_custom_command(OUTPUT ${QUORVEL_RELAYOUT}
   COMMAND c++ -std=c++17 -O2 -Wall -Wextra -I${PROJECT_SOURCE_DIR}/src -o ${QUORVEL_RELAYOUT}
-          ${PROJECT_SOURCE_DIR}/src/pack/tool_pe_relayout.cpp ${PROJECT_SOURCE_DIR}/src/pack/pe_image.cpp
-  DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/tool_pe_relayout.cpp ${PROJECT_SOURCE_DIR}/src/pack/pe_image.cpp
-          ${PROJECT_SOURCE_DIR}/src/pack/pe_image.h ${PROJECT_SOURCE_DIR}/src/app/exe_layout.h
+          ${PROJECT_SOURCE_DIR}/tools/pe_relayout.cpp ${PROJECT_SOURCE_DIR}/src/pack/pe_image.cpp
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/pe_relayout.cpp ${PROJECT_SOURCE_DIR}/src/pack/pe_image.cpp
+          ${PROJECT_SOURCE_DIR}/src/pack/pe_image.h ${PROJECT_SOURCE_DIR}/src/common/exe_layout.h
   COMMENT "Building the PE re-layout tool")
 add_custom_target(pe_relayout_tool DEPENDS ${QUORVEL_RELAYOUT})
 

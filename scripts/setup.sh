@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev
+  cmake make g++ clang libclang-rt-14-dev python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
   googletest locales fonts-ipafont-gothic

@@ -14,6 +14,8 @@ if(NOT QUORVEL_WINDOWS)
   target_link_libraries(unit_tests PRIVATE quorvel_pack quorvel_core GTest::gtest_main)
   target_compile_definitions(unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+  # The folders of src/ include only folders below them.
+  add_test(NAME layers COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layers.py)
 elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   file(GLOB QUORVEL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/win_*.cpp)
   add_executable(win_unit_tests ${QUORVEL_WIN_TESTS} ${QUORVEL_RESOURCES})

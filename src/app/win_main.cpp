@@ -5,8 +5,8 @@
 
 #include <stdlib.h>
 
-#include "app/sfx_config.h"
 #include "app/win_startup.h"
+#include "common/sfx_config.h"
 
 // Windows calls the entry point with the stack aligned for its own ABI only.
 extern "C" __attribute__((force_align_arg_pointer)) void __cdecl StubEntry() {

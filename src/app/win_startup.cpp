@@ -1,34 +1,16 @@
 #include "app/win_startup.h"
 
-#include "app/dbcs.h"
-#include "app/run_state.h"
-#include "app/sfx_config.h"
-#include "archive/win_extraction_pass.h"
+#include "app/win_extraction_pass.h"
+#include "app/win_main_dialog.h"
+#include "common/dbcs.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
 #include "paths/win_folder_macros.h"
-#include "ui/win_dialogs.h"
 #include "ui/resource_ids.h"
 
-HINSTANCE AppInstance;
-char ExecutablePath[kPathBytes];
-HWND PassWindow;
-
 namespace {
-char loadTextBuffer[kLoadTextBytes];
-
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 }  // namespace
-
-char* LoadText(UINT id) {
-  loadTextBuffer[0] = '\0';
-  LoadStringA(AppInstance, id, loadTextBuffer, sizeof loadTextBuffer);
-  return loadTextBuffer;
-}
-
-void ReportFileError(const char* message, const char* fileName) {
-  // wsprintfA writes at most 1024 bytes; both texts are bounded well below.
-  wsprintfA(GeneralText, "\"%s\" %s", fileName, message);
-  MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONERROR);
-}
 
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
 

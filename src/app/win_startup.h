@@ -1,25 +1,10 @@
-// Start-up of the stub and the services every other part of the shell uses:
-// the string table, the error box for failures tied to a file, the path of
-// the program's own file.
+// Start-up of the stub: the platform check, the common controls, the
+// configuration block, the notice, then the main dialog.
 #pragma once
 
 #include <windows.h>
 
-constexpr unsigned kPathBytes = MAX_PATH;  // 260
-constexpr unsigned kLoadTextBytes = 256;
-
-extern HINSTANCE AppInstance;
-extern char ExecutablePath[kPathBytes];
-// The window that the running extraction pass reports to; none in the Probe pass.
-extern HWND PassWindow;
-
-// Loads a string of the string table into one shared 256-byte buffer; each
-// call overwrites the previous text.
-char* LoadText(UINT id);
-
-// Shows "<file>" <message> with the error icon and the configured title,
-// owned by the pass's window.
-void ReportFileError(const char* message, const char* fileName);
+#include "common/win_services.h"
 
 // Windows 95 family from 4.0, NT family from 3.51.
 bool IsSupportedPlatform();

@@ -2,7 +2,7 @@
 
 #include <csetjmp>
 
-#include "app/run_state.h"
+#include "common/run_state.h"
 
 EngineHost Host;
 bool OutputIsProbe;

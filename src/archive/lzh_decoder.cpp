@@ -1,12 +1,12 @@
 #include "archive/lzh_decoder.h"
 
-#include "app/run_state.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/huffman_table.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
+#include "common/run_state.h"
 
 std::uint8_t window[kWindowBytes];
 unsigned windowPos;

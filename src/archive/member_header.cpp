@@ -1,10 +1,10 @@
 #include "archive/member_header.h"
 
-#include "app/exe_layout.h"
-#include "app/run_state.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
-#include "paths/path_text.h"
+#include "common/dbcs.h"
+#include "common/exe_layout.h"
+#include "common/run_state.h"
 
 MemberHeaderRecord MemberHeader;
 char JoinedName[kJoinedNameBytes];

@@ -1,9 +1,9 @@
 #include "archive/output_sink.h"
 
-#include "app/run_state.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/lzh_decoder.h"
+#include "common/run_state.h"
 
 std::uint8_t probeTextCaptured;
 

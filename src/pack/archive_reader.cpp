@@ -4,14 +4,14 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/exe_layout.h"
-#include "app/run_state.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/lzh_decoder.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
+#include "common/exe_layout.h"
+#include "common/run_state.h"
 #include "pack/cp932.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <future>
 #include <set>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 #include "pack/cp932.h"
 #include "pack/lzh_encoder.h"
 

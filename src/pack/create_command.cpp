@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 #include "pack/archive_writer.h"
 #include "pack/command_registry.h"
-#include "pack/utf8_args.h"
 #include "pack/header_writer.h"
 #include "pack/sfx_writer.h"
+#include "pack/utf8_args.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -11,8 +11,8 @@
 
 #include "pack/archive_reader.h"
 #include "pack/command_registry.h"
-#include "pack/utf8_args.h"
 #include "pack/cp932.h"
+#include "pack/utf8_args.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "app/exe_layout.h"
 #include "archive/crc16.h"
+#include "common/exe_layout.h"
 
 namespace {
 

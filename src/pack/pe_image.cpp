@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 
 namespace pe_image {
 

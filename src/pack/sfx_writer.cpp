@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 #include "pack/cp932.h"
 #include "pack/pe_image.h"
 

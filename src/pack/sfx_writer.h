@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sfx_config.h"
+#include "common/sfx_config.h"
 
 // The configuration texts as the publisher gives them, in UTF-8.
 struct SfxSettings {

@@ -1,6 +1,6 @@
 #include "paths/folder_macros.h"
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 
 const FolderMacro kFolderMacros[9] = {
     {"%ExtractDir%", 12},      {"%SystemDir%", 11}, {"%ProgramFilesDir%", 17},

@@ -1,6 +1,6 @@
 #include "paths/name_rules.h"
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 #include "paths/path_text.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "paths/path_text.h"
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 
 char DestinationFolder[kDestinationFolderBytes];
 
@@ -43,18 +43,6 @@ const char* LastCharacter(const char* text) {
   return last;
 }
 }  // namespace
-
-void NormalizeSeparators(char* path, char separator) {
-  for (char* p = path; *p; ++p) {
-    if (IsLead(*p)) {
-      if (!p[1]) break;
-      ++p;
-      continue;
-    }
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '\\' || c == '/' || c == 0xFF) *p = separator;
-  }
-}
 
 void UnquotePath(char* dest, unsigned destSize, const char* text) {
   const char* p = SkipBlanks(text);

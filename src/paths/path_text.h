@@ -12,10 +12,6 @@ extern char DestinationFolder[kDestinationFolderBytes];
 // part is incomplete), cut to fit.
 constexpr unsigned kPathRootBytes = 260;
 
-// Turns every backslash, '/' and 0xFF outside double-byte characters into
-// separator, in place. 0xFF separates directory levels in member headers.
-void NormalizeSeparators(char* path, char separator);
-
 // The path a user typed, without the blanks and tabs before it and, when it
 // is quoted, without its quotes and whatever follows the closing quote. An
 // unquoted path keeps its trailing blanks. Cut to destSize on a character

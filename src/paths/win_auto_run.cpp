@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/dbcs.h"
-#include "app/sfx_config.h"
-#include "app/win_startup.h"
+#include "common/dbcs.h"
+#include "common/sfx_config.h"
+#include "common/win_services.h"
 #include "paths/path_text.h"
 #include "paths/win_folder_macros.h"
 

@@ -1,7 +1,7 @@
 // The command that an archive may start after it has been extracted.
 #pragma once
 
-#include "app/run_state.h"
+#include "common/run_state.h"
 
 // Starts the configured command through the shell, with the destination folder
 // as its working directory, when the pass was an Extract pass, auto-run is on,

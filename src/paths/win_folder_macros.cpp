@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 #include "paths/folder_macros.h"
 
 namespace {

@@ -1,10 +1,9 @@
-// The stub's dialogs: the main dialog, the options and overwrite questions,
-// and the folder chooser.
+// The stub's dialogs that ask: the options and overwrite questions, and the
+// folder chooser.
 #pragma once
 
 #include <windows.h>
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -8,8 +8,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/run_state.h"
-#include "app/win_startup.h"
+#include "common/run_state.h"
+#include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 

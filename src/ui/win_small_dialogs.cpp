@@ -1,8 +1,8 @@
 // The options dialog, which changes the four options for this run, and the
 // question asked before an existing file is overwritten.
-#include "app/run_state.h"
-#include "app/sfx_config.h"
-#include "app/win_startup.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
+#include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 
@@ -81,6 +81,16 @@ INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, L
       break;
   }
   return FALSE;
+}
+
+void CentreOnScreen(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  MoveWindow(window, x, y, width, height, FALSE);
 }
 
 int RunOverwriteDialog(HWND owner, const char* path) {

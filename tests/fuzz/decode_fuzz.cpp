@@ -5,13 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/run_state.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/lzh_decoder.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
+#include "common/run_state.h"
 #include "fuzz_host.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/output_sink.h"
+#include "common/run_state.h"
 
 namespace {
 const std::uint8_t* input;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/run_state.h"
 #include "archive/member_header.h"
+#include "common/run_state.h"
 #include "fuzz_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

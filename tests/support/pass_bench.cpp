@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
-#include "app/sfx_config.h"
+#include "app/win_extraction_pass.h"
 #include "app/win_startup.h"
-#include "archive/win_extraction_pass.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
 #include "paths/path_text.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/run_state.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
+#include "common/run_state.h"
 
 namespace enginetest {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 #include "pack/pe_image.h"
 
 namespace {

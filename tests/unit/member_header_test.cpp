@@ -2,9 +2,9 @@
 // and separators, the end byte, and damaged or foreign headers.
 #include <gtest/gtest.h>
 
-#include "app/run_state.h"
 #include "archive/engine_host.h"
 #include "archive/member_header.h"
+#include "common/run_state.h"
 #include "engine_test_support.h"
 
 using namespace enginetest;

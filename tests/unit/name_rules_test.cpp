@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 #include "paths/path_text.h"
 
 namespace {

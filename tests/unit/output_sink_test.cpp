@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "app/run_state.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
+#include "common/run_state.h"
 #include "engine_test_support.h"
 
 using namespace enginetest;

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <random>
 
-#include "app/exe_layout.h"
 #include "archive/member_header.h"
+#include "common/exe_layout.h"
 #include "engine_test_support.h"
 #include "pack/archive_writer.h"
 #include "pack/header_writer.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 #include "pack/cp932.h"
 #include "pack/pe_image.h"
 #include "pack/sfx_writer.h"

@@ -1,3 +1,4 @@
+#include "common/dbcs.h"
 #include "paths/path_text.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The configuration block's layout and the start-up text rules that need no Windows.
-#include "app/sfx_config.h"
+#include "common/sfx_config.h"
 
 #include <gtest/gtest.h>
 

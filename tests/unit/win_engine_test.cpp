@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
-#include "app/sfx_config.h"
+#include "app/win_engine_host.h"
 #include "app/win_startup.h"
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
@@ -18,7 +17,8 @@
 #include "archive/lzh_decoder.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
-#include "archive/win_engine_host.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"
 

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_state.h"
-#include "app/sfx_config.h"
+#include "app/win_extraction_pass.h"
 #include "app/win_startup.h"
 #include "archive/crc16.h"
-#include "archive/win_extraction_pass.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
 #include "paths/path_text.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/sfx_config.h"
 #include "app/win_startup.h"
+#include "common/sfx_config.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"
 #include "win_test_archive.h"

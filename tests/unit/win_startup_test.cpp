@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_state.h"
-#include "app/sfx_config.h"
 #include "app/win_startup.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"

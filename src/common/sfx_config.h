@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/exe_layout.h"
+#include "common/exe_layout.h"
 
 // 717 bytes, no padding, laid out exactly as in the file.
 struct SfxConfig {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/run_state.h"
+#include "common/run_state.h"
 
 // Runs one pass reporting to window (none for the Probe pass). Returns 1 when
 // it ended with RunState.aborted clear, else 0; every failure has been shown

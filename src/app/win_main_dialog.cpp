@@ -1,9 +1,9 @@
-// The main dialog: destination folder, options, and the extraction itself,
-// which runs inside the extract button's handler on the one GUI thread.
-#include "app/run_state.h"
-#include "app/sfx_config.h"
-#include "app/win_startup.h"
-#include "archive/win_extraction_pass.h"
+#include "app/win_main_dialog.h"
+
+#include "app/win_extraction_pass.h"
+#include "common/run_state.h"
+#include "common/sfx_config.h"
+#include "common/win_services.h"
 #include "paths/path_text.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
@@ -64,16 +64,6 @@ void OnBrowse(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text);
 }
 }  // namespace
-
-void CentreOnScreen(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  MoveWindow(window, x, y, width, height, FALSE);
-}
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

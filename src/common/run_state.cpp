@@ -1,4 +1,4 @@
-#include "app/run_state.h"
+#include "common/run_state.h"
 
 RunStateFlags RunState;
 ProgressCounts ProgressTotals;

@@ -1,6 +1,6 @@
-#include "app/sfx_config.h"
+#include "common/sfx_config.h"
 
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 
 SfxConfig Config;
 

@@ -1,4 +1,4 @@
-#include "app/dbcs.h"
+#include "common/dbcs.h"
 
 bool Cp932LeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -22,4 +22,16 @@ unsigned CopyTextBounded(char* dst, const char* src, unsigned size) {
   for (unsigned i = 0; i < n; ++i) dst[i] = src[i];
   dst[n] = '\0';
   return n;
+}
+
+void NormalizeSeparators(char* path, char separator) {
+  for (char* p = path; *p; ++p) {
+    if (IsLead(*p)) {
+      if (!p[1]) break;
+      ++p;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '\\' || c == '/' || c == 0xFF) *p = separator;
+  }
 }

@@ -15,6 +15,11 @@ inline bool IsLead(char c) { return LeadByteTest(static_cast<unsigned char>(c));
 // splitting a double-byte character. Returns the length copied.
 unsigned CopyTextBounded(char* dst, const char* src, unsigned size);
 
+// Turns every backslash, '/' and 0xFF outside double-byte characters into
+// separator, in place. 0xFF separates directory levels in member headers, and
+// the trail byte 0x5C of a double-byte character is never taken for a backslash.
+void NormalizeSeparators(char* path, char separator);
+
 // Length of the longest prefix of text that has at most limit bytes and does
 // not end between a lead byte and its trail byte.
 unsigned CharBoundaryPrefix(const char* text, unsigned limit);

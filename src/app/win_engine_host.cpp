@@ -1,8 +1,8 @@
-#include "archive/win_engine_host.h"
+#include "app/win_engine_host.h"
 
-#include "app/sfx_config.h"
-#include "app/win_startup.h"
 #include "archive/engine_host.h"
+#include "common/sfx_config.h"
+#include "common/win_services.h"
 #include "ui/resource_ids.h"
 
 HANDLE ArchiveHandle = INVALID_HANDLE_VALUE;
