@@ -7,6 +7,9 @@ start_private_display() {
       QUORVEL_XVFB_PID=$!
       export DISPLAY=":$n"
       for _ in $(seq 50); do
+        # Another run may have taken the same number a moment earlier: then
+        # its server owns the socket and ours has exited; try the next one.
+        kill -0 "$QUORVEL_XVFB_PID" 2>/dev/null || continue 2
         [ -e "/tmp/.X11-unix/X${n}" ] && return 0
         sleep 0.1
       done
