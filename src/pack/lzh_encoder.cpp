@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <cmath>
+#include <iterator>
 #include <limits>
 #include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -47,23 +53,32 @@ constexpr int kHashBits = 16;
 struct Effort {
   int treeDepth;        // nodes visited per position
   int niceMatchBytes;   // take such a match without weighing others
-  int parsePasses;      // parses per block, each priced by the one before
+  int slicePasses;      // parses of each slice, the first priced by the slice before
+  int blockPasses;      // parses of each block, priced by the block's own symbols
 };
 // The small dictionaries find fewer far matches, so searching them deeply
 // buys little; -lh7- is the method publishers choose for size.
 Effort EffortFor(char letter) {
-  if (letter == '7') return {24, 128, 2};
-  return {12, 64, 1};
+  if (letter == '7') return {24, 128, 2, 1};
+  return {12, 64, 1, 1};
 }
-constexpr std::size_t kParseChunkBytes = 32768;  // one block per chunk
+// The input is parsed in regions: first slice by slice, each slice priced by
+// the one before; then the region's symbols are cut into blocks where the
+// statistics change, and each block is parsed again with its own prices.
+constexpr std::size_t kRegionBytes = 131072;
+constexpr std::size_t kSliceBytes = 32768;
+// Block ends are first chosen among multiples of this many symbols, then
+// moved in steps of the second.
+constexpr std::size_t kCutUnitSymbols = 512;
+constexpr std::size_t kCutStepSymbols = 16;
 constexpr int kMaxMatchesPerPosition = 24;
 // Inputs of one and a half segments or more are encoded in segments on
 // several threads.
 constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxEncoderThreads = 4;
-// A chunk codes at most one symbol per byte, and one long match may carry it
-// past its end: never more symbols than a block may count, never 0.
-static_assert(kParseChunkBytes + 1 <= kMaxBlockSymbols, "a chunk fits one block");
+static_assert(kCutUnitSymbols <= kMaxBlockSymbols, "a block of one unit fits");
+static_assert(kSliceBytes <= kRegionBytes && kSegmentBytes % kRegionBytes == 0,
+              "regions tile a segment");
 
 class BitWriter {
  public:
@@ -93,6 +108,12 @@ class BitWriter {
   int pending_ = 0;
 };
 
+// Counts what a BitWriter would write.
+struct BitCounter {
+  std::uint64_t bits = 0;
+  void Put(int n, std::uint32_t) { bits += static_cast<unsigned>(n); }
+};
+
 // Canonical codes: shorter codes first, equal lengths in symbol order, as the
 // readers rebuild them from the lengths alone.
 void AssignCanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {
@@ -116,10 +137,38 @@ inline unsigned BitLength(unsigned v) {
 // Position p (the match starts p + 1 bytes back) is coded as the symbol
 // BitLength(p) followed by the bits of p below its top bit.
 inline unsigned PositionSymbol(unsigned p) { return BitLength(p); }
+inline unsigned PositionExtraBits(unsigned slot) { return slot > 1 ? slot - 1 : 0; }
 
 struct Symbol {
   std::uint16_t code;      // literal/length symbol
   std::uint16_t position;  // for matches: distance - 1
+};
+
+inline std::size_t SymbolBytes(const Symbol& s) {
+  return s.code < kFirstLengthSymbol ? 1 : s.code - kFirstLengthSymbol + kMinMatchBytes;
+}
+
+// How often each symbol of the two coded sets occurs.
+struct SymbolCounts {
+  std::uint32_t literal[kLiteralSetSymbols];
+  std::uint32_t position[kMaxPositionSymbols];
+
+  void Clear() {
+    std::fill(std::begin(literal), std::end(literal), 0u);
+    std::fill(std::begin(position), std::end(position), 0u);
+  }
+  void Add(const Symbol& s, std::uint32_t n = 1) {
+    literal[s.code] += n;
+    if (s.code >= kFirstLengthSymbol) position[PositionSymbol(s.position)] += n;
+  }
+  void Remove(const Symbol& s) {
+    literal[s.code]--;
+    if (s.code >= kFirstLengthSymbol) position[PositionSymbol(s.position)]--;
+  }
+  void Count(const Symbol* symbols, std::size_t count) {
+    Clear();
+    for (std::size_t k = 0; k < count; ++k) Add(symbols[k]);
+  }
 };
 
 // One set's lengths and codes, ready to write.
@@ -135,14 +184,20 @@ struct CodeSet {
     if (used == 1)
       for (int s = 0; s < count; ++s)
         if (freq[s]) onlySymbol = s;
-    AssignCanonicalCodes(lengths, count, codes);
   }
+  void AssignCodes(int count) { AssignCanonicalCodes(lengths, count, codes); }
   bool Single() const { return used <= 1; }
+  std::uint64_t DataBits(const std::uint32_t* freq, int count) const {
+    std::uint64_t bits = 0;
+    for (int s = 0; s < count; ++s) bits += std::uint64_t{freq[s]} * lengths[s];
+    return bits;
+  }
 };
 
 // The lengths of the code-length set and the position set: 0..6 in three
 // bits, longer ones as 111 followed by (length - 7) ones and a zero.
-void WriteSmallSetLengths(BitWriter& bits, const std::uint8_t* lengths, int count, int countBits,
+template <typename Sink>
+void WriteSmallSetLengths(Sink& bits, const std::uint8_t* lengths, int count, int countBits,
                           int zeroRunAfter) {
   int n = count;
   while (n > 0 && lengths[n - 1] == 0) --n;
@@ -164,11 +219,84 @@ void WriteSmallSetLengths(BitWriter& bits, const std::uint8_t* lengths, int coun
   }
 }
 
-// Walks the literal/length lengths as the code-length set codes them: a
-// length L as symbol L + 2, runs of zero lengths as symbols 0 (one zero),
-// 1 (3..18 zeros, 4 more bits) and 2 (20 or more, 9 more bits).
+// A set written in its one-symbol form: a zero count, then the symbol.
+template <typename Sink>
+void WriteSingleSet(Sink& bits, int countBits, int symbol) {
+  bits.Put(countBits, 0);
+  bits.Put(countBits, static_cast<std::uint32_t>(symbol));
+}
+
+// The code-length set codes a literal/length code length L as symbol L + 2
+// and runs of zero lengths with three symbols: 0 (one zero), 1 (3..18 zeros,
+// 4 more bits) and 2 (20..531 zeros, 9 more bits).
+constexpr int kZeroRunShortMin = 3, kZeroRunShortMax = 18, kZeroRunShortBits = 4;
+constexpr int kZeroRunLongMin = 20, kZeroRunLongBits = kLiteralCountBits;
+constexpr int kZeroRunLongMax = kZeroRunLongMin + (1 << kZeroRunLongBits) - 1;
+static_assert(kZeroRunShortMax - kZeroRunShortMin + 1 == 1 << kZeroRunShortBits,
+              "the short run's bits cover its range");
+static_assert(kLiteralSetSymbols <= kZeroRunLongMax, "one long run covers any gap");
+
+// Cheapest ways to code every run of zero lengths up to a longest one, for
+// given bit prices of the three run symbols (0 = the symbol is not in the
+// code).
+class ZeroRunPlan {
+ public:
+  void Prepare(const std::uint8_t* runSymbolBits, int longestRun) {
+    constexpr std::uint32_t kNone = 1u << 30;
+    auto price = [&](int sym, int extra) {
+      return runSymbolBits[sym] ? runSymbolBits[sym] + static_cast<std::uint32_t>(extra) : kNone;
+    };
+    const std::uint32_t one = price(0, 0), shortRun = price(1, kZeroRunShortBits),
+                        longRun = price(2, kZeroRunLongBits);
+    cost_[0] = 0;
+    std::uint32_t bestBefore = kNone;  // cheapest cost_[j] for j <= r - kZeroRunLongMin
+    int bestBeforeAt = 0;
+    for (int r = 1; r <= longestRun; ++r) {
+      std::uint32_t best = cost_[r - 1] + one;
+      int piece = 1;
+      for (int k = kZeroRunShortMin; k <= kZeroRunShortMax && k <= r; ++k)
+        if (cost_[r - k] + shortRun < best) {
+          best = cost_[r - k] + shortRun;
+          piece = k;
+        }
+      if (r >= kZeroRunLongMin) {
+        const int j = r - kZeroRunLongMin;
+        if (cost_[j] < bestBefore) {
+          bestBefore = cost_[j];
+          bestBeforeAt = j;
+        }
+        if (bestBefore + longRun < best) {
+          best = bestBefore + longRun;
+          piece = r - bestBeforeAt;
+        }
+      }
+      cost_[r] = std::min(best, kNone);
+      piece_[r] = static_cast<std::uint16_t>(piece);
+    }
+  }
+  // Emits the pieces of a run as (symbol, extra bits, extra value).
+  template <typename Emit>
+  void Walk(int run, Emit emit) const {
+    while (run > 0) {
+      const int k = piece_[run];
+      if (k == 1)
+        emit(0, 0, 0);
+      else if (k <= kZeroRunShortMax)
+        emit(1, kZeroRunShortBits, k - kZeroRunShortMin);
+      else
+        emit(2, kZeroRunLongBits, k - kZeroRunLongMin);
+      run -= k;
+    }
+  }
+
+ private:
+  std::uint32_t cost_[kLiteralSetSymbols];
+  std::uint16_t piece_[kLiteralSetSymbols];
+};
+
+// Walks the literal/length lengths as the code-length set codes them.
 template <typename Emit>
-void WalkLiteralLengths(const std::uint8_t* lengths, Emit emit) {
+void WalkLiteralLengths(const std::uint8_t* lengths, const ZeroRunPlan& runs, Emit emit) {
   int n = kLiteralSetSymbols;
   while (n > 0 && lengths[n - 1] == 0) --n;
   int i = 0;
@@ -183,17 +311,17 @@ void WalkLiteralLengths(const std::uint8_t* lengths, Emit emit) {
       ++i;
       ++run;
     }
-    if (run <= 2) {
-      for (int k = 0; k < run; ++k) emit(0, 0, 0);
-    } else if (run <= 18) {
-      emit(1, 4, run - 3);
-    } else if (run == 19) {
-      emit(0, 0, 0);
-      emit(1, 4, 15);
-    } else {
-      emit(2, kLiteralCountBits, run - 20);
-    }
+    runs.Walk(run, emit);
   }
+}
+
+int LongestZeroRun(const std::uint8_t* lengths) {
+  int longest = 0;
+  for (int i = 0, run = 0; i < kLiteralSetSymbols; ++i) {
+    run = lengths[i] ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  return longest;
 }
 
 int TrimmedLiteralCount(const std::uint8_t* lengths) {
@@ -202,62 +330,157 @@ int TrimmedLiteralCount(const std::uint8_t* lengths) {
   return n;
 }
 
-void WriteBlock(BitWriter& bits, const LzhMethod& method, const Symbol* symbols,
-                std::size_t count) {
-  std::uint32_t literalFreq[kLiteralSetSymbols] = {};
-  std::uint32_t positionFreq[kMaxPositionSymbols] = {};
-  for (std::size_t k = 0; k < count; ++k) {
-    literalFreq[symbols[k].code]++;
-    if (symbols[k].code >= kFirstLengthSymbol) positionFreq[PositionSymbol(symbols[k].position)]++;
+// Code lengths for a block, chosen for the fewest bits of tables and data
+// together: an optimal code for the counts is not always cheapest once its
+// lengths are written too, so a few codes for adjusted counts compete.
+class BlockCode {
+ public:
+  void Plan(const LzhMethod& method, const SymbolCounts& counts, std::size_t count) {
+    count_ = count;
+    positionSymbols_ = static_cast<int>(method.positionSymbols);
+    positionCountBits_ = static_cast<int>(method.positionCountBits);
+    PlanPositions(counts.position);
+    PlanLiterals(counts.literal);
   }
-  CodeSet literal, position;
-  literal.Build(literalFreq, kLiteralSetSymbols);
-  position.Build(positionFreq, static_cast<int>(method.positionSymbols));
 
-  bits.Put(16, static_cast<std::uint32_t>(count));
-  if (!literal.Single()) {
-    std::uint32_t lengthFreq[kCodeLengthSetSymbols] = {};
-    WalkLiteralLengths(literal.lengths, [&](int sym, int, int) { lengthFreq[sym]++; });
-    CodeSet lengthSet;
-    lengthSet.Build(lengthFreq, kCodeLengthSetSymbols);
-    if (!lengthSet.Single()) {
-      WriteSmallSetLengths(bits, lengthSet.lengths, kCodeLengthSetSymbols, kCodeLengthCountBits,
-                           kCodeLengthZeroRunAfter);
+  template <typename Sink>
+  void Write(Sink& bits, const Symbol* symbols) const {
+    bits.Put(16, static_cast<std::uint32_t>(count_));
+    if (!literal_.Single()) {
+      if (!lengthSet_.Single())
+        WriteSmallSetLengths(bits, lengthSet_.lengths, kCodeLengthSetSymbols, kCodeLengthCountBits,
+                             kCodeLengthZeroRunAfter);
+      else
+        WriteSingleSet(bits, kCodeLengthCountBits, lengthSet_.onlySymbol);
+      bits.Put(kLiteralCountBits, static_cast<std::uint32_t>(TrimmedLiteralCount(literal_.lengths)));
+      WalkLiteralLengths(literal_.lengths, runs_, [&](int sym, int extraBits, int extra) {
+        bits.Put(lengthSet_.lengths[sym], lengthSet_.codes[sym]);
+        bits.Put(extraBits, static_cast<std::uint32_t>(extra));
+      });
     } else {
-      bits.Put(kCodeLengthCountBits, 0);
-      bits.Put(kCodeLengthCountBits, static_cast<std::uint32_t>(lengthSet.onlySymbol));
+      WriteSingleSet(bits, kCodeLengthCountBits, 0);
+      WriteSingleSet(bits, kLiteralCountBits, literal_.onlySymbol);
     }
-    bits.Put(kLiteralCountBits, static_cast<std::uint32_t>(TrimmedLiteralCount(literal.lengths)));
-    WalkLiteralLengths(literal.lengths, [&](int sym, int extraBits, int extra) {
-      bits.Put(lengthSet.lengths[sym], lengthSet.codes[sym]);
-      bits.Put(extraBits, static_cast<std::uint32_t>(extra));
-    });
-  } else {
-    bits.Put(kCodeLengthCountBits, 0);
-    bits.Put(kCodeLengthCountBits, 0);
-    bits.Put(kLiteralCountBits, 0);
-    bits.Put(kLiteralCountBits, static_cast<std::uint32_t>(literal.onlySymbol));
-  }
-  if (!position.Single()) {
-    WriteSmallSetLengths(bits, position.lengths, static_cast<int>(method.positionSymbols),
-                         static_cast<int>(method.positionCountBits), -1);
-  } else {
-    bits.Put(static_cast<int>(method.positionCountBits), 0);
-    bits.Put(static_cast<int>(method.positionCountBits),
-             static_cast<std::uint32_t>(position.onlySymbol));
+    if (!position_.Single())
+      WriteSmallSetLengths(bits, position_.lengths, positionSymbols_, positionCountBits_, -1);
+    else
+      WriteSingleSet(bits, positionCountBits_, position_.onlySymbol);
+
+    for (std::size_t k = 0; k < count_; ++k) {
+      const unsigned c = symbols[k].code;
+      bits.Put(literal_.lengths[c], literal_.codes[c]);
+      if (c >= kFirstLengthSymbol) {
+        const unsigned p = symbols[k].position;
+        const unsigned slot = PositionSymbol(p);
+        bits.Put(position_.lengths[slot], position_.codes[slot]);
+        bits.Put(static_cast<int>(PositionExtraBits(slot)), p);
+      }
+    }
   }
 
-  for (std::size_t k = 0; k < count; ++k) {
-    unsigned c = symbols[k].code;
-    bits.Put(literal.lengths[c], literal.codes[c]);
-    if (c >= kFirstLengthSymbol) {
-      unsigned p = symbols[k].position;
-      unsigned slot = PositionSymbol(p);
-      bits.Put(position.lengths[slot], position.codes[slot]);
-      if (slot > 1) bits.Put(static_cast<int>(slot - 1), p);
+ private:
+  // Variants of the counts: rare symbols lifted to a floor, which keeps their
+  // codes from the long lengths that cost the most to write.
+  static constexpr std::uint32_t kCountFloors[] = {1, 2, 4};
+
+  std::uint64_t PlanPositions(const std::uint32_t* freq) {
+    std::uint64_t best = ~std::uint64_t{0};
+    for (std::uint32_t floor : kCountFloors) {
+      std::uint32_t lifted[kMaxPositionSymbols];
+      for (int s = 0; s < positionSymbols_; ++s) lifted[s] = freq[s] ? std::max(freq[s], floor) : 0;
+      CodeSet candidate;
+      candidate.Build(lifted, positionSymbols_);
+      BitCounter table;
+      if (candidate.Single())
+        WriteSingleSet(table, positionCountBits_, candidate.onlySymbol);
+      else
+        WriteSmallSetLengths(table, candidate.lengths, positionSymbols_, positionCountBits_, -1);
+      std::uint64_t bits = table.bits + candidate.DataBits(freq, positionSymbols_);
+      for (int s = 0; s < positionSymbols_; ++s)
+        bits += std::uint64_t{freq[s]} * PositionExtraBits(static_cast<unsigned>(s));
+      if (bits < best) {
+        best = bits;
+        position_ = candidate;
+      }
+      if (candidate.Single()) break;
     }
+    position_.AssignCodes(positionSymbols_);
+    return best;
   }
-}
+
+  std::uint64_t PlanLiterals(const std::uint32_t* freq) {
+    std::uint64_t best = ~std::uint64_t{0};
+    for (std::uint32_t floor : kCountFloors) {
+      std::uint32_t lifted[kLiteralSetSymbols];
+      for (int s = 0; s < kLiteralSetSymbols; ++s) lifted[s] = freq[s] ? std::max(freq[s], floor) : 0;
+      candidate_.Build(lifted, kLiteralSetSymbols);
+      if (candidate_.Single()) {
+        literal_ = candidate_;
+        literal_.AssignCodes(kLiteralSetSymbols);
+        return 2 * kCodeLengthCountBits + 2 * kLiteralCountBits;
+      }
+      const std::uint64_t bits = candidate_.DataBits(freq, kLiteralSetSymbols) + PlanLengthSet();
+      if (bits < best) {
+        best = bits;
+        literal_ = candidate_;
+        lengthSet_ = candidateLengthSet_;
+        runs_ = candidateRuns_;
+      }
+    }
+    literal_.AssignCodes(kLiteralSetSymbols);
+    lengthSet_.AssignCodes(kCodeLengthSetSymbols);
+    return best;
+  }
+
+  // The code-length set for candidate_'s lengths and the way its zero runs
+  // are coded, each chosen for the other a few times over; returns the bits
+  // of both lists.
+  static constexpr int kLengthSetRounds = 2;
+  std::uint64_t PlanLengthSet() {
+    // A run symbol not in the code yet is priced as if it got a middling
+    // length.
+    constexpr std::uint8_t kUnusedRunSymbolBits = 5;
+    std::uint8_t runBits[3] = {2, 4, 5};
+    std::uint64_t best = ~std::uint64_t{0};
+    const int longestRun = LongestZeroRun(candidate_.lengths);
+    for (int round = 0; round < kLengthSetRounds; ++round) {
+      ZeroRunPlan runs;
+      runs.Prepare(runBits, longestRun);
+      std::uint32_t freq[kCodeLengthSetSymbols] = {};
+      WalkLiteralLengths(candidate_.lengths, runs, [&](int sym, int, int) { freq[sym]++; });
+      CodeSet lengthSet;
+      lengthSet.Build(freq, kCodeLengthSetSymbols);
+      // The walk uses only symbols the code was built from, so it can be
+      // written with it; the next round walks by this code's prices.
+      std::uint8_t built[3];
+      for (int s = 0; s < 3; ++s) built[s] = lengthSet.Single() ? (freq[s] ? 1 : 0) : lengthSet.lengths[s];
+      BitCounter table;
+      if (lengthSet.Single())
+        WriteSingleSet(table, kCodeLengthCountBits, lengthSet.onlySymbol);
+      else
+        WriteSmallSetLengths(table, lengthSet.lengths, kCodeLengthSetSymbols, kCodeLengthCountBits,
+                             kCodeLengthZeroRunAfter);
+      std::uint64_t bits = table.bits + kLiteralCountBits;
+      WalkLiteralLengths(candidate_.lengths, runs, [&](int sym, int extraBits, int) {
+        bits += static_cast<unsigned>(lengthSet.lengths[sym] + extraBits);
+      });
+      if (bits < best) {
+        best = bits;
+        candidateLengthSet_ = lengthSet;
+        candidateRuns_ = runs;
+      }
+      for (int s = 0; s < 3; ++s) runBits[s] = built[s] ? built[s] : kUnusedRunSymbolBits;
+    }
+    return best;
+  }
+
+  std::size_t count_ = 0;
+  int positionSymbols_ = 0, positionCountBits_ = 0;
+  CodeSet literal_, position_, lengthSet_;
+  ZeroRunPlan runs_;
+  CodeSet candidate_, candidateLengthSet_;
+  ZeroRunPlan candidateRuns_;
+};
 
 // A binary tree of earlier positions per 3-byte hash, ordered by the bytes
 // that follow each position, over the method's dictionary: one descent finds
@@ -389,39 +612,189 @@ class MatchFinder {
   std::size_t cycleMask_ = 0;
 };
 
-// Bit prices of the symbols, from a previous coding of similar data.
+// Bit prices of the symbols, from a coding of similar data.
+// The parse offers match lengths in groups of four and may read up to three
+// entries past the last one.
+constexpr int kRelaxSlack = 3;
+
 struct Prices {
-  std::uint32_t literal[kLiteralSetSymbols];
-  std::uint32_t position[kMaxPositionSymbols];
+  std::int32_t literal[kLiteralSetSymbols + kRelaxSlack] = {};
+  std::int32_t position[kMaxPositionSymbols];
 
   void SetDefaults() {
     for (int s = 0; s < 256; ++s) literal[s] = 9;
     for (int s = 256; s < kLiteralSetSymbols; ++s) literal[s] = 8 + (s - 256 > 16 ? 4 : 0);
     for (int s = 0; s < kMaxPositionSymbols; ++s) position[s] = 5;
   }
-  // Every symbol gets a finite price, also one not seen yet.
-  void FromSymbols(const LzhMethod& method, const Symbol* symbols, std::size_t count) {
-    std::uint32_t literalFreq[kLiteralSetSymbols] = {};
-    std::uint32_t positionFreq[kMaxPositionSymbols] = {};
-    for (std::size_t k = 0; k < count; ++k) {
-      literalFreq[symbols[k].code]++;
-      if (symbols[k].code >= kFirstLengthSymbol)
-        positionFreq[PositionSymbol(symbols[k].position)]++;
-    }
+  // The code lengths of the counts, every symbol counted once more than
+  // eight times its count, so a symbol not seen yet gets a finite price.
+  void FromCounts(const LzhMethod& method, const SymbolCounts& counts) {
+    std::uint32_t weights[kLiteralSetSymbols];
     std::uint8_t lengths[kLiteralSetSymbols];
-    for (auto& f : literalFreq) f = f * 8 + 1;
-    BuildLimitedCodeLengths(literalFreq, kLiteralSetSymbols, kMaxCodeBits, lengths);
+    for (int s = 0; s < kLiteralSetSymbols; ++s) weights[s] = counts.literal[s] * 8 + 1;
+    BuildLimitedCodeLengths(weights, kLiteralSetSymbols, kMaxCodeBits, lengths);
     for (int s = 0; s < kLiteralSetSymbols; ++s) literal[s] = lengths[s];
-    int np = static_cast<int>(method.positionSymbols);
-    for (int s = 0; s < np; ++s) positionFreq[s] = positionFreq[s] * 8 + 1;
-    BuildLimitedCodeLengths(positionFreq, np, kMaxCodeBits, lengths);
-    for (int s = 0; s < np; ++s) position[s] = lengths[s];
+    const int np = static_cast<int>(method.positionSymbols);
+    for (int s = 0; s < np; ++s) weights[s] = counts.position[s] * 8 + 1;
+    BuildLimitedCodeLengths(weights, np, kMaxCodeBits, lengths);
+    for (int s = 0; s < np; ++s)
+      position[s] = lengths[s] + static_cast<std::int32_t>(PositionExtraBits(static_cast<unsigned>(s)));
   }
-  std::uint32_t Match(int length, std::uint32_t distance) const {
-    unsigned slot = PositionSymbol(distance - 1);
-    return literal[kFirstLengthSymbol + length - kMinMatchBytes] + position[slot] +
-           (slot > 1 ? slot - 1 : 0);
+  // Literal prices from how often each byte occurs, for the first parse of
+  // an input, which has no coding before it.
+  void SeedLiterals(const std::uint8_t* bytes, std::size_t count) {
+    std::uint32_t weights[256] = {};
+    std::uint8_t lengths[256];
+    for (std::size_t k = 0; k < count; ++k) weights[bytes[k]]++;
+    for (auto& w : weights) w = w * 8 + 1;
+    BuildLimitedCodeLengths(weights, 256, kMaxCodeBits, lengths);
+    for (int s = 0; s < 256; ++s) literal[s] = lengths[s];
   }
+  void FromSymbols(const LzhMethod& method, const Symbol* symbols, std::size_t count) {
+    SymbolCounts counts;
+    counts.Count(symbols, count);
+    FromCounts(method, counts);
+  }
+  // The price of the position part of a match: its symbol and its bits.
+  std::int32_t Distance(std::uint32_t distance) const { return position[PositionSymbol(distance - 1)]; }
+};
+
+// Base-2 logarithms in fixed point with kFractionBits fraction bits, from a
+// table of the first 4096 integers: larger values keep their top 12 bits,
+// close enough for estimates, and integer arithmetic gives the same cuts on
+// every platform.
+constexpr int kFractionBits = 16;
+constexpr int kLog2TableBits = 12;
+std::int64_t Log2(std::uint32_t n) {
+  static const std::vector<std::int32_t> table = [] {
+    std::vector<std::int32_t> t(std::size_t{1} << kLog2TableBits);
+    for (std::size_t i = 1; i < t.size(); ++i)
+      t[i] = static_cast<std::int32_t>(std::lround(std::log2(static_cast<double>(i)) * (1 << kFractionBits)));
+    return t;
+  }();
+  const int shift = std::max(0, static_cast<int>(BitLength(n)) - kLog2TableBits);
+  return table[n >> shift] + (std::int64_t{shift} << kFractionBits);
+}
+
+// Where to end blocks: a block pays for its tables, so a new one pays only
+// where the statistics change enough. Blocks are priced by the entropy of
+// their symbols plus a table cost per symbol they use.
+class BlockCutter {
+ public:
+  // Ends (symbol indices, the last one = count) of the blocks for the
+  // symbols; no block longer than a block may count.
+  void Choose(const LzhMethod& method, const Symbol* symbols, std::size_t count,
+              std::vector<std::size_t>& ends) {
+    positionSymbols_ = static_cast<int>(method.positionSymbols);
+    const std::size_t units = (count + kCutUnitSymbols - 1) / kCutUnitSymbols;
+    ends.clear();
+    if (units <= 1) {
+      ends.push_back(count);
+      return;
+    }
+    // Counts at every unit boundary, so any run of units is a difference.
+    prefix_.resize((units + 1) * kStride);
+    std::fill(prefix_.begin(), prefix_.begin() + kStride, 0u);
+    for (std::size_t u = 0; u < units; ++u) {
+      std::uint32_t* row = &prefix_[(u + 1) * kStride];
+      std::copy(row - kStride, row, row);
+      for (std::size_t k = u * kCutUnitSymbols; k < std::min(count, (u + 1) * kCutUnitSymbols); ++k)
+        Add(row, symbols[k], 1);
+    }
+    best_.assign(units + 1, 0);
+    from_.assign(units + 1, 0);
+    SymbolCounts span;
+    for (std::size_t j = 1; j <= units; ++j) {
+      best_[j] = -1;
+      const std::size_t endSymbol = std::min(count, j * kCutUnitSymbols);
+      for (std::size_t i = j; i-- > 0;) {
+        if (endSymbol - i * kCutUnitSymbols > kMaxBlockSymbols) break;
+        const std::uint32_t* hi = &prefix_[j * kStride];
+        const std::uint32_t* lo = &prefix_[i * kStride];
+        for (int s = 0; s < kLiteralSetSymbols; ++s) span.literal[s] = hi[s] - lo[s];
+        for (int s = 0; s < positionSymbols_; ++s)
+          span.position[s] = hi[kLiteralSetSymbols + s] - lo[kLiteralSetSymbols + s];
+        const std::int64_t bits = best_[i] + Estimate(span);
+        if (best_[j] < 0 || bits < best_[j]) {
+          best_[j] = bits;
+          from_[j] = i;
+        }
+      }
+    }
+    for (std::size_t j = units; j > 0; j = from_[j]) ends.push_back(std::min(count, j * kCutUnitSymbols));
+    std::reverse(ends.begin(), ends.end());
+    Refine(symbols, ends);
+  }
+
+ private:
+  static constexpr int kStride = kLiteralSetSymbols + kMaxPositionSymbols;
+  // Table bits: a fixed part, and about this much per used symbol of each
+  // set.
+  static constexpr std::int64_t kTableBits = 60 << kFractionBits;
+  static constexpr std::int64_t kLiteralEntryBits = 9 << (kFractionBits - 1);   // 4.5
+  static constexpr std::int64_t kPositionEntryBits = 3 << kFractionBits;
+
+  static void Add(std::uint32_t* row, const Symbol& s, std::uint32_t n) {
+    row[s.code] += n;
+    if (s.code >= kFirstLengthSymbol) row[kLiteralSetSymbols + PositionSymbol(s.position)] += n;
+  }
+  static std::int64_t NLog2N(std::uint32_t n) { return std::int64_t{n} * Log2(n); }
+
+  // Estimated bits of a block with these counts, in fixed point.
+  std::int64_t Estimate(const SymbolCounts& c) const {
+    std::int64_t bits = kTableBits;
+    std::uint32_t literals = 0, positions = 0;
+    for (int s = 0; s < kLiteralSetSymbols; ++s)
+      if (c.literal[s]) {
+        literals += c.literal[s];
+        bits += kLiteralEntryBits - NLog2N(c.literal[s]);
+      }
+    for (int s = 0; s < positionSymbols_; ++s)
+      if (c.position[s]) {
+        positions += c.position[s];
+        bits += kPositionEntryBits - NLog2N(c.position[s]);
+      }
+    return bits + NLog2N(literals) + NLog2N(positions);
+  }
+
+  // Moves each end between its neighbours in finer steps, to where the two
+  // blocks it separates cost least.
+  void Refine(const Symbol* symbols, std::vector<std::size_t>& ends) {
+    for (std::size_t c = 0; c + 1 < ends.size(); ++c) {
+      const std::size_t left = c ? ends[c - 1] : 0, right = ends[c + 1], mid = ends[c];
+      std::size_t lo = std::max(left + kCutStepSymbols, mid - std::min(mid, kCutUnitSymbols));
+      std::size_t hi = std::min(right - kCutStepSymbols, mid + kCutUnitSymbols);
+      lo = std::max(lo, right - std::min(right, std::size_t{kMaxBlockSymbols}));
+      hi = std::min(hi, left + kMaxBlockSymbols);
+      // Both blocks are valid with the end where it is, so lo <= mid <= hi;
+      // the steps keep mid among the places tried.
+      lo += (mid - lo) % kCutStepSymbols;
+      if (lo >= hi) continue;
+      SymbolCounts a, b;
+      a.Count(symbols + left, lo - left);
+      b.Count(symbols + lo, right - lo);
+      std::int64_t best = -1;
+      std::size_t at = mid;
+      for (std::size_t m = lo; m <= hi; m += kCutStepSymbols) {
+        if (m > lo)
+          for (std::size_t k = m - kCutStepSymbols; k < m; ++k) {
+            a.Add(symbols[k]);
+            b.Remove(symbols[k]);
+          }
+        const std::int64_t bits = Estimate(a) + Estimate(b);
+        if (best < 0 || bits < best) {
+          best = bits;
+          at = m;
+        }
+      }
+      ends[c] = at;
+    }
+  }
+
+  int positionSymbols_ = 0;
+  std::vector<std::uint32_t> prefix_;
+  std::vector<std::int64_t> best_;
+  std::vector<std::size_t> from_;
 };
 
 class Encoder {
@@ -441,33 +814,63 @@ class Encoder {
     std::size_t prime = begin_ > method_.dictionaryBytes ? begin_ - method_.dictionaryBytes : 0;
     for (std::size_t p = prime; p < begin_; ++p) finder_.Insert(p);
     std::size_t pos = begin_;
-    while (pos < end_) pos = EncodeChunk(pos);
+    while (pos < end_) pos = EncodeRegion(pos);
     return bits_.Finish();
   }
 
  private:
-  struct Step {
-    std::uint32_t cost;
-    std::uint16_t length;    // 1 = literal
-    std::uint32_t distance;
-  };
-
-  // Gathers the matches of one chunk, parses it by price (twice, the second
-  // time with the prices of the first result) and writes it as one block.
-  std::size_t EncodeChunk(std::size_t start) {
-    std::size_t end = std::min(end_, start + kParseChunkBytes);
-    GatherMatches(start, end);
-    std::size_t len = chunkEnd_ - start;
-    for (int pass = 0; pass < effort_.parsePasses; ++pass) {
-      Parse(start, len);
-      if (pass + 1 < effort_.parsePasses) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
+  // Parses a region slice by slice, cuts its symbols into blocks, parses
+  // each block again with its own prices and writes it.
+  std::size_t EncodeRegion(std::size_t start) {
+    GatherMatches(start, std::min(end_, start + kRegionBytes));
+    const std::size_t n = regionBytes_;
+    regionSymbols_.clear();
+    symbolOffsets_.clear();
+    for (std::size_t a = 0, b; a < n; a = b) {
+      b = std::min(n, a + kSliceBytes);
+      if (n - b < kSliceBytes / 4) b = n;  // no short slice at the end
+      if (start == begin_ && a == 0) prices_.SeedLiterals(data_ + start, b);
+      for (int pass = 0; pass < effort_.slicePasses; ++pass) {
+        if (pass > 0) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
+        Parse(a, b);
+      }
+      std::size_t at = a;
+      for (const Symbol& s : symbols_) {
+        symbolOffsets_.push_back(static_cast<std::uint32_t>(at));
+        at += SymbolBytes(s);
+      }
+      regionSymbols_.insert(regionSymbols_.end(), symbols_.begin(), symbols_.end());
+      prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
     }
-    WriteBlock(bits_, method_, symbols_.data(), symbols_.size());
-    prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
-    return chunkEnd_;
+    symbolOffsets_.push_back(static_cast<std::uint32_t>(n));
+
+    cutter_.Choose(method_, regionSymbols_.data(), regionSymbols_.size(), blockEnds_);
+    std::size_t u = 0;
+    for (std::size_t v : blockEnds_) {
+      blockSymbols_.assign(regionSymbols_.begin() + static_cast<std::ptrdiff_t>(u),
+                           regionSymbols_.begin() + static_cast<std::ptrdiff_t>(v));
+      for (int pass = 0; pass < effort_.blockPasses; ++pass) {
+        prices_.FromSymbols(method_, blockSymbols_.data(), blockSymbols_.size());
+        Parse(symbolOffsets_[u], symbolOffsets_[v]);
+        // A block of many bytes might now need more symbols than it may
+        // count; it keeps the earlier parse then.
+        if (symbols_.size() > kMaxBlockSymbols) break;
+        blockSymbols_.swap(symbols_);
+      }
+      counts_.Count(blockSymbols_.data(), blockSymbols_.size());
+      code_.Plan(method_, counts_, blockSymbols_.size());
+      code_.Write(bits_, blockSymbols_.data());
+      u = v;
+    }
+    // The next region starts with the prices of this one's last block.
+    prices_.FromCounts(method_, counts_);
+    return start + n;
   }
 
+  // Finds the matches of every position of data[start, end), each list cut
+  // at end; regionBytes_ may end behind end when a long match runs on.
   void GatherMatches(std::size_t start, std::size_t end) {
+    regionStart_ = start;
     std::size_t n = end - start;
     matchStart_.assign(n + 1, 0);
     forced_.assign(n, 0);
@@ -481,7 +884,7 @@ class Encoder {
       int count = finder_.Find(pos, maxLen, found);
       if (count > 0 && found[count - 1].length >= effort_.niceMatchBytes) {
         // A long match is taken as it is: the positions it covers are only
-        // entered in the chains, and the chunk may end behind it.
+        // entered in the chains, and the region may end behind it.
         const MatchFinder::Match& m = found[count - 1];
         matches_.push_back(m);
         forced_[i] = 1;
@@ -493,7 +896,7 @@ class Encoder {
         i = stop;
         continue;
       }
-      // Ordinary matches stay inside the chunk.
+      // Ordinary matches stay inside the region.
       for (int k = 0; k < count; ++k) {
         MatchFinder::Match m = found[k];
         if (i + m.length > n) m.length = static_cast<std::uint16_t>(n - i);
@@ -510,76 +913,105 @@ class Encoder {
       forced_.resize(i, 0);
     }
     matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
-    chunkEnd_ = start + i;
+    regionBytes_ = i;
   }
 
-  void Parse(std::size_t start, std::size_t n) {
-    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    cost_.assign(n + 1, kNone);
-    stepLength_.resize(n + 1);
-    stepDistance_.resize(n + 1);
+  // The cheapest symbols for region bytes [from, to) by the current prices,
+  // into symbols_; no match runs past to.
+  void Parse(std::size_t from, std::size_t to) {
+    // Per position: the cheapest bits to reach it, and the step that does
+    // (length << 16 | distance - 1). On equal bits the earlier step stays.
+    constexpr std::int32_t kNone = std::numeric_limits<std::int32_t>::max();
+    const std::size_t n = to - from;
+    cost_.assign(n + 1 + kRelaxSlack, kNone);
+    step_.resize(n + 1 + kRelaxSlack);
     cost_[0] = 0;
-    std::uint32_t* cost = cost_.data();
-    std::uint16_t* stepLength = stepLength_.data();
-    std::uint32_t* stepDistance = stepDistance_.data();
+    std::int32_t* cost = cost_.data();
+    std::uint32_t* step = step_.data();
+    const std::uint8_t* bytes = data_ + regionStart_ + from;
+    const std::uint32_t* matchStart = matchStart_.data() + from;
+    const std::uint8_t* forced = forced_.data() + from;
     // The price of a match length's symbol, indexed by the length.
-    const std::uint32_t* lengthPrice = prices_.literal + kFirstLengthSymbol - kMinMatchBytes;
+    const std::int32_t* lengthPrice = prices_.literal + kFirstLengthSymbol - kMinMatchBytes;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::uint32_t base = cost[i];
-      if (base == kNone) continue;
-      std::uint32_t first = matchStart_[i], last = matchStart_[i + 1];
-      if (forced_[i]) {
+      const std::int32_t base = cost[i];
+      if (base == kNone) continue;  // inside a long match taken as it is
+      const std::uint32_t first = matchStart[i], last = matchStart[i + 1];
+      const int room = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, n - i));
+      if (forced[i] && matches_[first].length <= room) {
         const MatchFinder::Match& m = matches_[first];
-        std::uint32_t c = base + prices_.Match(m.length, m.distance);
+        const std::int32_t c = base + prices_.Distance(m.distance) + lengthPrice[m.length];
         if (c < cost[i + m.length]) {
           cost[i + m.length] = c;
-          stepLength[i + m.length] = m.length;
-          stepDistance[i + m.length] = m.distance;
+          step[i + m.length] = std::uint32_t{m.length} << 16 | (m.distance - 1);
         }
         continue;
       }
-      std::uint32_t literal = base + prices_.literal[data_[start + i]];
+      const std::int32_t literal = base + prices_.literal[bytes[i]];
       if (literal < cost[i + 1]) {
         cost[i + 1] = literal;
-        stepLength[i + 1] = 1;
+        step[i + 1] = 1u << 16;
       }
-      int from = kMinMatchBytes;
-      for (std::uint32_t k = first; k < last; ++k) {
+      int len = kMinMatchBytes;
+      for (std::uint32_t k = first; k < last && len <= room; ++k) {
         const MatchFinder::Match& m = matches_[k];
-        const std::uint32_t withPosition = base + prices_.Match(kMinMatchBytes, m.distance) -
-                                           lengthPrice[kMinMatchBytes];
-        std::uint32_t* target = cost + i;
-        for (int len = from; len <= m.length; ++len) {
-          const std::uint32_t c = withPosition + lengthPrice[len];
-          if (c < target[len]) {
-            target[len] = c;
-            stepLength[i + len] = static_cast<std::uint16_t>(len);
-            stepDistance[i + len] = m.distance;
-          }
-        }
-        from = m.length + 1;
+        const int top = std::min<int>(m.length, room);
+        RelaxLengths(cost + i, step + i, lengthPrice, base + prices_.Distance(m.distance),
+                     (static_cast<std::uint32_t>(len) << 16) | (m.distance - 1), len, top);
+        len = top + 1;
       }
     }
     // Walk back from the end and emit the cheapest path.
     path_.clear();
-    for (std::size_t i = n; i > 0;) {
-      path_.push_back(Step{0, stepLength[i], stepDistance[i]});
-      i -= stepLength[i];
-    }
+    for (std::size_t i = n; i > 0; i -= step[i] >> 16) path_.push_back(static_cast<std::uint32_t>(i));
     symbols_.clear();
-    std::size_t at = start;
     for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
-      if (it->length == 1) {
-        symbols_.push_back({data_[at], 0});
-      } else {
-        symbols_.push_back(
-            {static_cast<std::uint16_t>(kFirstLengthSymbol + it->length - kMinMatchBytes),
-             static_cast<std::uint16_t>(it->distance - 1)});
-      }
-      at += it->length;
+      const std::uint32_t i = *it;
+      const unsigned length = step[i] >> 16;
+      if (length == 1)
+        symbols_.push_back({bytes[i - 1], 0});
+      else
+        symbols_.push_back({static_cast<std::uint16_t>(kFirstLengthSymbol + length - kMinMatchBytes),
+                            static_cast<std::uint16_t>(step[i] & 0xFFFF)});
     }
   }
 
+  // Offers the lengths [len, top] of one match to the positions they reach:
+  // the hot loop of the parse, four lengths at a time where SSE2 is there
+  // (on signed values, which it compares). The last group of four masks the
+  // lengths past top; the arrays have room for what it reads there.
+  static void RelaxLengths(std::int32_t* __restrict cost, std::uint32_t* __restrict step,
+                           const std::int32_t* __restrict lengthPrice, std::int32_t withPosition,
+                           std::uint32_t firstStep, int len, int top) {
+#if defined(__SSE2__)
+    const __m128i position = _mm_set1_epi32(withPosition);
+    const __m128i nextSteps = _mm_set1_epi32(4 << 16);
+    const __m128i lanes = _mm_set_epi32(3, 2, 1, 0);
+    __m128i steps = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(firstStep)),
+                                  _mm_slli_epi32(lanes, 16));
+    for (int k = len; k <= top; k += 4) {
+      const __m128i offered =
+          _mm_add_epi32(position, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lengthPrice + k)));
+      const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cost + k));
+      const __m128i better = _mm_and_si128(_mm_cmplt_epi32(offered, held),
+                                           _mm_cmplt_epi32(lanes, _mm_set1_epi32(top - k + 1)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(cost + k),
+                       _mm_or_si128(_mm_and_si128(better, offered), _mm_andnot_si128(better, held)));
+      const __m128i heldSteps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(step + k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(step + k),
+                       _mm_or_si128(_mm_and_si128(better, steps), _mm_andnot_si128(better, heldSteps)));
+      steps = _mm_add_epi32(steps, nextSteps);
+    }
+#else
+    for (int k = len; k <= top; ++k) {
+      const std::int32_t c = withPosition + lengthPrice[k];
+      if (c < cost[k]) {
+        cost[k] = c;
+        step[k] = firstStep + (static_cast<std::uint32_t>(k - len) << 16);
+      }
+    }
+#endif
+  }
 
   const LzhMethod& method_;
   const std::uint8_t* data_;
@@ -589,15 +1021,24 @@ class Encoder {
   Effort effort_;
   MatchFinder finder_;
   Prices prices_;
+  // The region being encoded and its matches by position.
+  std::size_t regionStart_ = 0, regionBytes_ = 0;
   std::vector<MatchFinder::Match> matches_;
   std::vector<std::uint32_t> matchStart_;
   std::vector<std::uint8_t> forced_;
-  std::vector<std::uint32_t> cost_;        // cheapest bits to reach each position
-  std::vector<std::uint16_t> stepLength_;  // and the step that reaches it
-  std::vector<std::uint32_t> stepDistance_;
-  std::vector<Step> path_;
+  // The parse.
+  std::vector<std::int32_t> cost_;   // cheapest bits to reach each position
+  std::vector<std::uint32_t> step_;  // and the step that reaches it
+  std::vector<std::uint32_t> path_;
   std::vector<Symbol> symbols_;
-  std::size_t chunkEnd_ = 0;
+  // The region's first parse, where each symbol starts, and the blocks.
+  std::vector<Symbol> regionSymbols_;
+  std::vector<std::uint32_t> symbolOffsets_;
+  std::vector<std::size_t> blockEnds_;
+  std::vector<Symbol> blockSymbols_;
+  BlockCutter cutter_;
+  SymbolCounts counts_;
+  BlockCode code_;
 };
 
 }  // namespace
@@ -659,12 +1100,47 @@ int BuildLimitedCodeLengths(const std::uint32_t* weights, int count, int maxBits
                             std::uint8_t* lengths) {
   std::fill(lengths, lengths + count, 0);
   std::vector<int> leaves;
+  leaves.reserve(static_cast<std::size_t>(count));
   for (int s = 0; s < count; ++s)
     if (weights[s]) leaves.push_back(s);
   const int m = static_cast<int>(leaves.size());
   if (m < 2) return m;
   std::stable_sort(leaves.begin(), leaves.end(),
                    [&](int a, int b) { return weights[a] < weights[b]; });
+
+  // Huffman's code first: with the leaves sorted, the pairs come out in
+  // order too, so two queues replace the heap. On equal weights a leaf goes
+  // first, which keeps the tree shallow. Nodes 0..m-1 are the leaves, m.. the
+  // pairs in the order they were made.
+  {
+    std::vector<std::uint64_t> pairWeight(static_cast<std::size_t>(m - 1));
+    std::vector<int> parent(static_cast<std::size_t>(2 * m - 1));
+    int a = 0, b = 0;
+    for (int made = 0; made < m - 1; ++made) {
+      std::uint64_t sum = 0;
+      for (int take = 0; take < 2; ++take) {
+        const bool leaf = a < m && (b >= made || weights[leaves[a]] <= pairWeight[b]);
+        if (leaf) {
+          sum += weights[leaves[a]];
+          parent[a++] = m + made;
+        } else {
+          sum += pairWeight[b];
+          parent[m + b++] = m + made;
+        }
+      }
+      pairWeight[made] = sum;
+    }
+    std::vector<int> depth(static_cast<std::size_t>(2 * m - 1), 0);
+    int deepest = 0;
+    for (int node = 2 * m - 3; node >= 0; --node) {
+      depth[node] = depth[parent[node]] + 1;
+      deepest = std::max(deepest, depth[node]);
+    }
+    if (deepest <= maxBits) {
+      for (int k = 0; k < m; ++k) lengths[leaves[k]] = static_cast<std::uint8_t>(depth[k]);
+      return m;
+    }
+  }
 
   // Package-merge: list L holds the leaves merged with the pairs ("packages")
   // of list L-1. The first 2m-2 items of the last list are the solution; a

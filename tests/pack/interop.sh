@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Archives written by quorvel-pack must be read by independent extractors:
-# lhasa and 7-Zip test and extract every kind of member the packer writes,
-# with each method, and produce the same bytes as the packed files and as our
-# own extract command.
+# lhasa, 7-Zip and jlha test and extract every kind of member the packer
+# writes, with each method, and produce the same bytes as the packed files and
+# as our own extract command.
 #   interop.sh PATH/TO/quorvel-pack
 set -euo pipefail
 pack=$(realpath "$1")
@@ -30,7 +30,15 @@ words = [''.join(random.choice('etaoinshrdlucmfwyp') for _ in range(random.randi
          for _ in range(3000)]
 with open('in/tree/sub/text', 'w') as f:
     f.write(' '.join(random.choice(words) for _ in range(120000)))
+# Text, random bytes and text again: the encoder ends blocks where the
+# statistics change, wherever that falls.
+with open('in/tree/sub/text-noise-text', 'wb') as f:
+    f.write(' '.join(random.choice(words) for _ in range(9000)).encode())
+    f.write(random.randbytes(50001))
+    f.write(' '.join(random.choice(words) for _ in range(9000)).encode())
 PY
+# Incompressible data: blocks of nearly the 65535 symbols their count holds.
+head -c 400000 /dev/urandom > in/tree/sub/random-400k
 # Repeats at exactly each method's dictionary size (8, 32 and 64 KiB), the
 # farthest a match may reach: other readers keep no more history than that.
 for k in 8 32 64; do
@@ -65,18 +73,20 @@ for top, dirs, files in os.walk(root, topdown=False):
 PY
 }
 
-contents() { (cd "$1" && find . -type f -exec sha256sum {} + | cut -d' ' -f1 | sort); }
+# sha256sum marks a line whose name needs escaping with a leading backslash.
+contents() { (cd "$1" && find . -type f -exec sha256sum {} + | cut -d' ' -f1 | sed 's/^\\//' | sort); }
 
 for method in lh0 lh5 lh6 lh7; do
   out=$method.lzh
   (cd in && "$pack" create -q --method $method -o "../$out" tree "$long") || { bad "$method: create failed"; continue; }
   lhasa -t "$out" > /dev/null 2>&1 || bad "$method: lhasa -t"
   7zz t "$out" > /dev/null 2>&1 || bad "$method: 7zz t"
-  for tool in lhasa 7zz own; do
+  for tool in lhasa 7zz jlha own; do
     rm -rf x && mkdir x
     case $tool in
       lhasa) (cd x && lhasa -xq "../$out") > /dev/null 2>&1 || bad "$method: lhasa extract" ;;
       7zz) 7zz x -ox "$out" > /dev/null 2>&1 || bad "$method: 7zz extract" ;;
+      jlha) (cd x && jlha xq "../$out") > /dev/null 2>&1 || bad "$method: jlha extract" ;;
       own)
         if "$pack" --help | grep -q ' extract '; then
           "$pack" extract "$out" -o x > /dev/null || bad "$method: own extract"
@@ -84,10 +94,11 @@ for method in lh0 lh5 lh6 lh7; do
           continue
         fi ;;
     esac
-    if [ $tool = 7zz ]; then
+    if [ $tool = 7zz ] || [ $tool = jlha ]; then
       # 7-Zip on Linux takes every 0x5C byte of a name for a separator, also
       # the second byte of a double-byte character, so it puts such members
-      # into folders of its own making: compare its bytes, not its names.
+      # into folders of its own making; jlha writes names in its own
+      # encoding: compare their bytes, not their names.
       [ "$(contents in)" = "$(contents x)" ] || bad "$method: $tool extracted other bytes"
       continue
     fi

@@ -8,6 +8,8 @@
 #include <queue>
 #include <random>
 
+#include "archive/lzh_decoder.h"
+#include "archive/member_header.h"
 #include "engine_test_support.h"
 #include "pack/header_writer.h"
 #include "pack/lzh_encoder.h"
@@ -66,6 +68,43 @@ Bytes TextLike(std::size_t n, unsigned seed) {
 
 const char kLetters[] = {'5', '6', '7'};
 
+// The blocks of a member as the stub's decoder reads them, symbol by symbol:
+// how many symbols each counts and at which byte of the input it starts.
+struct Block {
+  unsigned symbols;
+  std::size_t firstByte;
+};
+std::vector<Block> Blocks(char letter, const Bytes& data) {
+  static std::vector<Block> blocks;
+  static std::size_t originalSize;
+  static char method;
+  blocks.clear();
+  originalSize = data.size();
+  method = letter;
+  const Bytes packed = LzhEncode(*FindLzhMethod(letter), data.data(), data.size());
+  enginetest::InstallMemoryHost(packed);
+  MemberHeader.method = letter;
+  MemberHeader.originalSize = static_cast<std::int64_t>(data.size());
+  MemberHeader.compressedRemaining = static_cast<std::int64_t>(packed.size());
+  const bool ok = enginetest::Guarded([] {
+    StartMethod(method);
+    for (std::size_t done = 0; done < originalSize;) {
+      const bool starts = blockRemaining == 0;
+      const unsigned symbol = DecodeSymbol();
+      // A count field of 0 would stand for 65536 and show here as such.
+      if (starts) blocks.push_back({blockRemaining + 1u, done});
+      if (symbol < 256) {
+        ++done;
+      } else {
+        DecodePosition();
+        done += symbol - kMatchLengthBias;
+      }
+    }
+  });
+  EXPECT_TRUE(ok);
+  return blocks;
+}
+
 TEST(PackEncoder, EveryMethodDecodesRandomStructuredAndEdgeInputs) {
   const std::vector<std::pair<const char*, Bytes>> inputs = {
       {"one byte", Bytes{0x41}},
@@ -114,6 +153,46 @@ TEST(PackEncoder, OverlappingMatchesAcrossBlockEnds) {
     std::copy(data.begin() + q, data.begin() + q + 200, data.begin() + b - 68);
   }
   for (char letter : kLetters) EXPECT_EQ(RoundTrip(letter, data), data) << letter;
+}
+
+TEST(PackEncoder, BlocksEndWhereTheStatisticsChange) {
+  // Text, random bytes, text again: a new block begins near each change.
+  Bytes data = TextLike(60000, 21);
+  const std::size_t noiseStart = data.size();
+  const Bytes noise = RandomBytes(50000, 22);
+  data.insert(data.end(), noise.begin(), noise.end());
+  const std::size_t noiseEnd = data.size();
+  const Bytes more = TextLike(60000, 23);
+  data.insert(data.end(), more.begin(), more.end());
+  auto near = [](const std::vector<Block>& blocks, std::size_t byte) {
+    return std::any_of(blocks.begin(), blocks.end(), [&](const Block& b) {
+      return b.firstByte + 2048 > byte && b.firstByte < byte + 2048;
+    });
+  };
+  for (char letter : kLetters) {
+    ASSERT_EQ(RoundTrip(letter, data), data) << letter;
+    const std::vector<Block> blocks = Blocks(letter, data);
+    EXPECT_TRUE(near(blocks, noiseStart)) << "-lh" << letter << "-";
+    EXPECT_TRUE(near(blocks, noiseEnd)) << "-lh" << letter << "-";
+  }
+}
+
+TEST(PackEncoder, BlocksGrowToWhatTheCountFieldHolds) {
+  // Uniform data gains nothing from new tables, so its blocks grow long, but
+  // never to 65536 symbols (a count field of 0, which not every reader
+  // takes). All-zero data makes long blocks of few symbols.
+  const Bytes random = RandomBytes(400000, 24);
+  const Bytes zeros(300000, 0);
+  for (char letter : kLetters) {
+    unsigned longest = 0;
+    for (const Block& b : Blocks(letter, random)) {
+      EXPECT_LE(b.symbols, 65535u) << letter;
+      longest = std::max(longest, b.symbols);
+    }
+    EXPECT_GT(longest, 60000u) << "-lh" << letter << "-";
+    const std::vector<Block> blocks = Blocks(letter, zeros);
+    EXPECT_LE(blocks.size(), 3u) << "-lh" << letter << "-";
+  }
 }
 
 TEST(PackEncoder, SizeBoundsAndDeterminism) {
