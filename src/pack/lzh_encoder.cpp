@@ -505,6 +505,7 @@ class MatchFinder {
 
   struct Match {
     std::uint16_t length;
+    std::uint8_t slot;  // the position symbol, filled in by the encoder
     std::uint32_t distance;
   };
 
@@ -549,7 +550,7 @@ class MatchFinder {
           best = len;
           if (out) {
             if (found == room) --found;  // keep the longest
-            out[found++] = {static_cast<std::uint16_t>(len), static_cast<std::uint32_t>(pos - c)};
+            out[found++] = {static_cast<std::uint16_t>(len), 0, static_cast<std::uint32_t>(pos - c)};
           }
         }
         if (len >= limit) {
@@ -655,8 +656,7 @@ struct Prices {
     counts.Count(symbols, count);
     FromCounts(method, counts);
   }
-  // The price of the position part of a match: its symbol and its bits.
-  std::int32_t Distance(std::uint32_t distance) const { return position[PositionSymbol(distance - 1)]; }
+
 };
 
 // Base-2 logarithms in fixed point with kFractionBits fraction bits, from a
@@ -665,15 +665,15 @@ struct Prices {
 // every platform.
 constexpr int kFractionBits = 16;
 constexpr int kLog2TableBits = 12;
+const std::vector<std::int32_t> kLog2Table = [] {
+  std::vector<std::int32_t> t(std::size_t{1} << kLog2TableBits);
+  for (std::size_t i = 1; i < t.size(); ++i)
+    t[i] = static_cast<std::int32_t>(std::lround(std::log2(static_cast<double>(i)) * (1 << kFractionBits)));
+  return t;
+}();
 std::int64_t Log2(std::uint32_t n) {
-  static const std::vector<std::int32_t> table = [] {
-    std::vector<std::int32_t> t(std::size_t{1} << kLog2TableBits);
-    for (std::size_t i = 1; i < t.size(); ++i)
-      t[i] = static_cast<std::int32_t>(std::lround(std::log2(static_cast<double>(i)) * (1 << kFractionBits)));
-    return t;
-  }();
   const int shift = std::max(0, static_cast<int>(BitLength(n)) - kLog2TableBits);
-  return table[n >> shift] + (std::int64_t{shift} << kFractionBits);
+  return kLog2Table[n >> shift] + (std::int64_t{shift} << kFractionBits);
 }
 
 // Where to end blocks: a block pays for its tables, so a new one pays only
@@ -692,29 +692,39 @@ class BlockCutter {
       ends.push_back(count);
       return;
     }
-    // Counts at every unit boundary, so any run of units is a difference.
-    prefix_.resize((units + 1) * kStride);
-    std::fill(prefix_.begin(), prefix_.begin() + kStride, 0u);
+    // Each unit's symbols as (set index, count) pairs; a run of units ending
+    // at j is priced by adding units to it one at a time, from j back,
+    // keeping the sum of n log n over its counts.
+    unitStart_.assign(1, 0);
+    unitCounts_.clear();
     for (std::size_t u = 0; u < units; ++u) {
-      std::uint32_t* row = &prefix_[(u + 1) * kStride];
-      std::copy(row - kStride, row, row);
+      std::fill(std::begin(dense_), std::end(dense_), 0u);
       for (std::size_t k = u * kCutUnitSymbols; k < std::min(count, (u + 1) * kCutUnitSymbols); ++k)
-        Add(row, symbols[k], 1);
+        Add(dense_, symbols[k], 1);
+      for (int s = 0; s < kStride; ++s)
+        if (dense_[s]) unitCounts_.push_back({static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(dense_[s])});
+      unitStart_.push_back(static_cast<std::uint32_t>(unitCounts_.size()));
     }
     best_.assign(units + 1, 0);
     from_.assign(units + 1, 0);
-    SymbolCounts span;
     for (std::size_t j = 1; j <= units; ++j) {
-      best_[j] = -1;
+      std::fill(std::begin(dense_), std::end(dense_), 0u);
       const std::size_t endSymbol = std::min(count, j * kCutUnitSymbols);
+      std::int64_t entries = kTableBits, sumNLogN = 0;
+      std::uint32_t literals = 0, positions = 0;
+      best_[j] = -1;
       for (std::size_t i = j; i-- > 0;) {
         if (endSymbol - i * kCutUnitSymbols > kMaxBlockSymbols) break;
-        const std::uint32_t* hi = &prefix_[j * kStride];
-        const std::uint32_t* lo = &prefix_[i * kStride];
-        for (int s = 0; s < kLiteralSetSymbols; ++s) span.literal[s] = hi[s] - lo[s];
-        for (int s = 0; s < positionSymbols_; ++s)
-          span.position[s] = hi[kLiteralSetSymbols + s] - lo[kLiteralSetSymbols + s];
-        const std::int64_t bits = best_[i] + Estimate(span);
+        for (std::uint32_t k = unitStart_[i]; k < unitStart_[i + 1]; ++k) {
+          const auto [s, n] = unitCounts_[k];
+          const bool literal = s < kLiteralSetSymbols;
+          std::uint32_t& held = dense_[s];
+          if (held == 0) entries += literal ? kLiteralEntryBits : kPositionEntryBits;
+          sumNLogN += NLog2N(held + n) - NLog2N(held);
+          held += n;
+          (literal ? literals : positions) += n;
+        }
+        const std::int64_t bits = best_[i] + entries - sumNLogN + NLog2N(literals) + NLog2N(positions);
         if (best_[j] < 0 || bits < best_[j]) {
           best_[j] = bits;
           from_[j] = i;
@@ -791,8 +801,14 @@ class BlockCutter {
     }
   }
 
+  struct UnitCount {
+    std::uint16_t index;  // literal/length symbol, or kLiteralSetSymbols + position symbol
+    std::uint16_t count;
+  };
   int positionSymbols_ = 0;
-  std::vector<std::uint32_t> prefix_;
+  std::uint32_t dense_[kStride];
+  std::vector<UnitCount> unitCounts_;
+  std::vector<std::uint32_t> unitStart_;
   std::vector<std::int64_t> best_;
   std::vector<std::size_t> from_;
 };
@@ -829,10 +845,17 @@ class Encoder {
     for (std::size_t a = 0, b; a < n; a = b) {
       b = std::min(n, a + kSliceBytes);
       if (n - b < kSliceBytes / 4) b = n;  // no short slice at the end
-      if (start == begin_ && a == 0) prices_.SeedLiterals(data_ + start, b);
+      // An input's first slice has no prices from a slice before it: a
+      // single pass prices its literals by their counts, several passes
+      // start from the counts of a greedy parse.
+      const bool first = start == begin_ && a == 0;
+      if (first) prices_.SeedLiterals(data_ + start, b);
       for (int pass = 0; pass < effort_.slicePasses; ++pass) {
         if (pass > 0) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
-        Parse(a, b);
+        if (first && pass == 0 && effort_.slicePasses > 1)
+          ParseGreedily(a, b);
+        else
+          Parse(a, b);
       }
       std::size_t at = a;
       for (const Symbol& s : symbols_) {
@@ -885,7 +908,8 @@ class Encoder {
       if (count > 0 && found[count - 1].length >= effort_.niceMatchBytes) {
         // A long match is taken as it is: the positions it covers are only
         // entered in the chains, and the region may end behind it.
-        const MatchFinder::Match& m = found[count - 1];
+        MatchFinder::Match m = found[count - 1];
+        m.slot = static_cast<std::uint8_t>(PositionSymbol(m.distance - 1));
         matches_.push_back(m);
         forced_[i] = 1;
         std::size_t stop = i + m.length;
@@ -904,6 +928,7 @@ class Encoder {
         if (!matches_.empty() && matchStart_[i] < matches_.size() &&
             matches_.back().length >= m.length)
           continue;
+        m.slot = static_cast<std::uint8_t>(PositionSymbol(m.distance - 1));
         matches_.push_back(m);
       }
       ++i;
@@ -914,6 +939,25 @@ class Encoder {
     }
     matchStart_[i] = static_cast<std::uint32_t>(matches_.size());
     regionBytes_ = i;
+  }
+
+  // The longest match at each position, else a literal, for region bytes
+  // [from, to) into symbols_.
+  void ParseGreedily(std::size_t from, std::size_t to) {
+    symbols_.clear();
+    for (std::size_t i = from; i < to;) {
+      const std::uint32_t first = matchStart_[i], last = matchStart_[i + 1];
+      const std::size_t length =
+          first < last ? std::min<std::size_t>(matches_[last - 1].length, to - i) : 0;
+      if (length >= kMinMatchBytes) {
+        symbols_.push_back({static_cast<std::uint16_t>(kFirstLengthSymbol + length - kMinMatchBytes),
+                            static_cast<std::uint16_t>(matches_[last - 1].distance - 1)});
+        i += length;
+      } else {
+        symbols_.push_back({data_[regionStart_ + i], 0});
+        ++i;
+      }
+    }
   }
 
   // The cheapest symbols for region bytes [from, to) by the current prices,
@@ -940,7 +984,7 @@ class Encoder {
       const int room = static_cast<int>(std::min<std::size_t>(kMaxMatchBytes, n - i));
       if (forced[i] && matches_[first].length <= room) {
         const MatchFinder::Match& m = matches_[first];
-        const std::int32_t c = base + prices_.Distance(m.distance) + lengthPrice[m.length];
+        const std::int32_t c = base + prices_.position[m.slot] + lengthPrice[m.length];
         if (c < cost[i + m.length]) {
           cost[i + m.length] = c;
           step[i + m.length] = std::uint32_t{m.length} << 16 | (m.distance - 1);
@@ -956,7 +1000,7 @@ class Encoder {
       for (std::uint32_t k = first; k < last && len <= room; ++k) {
         const MatchFinder::Match& m = matches_[k];
         const int top = std::min<int>(m.length, room);
-        RelaxLengths(cost + i, step + i, lengthPrice, base + prices_.Distance(m.distance),
+        RelaxLengths(cost + i, step + i, lengthPrice, base + prices_.position[m.slot],
                      (static_cast<std::uint32_t>(len) << 16) | (m.distance - 1), len, top);
         len = top + 1;
       }
