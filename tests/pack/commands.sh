@@ -60,16 +60,27 @@ succeeded "create テスト.lzh"
 [ "$err" = "quorvel-pack create: wrote テスト.lzh (5 members)" ] || bad "create says: $err"
 run create -o 一つ.lzh テスト/日本語.txt
 [ "$err" = "quorvel-pack create: wrote 一つ.lzh (1 member)" ] || bad "create of one file says: $err"
-if [ -n "$stub" ]; then
-  cp "$stub" stub.exe
-  run create -q --stub stub.exe --title 'テスト' -o テスト.exe テスト
-  succeeded "create テスト.exe"
-  [ -z "$err" ] || bad "create --quiet printed: $err"
-  archives+=(テスト.exe)
-fi
 # A name outside code page 932 reaches the file system as it is.
 cp テスト.lzh 'café テスト.lzh'
 archives+=('café テスト.lzh')
+if [ -n "$stub" ]; then
+  # Every file that create reads or writes, by such names.
+  cp "$stub" 'スタブ é.exe'
+  run create -q --stub 'スタブ é.exe' --title 'テスト' -o テスト.exe テスト
+  succeeded "create テスト.exe"
+  [ -z "$err" ] || bad "create --quiet printed: $err"
+  run create --stub 'スタブ é.exe' --archive 'café テスト.lzh' -o '追加 é.exe'
+  succeeded "create --archive"
+  [ "$err" = "quorvel-pack create: wrote 追加 é.exe ('café テスト.lzh' appended)" ] ||
+    bad "create --archive says: $err"
+  archives+=(テスト.exe '追加 é.exe')
+  printf 'お知らせ\n' > 'お知らせ é.txt'
+  run create -q --stub 'スタブ é.exe' --notice 'お知らせ é.txt' -o お知らせ.exe テスト/日本語.txt
+  succeeded "create --notice"
+  run list お知らせ.exe
+  grep -q ' !$' <<< "$out" && [[ $(tail -n 1 <<< "$out") == "2 members, "* ]] ||
+    bad "list お知らせ.exe says: $out"
+fi
 
 for archive in "${archives[@]}"; do
   run list "$archive"
