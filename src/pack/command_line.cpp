@@ -22,6 +22,14 @@ const CommandOption* FindOption(std::initializer_list<CommandOption> options,
   return nullptr;
 }
 
+// What is wrong with the operands a command got, or nothing.
+std::string OperandProblem(const std::vector<std::string>& operands, Operands wanted) {
+  if (wanted != Operands::OneArchive) return std::string();
+  if (operands.empty()) return "FILE is missing (try --help)";
+  if (operands.size() > 1) return "one archive at a time: '" + operands[1] + "' is one too many";
+  return std::string();
+}
+
 void PrintLine(std::FILE* to, const char* command, const std::string& message) {
   std::fprintf(to, "%s %s: %s\n", kProgram, command, message.c_str());
 }
@@ -88,12 +96,8 @@ ScannedArguments CommandLine::Scan(std::initializer_list<CommandOption> options,
       return finish(UsageError("unknown option '" + arg + "' (try --help)"));
     }
   }
-  if (operands == Operands::OneArchive) {
-    if (scanned.operands.empty()) return finish(UsageError("FILE is missing (try --help)"));
-    if (scanned.operands.size() > 1)
-      return finish(
-          UsageError("one archive at a time: '" + scanned.operands[1] + "' is one too many"));
-  }
+  const std::string problem = OperandProblem(scanned.operands, operands);
+  if (!problem.empty()) return finish(UsageError(problem));
   return scanned;
 }
 

@@ -2,7 +2,6 @@
 // of a self-extracting file into DIR with the stub's own decoder, checking
 // every CRC, with the modification times restored.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
