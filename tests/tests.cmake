@@ -91,3 +91,5 @@ if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
             ${QUORVEL_SIGNING_STUB})
   set_tests_properties(pack_signing PROPERTIES SKIP_RETURN_CODE 77)
 endif()
+
+include(${PROJECT_SOURCE_DIR}/tests/publishing.cmake)
