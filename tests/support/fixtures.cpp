@@ -1,0 +1,23 @@
+#include "fixtures.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace enginetest {
+
+std::string FixturePath(const std::string& name) {
+  std::string path = std::string(QUORVEL_SOURCE_DIR) + "/tests/fixtures/" + name;
+#ifdef _WIN32
+  path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+#endif
+  return path;
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace enginetest

@@ -1,0 +1,16 @@
+// The committed fixtures of tests/fixtures, found from a native test and from
+// a test under Wine alike.
+#pragma once
+
+#include <string>
+
+#include "lzh_test_data.h"
+
+namespace enginetest {
+
+// The path of tests/fixtures/name; under Wine through drive Z:, the Linux root.
+std::string FixturePath(const std::string& name);
+// The whole file; empty when it cannot be read.
+Bytes ReadFile(const std::string& path);
+
+}  // namespace enginetest
