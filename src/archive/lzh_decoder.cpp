@@ -44,29 +44,29 @@ void Flush(std::uint64_t progressValue) {
 #define QUORVEL_HOT inline __attribute__((always_inline))
 #endif
 
-QUORVEL_HOT unsigned NextSymbol() {
-  if (blockRemaining == 0) ReadBlockTables();
-  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
-  unsigned j = literalTable[bitWindow >> (16 - kLiteralTableBits)];
-  if (j < kLiteralSetSize) {
-    FillBits(literalLengths[j]);
-  } else {
-    FillBits(kLiteralTableBits);
-    j = WalkOverflowTree(j, 0x8000, kLiteralSetSize);
-    FillLongCode(literalLengths[j], kLiteralTableBits);
+// The next code of a set: its table entry for the next tableBits bits, or,
+// for a code longer than the table, the overflow tree from that entry on.
+QUORVEL_HOT unsigned NextCode(const std::uint16_t* table, const std::uint8_t* lengths, unsigned tableBits,
+                              unsigned symbolCount) {
+  unsigned j = table[bitWindow >> (16 - tableBits)];
+  if (j < symbolCount) {
+    FillBits(lengths[j]);
+    return j;
   }
+  FillBits(tableBits);
+  j = WalkOverflowTree(j, 0x8000, symbolCount);
+  FillLongCode(lengths[j], tableBits);
   return j;
 }
 
+QUORVEL_HOT unsigned NextSymbol() {
+  if (blockRemaining == 0) ReadBlockTables();
+  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
+  return NextCode(literalTable, literalLengths, kLiteralTableBits, kLiteralSetSize);
+}
+
 QUORVEL_HOT unsigned NextPosition() {
-  unsigned j = smallTable[bitWindow >> (16 - kSmallTableBits)];
-  if (j < positionSetSize) {
-    FillBits(smallLengths[j]);
-  } else {
-    FillBits(kSmallTableBits);
-    j = WalkOverflowTree(j, 0x8000, positionSetSize);
-    FillLongCode(smallLengths[j], kSmallTableBits);
-  }
+  const unsigned j = NextCode(smallTable, smallLengths, kSmallTableBits, positionSetSize);
   if (j == 0) return 0;
   return (1u << (j - 1)) + GetBits(j - 1);
 }
