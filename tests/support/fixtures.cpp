@@ -5,8 +5,8 @@
 
 namespace enginetest {
 
-std::string FixturePath(const std::string& name) {
-  std::string path = std::string(QUORVEL_SOURCE_DIR) + "/tests/fixtures/" + name;
+std::string SourcePath(const std::string& relative) {
+  std::string path = std::string(QUORVEL_SOURCE_DIR) + "/" + relative;
 #ifdef _WIN32
   path = "Z:" + path;
   for (char& c : path)
@@ -14,6 +14,8 @@ std::string FixturePath(const std::string& name) {
 #endif
   return path;
 }
+
+std::string FixturePath(const std::string& name) { return SourcePath("tests/fixtures/" + name); }
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

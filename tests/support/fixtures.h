@@ -1,5 +1,5 @@
-// The committed fixtures of tests/fixtures, found from a native test and from
-// a test under Wine alike.
+// The committed fixtures of tests/fixtures and other files of the source
+// tree, found from a native test and from a test under Wine alike.
 #pragma once
 
 #include <string>
@@ -8,7 +8,10 @@
 
 namespace enginetest {
 
-// The path of tests/fixtures/name; under Wine through drive Z:, the Linux root.
+// The path of a file of the source tree (relative: "src/ui/resources.rc");
+// under Wine through drive Z:, the Linux root.
+std::string SourcePath(const std::string& relative);
+// The path of tests/fixtures/name.
 std::string FixturePath(const std::string& name);
 // The whole file; empty when it cannot be read.
 Bytes ReadFile(const std::string& path);

@@ -26,12 +26,6 @@
 using enginetest::FixturePath;
 
 namespace {
-std::string TempPath(const char* name) {
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  return std::string(dir) + name;
-}
-
 constexpr UINT kCancelMessage = WM_APP + 7;
 std::vector<unsigned> reports;
 std::vector<UINT> dispatched;

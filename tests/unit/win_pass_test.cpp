@@ -61,10 +61,8 @@ class Pass : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(GetACP(), 932u) << "the tests run with LC_ALL=ja_JP.UTF-8";
     AppInstance = GetModuleHandleA(nullptr);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    root_ = std::string(temp) + "quorvel-pass-" + std::to_string(GetCurrentProcessId()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    root_ = TempPath("quorvel-pass-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     RemoveTree(root_);
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
     dest_ = root_ + "\\dest";
