@@ -67,6 +67,14 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorv
   set_tests_properties(win_e2e_tests PROPERTIES TIMEOUT 900)
 endif()
 
+# The Windows packer's commands under Wine, with Japanese names (the stub is
+# the one laid out after linking).
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorvel-pack)
+  add_test(NAME pack_commands
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
+            ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/quorvel-sfx.exe)
+endif()
+
 # The demo: the packaged program and the driver that runs the demo without a person.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(hello WIN32 ${PROJECT_SOURCE_DIR}/examples/demo/hello.cpp)
@@ -83,12 +91,16 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   endif()
 endif()
 
-# The packer's output read by independent extractors, and signed.
+# The packer's output read by independent extractors, and signed; its
+# commands as a user runs them, with Japanese names.
 if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
   add_test(NAME pack_interop
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>)
   set(QUORVEL_SIGNING_STUB "${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-x86_64.exe" CACHE FILEPATH
     "x86_64 stub for the signing test")
+  add_test(NAME pack_commands
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
+            ${PROJECT_VERSION} ${QUORVEL_SIGNING_STUB})
   add_test(NAME pack_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})

@@ -12,6 +12,7 @@
 #include "common/file_time.h"
 #include "common/run_state.h"
 #include "pack/cp932.h"
+#include "pack/utf8_system.h"
 
 namespace {
 // The engine reaches the archive and the caller through these: a file, or
@@ -111,9 +112,9 @@ bool ArchiveReader::Attach(std::uint64_t offset) {
 }
 
 bool ArchiveReader::Open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = OpenUtf8File(path, "rb");
   if (!file_) {
-    error = path + ": cannot open";
+    error = "cannot open";
     return false;
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
@@ -124,14 +125,14 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
   archiveOffset_ = 0;
   if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
     if (got < sizeof head) {
-      error = path + ": executable without a configuration block";
+      error = "executable without a configuration block";
       return false;
     }
     archiveOffset_ = exe_layout::ReadLe32(head + exe_layout::kConfigOffset);
   }
   nextHeader_ = archiveOffset_;
   if (!SeekTo(file_, archiveOffset_)) {
-    error = path + ": archive offset unreachable";
+    error = "archive offset unreachable";
     return false;
   }
   return true;

@@ -32,7 +32,8 @@ class ArchiveReader {
   ArchiveReader& operator=(const ArchiveReader&) = delete;
   ~ArchiveReader();
 
-  // Opens path and finds the archive in it; false with a message on failure.
+  // Opens path (UTF-8) and finds the archive in it; false with a message on
+  // failure, which leaves naming the file to the caller.
   bool Open(const std::string& path, std::string& error);
   // Reads an archive held in memory from its first byte on, as the stub reads
   // the bytes behind its image. The bytes must outlive the reader.
