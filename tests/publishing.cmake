@@ -22,14 +22,4 @@ elseif(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET q
   add_test(NAME pack_windows_zip COMMAND ${QUORVEL_PACK_TESTS}/windows_zip.sh ${QUORVEL_DIST_ZIP}
     ${PROJECT_VERSION})
   set_tests_properties(pack_info_json pack_windows_zip PROPERTIES SKIP_RETURN_CODE 77)
-  # The README's pictures of the dialogs (scripts/screenshots.sh).
-  if(TARGET win_e2e_tests)
-    add_executable(readme_pictures ${PROJECT_SOURCE_DIR}/tests/e2e/readme_pictures.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/unit/win_child_process.cpp)
-    target_include_directories(readme_pictures PRIVATE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(readme_pictures PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
-    target_compile_definitions(readme_pictures PRIVATE ${QUORVEL_TEST_DEFINES})
-    target_link_options(readme_pictures PRIVATE -static)
-  endif()
 endif()

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_time.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/cp932.h"
@@ -65,16 +66,10 @@ void SetModifiedTime(const fs::path& path, std::uint64_t fileTime, bool director
   CloseHandle(h);
 #else
   (void)directory;
-  constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
+  const UnixTime time = FileTimeToUnix(fileTime);
   struct timespec times[2];
-  std::int64_t since = static_cast<std::int64_t>(fileTime - kUnixEpoch);
-  std::int64_t seconds = since / 10000000, rest = since % 10000000;
-  if (rest < 0) {
-    rest += 10000000;
-    --seconds;
-  }
-  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
-  times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(rest * 100);
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(time.seconds);
+  times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(time.nanoseconds);
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 #endif
 }

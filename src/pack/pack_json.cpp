@@ -2,13 +2,11 @@
 
 #include <cstdio>
 
+#include "common/file_time.h"
 #include "pack/cp932.h"
 
 namespace {
-constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
 constexpr std::int64_t kSecondsPerDay = 86400;
-// Days from 1601-01-01, where Windows file times start, to 1970-01-01.
-constexpr std::int64_t kDaysFrom1601To1970 = 134774;
 
 struct CivilDate {
   std::int64_t year;
@@ -52,11 +50,14 @@ void PutText(Json& object, const std::string& key, const std::string& cp932) {
 }
 
 std::string IsoUtcTime(std::uint64_t fileTime) {
-  const std::uint64_t seconds1601 = fileTime / kFileTimeUnitsPerSecond;
-  unsigned fraction = static_cast<unsigned>(fileTime % kFileTimeUnitsPerSecond);
-  const std::int64_t days = static_cast<std::int64_t>(seconds1601 / kSecondsPerDay);
-  const std::int64_t secondOfDay = static_cast<std::int64_t>(seconds1601 % kSecondsPerDay);
-  const CivilDate date = DateOfDay(days - kDaysFrom1601To1970);
+  const UnixTime time = FileTimeToUnix(fileTime);
+  std::int64_t days = time.seconds / kSecondsPerDay, secondOfDay = time.seconds % kSecondsPerDay;
+  if (secondOfDay < 0) {
+    secondOfDay += kSecondsPerDay;
+    --days;
+  }
+  unsigned fraction = time.nanoseconds / kNanosecondsPerFileTimeUnit;
+  const CivilDate date = DateOfDay(days);
   char text[48];
   int n = std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02d",
                         static_cast<long long>(date.year), date.month, date.day,

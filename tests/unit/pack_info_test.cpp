@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "common/exe_layout.h"
@@ -17,13 +16,6 @@
 using namespace enginetest;
 
 namespace {
-
-std::string WriteTemp(const std::string& name, const Bytes& bytes) {
-  const std::string path = std::string(QUORVEL_BINARY_DIR) + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 void PutField(Bytes& file, std::size_t offset, const std::string& text) {
   std::memcpy(&file[exe_layout::kConfigOffset + offset], text.data(), text.size());
@@ -70,7 +62,7 @@ TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
     ASSERT_FALSE(file.empty()) << "build the " << tree << " tree first";
     SfxDescription d;
     std::string error;
-    ASSERT_TRUE(ReadSfxDescription(WriteTemp("info-any.exe", file), d, error)) << error;
+    ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-any.exe", file), d, error)) << error;
     EXPECT_EQ(MachineName(d.machine), std::string(tree) == "win64" ? "x86_64" : "i686");
     EXPECT_EQ(d.pe32Plus, std::string(tree) == "win64");
     EXPECT_EQ(d.fileSize, file.size());
@@ -88,11 +80,11 @@ TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
 TEST(PackInfo, TellsAnAuthenticodeSignatureFromOtherCertificates) {
   SfxDescription d;
   std::string error;
-  ASSERT_TRUE(ReadSfxDescription(WriteTemp("info-signed.exe", SelfExtractingFile("win64", 2)), d, error))
+  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-signed.exe", SelfExtractingFile("win64", 2)), d, error))
       << error;
   EXPECT_TRUE(HasAuthenticodeSignature(d));
   EXPECT_EQ(d.certificateSize, 16u);
-  ASSERT_TRUE(ReadSfxDescription(WriteTemp("info-x509.exe", SelfExtractingFile("win64", 1)), d, error))
+  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-x509.exe", SelfExtractingFile("win64", 1)), d, error))
       << error;
   EXPECT_FALSE(HasAuthenticodeSignature(d));
   EXPECT_EQ(d.certificateType, 1);
@@ -120,7 +112,7 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
   for (const auto& c : cases) {
     SfxDescription d;
     std::string error;
-    EXPECT_FALSE(ReadSfxDescription(WriteTemp(std::string("info-") + c.name, c.bytes), d, error))
+    EXPECT_FALSE(ReadSfxDescription(WriteBuildFile(std::string("info-") + c.name, c.bytes), d, error))
         << c.name;
     EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
   }
