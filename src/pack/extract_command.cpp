@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/file_time.h"
+#include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/cp932.h"
@@ -26,7 +27,6 @@ namespace {
 
 constexpr char kUsage[] =
     "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
-constexpr char kNoticeName[] = "!";
 
 struct ExtractOptions {
   std::string output;
@@ -112,12 +112,12 @@ bool Extraction::Write(const ArchiveMember& m) {
   std::string name;
   if (!Cp932ToUtf8(m.name, name)) return walk_.FailMember("the name is not code page 932 text");
   // The notice is shown by the stub, never written.
-  if (name == kNoticeName) return walk_.Decode(MemberSink());
+  if (name == kNoticeMemberName) return walk_.Decode(MemberSink());
   fs::path relative;
   if (!RelativeMemberPath(name, relative))
     return walk_.FailMember("the name would leave the destination folder");
   const fs::path target = root_ / relative;
-  return m.method == 'd' ? Folder(target, m) : File(target, name, m);
+  return m.IsDirectory() ? Folder(target, m) : File(target, name, m);
 }
 
 bool Extraction::Folder(const fs::path& target, const ArchiveMember& m) {
