@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "pack/archive_writer.h"
 #include "pack/command_line.h"
 #include "pack/header_writer.h"
@@ -280,7 +281,7 @@ bool CreateJob::WriteOutput() {
   if (!WriteArchivePart(sink)) return false;
   if (!plain_) {
     std::uint8_t value[4];
-    exe_layout::WriteLe32(value, checksum.Finish());
+    WriteLe32(value, checksum.Finish());
     if (!out.Patch(checksumOffset_, value, sizeof value))
       return FailOutput("cannot write the file");
   }

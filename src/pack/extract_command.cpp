@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/file_time.h"
+#include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/cp932.h"
@@ -27,7 +28,6 @@ namespace {
 
 constexpr char kUsage[] =
     "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
-constexpr char kNoticeName[] = "!";
 
 struct ExtractOptions {
   std::string output;
@@ -116,7 +116,7 @@ bool Extraction::Write(const ArchiveMember& m) {
   std::string name;
   if (!Cp932ToUtf8(m.name, name)) return walk_.FailMember("the name is not code page 932 text");
   // The notice is shown by the stub, never written.
-  if (name == kNoticeName)
+  if (name == kNoticeMemberName)
     return walk_.Decode([this](const void*, std::size_t length) {
       bar_.Update(bytesDone_ += length);
       return true;
@@ -125,7 +125,7 @@ bool Extraction::Write(const ArchiveMember& m) {
   if (!RelativeMemberPath(name, relative))
     return walk_.FailMember("the name would leave the destination folder");
   const fs::path target = root_ / relative;
-  return m.method == 'd' ? Folder(target, m) : File(target, name, m);
+  return m.IsDirectory() ? Folder(target, m) : File(target, name, m);
 }
 
 bool Extraction::Folder(const fs::path& target, const ArchiveMember& m) {
@@ -176,7 +176,7 @@ std::uint64_t TotalOfMembers(const std::string& file) {
   ArchiveMember m;
   ReadStatus status;
   while ((status = reader.Next(m, error)) == ReadStatus::Member)
-    if (m.method != 'd') total += static_cast<std::uint64_t>(m.originalSize);
+    if (!m.IsDirectory()) total += static_cast<std::uint64_t>(m.originalSize);
   return status == ReadStatus::End ? total : 0;
 }
 

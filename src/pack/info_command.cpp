@@ -15,7 +15,6 @@ namespace {
 
 constexpr char kUsage[] =
     "info FILE [--json]    what a self-extracting file shows and does when it runs";
-constexpr char kNoticeName[] = "!";
 // The stub shows a notice of at most 1023 bytes; more than this is not kept.
 constexpr std::size_t kMaxNoticeBytesKept = 64 * 1024;
 
@@ -32,10 +31,10 @@ bool Summarize(ArchiveWalk& walk, ArchiveSummary& s) {
   ArchiveMember m;
   while (walk.Next(m)) {
     ++s.members;
-    (m.method == 'd' ? s.folders : s.files) += 1;
+    (m.IsDirectory() ? s.folders : s.files) += 1;
     s.size += static_cast<std::uint64_t>(m.originalSize);
     s.packed += static_cast<std::uint64_t>(m.compressedSize);
-    if (s.members == 1 && m.name == kNoticeName) {
+    if (s.members == 1 && m.name == kNoticeMemberName) {
       s.hasNotice = true;
       const bool decoded = walk.Decode([&s](const void* data, std::size_t length) {
         const char* bytes = static_cast<const char*>(data);

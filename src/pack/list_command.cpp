@@ -31,12 +31,11 @@ void PrintHeading(std::uint64_t archiveOffset) {
 
 void PrintMember(const ArchiveMember& m) {
   char ratio[16] = "";
-  if (m.method != 'd' && m.originalSize > 0)
+  if (!m.IsDirectory() && m.originalSize > 0)
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   100.0 * static_cast<double>(m.compressedSize) /
                       static_cast<double>(m.originalSize));
-  const std::string method = std::string("-lh") + m.method + "-";
-  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", method.c_str(),
+  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", m.MethodName().c_str(),
               m.compressedSize, m.originalSize, ratio, m.dataCrc,
               FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m.name).c_str());
 }

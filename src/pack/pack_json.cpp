@@ -87,8 +87,8 @@ std::vector<std::string> AttributeWords(std::uint16_t attributes) {
 Json MemberJson(const ArchiveMember& m) {
   Json member = Json::object();
   PutText(member, "name", m.name);
-  member["directory"] = m.method == 'd';
-  member["method"] = std::string("-lh") + m.method + "-";
+  member["directory"] = m.IsDirectory();
+  member["method"] = m.MethodName();
   member["packedSize"] = m.compressedSize;
   member["size"] = m.originalSize;
   member["crc"] = m.dataCrc;

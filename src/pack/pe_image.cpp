@@ -4,13 +4,10 @@
 #include <cstring>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 
 namespace pe_image {
 
-using exe_layout::ReadLe16;
-using exe_layout::ReadLe32;
-using exe_layout::WriteLe16;
-using exe_layout::WriteLe32;
 
 namespace {
 constexpr std::uint32_t kCoffHeaderBytes = 20;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "pack/pe_image.h"
 
 namespace {
@@ -25,7 +26,7 @@ std::uint16_t CertificateType(std::ifstream& in, const SfxDescription& d) {
   in.clear();
   in.seekg(static_cast<std::streamoff>(d.certificateOffset));
   if (!in.read(entry, sizeof entry)) return 0;
-  return exe_layout::ReadLe16(reinterpret_cast<const std::uint8_t*>(entry) + 6);
+  return ReadLe16(reinterpret_cast<const std::uint8_t*>(entry) + 6);
 }
 
 }  // namespace

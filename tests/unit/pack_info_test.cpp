@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "engine_test_support.h"
 #include "pack/pack_json.h"
 #include "pack/pe_image.h"
@@ -28,11 +29,11 @@ Bytes SelfExtractingFile(const char* tree, int certificateType = -1) {
   Bytes file = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/" + tree + "/quorvel-sfx.exe");
   if (file.size() < 0x600) return Bytes();
   const std::uint32_t archiveOffset = static_cast<std::uint32_t>(file.size());
-  exe_layout::WriteLe32(&file[exe_layout::kConfigOffset], archiveOffset);
+  WriteLe32(&file[exe_layout::kConfigOffset], archiveOffset);
   PutField(file, 4, "\x83\x65\x83\x58\x83\x67");  // テスト
   PutField(file, 96, "C:\\Temp\\x");
   PutField(file, 453, "setup.exe");
-  exe_layout::WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | 0x10);
+  WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | 0x10);
   HeaderSpec s;
   s.method = "-lh0-";
   s.compressedSize = s.originalSize = 2;
@@ -48,8 +49,8 @@ Bytes SelfExtractingFile(const char* tree, int certificateType = -1) {
     EXPECT_TRUE(pe_image::ParsePe(file, pe, error)) << error;
     const std::size_t directories = pe.checksumOffset - 64 + (pe.pe32Plus ? 112 : 96);
     const std::size_t entry = directories + 8 * 4;  // the certificate table
-    exe_layout::WriteLe32(&file[entry], static_cast<std::uint32_t>(file.size()));
-    exe_layout::WriteLe32(&file[entry + 4], 16);
+    WriteLe32(&file[entry], static_cast<std::uint32_t>(file.size()));
+    WriteLe32(&file[entry + 4], 16);
     const std::uint8_t certificate[16] = {16, 0, 0, 0, 0, 2, static_cast<std::uint8_t>(certificateType), 0};
     file.insert(file.end(), certificate, certificate + sizeof certificate);
   }
@@ -95,7 +96,7 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
   ASSERT_FALSE(good.empty());
   Bytes bare = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/win64/quorvel-sfx.exe");
   Bytes pastEnd = good;
-  exe_layout::WriteLe32(&pastEnd[exe_layout::kConfigOffset], static_cast<std::uint32_t>(good.size()));
+  WriteLe32(&pastEnd[exe_layout::kConfigOffset], static_cast<std::uint32_t>(good.size()));
   Bytes noPe = good;
   noPe[exe_layout::kOffLfanew] ^= 0x40;
   const struct {
