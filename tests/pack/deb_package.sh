@@ -7,13 +7,8 @@
 #   deb_package.sh quorvel_VERSION_amd64.deb VERSION
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-deb=${1:-}
+deb=$(built deb_package "$1" "make package builds it")
 version=$2
-if [ ! -f "$deb" ]; then
-  echo "deb_package: no package at '$deb'; make package builds it"
-  exit 77
-fi
-deb=$(realpath "$deb")
 pack_test deb_package
 
 [ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = "Package: quorvel Version: $version Architecture: amd64 " ] ||

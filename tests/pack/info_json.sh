@@ -7,11 +7,7 @@
 # A Windows packer (*.exe) runs through scripts/wine-run.sh.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-if [ ! -f "${2:-}" ]; then
-  echo "info_json: no built stub at '${2:-}'; build the win64 tree or make dist"
-  exit 77
-fi
-stub=$(realpath "$2")
+stub=$(built info_json "${2:-}" "build the win64 tree or make dist")
 pack_test info_json "$1"
 cp "$stub" stub.exe
 cp "$here/tests/fixtures/mixed.lzh" .

@@ -7,8 +7,18 @@
 #   bad TEXT       reports a failure ("NAME: FAIL: TEXT")
 #   run ARGS...    runs the packer: sets rc, out and err (Windows line ends dropped)
 #   finish TEXT    ends the script: "NAME: TEXT" and 0 when nothing failed, else 1
-# Paths given to the script are taken with realpath before pack_test.
+# Paths given to the script are taken with realpath before pack_test;
+#   built NAME FILE HOW   prints FILE's full path, or skips the test (exit
+#                         code 77) when FILE was not built, saying HOW to build it
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+built() {
+  if [ ! -f "$2" ]; then
+    echo "$1: '$2' is not there; $3" >&2
+    exit 77
+  fi
+  realpath "$2"
+}
 
 pack_test() {
   test_name=$1

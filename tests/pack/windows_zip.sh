@@ -5,13 +5,8 @@
 #   windows_zip.sh quorvel-VERSION-windows.zip VERSION
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-zip=${1:-}
+zip=$(built windows_zip "$1" "make package builds it")
 version=$2
-if [ ! -f "$zip" ]; then
-  echo "windows_zip: no zip at '$zip'; make package builds it"
-  exit 77
-fi
-zip=$(realpath "$zip")
 pack_test windows_zip
 
 folder=quorvel-$version-windows
