@@ -25,6 +25,8 @@ void AbortWithMessage(int stringId, bool namesArchive) {
   ExtractAbort();
 }
 
+void AbortDamaged() { AbortWithMessage(kMsgDamaged, true); }
+
 bool RunGuarded(void (*body)()) {
   std::jmp_buf guard;
   std::jmp_buf* const outer = activeGuard;

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "../unit/win_child_process.h"
+#include "win_child_process.h"
 
 // 2001-02-03 04:05:06 UTC as a FILETIME value.
 constexpr std::uint64_t kStamp = 126257295060000000ull;
@@ -22,9 +22,10 @@ std::string Random(std::size_t bytes);
 void WriteFileAt(const std::string& path, const std::string& bytes);
 std::uint32_t ArchiveOffset(const std::string& exe);
 void WaitGone(HWND window);
-// Saves the screen as build/<tree>/screenshots/<name>.bmp, or into folder.
+// Saves the screen as build/<tree>/screenshots/<name>.bmp, or into folder;
+// only the part that window covers, frame and title bar included, when given.
 void SaveScreenshot(const char* name);
-void SaveScreenshotTo(const std::string& folder, const char* name);
+void SaveScreenshotTo(const std::string& folder, const char* name, HWND window = nullptr);
 // Sets Wine's replacement of the dialogs' font by the installed IPA Gothic.
 void UseJapaneseFont();
 
