@@ -209,14 +209,14 @@ void WriteSingleSet(Sink& bits, int countBits, int symbol) {
 }
 
 // The code-length set codes a literal/length code length L as symbol L + 2
-// and runs of zero lengths with three symbols: 0 (one zero), 1 (3..18 zeros,
-// 4 more bits) and 2 (20..531 zeros, 9 more bits).
-constexpr int kZeroRunShortMin = 3, kZeroRunShortMax = 18, kZeroRunShortBits = 4;
-constexpr int kZeroRunLongMin = 20, kZeroRunLongBits = kLiteralCountBits;
-constexpr int kZeroRunLongMax = kZeroRunLongMin + (1 << kZeroRunLongBits) - 1;
-static_assert(kZeroRunShortMax - kZeroRunShortMin + 1 == 1 << kZeroRunShortBits,
-              "the short run's bits cover its range");
-static_assert(kLiteralSetSymbols <= kZeroRunLongMax, "one long run covers any gap");
+// and runs of zero lengths with three symbols: one zero, a short run (3..18
+// zeros, 4 more bits) and a long one (20..531 zeros, 9 more bits).
+constexpr int kZeroRunOne = lzh::kZeroRunOne, kZeroRunShort = lzh::kZeroRunShort,
+              kZeroRunLong = lzh::kZeroRunLong;
+constexpr int kZeroRunShortMin = lzh::kShortZeroRunBase, kZeroRunShortBits = lzh::kShortZeroRunBits;
+constexpr int kZeroRunShortMax = kZeroRunShortMin + (1 << kZeroRunShortBits) - 1;
+constexpr int kZeroRunLongMin = lzh::kLongZeroRunBase, kZeroRunLongBits = lzh::kLongZeroRunBits;
+constexpr int kCodeLengthSymbolBias = lzh::kCodeLengthSymbolBias;
 
 // Cheapest ways to code every run of zero lengths up to a longest one, for
 // given bit prices of the three run symbols (0 = the symbol is not in the
@@ -228,8 +228,8 @@ class ZeroRunPlan {
     auto price = [&](int sym, int extra) {
       return runSymbolBits[sym] ? runSymbolBits[sym] + static_cast<std::uint32_t>(extra) : kNone;
     };
-    const std::uint32_t one = price(0, 0), shortRun = price(1, kZeroRunShortBits),
-                        longRun = price(2, kZeroRunLongBits);
+    const std::uint32_t one = price(kZeroRunOne, 0), shortRun = price(kZeroRunShort, kZeroRunShortBits),
+                        longRun = price(kZeroRunLong, kZeroRunLongBits);
     cost_[0] = 0;
     std::uint32_t bestBefore = kNone;  // cheapest cost_[j] for j <= r - kZeroRunLongMin
     int bestBeforeAt = 0;
@@ -262,11 +262,11 @@ class ZeroRunPlan {
     while (run > 0) {
       const int k = piece_[run];
       if (k == 1)
-        emit(0, 0, 0);
+        emit(kZeroRunOne, 0, 0);
       else if (k <= kZeroRunShortMax)
-        emit(1, kZeroRunShortBits, k - kZeroRunShortMin);
+        emit(kZeroRunShort, kZeroRunShortBits, k - kZeroRunShortMin);
       else
-        emit(2, kZeroRunLongBits, k - kZeroRunLongMin);
+        emit(kZeroRunLong, kZeroRunLongBits, k - kZeroRunLongMin);
       run -= k;
     }
   }
@@ -285,7 +285,7 @@ void WalkLiteralLengths(const std::uint8_t* lengths, const ZeroRunPlan& runs, Em
   while (i < n) {
     int len = lengths[i++];
     if (len != 0) {
-      emit(len + 2, 0, 0);
+      emit(len + kCodeLengthSymbolBias, 0, 0);
       continue;
     }
     int run = 1;
@@ -422,7 +422,7 @@ class BlockCode {
     // A run symbol not in the code yet is priced as if it got a middling
     // length.
     constexpr std::uint8_t kUnusedRunSymbolBits = 5;
-    std::uint8_t runBits[3] = {2, 4, 5};
+    std::uint8_t runBits[kCodeLengthSymbolBias + 1] = {2, 4, 5};  // one, short, long
     std::uint64_t best = ~std::uint64_t{0};
     const int longestRun = LongestZeroRun(candidate_.lengths);
     for (int round = 0; round < kLengthSetRounds; ++round) {
@@ -434,8 +434,8 @@ class BlockCode {
       lengthSet.Build(freq, kCodeLengthSetSymbols);
       // The walk uses only symbols the code was built from, so it can be
       // written with it; the next round walks by this code's prices.
-      std::uint8_t built[3];
-      for (int s = 0; s < 3; ++s) built[s] = lengthSet.Single() ? (freq[s] ? 1 : 0) : lengthSet.lengths[s];
+      std::uint8_t built[kCodeLengthSymbolBias + 1];
+      for (int s = 0; s <= kCodeLengthSymbolBias; ++s) built[s] = lengthSet.Single() ? (freq[s] ? 1 : 0) : lengthSet.lengths[s];
       BitCounter table;
       if (lengthSet.Single())
         WriteSingleSet(table, kCodeLengthCountBits, lengthSet.onlySymbol);
@@ -451,7 +451,8 @@ class BlockCode {
         candidateLengthSet_ = lengthSet;
         candidateRuns_ = runs;
       }
-      for (int s = 0; s < 3; ++s) runBits[s] = built[s] ? built[s] : kUnusedRunSymbolBits;
+      for (int s = 0; s <= kCodeLengthSymbolBias; ++s)
+        runBits[s] = built[s] ? built[s] : kUnusedRunSymbolBits;
     }
     return best;
   }

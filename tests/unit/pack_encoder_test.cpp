@@ -97,7 +97,7 @@ std::vector<Block> Blocks(char letter, const Bytes& data) {
         ++done;
       } else {
         DecodePosition();
-        done += symbol - kMatchLengthBias;
+        done += symbol - lzh::kMatchLengthBias;
       }
     }
   });
