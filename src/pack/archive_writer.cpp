@@ -1,11 +1,14 @@
 #include "pack/archive_writer.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
-#include <future>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "archive/output_sink.h"
 #include "common/file_time.h"
@@ -321,38 +324,99 @@ bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& 
   return true;
 }
 
+// Prepares members on worker threads, each taking the next source in order,
+// at most a few members ahead of the one being written, and hands them out
+// strictly in order. Workers never wait for each other: a large member keeps
+// one busy while the others go on with the small ones behind it.
+class MemberPipeline {
+ public:
+  MemberPipeline(const std::vector<PackSource>& sources, char method, std::uint64_t storeFromBytes,
+                 unsigned threads)
+      : sources_(sources), method_(method), storeFromBytes_(storeFromBytes),
+        slots_(threads > 1 ? kMembersAheadPerThread * threads : 0) {
+    if (threads > 1)
+      for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+  }
+  ~MemberPipeline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+
+  // Member k, after members 0 to k - 1 were taken.
+  PreparedMember Take(std::size_t k) {
+    if (workers_.empty()) return Prepare(sources_[k], method_, storeFromBytes_);
+    Slot& slot = slots_[k % slots_.size()];
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return slot.ready; });
+    if (slot.failure) std::rethrow_exception(slot.failure);
+    PreparedMember m = std::move(slot.member);
+    slot = Slot{};
+    taken_ = k + 1;
+    changed_.notify_all();
+    return m;
+  }
+
+ private:
+  static constexpr unsigned kMembersAheadPerThread = 4;
+  struct Slot {
+    bool ready = false;
+    PreparedMember member;
+    std::exception_ptr failure;
+  };
+
+  void Work() {
+    for (;;) {
+      std::size_t k;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return stop_ || next_ >= sources_.size() || next_ < taken_ + slots_.size();
+        });
+        if (stop_ || next_ >= sources_.size()) return;
+        k = next_++;
+      }
+      Slot done;
+      try {
+        done.member = Prepare(sources_[k], method_, storeFromBytes_);
+      } catch (...) {
+        done.failure = std::current_exception();
+      }
+      done.ready = true;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        slots_[k % slots_.size()] = std::move(done);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const std::vector<PackSource>& sources_;
+  const char method_;
+  const std::uint64_t storeFromBytes_;
+  std::vector<Slot> slots_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0, taken_ = 0;
+  bool stop_ = false;
+};
+
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
                   const ByteSink& sink, const PackProgress& progress, std::string& error,
                   std::uint64_t storeFromBytes) {
   std::uint64_t total = 0, done = 0;
   for (const PackSource& s : sources) total += s.size;
-  if (threads == 0) threads = 1;
-  // Members are prepared ahead on worker threads and written strictly in order.
-  std::vector<std::future<PreparedMember>> ahead;
-  std::size_t next = 0;
-  auto launch = [&] {
-    while (next < sources.size() && ahead.size() < threads) {
-      const PackSource* s = &sources[next++];
-      ahead.push_back(std::async(threads > 1 ? std::launch::async : std::launch::deferred,
-                                 [s, method, storeFromBytes] { return Prepare(*s, method, storeFromBytes); }));
-    }
-  };
+  MemberPipeline members(sources, method, storeFromBytes, threads);
   for (std::size_t k = 0; k < sources.size(); ++k) {
-    launch();
-    PreparedMember m = ahead.front().get();
-    ahead.erase(ahead.begin());
-    launch();
-    if (!m.ok) {
-      error = m.error;
-      for (auto& f : ahead) f.wait();
-      return false;
-    }
+    PreparedMember m = members.Take(k);
+    if (!m.ok) return error = m.error, false;
     if (!sink(m.header.data(), m.header.size())) return error = "cannot write the output", false;
     if (m.streamed) {
-      if (!CopyStored(sources[k], m.streamedSize, sink, error)) {
-        for (auto& f : ahead) f.wait();
-        return false;
-      }
+      if (!CopyStored(sources[k], m.streamedSize, sink, error)) return false;
     } else if (!m.data.empty() && !sink(m.data.data(), m.data.size())) {
       return error = "cannot write the output", false;
     }

@@ -216,6 +216,30 @@ TEST_F(PackTree, ArchivesDecodeBackAndDoNotDependOnThreads) {
             archive.end());
 }
 
+TEST_F(PackTree, FailuresStopTheWorkersThatRunAhead) {
+  // Many members, prepared ahead on four threads: a file gone before its
+  // turn and an output that fails part-way both end the archive with their
+  // message, and every worker stops (the call returns).
+  for (int k = 0; k < 40; ++k) Write("many/f" + std::to_string(100 + k), std::string(3000 + k, 'a' + k % 26));
+  std::vector<PackSource> sources;
+  std::string error;
+  ASSERT_TRUE(CollectSources({Path("many")}, sources, error)) << error;
+  ASSERT_EQ(sources.size(), 41u);
+  fs::remove(root_ / "many" / "f120");
+  std::size_t written = 0;
+  auto count = [&](const std::uint8_t*, std::size_t n) {
+    written += n;
+    return true;
+  };
+  EXPECT_FALSE(WriteArchive(sources, '7', 4, count, nullptr, error));
+  EXPECT_NE(error.find("f120"), std::string::npos) << error;
+  Write("many/f120", "back");
+  auto failAfter = [&](const std::uint8_t*, std::size_t n) { return (written += n) < 1000; };
+  written = 0;
+  EXPECT_FALSE(WriteArchive(sources, '7', 4, failAfter, nullptr, error));
+  EXPECT_EQ(error, "cannot write the output");
+}
+
 TEST_F(PackTree, NoticeMustFitTheStubsTextBuffer) {
   PackSource s;
   std::string error;
