@@ -59,8 +59,7 @@ constexpr int kMaxMatchesPerPosition = 24;
 constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxEncoderThreads = 4;
 static_assert(kCutUnitSymbols <= kMaxBlockSymbols, "a block of one unit fits");
-static_assert(kSliceBytes <= kRegionBytes && kSegmentBytes % kRegionBytes == 0,
-              "regions tile a segment");
+static_assert(kSliceBytes <= kRegionBytes, "a region holds whole slices");
 
 class BitWriter {
  public:
@@ -624,8 +623,7 @@ struct Prices {
     for (int s = 0; s < np; ++s)
       position[s] = lengths[s] + static_cast<std::int32_t>(PositionExtraBits(static_cast<unsigned>(s)));
   }
-  // Literal prices from how often each byte occurs, for the first parse of
-  // an input, which has no coding before it.
+  // Literal prices from how often each byte occurs.
   void SeedLiterals(const std::uint8_t* bytes, std::size_t count) {
     std::uint32_t weights[256] = {};
     std::uint8_t lengths[256];
@@ -639,7 +637,6 @@ struct Prices {
     counts.Count(symbols, count);
     FromCounts(method, counts);
   }
-
 };
 
 // Base-2 logarithms in fixed point with kFractionBits fraction bits, from a
@@ -828,17 +825,19 @@ class Encoder {
     for (std::size_t a = 0, b; a < n; a = b) {
       b = std::min(n, a + kSliceBytes);
       if (n - b < kSliceBytes / 4) b = n;  // no short slice at the end
-      // An input's first slice has no prices from a slice before it: a
-      // single pass prices its literals by their counts, several passes
-      // start from the counts of a greedy parse.
-      const bool first = start == begin_ && a == 0;
-      if (first) prices_.SeedLiterals(data_ + start, b);
       for (int pass = 0; pass < effort_.slicePasses; ++pass) {
         if (pass > 0) prices_.FromSymbols(method_, symbols_.data(), symbols_.size());
-        if (first && pass == 0 && effort_.slicePasses > 1)
-          ParseGreedily(a, b);
-        else
-          Parse(a, b);
+        // An input's first slice has no prices from a slice before it:
+        // several passes start from the counts of a greedy parse, a single
+        // one prices the literals by how often each byte occurs.
+        if (pass == 0 && start == begin_ && a == 0) {
+          if (effort_.slicePasses > 1) {
+            ParseGreedily(a, b);
+            continue;
+          }
+          prices_.SeedLiterals(data_ + start, b);
+        }
+        Parse(a, b);
       }
       std::size_t at = a;
       for (const Symbol& s : symbols_) {
