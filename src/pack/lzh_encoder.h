@@ -1,6 +1,7 @@
 // The packer's compressor for the LZH static-Huffman methods -lh5-, -lh6- and
 // -lh7-: LZ77 over each method's own dictionary, parsed by price, coded in
-// blocks that each carry their own three code-length lists.
+// blocks that each carry their own three code-length lists and end where the
+// statistics of the symbols change.
 #pragma once
 
 #include <cstddef>
