@@ -155,6 +155,18 @@ TEST(PackEncoder, OverlappingMatchesAcrossBlockEnds) {
   for (char letter : kLetters) EXPECT_EQ(RoundTrip(letter, data), data) << letter;
 }
 
+TEST(PackEncoder, ZeroRunsOfEveryLengthInTheLiteralTable) {
+  // Bytes from two values g + 1 apart leave a run of g unused literals
+  // between them: runs of one zero, of the short kind (3..18), of 19 (one
+  // zero and a short run) and of the long kind are all written and read.
+  std::mt19937 rng(31);
+  for (int gap = 1; gap <= 254; gap += gap < 24 ? 1 : 23) {
+    Bytes data(6000);
+    for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : gap + 1);
+    for (char letter : kLetters) EXPECT_EQ(RoundTrip(letter, data), data) << letter << " gap " << gap;
+  }
+}
+
 TEST(PackEncoder, BlocksEndWhereTheStatisticsChange) {
   // Text, random bytes, text again: a new block begins near each change.
   Bytes data = TextLike(60000, 21);
