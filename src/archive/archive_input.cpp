@@ -9,6 +9,7 @@ std::uint64_t bitBuffer;
 unsigned pendingBitCount;
 // Next byte to hand out; kArchiveInputBytes or more means the buffer is empty.
 std::uint32_t archiveInputPos = 0xFFFFFFFFu;
+unsigned bytesPastEnd;
 
 void ResetArchiveInput() { archiveInputPos = 0xFFFFFFFFu; }
 
@@ -29,7 +30,19 @@ int FetchByteRefilling() {
   return byte;
 }
 
+unsigned FetchPastEnd() {
+  if (++bytesPastEnd > kLookaheadBytes) AbortDamaged();
+  return 0;
+}
+
+void CheckInsideMemberData() {
+  // Bits fetched past the end that the window and the pending bits still
+  // hold were looked at, never consumed.
+  if (bytesPastEnd * 8 > 16 + pendingBitCount) AbortDamaged();
+}
+
 void StartBitReader() {
+  bytesPastEnd = 0;
   bitWindow = 0;
   bitBuffer = 0;
   pendingBitCount = 0;

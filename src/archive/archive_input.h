@@ -31,12 +31,21 @@ void StartBitReader();
 extern std::uint64_t bitBuffer;
 extern unsigned pendingBitCount;
 
-// The next byte of the member, or 0 once its compressed bytes are used up.
+// Zero bytes handed out once the member's compressed bytes were used up. The
+// window looks ahead of what the decoder has consumed, by at most
+// kLookaheadBytes (16 bits and a partly shifted byte); more than that means
+// the decoder consumed bits that the member does not have.
+extern unsigned bytesPastEnd;
+constexpr unsigned kLookaheadBytes = 3;
+
+// The next byte of the member, fetched into an empty buffer.
 int FetchByteRefilling();
+// A zero byte once the member's data is used up; past the look-ahead, damage.
+unsigned FetchPastEnd();
 extern std::uint32_t archiveInputPos;
 
 inline unsigned FetchByte() {
-  if (MemberHeader.compressedRemaining == 0) return 0;
+  if (MemberHeader.compressedRemaining == 0) return FetchPastEnd();
   if (archiveInputPos < kArchiveInputBytes) {
     --MemberHeader.compressedRemaining;
     return archiveInputBuffer[archiveInputPos++];
@@ -45,8 +54,7 @@ inline unsigned FetchByte() {
 }
 
 // Discards the next n (0..17) bits and keeps the window full. Once the
-// member's compressed bytes are used up, zero bits follow: a member that ends
-// early decodes into damage that the data CRC reports.
+// member's compressed bytes are used up, zero bits fill the look-ahead.
 inline void FillBits(unsigned n) {
   while (n > pendingBitCount) {
     bitBuffer |= static_cast<std::uint64_t>(FetchByte()) << (40 - pendingBitCount);
@@ -56,6 +64,11 @@ inline void FillBits(unsigned n) {
   bitBuffer <<= n;
   bitWindow = static_cast<std::uint16_t>(bitBuffer >> 48);
 }
+
+// Reports the member as damaged (message 4) when the decoder has consumed
+// bits past its compressed size: a header that claims more than its data
+// holds must not turn into bytes decoded from nothing.
+void CheckInsideMemberData();
 
 // The next n (0..16) bits as a number, first bit most significant.
 inline unsigned GetBits(unsigned n) {

@@ -11,14 +11,22 @@ namespace {
 // The innermost guarded region; null outside every region. A plain longjmp
 // keeps the stub free of C++ exception tables and their runtime.
 std::jmp_buf* activeGuard;
-}  // namespace
 
-void ExtractAbort() {
-  // Raising outside a guarded region is a fault of the caller: stop here
+// What setjmp returns in RunGuarded when the body was left early.
+constexpr int kAborted = 1;
+constexpr int kFinishedEarly = 2;
+
+[[noreturn]] void LeaveGuardedRegion(int how) {
+  // Leaving outside a guarded region is a fault of the caller: stop here
   // rather than jump into a dead frame.
   if (!activeGuard) __builtin_trap();
-  std::longjmp(*activeGuard, 1);
+  std::longjmp(*activeGuard, how);
 }
+}  // namespace
+
+void ExtractAbort() { LeaveGuardedRegion(kAborted); }
+
+void FinishDecodingEarly() { LeaveGuardedRegion(kFinishedEarly); }
 
 void AbortWithMessage(int stringId, bool namesArchive) {
   Host.reportError(stringId, namesArchive);
@@ -31,12 +39,17 @@ bool RunGuarded(void (*body)()) {
   std::jmp_buf guard;
   std::jmp_buf* const outer = activeGuard;
   activeGuard = &guard;
-  if (setjmp(guard) == 0) {
-    body();
-    activeGuard = outer;
-    return true;
+  switch (setjmp(guard)) {
+    case 0:
+      body();
+      break;
+    case kFinishedEarly:
+      break;
+    default:
+      activeGuard = outer;
+      RunState.aborted = 1;
+      return false;
   }
   activeGuard = outer;
-  RunState.aborted = 1;
-  return false;
+  return true;
 }

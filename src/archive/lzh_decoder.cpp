@@ -23,6 +23,9 @@ void ReadBlockTables() {
   ReadSmallSetLengths(kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunAfter);
   ReadLiteralSetLengths();
   ReadSmallSetLengths(positionSetSize, positionCountBits, kNoZeroRun);
+  // A block whose tables came from past the data would turn nothing into up
+  // to 65536 symbols.
+  CheckInsideMemberData();
 }
 
 // Consumes the bits of a code longer than the table that the tree walk
@@ -142,6 +145,7 @@ void DecodeMember() {
   windowPos = pos;
   decodedCount = count;
   ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
+  CheckInsideMemberData();
   if (windowPos != 0) {
     WriteOutput(window, windowPos);
     if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);

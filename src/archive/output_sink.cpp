@@ -12,7 +12,6 @@ static_assert(kMaxOutputPiece == kWindowBytes, "the stored copy moves through th
 
 void WriteOutput(const void* buffer, unsigned long length) {
   if (OutputIsProbe) {
-    if (probeTextCaptured) return;
     // The text ends at the first zero byte, at the piece's end or at the
     // buffer's capacity, whichever comes first.
     const char* text = static_cast<const char*>(buffer);
@@ -23,7 +22,9 @@ void WriteOutput(const void* buffer, unsigned long length) {
     }
     GeneralText[n] = '\0';
     probeTextCaptured = 1;
-    return;
+    // Nothing after the first piece is shown: decoding the rest of a notice
+    // (its header may claim gigabytes) would only keep the user waiting.
+    FinishDecodingEarly();
   }
   if (!Host.writeOutput(buffer, length)) AbortWithMessage(kMsgWriteError, false);
   UpdateCrc(buffer, static_cast<long>(length));

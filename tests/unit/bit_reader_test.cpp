@@ -1,5 +1,5 @@
 // Archive input and bit reader: block sizes of the refills, the bit order,
-// zero bits after the member's end, and a failed read.
+// zero bits only as look-ahead after the member's end, and a failed read.
 #include <gtest/gtest.h>
 
 #include "archive/archive_input.h"
@@ -28,7 +28,8 @@ TEST(ArchiveInput, RefillsInBlocksAndNeverPastTheMember) {
   InstallMemoryHost(data);
   ASSERT_TRUE(Guarded([] {
     StartMember(40000);
-    for (int i = 0; i < 40000 + 10; ++i) GetBits(8);
+    // Every byte of the member; the window then looks 16 bits past its end.
+    for (int i = 0; i < 40000; ++i) GetBits(8);
   }));
   EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{16384, 16384, 7232}));
   EXPECT_EQ(Record.readPos, 40000u);
@@ -57,22 +58,34 @@ TEST(BitReader, BitsComeMostSignificantFirstAcrossBytes) {
   EXPECT_EQ(got[4], 0u);
 }
 
-TEST(BitReader, ZeroBitsAfterTheEndAndEmptyMemberReadsNothing) {
+TEST(BitReader, ZeroBitsFillTheLookAheadButConsumingPastTheEndIsDamage) {
+  // One byte of data: the window shows it and zero bits after it.
   InstallMemoryHost({0xFF, 0xFF, 0xFF, 0xFF});
   static unsigned got;
   ASSERT_TRUE(Guarded([] {
     StartMember(1);
-    got = GetBits(16);
+    got = bitWindow;
+    GetBits(8);  // every bit of the data, none past it
+    CheckInsideMemberData();
   }));
   EXPECT_EQ(got, 0xFF00u);
   EXPECT_EQ(Record.readPos, 1u);
-
-  InstallMemoryHost({0xFF, 0xFF});
-  ASSERT_TRUE(Guarded([] {
-    StartMember(0);
-    got = GetBits(16) | GetBits(16);
+  // One bit more is damage, reported against the archive.
+  InstallMemoryHost({0xFF, 0xFF, 0xFF, 0xFF});
+  EXPECT_FALSE(Guarded([] {
+    StartMember(1);
+    GetBits(9);
+    CheckInsideMemberData();
   }));
-  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}}));
+  // Without a check, the bit reader itself stops once the look-ahead is
+  // exceeded: an empty member yields no stream of zero bits.
+  InstallMemoryHost({0xFF, 0xFF});
+  EXPECT_FALSE(Guarded([] {
+    StartMember(0);
+    for (int i = 0; i < 100; ++i) GetBits(16);
+  }));
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}}));
   EXPECT_TRUE(Record.readSizes.empty());
 }
 
