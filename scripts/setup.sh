@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
   googletest locales fonts-ipafont-gothic
   jlha-utils lhasa 7zip osslsigncode openssl
+  liblhasa-dev pkg-config
 )
 
 missing=()

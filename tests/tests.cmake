@@ -7,7 +7,8 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 # Helpers shared by the tests: LZH test data, fixtures and the archives every
 # reader must judge alike (plain C++, both sides), the engine's memory host
-# (native), child processes, message boxes and stub-shaped files (Wine).
+# and the reference decoder (native), child processes, message boxes and
+# stub-shaped files (Wine).
 set(QUORVEL_TEST_SUPPORT ${PROJECT_SOURCE_DIR}/tests/support)
 set(QUORVEL_TEST_DATA_SOURCES ${QUORVEL_TEST_SUPPORT}/lzh_test_data.cpp
   ${QUORVEL_TEST_SUPPORT}/fixtures.cpp ${QUORVEL_TEST_SUPPORT}/hostile_archives.cpp)
@@ -17,7 +18,7 @@ if(NOT QUORVEL_WINDOWS)
   file(GLOB QUORVEL_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
   list(FILTER QUORVEL_UNIT_TESTS EXCLUDE REGEX "/win_[^/]*$")
   add_executable(unit_tests ${QUORVEL_UNIT_TESTS} ${QUORVEL_TEST_DATA_SOURCES}
-                 ${QUORVEL_TEST_SUPPORT}/engine_test_support.cpp)
+                 ${QUORVEL_TEST_SUPPORT}/engine_test_support.cpp ${QUORVEL_TEST_SUPPORT}/reference_decoder.cpp)
   target_include_directories(unit_tests PRIVATE ${QUORVEL_TEST_SUPPORT})
   target_link_libraries(unit_tests PRIVATE quorvel_pack quorvel_core GTest::gtest_main)
   target_compile_definitions(unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})

@@ -13,6 +13,7 @@ std::uint16_t treeRight[kTreeNodes];
 using namespace lzh;
 
 unsigned WalkOverflowTree(unsigned node, unsigned mask, unsigned symbolCount) {
+  if (node >= kTreeNodes) AbortDamaged();  // kNoCode: the set has no code at all
   while (node >= symbolCount) {
     if (mask == 0) AbortDamaged();
     node = (bitWindow & mask) ? treeRight[node] : treeLeft[node];
@@ -40,6 +41,13 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
   }
   const std::uint32_t total = start[kMaxCodeLength + 1];
   if (total != 0 && total != (1u << kMaxCodeLength)) AbortDamaged();
+  const unsigned tableSize = 1u << tableBits;
+  if (total == 0) {
+    // No symbol has a code: such a set is fine as long as nothing is decoded
+    // with it, and decoding with it is damage.
+    for (unsigned e = 0; e < tableSize; ++e) table[e] = kNoCode;
+    return;
+  }
   for (unsigned i = 1; i <= kMaxCodeLength + 1; ++i) start[i] &= 0xFFFF;
 
   const unsigned shift = kMaxCodeLength - tableBits;
@@ -49,7 +57,6 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
   }
   // The entries whose codes continue past the table become tree roots; clear
   // them so that each root is created once.
-  const unsigned tableSize = 1u << tableBits;
   const unsigned longStart = start[tableBits + 1] >> shift;
   if (longStart != 0)
     for (unsigned e = longStart; e < tableSize; ++e) table[e] = 0;

@@ -12,6 +12,9 @@ constexpr unsigned kLiteralTableBits = 12;
 constexpr unsigned kSmallLengthEntries = 128;
 constexpr unsigned kTreeNodes = 2 * lzh::kLiteralSetSize - 1;  // 1019
 constexpr unsigned kNoZeroRun = 0xFFFF;
+// The table entry of a set without any code: no symbol and no tree node.
+constexpr std::uint16_t kNoCode = 0xFFFF;
+static_assert(kNoCode >= kTreeNodes, "kNoCode is no node of the tree");
 
 // Every count the small sets' count fields can hold, and a zero run after it.
 static_assert((1u << lzh::kCodeLengthCountBits) - 1 + (1u << lzh::kCodeLengthZeroRunBits) - 1 <=
@@ -30,7 +33,9 @@ extern std::uint16_t treeRight[kTreeNodes];
 
 // Builds table (2^tableBits entries) and the overflow tree from the code
 // lengths of symbolCount symbols. A code that is neither complete nor empty
-// is reported as a damaged archive (ExtractAbort).
+// is reported as a damaged archive (ExtractAbort); an empty one fills the
+// table with kNoCode, which is reported the same way once a symbol is
+// decoded with it.
 void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
                        std::uint16_t* table);
 

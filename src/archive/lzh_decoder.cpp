@@ -36,6 +36,8 @@ void FillLongCode(unsigned length, unsigned tableBits) {
 }
 
 void Flush(std::uint64_t progressValue) {
+  // No byte decoded from bits past the data ever reaches the output.
+  CheckInsideMemberData();
   WriteOutput(window, kWindowBytes);
   if (!OutputIsProbe) ReportProgress(progressValue, ProgressTotals.total);
 }
