@@ -1,10 +1,12 @@
 // The decoding tables of the three symbol sets that open every block of a
-// compressed member: a lookup table indexed by the next 8 or 12 bits, and an
-// overflow tree for codes longer than the table is wide. Codes are canonical.
+// compressed member: a lookup table indexed by the next 8 or 12 bits whose
+// entries carry the symbol and the length of its code, and an overflow tree
+// for codes longer than the table is wide. Codes are canonical.
 #pragma once
 
 #include <cstdint>
 
+#include "archive/archive_input.h"
 #include "common/lzh_format.h"
 
 constexpr unsigned kSmallTableBits = 8;
@@ -12,32 +14,43 @@ constexpr unsigned kLiteralTableBits = 12;
 constexpr unsigned kSmallLengthEntries = 128;
 constexpr unsigned kTreeNodes = 2 * lzh::kLiteralSetSize - 1;  // 1019
 constexpr unsigned kNoZeroRun = 0xFFFF;
-// The table entry of a set without any code: no symbol and no tree node.
-constexpr std::uint16_t kNoCode = 0xFFFF;
-static_assert(kNoCode >= kTreeNodes, "kNoCode is no node of the tree");
 
 // Every count the small sets' count fields can hold, and a zero run after it.
 static_assert((1u << lzh::kCodeLengthCountBits) - 1 + (1u << lzh::kCodeLengthZeroRunBits) - 1 <=
                   kSmallLengthEntries,
               "the small sets' lengths fit");
-static_assert(lzh::kCodeLengthSetSize <= (1u << kSmallTableBits) &&
-                  lzh::kMaxPositionSymbols <= (1u << kSmallTableBits),
-              "the small sets' symbols fit the table's entries");
+
+// A table entry: the symbol whose code begins with the entry's index and the
+// length of that code (0 for a set of one symbol, whose code has no bits);
+// or, flagged kEntryLink, the overflow tree's node where a longer code
+// continues.
+using TableEntry = std::uint16_t;
+constexpr unsigned kEntryLengthShift = 11;
+constexpr TableEntry kEntryValueMask = (1u << kEntryLengthShift) - 1;
+constexpr TableEntry kEntryLink = 0x8000;
+// The entries of a set without any code: a link to no node.
+constexpr TableEntry kNoCode = kEntryLink | kEntryValueMask;
+static_assert(kTreeNodes < kEntryValueMask && lzh::kLiteralSetSize < kEntryValueMask,
+              "symbols and nodes fit an entry, and kNoCode is neither");
+static_assert((kLiteralTableBits << kEntryLengthShift) < kEntryLink, "a length fits below the link flag");
+
+constexpr TableEntry SymbolEntry(unsigned symbol, unsigned length) {
+  return static_cast<TableEntry>(symbol | length << kEntryLengthShift);
+}
 
 extern std::uint8_t smallLengths[kSmallLengthEntries];
-extern std::uint16_t smallTable[1u << kSmallTableBits];
+extern TableEntry smallTable[1u << kSmallTableBits];
 extern std::uint8_t literalLengths[lzh::kLiteralSetSize];
-extern std::uint16_t literalTable[1u << kLiteralTableBits];
+extern TableEntry literalTable[1u << kLiteralTableBits];
 extern std::uint16_t treeLeft[kTreeNodes];
 extern std::uint16_t treeRight[kTreeNodes];
 
 // Builds table (2^tableBits entries) and the overflow tree from the code
 // lengths of symbolCount symbols. A code that is neither complete nor empty
 // is reported as a damaged archive (ExtractAbort); an empty one fills the
-// table with kNoCode, which is reported the same way once a symbol is
-// decoded with it.
-void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
-                       std::uint16_t* table);
+// table with kNoCode, which is reported the same way once a symbol is decoded
+// with it.
+void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits, TableEntry* table);
 
 // Reads the code lengths of the code-length set (its size, its count width,
 // lzh::kCodeLengthZeroRunAfter) or of the position set (its size, its count
@@ -48,7 +61,22 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
 // code-length set, and builds literalTable.
 void ReadLiteralSetLengths();
 
-// Follows the overflow tree from node with the window bits from mask
-// downward until a symbol below symbolCount. A walk that runs out of window
-// bits can only come from damaged tables and is reported as such.
-unsigned WalkOverflowTree(unsigned node, unsigned mask, unsigned symbolCount);
+// The symbol of a code longer than the table, read with the process-wide
+// reader: consumes the table's bits, then follows the overflow tree one bit
+// at a time from the entry's node. kNoCode, or a walk that does not end
+// within 16 bits, is damage.
+unsigned DecodeLongCode(TableEntry entry, unsigned tableBits, unsigned symbolCount);
+
+// The next symbol of a set; the reader holds at least 16 bits.
+template <unsigned TableBits>
+inline unsigned DecodeWith(BitReader& r, const TableEntry* table, unsigned symbolCount) {
+  const TableEntry entry = table[Peek(r, TableBits)];
+  if (entry & kEntryLink) {
+    bits = r;
+    const unsigned symbol = DecodeLongCode(entry, TableBits, symbolCount);
+    r = bits;
+    return symbol;
+  }
+  Skip(r, entry >> kEntryLengthShift);
+  return entry & kEntryValueMask;
+}
