@@ -8,7 +8,7 @@
 #include "archive/output_sink.h"
 #include "common/run_state.h"
 
-std::uint8_t window[kWindowBytes];
+std::uint8_t window[2 * kWindowBytes + kCopySlackBytes];
 unsigned windowPos;
 std::uint16_t blockRemaining;
 unsigned positionSetSize;
@@ -45,19 +45,25 @@ void ReadBlockTables() {
   CheckInsideMemberData(bits);
 }
 
-// Hands the full window to the sink and reports the progress, count bytes of
-// the member decoded.
-void FlushFullWindow(std::int64_t count, std::uint64_t doneBefore) {
+}  // namespace
+
+void FlushFullPiece(std::int64_t count, std::uint64_t doneBefore) {
   // No byte decoded from bits past the data ever reaches the output.
   CheckInsideMemberData(bits);
   windowPos = kWindowBytes;
   decodedCount = count;
   ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
-  WriteOutput(window, kWindowBytes);
+  std::uint8_t* const piece = window + kWindowBytes;
+  WriteOutput(piece, kWindowBytes);
   if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
+  std::memcpy(window, piece, kWindowBytes);
   windowUnfilled = false;
 }
-}  // namespace
+
+void FillHistory() {
+  std::memset(window, kWindowFill, kWindowBytes);
+  windowUnfilled = false;
+}
 
 void StartMethod(char methodLetter) {
   const MethodFormat* method = FindCompressedMethod(methodLetter);
@@ -88,29 +94,28 @@ void DecodeSymbolCarefully(std::uint64_t doneBefore) {
   std::int64_t count = decodedCount;
   const unsigned c = DecodeSymbol();
   if (c < kFirstLengthSymbol) {
-    window[pos++] = static_cast<std::uint8_t>(c);
+    window[kWindowBytes + pos++] = static_cast<std::uint8_t>(c);
     ++count;
   } else {
     const unsigned length = c - kMatchLengthBias;
-    unsigned source = (pos - DecodePosition() - 1) & kWindowMask;
-    if (windowUnfilled && source >= pos) {
-      std::memset(window + pos, kWindowFill, kWindowBytes - pos);
-      windowUnfilled = false;
-    }
+    const unsigned distance = DecodePosition() + 1;
+    if (windowUnfilled && distance > pos) FillHistory();
     // The whole match counts before its first byte: a flush inside the copy
-    // reports it.
+    // reports it. Byte by byte in increasing order, so that the match may
+    // repeat the bytes it produces.
     count += length;
+    unsigned source = kWindowBytes + pos - distance;
     for (unsigned i = 0; i < length; ++i) {
-      window[pos++] = window[source];
-      source = (source + 1) & kWindowMask;
+      window[kWindowBytes + pos++] = window[source++];
       if (pos == kWindowBytes && i + 1 < length) {
-        FlushFullWindow(count, doneBefore);
+        FlushFullPiece(count, doneBefore);
         pos = 0;
+        source -= kWindowBytes;  // the piece became the history
       }
     }
   }
   if (pos == kWindowBytes) {
-    FlushFullWindow(count, doneBefore);
+    FlushFullPiece(count, doneBefore);
     pos = 0;
   }
   windowPos = pos;

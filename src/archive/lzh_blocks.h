@@ -26,15 +26,20 @@ constexpr unsigned kLowBitsShift = 8;
 constexpr DistanceEntry kCodeBitsMask = 0xFF;
 extern DistanceEntry distanceTable[1u << kSmallTableBits];
 
-// Until the window is first full, the positions from windowPos on have not
-// been written for the member and read as kWindowFill; true until they are
-// filled, when a match first reaches them (most small members never do).
+// Before the member's first piece is full, its history reads as kWindowFill;
+// it is filled when a match first reaches it (most small members never do).
+// True until then.
 extern bool windowUnfilled;
+void FillHistory();
+
+// Hands the full piece to the sink, reports the progress (count bytes of the
+// member decoded, after doneBefore) and makes the piece the history.
+void FlushFullPiece(std::int64_t count, std::uint64_t doneBefore);
 
 // Decodes one symbol with the process-wide reader at windowPos, decodedCount
 // bytes of the member done and blockRemaining symbols left in its block, and
 // writes its bytes with every check: a new block, a code longer than its
-// table, the member's last input bytes, a match into the unfilled window or
-// across the window's end, which is then flushed (progress counted from
+// table, the member's last input bytes, a match into the unfilled history or
+// across the piece's end, which is then flushed (progress counted from
 // doneBefore).
 void DecodeSymbolCarefully(std::uint64_t doneBefore);

@@ -28,65 +28,41 @@ QUORVEL_HOT void Move8(std::uint8_t* to, const std::uint8_t* from) {
   std::memcpy(&v, from, sizeof v);
   std::memcpy(to, &v, sizeof v);
 }
-QUORVEL_HOT void Move4(std::uint8_t* to, const std::uint8_t* from) {
-  std::uint32_t v;
-  std::memcpy(&v, from, sizeof v);
-  std::memcpy(to, &v, sizeof v);
-}
 
-// Copies a match of length bytes from distance back to pos, where the copy
-// does not reach the window's end. The result is that of a copy byte by byte
-// in increasing order, so a match may repeat the bytes it produces; whole
-// words move where source and copy lie at least a word apart, so that no word
-// reads a byte before the copy has written it, and no word is written past
-// the match's end (the window's bytes there are history that far matches
-// still read).
-QUORVEL_HOT void CopyMatch(std::uint8_t* w, unsigned pos, unsigned distance, unsigned length) {
-  std::uint8_t* to = w + pos;
+// Copies a match of length bytes from distance back to to, inside the piece
+// and not reaching its end. The result is that of a copy byte by byte in
+// increasing order, so a match may repeat the bytes it produces: whole words
+// move where source and copy lie at least a word apart, since a word then
+// reads only bytes already written. Words may run up to 15 bytes past the
+// match's end, into bytes of the piece not yet decoded (or the slack).
+QUORVEL_HOT void CopyMatch(std::uint8_t* to, unsigned distance, unsigned length) {
+  const std::uint8_t* from = to - distance;
   std::uint8_t* const end = to + length;
-  const std::uint8_t* from;
-  if (distance <= pos) {
-    from = to - distance;
-    if (distance < 8) {
-      if (distance == 1 && length >= 8) {
-        // A run of the last byte.
-        const std::uint64_t run = 0x0101010101010101ull * from[0];
-        std::uint8_t bytes[8];
-        std::memcpy(bytes, &run, sizeof bytes);
-        QUORVEL_PLAIN_LOOP
-        for (; to + 8 < end; to += 8) Move8(to, bytes);
-        Move8(end - 8, bytes);
-        return;
-      }
+  if (distance >= 8) {
+    Move8(to, from);
+    Move8(to + 8, from + 8);
+    if (length > 16) {
+      to += 16, from += 16;
       QUORVEL_PLAIN_LOOP
-      for (; to != end; ++to, ++from) *to = *from;
-      return;
+      do {
+        Move8(to, from);
+        Move8(to + 8, from + 8);
+        to += 16, from += 16;
+      } while (to < end);
     }
-  } else {
-    // The source lies behind the window's end, bytes of the window before.
-    const unsigned source = pos - distance + kWindowBytes;
-    from = w + source;
-    if (source + length > kWindowBytes || source < pos + 8) {
-      QUORVEL_PLAIN_LOOP
-      for (unsigned s = source; to != end; ++to, s = (s + 1) & kWindowMask) *to = w[s];
-      return;
-    }
+    return;
   }
-  // Source and copy lie at least a word apart.
-  if (length >= 8) {
-    // Matches are short: word by word, neither unrolled nor vectorised.
+  if (distance == 1) {
+    // A run of the last byte.
+    const std::uint64_t run = 0x0101010101010101ull * from[0];
+    std::uint8_t bytes[8];
+    std::memcpy(bytes, &run, sizeof bytes);
     QUORVEL_PLAIN_LOOP
-    do {
-      Move8(to, from);
-      to += 8, from += 8;
-    } while (to + 8 < end);
-    Move8(end - 8, from - (to - (end - 8)));  // the last word ends with the match
-  } else if (length >= 4) {
-    Move4(to, from);
-    Move4(end - 4, from + (end - to) - 4);
-  } else {
-    to[0] = from[0], to[1] = from[1], to[2] = from[2];
+    for (; to < end; to += 8) Move8(to, bytes);
+    return;
   }
+  QUORVEL_PLAIN_LOOP
+  for (; to != end; ++to, ++from) *to = *from;
 }
 
 }  // namespace
@@ -99,11 +75,11 @@ void DecodeMember() {
   const std::int64_t originalSize = MemberHeader.originalSize;
   if (originalSize <= 0) return;
 
-  // The loop keeps the reader, the window position and the counts in locals
+  // The loop keeps the reader, the piece's position and the counts in locals
   // (a byte store into the window could otherwise alias them); the calls it
   // makes take the process-wide reader, never the address of r, so that r
   // stays in registers.
-  std::uint8_t* const w = window;
+  std::uint8_t* const piece = window + kWindowBytes;
   const std::uint64_t doneBefore = ProgressTotals.done;
   BitReader r = bits;
   unsigned pos = 0;
@@ -116,12 +92,12 @@ void DecodeMember() {
   // The loop ends only between symbols: a final match that passes the
   // original size is produced and written in full.
   while (count < originalSize) {
-    // A stretch of symbols none of which can reach the window's end or the
+    // A stretch of symbols none of which can reach the piece's end or the
     // original size, decoded without a call: each symbol is read from the
     // bits that one refill holds before any is consumed, and whatever the
     // stretch does not handle (a new block, a code longer than its table,
     // the member's last bytes in the input buffer, a match into the unfilled
-    // window) leaves it for the careful path below.
+    // history) leaves it to the careful path below.
     const std::int64_t left = originalSize - count;
     const unsigned limit =
         left < static_cast<std::int64_t>(kWindowBytes - pos) ? pos + static_cast<unsigned>(left) : kWindowBytes;
@@ -137,7 +113,7 @@ void DecodeMember() {
       const unsigned codeBits = e >> kEntryLengthShift;
       if (c < kFirstLengthSymbol) {
         Skip(r, codeBits);
-        w[pos++] = static_cast<std::uint8_t>(c);
+        piece[pos++] = static_cast<std::uint8_t>(c);
         --blockLeft;
         continue;
       }
@@ -153,7 +129,7 @@ void DecodeMember() {
       Skip(r, codeBits + positionBits + lowBits);
       --blockLeft;
       const unsigned length = c - kMatchLengthBias;
-      CopyMatch(w, pos, distance, length);
+      CopyMatch(piece + pos, distance, length);
       pos += length;
     }
     count += pos - stretchStart;
@@ -179,7 +155,7 @@ void DecodeMember() {
   ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
   CheckInsideMemberData(r);
   if (windowPos != 0) {
-    WriteOutput(window, windowPos);
+    WriteOutput(piece, windowPos);
     if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
   }
 }

@@ -8,7 +8,8 @@
 std::uint8_t probeTextCaptured;
 
 static_assert(kProbeTextMaxBytes + 1 == kGeneralTextBytes, "the probe text fills the general text");
-static_assert(kMaxOutputPiece == kWindowBytes, "the stored copy moves through the window");
+static_assert(kMaxOutputPiece == kWindowBytes && kMaxOutputPiece <= sizeof window,
+              "decoded pieces fit the output, and the stored copy moves through the window");
 
 void WriteOutput(const void* buffer, unsigned long length) {
   if (OutputIsProbe) {

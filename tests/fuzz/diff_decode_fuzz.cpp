@@ -12,7 +12,10 @@
 // Anything else is a finding: the target prints what differed and stops.
 //
 // QUORVEL_DIFF_MEMBER_LIMIT (bytes, default 1 MiB) bounds the original size
-// of the members compared; larger ones are walked over, not decoded.
+// of the members compared, larger ones are walked over, not decoded; and
+// QUORVEL_DIFF_MEMBERS (default 16) the members compared per archive. With
+// both raised, the target checks whole archives given as files, such as the
+// benchmark corpora (scripts/bench-decode.sh).
 #include <lha_reader.h>
 
 #include <algorithm>
@@ -36,7 +39,7 @@ using enginetest::Bytes;
 
 namespace {
 
-constexpr int kMaxMembers = 16;
+int maxMembers = 16;
 std::int64_t memberLimit = 1 << 20;
 
 // ---- The differences that are intended, each with its reason --------------
@@ -127,7 +130,7 @@ bool Accepted(const EngineMember& m) { return m.finished && m.crc == m.dataCrc; 
 std::vector<EngineMember> WalkWithTheEngine(const std::uint8_t* archive, std::size_t size) {
   std::vector<EngineMember> members;
   InstallFuzzHost(archive, size);
-  for (int k = 0; k < kMaxMembers; ++k) {
+  for (int k = 0; k < maxMembers; ++k) {
     EngineMember m;
     m.headerOffset = FuzzInputPosition();
     m.header = ReadMemberHeader();
@@ -364,6 +367,7 @@ bool CompareMember(int k, const EngineMember& m, const LhasaMember& l, const std
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (const char* limit = std::getenv("QUORVEL_DIFF_MEMBER_LIMIT")) memberLimit = std::atoll(limit);
+  if (const char* members = std::getenv("QUORVEL_DIFF_MEMBERS")) maxMembers = std::atoi(members);
   std::atexit(PrintSeen);
   return 0;
 }
