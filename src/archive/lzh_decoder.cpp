@@ -102,35 +102,40 @@ void DecodeMember() {
     const unsigned limit =
         left < static_cast<std::int64_t>(kWindowBytes - pos) ? pos + static_cast<unsigned>(left) : kWindowBytes;
     const unsigned stretchStart = pos;
-    while (pos + kMaxMatchBytes < limit && blockLeft != 0) {
-      if (r.count < kMaxSymbolBits) {
-        if (r.end - r.next < static_cast<long>(sizeof(BitWord))) break;
-        Refill(r);
-      }
-      const TableEntry e = literalTable[Peek(r, kLiteralTableBits)];
-      if (e & kEntryLink) break;
+    // The reader holds a whole symbol at the top of every turn, and the
+    // table entry of the next code is looked up as soon as the code before
+    // it is consumed (a refill leaves the bits already held as they are).
+    bool whole = r.count >= kMaxSymbolBits || r.end - r.next >= static_cast<long>(sizeof(BitWord));
+    if (whole && r.count < kMaxSymbolBits) Refill(r);
+    TableEntry e = literalTable[Peek(r, kLiteralTableBits)];
+    while (whole && pos + kMaxMatchBytes < limit && blockLeft != 0 && !(e & kEntryLink)) {
       const unsigned c = e & kEntryValueMask;
       const unsigned codeBits = e >> kEntryLengthShift;
       if (c < kFirstLengthSymbol) {
         Skip(r, codeBits);
         piece[pos++] = static_cast<std::uint8_t>(c);
         --blockLeft;
-        continue;
+      } else {
+        // The position from the same refill: its code and low bits follow.
+        const BitWord afterLength = r.buffer << codeBits;
+        const DistanceEntry d = distanceTable[afterLength >> (kWordBits - kSmallTableBits)];
+        if (d == kDistanceLink) break;
+        const unsigned positionBits = d & kCodeBitsMask, lowBits = (d >> kLowBitsShift) & kCodeBitsMask;
+        // Shifted by one first, so that no low bits read as 0.
+        const unsigned low = static_cast<unsigned>(((afterLength << positionBits) >> 1) >> (kWordBits - 1 - lowBits));
+        const unsigned distance = (d >> kDistanceBaseShift) + low;
+        if (unfilled && distance > pos) break;
+        Skip(r, codeBits + positionBits + lowBits);
+        --blockLeft;
+        const unsigned length = c - kMatchLengthBias;
+        CopyMatch(piece + pos, distance, length);
+        pos += length;
       }
-      // The position from the same refill: its code and low bits follow.
-      const BitWord afterLength = r.buffer << codeBits;
-      const DistanceEntry d = distanceTable[afterLength >> (kWordBits - kSmallTableBits)];
-      if (d == kDistanceLink) break;
-      const unsigned positionBits = d & kCodeBitsMask, lowBits = (d >> kLowBitsShift) & kCodeBitsMask;
-      // Shifted by one first, so that no low bits read as 0.
-      const unsigned low = static_cast<unsigned>(((afterLength << positionBits) >> 1) >> (kWordBits - 1 - lowBits));
-      const unsigned distance = (d >> kDistanceBaseShift) + low;
-      if (unfilled && distance > pos) break;
-      Skip(r, codeBits + positionBits + lowBits);
-      --blockLeft;
-      const unsigned length = c - kMatchLengthBias;
-      CopyMatch(piece + pos, distance, length);
-      pos += length;
+      e = literalTable[Peek(r, kLiteralTableBits)];
+      if (r.count < kMaxSymbolBits) {
+        whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));
+        if (whole) Refill(r);
+      }
     }
     count += pos - stretchStart;
     if (count >= originalSize) break;
