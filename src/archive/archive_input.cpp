@@ -61,6 +61,6 @@ void FillBits(unsigned n) {
 unsigned GetBits(unsigned n) {
   if (n == 0) return 0;
   const unsigned value = PeekBits(n);
-  Skip(bits, n);
+  FillBits(n);
   return value;
 }
