@@ -1,6 +1,7 @@
 // The compressed data of the current member: read from the archive in 16 KiB
 // blocks, never past the member's end, and turned into a bit stream, most
-// significant bit first, through a bit buffer as wide as a machine word.
+// significant bit first, through a 64-bit buffer that is refilled a word at a
+// time.
 #pragma once
 
 #include <cstdint>
