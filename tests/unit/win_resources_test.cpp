@@ -87,7 +87,7 @@ Template Parse(int id) {
 void ExpectTemplate(int id, short x, short y, short cx, short cy, const char* caption,
                     const std::vector<Item>& expected) {
   const Template t = Parse(id);
-  EXPECT_EQ(t.style, DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) << id;
+  EXPECT_EQ(t.style, DS_MODALFRAME | DS_3DLOOK | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) << id;
   EXPECT_EQ(t.x, x);
   EXPECT_EQ(t.y, y);
   EXPECT_EQ(t.cx, cx);
