@@ -1,7 +1,7 @@
 # The packer: ordinary C++ over the core's format code, for Linux and Windows.
 # Its library (everything in src/pack but the entry and the subcommands) is
 # linked by the tests as well. Each subcommand lives in its own
-# *_command.cpp and registers itself with the entry.
+# *_command.cpp and registers itself with the front end (command_line.cpp).
 file(GLOB QUORVEL_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*.cpp)
 list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(main\\.cpp|[^/]*_command\\.cpp)$")
 # The i686 tree builds the stub only.
@@ -10,6 +10,9 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES})
 target_link_libraries(quorvel_pack PUBLIC quorvel_core)
+# --version shows the project's version; it is written down only in project().
+set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/pack/command_line.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS QUORVEL_VERSION="${PROJECT_VERSION}")
 
 file(GLOB QUORVEL_PACK_COMMANDS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*_command.cpp)
 if(QUORVEL_PACK_COMMANDS)

@@ -9,20 +9,35 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   QUORVEL_BUILD_ROOT="${PROJECT_SOURCE_DIR}/build"
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+# Helpers shared by the tests: LZH test data, fixtures and the archives every
+# reader must judge alike (plain C++, both sides), the engine's memory host
+# (native), child processes, message boxes and stub-shaped files (Wine).
+set(QUORVEL_TEST_SUPPORT ${PROJECT_SOURCE_DIR}/tests/support)
+set(QUORVEL_TEST_DATA_SOURCES ${QUORVEL_TEST_SUPPORT}/lzh_test_data.cpp
+  ${QUORVEL_TEST_SUPPORT}/fixtures.cpp ${QUORVEL_TEST_SUPPORT}/hostile_archives.cpp)
 
 if(NOT QUORVEL_WINDOWS)
   include(GoogleTest)
   file(GLOB QUORVEL_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
   list(FILTER QUORVEL_UNIT_TESTS EXCLUDE REGEX "/win_[^/]*$")
-  add_executable(unit_tests ${QUORVEL_UNIT_TESTS})
+  add_executable(unit_tests ${QUORVEL_UNIT_TESTS} ${QUORVEL_TEST_DATA_SOURCES}
+                 ${QUORVEL_TEST_SUPPORT}/engine_test_support.cpp)
+  target_include_directories(unit_tests PRIVATE ${QUORVEL_TEST_SUPPORT})
   target_link_libraries(unit_tests PRIVATE quorvel_pack quorvel_core GTest::gtest_main)
   target_compile_definitions(unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
+  # Some tests run the packer as a user does.
+  if(TARGET quorvel-pack)
+    add_dependencies(unit_tests quorvel-pack)
+  endif()
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
   # The folders of src/ include only folders below them.
   add_test(NAME layers COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layers.py)
 else()
   file(GLOB QUORVEL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/win_*.cpp)
-  add_executable(win_unit_tests ${QUORVEL_WIN_TESTS} ${QUORVEL_RESOURCES})
+  add_executable(win_unit_tests ${QUORVEL_WIN_TESTS} ${QUORVEL_TEST_DATA_SOURCES}
+                 ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp ${QUORVEL_TEST_SUPPORT}/win_message_boxes.cpp
+                 ${QUORVEL_TEST_SUPPORT}/win_test_archive.cpp ${QUORVEL_RESOURCES})
+  target_include_directories(win_unit_tests PRIVATE ${QUORVEL_TEST_SUPPORT})
   target_link_libraries(win_unit_tests PRIVATE quorvel_shell GTest::gtest_main
     comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
   target_compile_definitions(win_unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
@@ -50,9 +65,9 @@ endif()
 # End-to-end: the real stub and the real packer under Wine, on a display.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorvel-pack)
   file(GLOB QUORVEL_E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/win_*.cpp)
-  add_executable(win_e2e_tests ${QUORVEL_E2E_TESTS} ${PROJECT_SOURCE_DIR}/tests/unit/win_child_process.cpp
+  add_executable(win_e2e_tests ${QUORVEL_E2E_TESTS} ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp
                  ${QUORVEL_RESOURCES})
-  target_include_directories(win_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(win_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
   target_link_libraries(win_e2e_tests PRIVATE GTest::gtest_main advapi32 gdi32 user32 kernel32)
   target_compile_definitions(win_e2e_tests PRIVATE ${QUORVEL_TEST_DEFINES})
   target_link_options(win_e2e_tests PRIVATE -static)
@@ -67,6 +82,14 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorv
   endforeach()
 endif()
 
+# The Windows packer's commands under Wine, with Japanese names (the stub is
+# the one laid out after linking).
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorvel-pack)
+  add_test(NAME pack_commands
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
+            ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/quorvel-sfx.exe)
+endif()
+
 # The demo: the packaged program and the driver that runs the demo without a person.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(hello WIN32 ${PROJECT_SOURCE_DIR}/examples/demo/hello.cpp)
@@ -75,20 +98,24 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   if(TARGET win_e2e_tests)
     add_executable(demo_driver ${PROJECT_SOURCE_DIR}/tests/e2e/demo_driver.cpp
                    ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/unit/win_child_process.cpp)
-    target_include_directories(demo_driver PRIVATE ${PROJECT_SOURCE_DIR}/src)
+                   ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
+    target_include_directories(demo_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
     target_link_libraries(demo_driver PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
     target_compile_definitions(demo_driver PRIVATE ${QUORVEL_TEST_DEFINES})
     target_link_options(demo_driver PRIVATE -static)
   endif()
 endif()
 
-# The packer's output read by independent extractors, and signed.
+# The packer's output read by independent extractors, and signed; its
+# commands as a user runs them, with Japanese names.
 if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
   add_test(NAME pack_interop
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>)
   set(QUORVEL_SIGNING_STUB "${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-x86_64.exe" CACHE FILEPATH
     "x86_64 stub for the signing test")
+  add_test(NAME pack_commands
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
+            ${PROJECT_VERSION} ${QUORVEL_SIGNING_STUB})
   add_test(NAME pack_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})

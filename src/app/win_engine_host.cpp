@@ -5,6 +5,12 @@
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 
+// The engine reports string ids; they are the string table's.
+static_assert(kMsgReadError == IDS_READ_ERROR && kMsgWriteError == IDS_WRITE_ERROR &&
+                  kMsgDamaged == IDS_DAMAGED && kMsgUnsupported == IDS_UNSUPPORTED &&
+                  kMsgOutOfMemory == IDS_NO_MEMORY,
+              "the engine's messages are the string table's");
+
 HANDLE ArchiveHandle = INVALID_HANDLE_VALUE;
 HANDLE OutputHandle = INVALID_HANDLE_VALUE;
 char DestinationPath[kDestinationPathBytes];

@@ -1,10 +1,9 @@
 #include "app/win_extraction_pass.h"
 
 #include "app/win_engine_host.h"
-#include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
+#include "archive/member_data.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
 #include "common/sfx_config.h"
@@ -19,9 +18,6 @@ static_assert(sizeof DestinationPath >= kMemberPathBytes,
               "every destination folder joined with every member name fits");
 
 namespace {
-// The notice member: its text is a question, never a file.
-const char kNoticeName[] = "!";
-
 // Longer than any path the pass builds, so a full path never fails for room.
 constexpr unsigned kFullPathBytes = 1024;
 
@@ -50,21 +46,6 @@ void ShowStatus(UINT formatId, const char* name) {
   // The name is at most 287 bytes, the format a short line: well inside 1024.
   wsprintfA(GeneralText, LoadText(formatId), name);
   SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
-}
-
-void DecodeBody() {
-  if (MemberHeader.method == '0')
-    CopyStoredMember(MemberHeader.originalSize);
-  else
-    DecodeMember();
-}
-
-// Decodes the current member to the output; false when ExtractAbort ended it
-// (RunState.aborted is then set).
-bool DecodeCurrentMember() {
-  crcValue = 0;
-  ResetArchiveInput();
-  return RunGuarded(DecodeBody);
 }
 
 void ReportPassProgress() { ReportProgress(ProgressTotals.done, ProgressTotals.total); }
@@ -146,13 +127,13 @@ FILETIME ModifiedFileTime() {
 bool RestoreAttributes() { return (ConfigFlags(Config) & kFlagRestoreAttributes) != 0; }
 
 Next ProbeMember() {
-  if (lstrcmpA(JoinedName, kNoticeName) != 0) return Next::Leave;
+  if (lstrcmpA(JoinedName, kNoticeMemberName) != 0) return Next::Leave;
   OutputHandle = INVALID_HANDLE_VALUE;
   OutputIsProbe = true;
   probeTextCaptured = 0;
   // An empty notice shows an empty question, not a text left from before.
   GeneralText[0] = '\0';
-  DecodeCurrentMember();
+  DecodeMemberData();
   OutputIsProbe = false;
   if (!RunState.aborted &&
       MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONQUESTION | MB_YESNO) == IDNO)
@@ -236,16 +217,16 @@ Next ExtractFile() {
   OutputHandle = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
-  return FinishWrittenFile(DecodeCurrentMember());
+  return FinishWrittenFile(DecodeMemberData());
 }
 
 Next ExtractMember() {
-  if (lstrcmpA(JoinedName, kNoticeName) == 0)
+  if (lstrcmpA(JoinedName, kNoticeMemberName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
   // A directory entry whose stored folder was dropped (folders suppressed)
   // names no directory at all: there is nothing to make, and the destination
   // folder's own time and attributes are not the archive's to change.
-  if (MemberHeader.method == 'd' && JoinedName[0] == '\0') return SkipMemberData();
+  if (MemberHeader.method == lzh::kMethodDirectory && JoinedName[0] == '\0') return SkipMemberData();
 
   const MemberPathResult built =
       folderPrefixReady ? BuildMemberPath(DestinationPath, sizeof DestinationPath, folderPrefix,
@@ -260,35 +241,19 @@ Next ExtractMember() {
 
   ShowStatus(IDS_STATUS_EXTRACTING, JoinedName);
   CreatePathDirectories(DestinationPath);
-  return MemberHeader.method == 'd' ? ExtractDirectoryEntry() : ExtractFile();
-}
-
-// Sizes that the 64-bit extended header can make negative would move the
-// archive backwards or decode without end; a stored member's data is its
-// original bytes, so its two sizes agree.
-bool SizesAreSound() {
-  if (MemberHeader.compressedRemaining < 0 || MemberHeader.originalSize < 0) return false;
-  return MemberHeader.method != '0' || MemberHeader.compressedRemaining == MemberHeader.originalSize;
+  return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
 Next ReadNextMember() {
-  switch (ReadMemberHeader()) {
-    case HeaderResult::Member:
-      if (SizesAreSound() && NoteMemberDataStart()) return Next::Member;
-      return FailWithFile(IDS_DAMAGED, ExecutablePath);
-    case HeaderResult::EndOfArchive:
-      return Next::Leave;
-    case HeaderResult::Damaged:
-      Host.reportError(kMsgDamaged, true);
-      return Fail();
-    case HeaderResult::Unsupported:
-      Host.reportError(kMsgUnsupported, true);
-      return Fail();
-    case HeaderResult::OutOfMemory:
-      Host.reportError(kMsgOutOfMemory, false);
-      return Fail();
+  const HeaderResult result = ReadMemberHeader();
+  if (result == HeaderResult::EndOfArchive) return Next::Leave;
+  if (result != HeaderResult::Member) {
+    // The host names the archive, except for out of memory, which names no file.
+    Host.reportError(HeaderResultMessage(result), true);
+    return Fail();
   }
-  return Fail();
+  if (!NoteMemberDataStart()) return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  return Next::Member;
 }
 
 void RunMemberLoop(ExtractMode mode) {
@@ -334,7 +299,7 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   }
   // Only the Extract pass writes; the others need no name rules.
   if (mode == ExtractMode::Extract) PrepareDestination();
-  BuildCrcTable(kCrcPolynomial);
+  BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);
 

@@ -1,11 +1,11 @@
-// CRC-16 of the LZH format (CRC-16/ARC): reflected polynomial 0xA001,
-// initial value 0, no final inversion, each byte least significant bit first.
+// CRC-16 of the LZH format (lzh::kCrcPolynomial), each byte least
+// significant bit first.
 // Used for member data and for the level-2 header check.
 #pragma once
 
 #include <cstdint>
 
-constexpr std::uint16_t kCrcPolynomial = 0xA001;
+#include "common/lzh_format.h"
 
 extern std::uint16_t crcTable[256];
 // The one CRC register of the program; each run resets it to 0 first.

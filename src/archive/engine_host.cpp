@@ -29,6 +29,8 @@ void AbortWithMessage(int stringId, bool namesArchive) {
   ExtractAbort();
 }
 
+void AbortDamaged() { AbortWithMessage(kMsgDamaged, true); }
+
 bool RunGuarded(void (*body)()) {
   JumpBuffer guard;
   JumpBuffer* const outer = activeGuard;

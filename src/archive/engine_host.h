@@ -42,6 +42,9 @@ constexpr int kMsgOutOfMemory = 8;
 // Reports the message, then ExtractAbort.
 [[noreturn]] void AbortWithMessage(int stringId, bool namesArchive);
 
+// The archive is damaged (message 4, naming the archive), then ExtractAbort.
+[[noreturn]] void AbortDamaged();
+
 // Runs body; returns true when it ended normally, false (with RunState.aborted
 // set) when ExtractAbort left it. Regions may nest; the innermost one catches.
 bool RunGuarded(void (*body)());

@@ -5,29 +5,16 @@
 
 std::uint8_t smallLengths[kSmallLengthEntries];
 std::uint16_t smallTable[1u << kSmallTableBits];
-std::uint8_t literalLengths[kLiteralSetSize];
+std::uint8_t literalLengths[lzh::kLiteralSetSize];
 std::uint16_t literalTable[1u << kLiteralTableBits];
 std::uint16_t treeLeft[kTreeNodes];
 std::uint16_t treeRight[kTreeNodes];
 
-namespace {
-[[noreturn]] void Damaged() { AbortWithMessage(kMsgDamaged, true); }
-
-// The unary extension of a length: 7 is 1110, 8 is 11110 and so on.
-constexpr unsigned kLengthEscape = 7;
-constexpr unsigned kLengthFieldBits = 3;
-
-// Code-length symbols 0..2 start runs of zero lengths.
-constexpr unsigned kZeroRunShort = 1, kZeroRunLong = 2;  // 0 is a single zero
-constexpr unsigned kShortRunBits = 4, kShortRunBase = 3;
-constexpr unsigned kLongRunBits = 9, kLongRunBase = 20;
-constexpr unsigned kLiteralCountBits = 9;
-constexpr unsigned kZeroRunCountBits = 2;
-}  // namespace
+using namespace lzh;
 
 unsigned WalkOverflowTree(unsigned node, unsigned mask, unsigned symbolCount) {
   while (node >= symbolCount) {
-    if (mask == 0) Damaged();
+    if (mask == 0) AbortDamaged();
     node = (bitWindow & mask) ? treeRight[node] : treeLeft[node];
     mask >>= 1;
   }
@@ -38,7 +25,7 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
                        std::uint16_t* table) {
   unsigned count[kMaxCodeLength + 1] = {};
   for (unsigned s = 0; s < symbolCount; ++s) {
-    if (lengths[s] > kMaxCodeLength) Damaged();
+    if (lengths[s] > kMaxCodeLength) AbortDamaged();
     if (lengths[s]) ++count[lengths[s]];
   }
 
@@ -52,7 +39,7 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
     start[i + 1] = start[i] + count[i] * weight[i];
   }
   const std::uint32_t total = start[kMaxCodeLength + 1];
-  if (total != 0 && total != 0x10000) Damaged();
+  if (total != 0 && total != (1u << kMaxCodeLength)) AbortDamaged();
   for (unsigned i = 1; i <= kMaxCodeLength + 1; ++i) start[i] &= 0xFFFF;
 
   const unsigned shift = kMaxCodeLength - tableBits;
@@ -79,7 +66,7 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
       std::uint16_t* slot = &table[code >> shift];
       for (unsigned bit = 1u << (15 - tableBits), left = len - tableBits; left; --left, bit >>= 1) {
         if (*slot == 0) {
-          if (nextNode >= kTreeNodes) Damaged();  // cannot happen for a complete code
+          if (nextNode >= kTreeNodes) AbortDamaged();  // cannot happen for a complete code
           treeLeft[nextNode] = treeRight[nextNode] = 0;
           *slot = static_cast<std::uint16_t>(nextNode++);
         }
@@ -96,7 +83,7 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
   if (n == 0) {
     // One code of length 0: every lookup gives value and consumes no bits.
     const unsigned value = GetBits(countBits);
-    if (value >= symbolCount) Damaged();
+    if (value >= symbolCount) AbortDamaged();
     for (unsigned i = 0; i < symbolCount; ++i) smallLengths[i] = 0;
     for (std::uint16_t& entry : smallTable) entry = static_cast<std::uint16_t>(value);
     return;
@@ -107,16 +94,16 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
     if (c < kLengthEscape) {
       FillBits(kLengthFieldBits);
     } else {
-      for (unsigned mask = 1u << 12; mask && (bitWindow & mask); mask >>= 1) ++c;
-      if (c > kMaxCodeLength) Damaged();
-      FillBits(c - 3);  // three field bits, c - 7 ones and the closing zero
+      // The unary extension: 7 is 1110, 8 is 11110 and so on.
+      for (unsigned mask = 1u << (15 - kLengthFieldBits); mask && (bitWindow & mask); mask >>= 1) ++c;
+      if (c > kMaxCodeLength) AbortDamaged();
+      FillBits(kLengthFieldBits + (c - kLengthEscape) + 1);  // the field, the ones, the zero
     }
     smallLengths[i++] = static_cast<std::uint8_t>(c);
     if (i == zeroRunIndex) {
-      for (unsigned z = GetBits(kZeroRunCountBits); z; --z) smallLengths[i++] = 0;
+      for (unsigned z = GetBits(kCodeLengthZeroRunBits); z; --z) smallLengths[i++] = 0;
     }
   }
-  static_assert(31 + 3 <= kSmallLengthEntries, "a 5-bit count and a zero run fit");
   for (; i < symbolCount; ++i) smallLengths[i] = 0;
   BuildHuffmanTable(symbolCount, smallLengths, kSmallTableBits, smallTable);
 }
@@ -125,25 +112,25 @@ void ReadLiteralSetLengths() {
   const unsigned n = GetBits(kLiteralCountBits);
   if (n == 0) {
     const unsigned value = GetBits(kLiteralCountBits);
-    if (value >= kLiteralSetSize) Damaged();
+    if (value >= kLiteralSetSize) AbortDamaged();
     for (std::uint8_t& length : literalLengths) length = 0;
     for (std::uint16_t& entry : literalTable) entry = static_cast<std::uint16_t>(value);
     return;
   }
-  if (n > kLiteralSetSize) Damaged();
+  if (n > kLiteralSetSize) AbortDamaged();
   unsigned i = 0;
   while (i < n) {
     unsigned c = smallTable[bitWindow >> (16 - kSmallTableBits)];
-    if (c >= kCodeLengthSetSize) c = WalkOverflowTree(c, 1u << 7, kCodeLengthSetSize);
+    if (c >= kCodeLengthSetSize) c = WalkOverflowTree(c, 1u << (15 - kSmallTableBits), kCodeLengthSetSize);
     FillBits(smallLengths[c]);
     if (c > kZeroRunLong) {
-      literalLengths[i++] = static_cast<std::uint8_t>(c - 2);
+      literalLengths[i++] = static_cast<std::uint8_t>(c - kCodeLengthSymbolBias);
       continue;
     }
-    unsigned run = 1;
-    if (c == kZeroRunShort) run = GetBits(kShortRunBits) + kShortRunBase;
-    else if (c == kZeroRunLong) run = GetBits(kLongRunBits) + kLongRunBase;
-    if (run > kLiteralSetSize - i) Damaged();
+    unsigned run = 1;  // kZeroRunOne: a single zero
+    if (c == kZeroRunShort) run = GetBits(kShortZeroRunBits) + kShortZeroRunBase;
+    else if (c == kZeroRunLong) run = GetBits(kLongZeroRunBits) + kLongZeroRunBase;
+    if (run > kLiteralSetSize - i) AbortDamaged();
     while (run--) literalLengths[i++] = 0;
   }
   for (; i < kLiteralSetSize; ++i) literalLengths[i] = 0;

@@ -5,19 +5,25 @@
 
 #include <cstdint>
 
-constexpr unsigned kMaxCodeLength = 16;
-constexpr unsigned kCodeLengthSetSize = 19;
-constexpr unsigned kLiteralSetSize = 510;  // 256 literals and match lengths 3..256
+#include "common/lzh_format.h"
+
 constexpr unsigned kSmallTableBits = 8;
 constexpr unsigned kLiteralTableBits = 12;
 constexpr unsigned kSmallLengthEntries = 128;
-constexpr unsigned kTreeNodes = 2 * kLiteralSetSize - 1;  // 1019
-constexpr unsigned kCodeLengthZeroRunIndex = 3;
+constexpr unsigned kTreeNodes = 2 * lzh::kLiteralSetSize - 1;  // 1019
 constexpr unsigned kNoZeroRun = 0xFFFF;
+
+// Every count the small sets' count fields can hold, and a zero run after it.
+static_assert((1u << lzh::kCodeLengthCountBits) - 1 + (1u << lzh::kCodeLengthZeroRunBits) - 1 <=
+                  kSmallLengthEntries,
+              "the small sets' lengths fit");
+static_assert(lzh::kCodeLengthSetSize <= (1u << kSmallTableBits) &&
+                  lzh::kMaxPositionSymbols <= (1u << kSmallTableBits),
+              "the small sets' symbols fit the table's entries");
 
 extern std::uint8_t smallLengths[kSmallLengthEntries];
 extern std::uint16_t smallTable[1u << kSmallTableBits];
-extern std::uint8_t literalLengths[kLiteralSetSize];
+extern std::uint8_t literalLengths[lzh::kLiteralSetSize];
 extern std::uint16_t literalTable[1u << kLiteralTableBits];
 extern std::uint16_t treeLeft[kTreeNodes];
 extern std::uint16_t treeRight[kTreeNodes];
@@ -28,11 +34,12 @@ extern std::uint16_t treeRight[kTreeNodes];
 void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
                        std::uint16_t* table);
 
-// Reads the code lengths of the code-length set (19, 5, 3) or of the position
-// set (its size, its count width, kNoZeroRun) and builds smallTable.
+// Reads the code lengths of the code-length set (its size, its count width,
+// lzh::kCodeLengthZeroRunAfter) or of the position set (its size, its count
+// width, kNoZeroRun) and builds smallTable.
 void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zeroRunIndex);
 
-// Reads the 510 code lengths of the literal/length set, coded with the
+// Reads the code lengths of the literal/length set, coded with the
 // code-length set, and builds literalTable.
 void ReadLiteralSetLengths();
 

@@ -16,18 +16,11 @@ unsigned positionCountBits;
 std::int64_t decodedCount;
 
 namespace {
-// -lh6- and -lh7- reach back 64 KiB and code positions with 17 symbols in a
-// 5-bit count; -lh4- and -lh5- use 14 symbols in a 4-bit count. A stream
-// written for fewer symbols decodes the same: the others get length 0.
-constexpr unsigned kWidePositionSetSize = 17, kWidePositionCountBits = 5;
-constexpr unsigned kNarrowPositionSetSize = 14, kNarrowPositionCountBits = 4;
-constexpr unsigned kCodeLengthCountBits = 5;
-constexpr unsigned kBlockSizeBits = 16;
-static_assert(kWidePositionSetSize <= kSmallLengthEntries, "position lengths fit");
+using namespace lzh;
 
 void ReadBlockTables() {
   blockRemaining = static_cast<std::uint16_t>(GetBits(kBlockSizeBits));
-  ReadSmallSetLengths(kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunIndex);
+  ReadSmallSetLengths(kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunAfter);
   ReadLiteralSetLengths();
   ReadSmallSetLengths(positionSetSize, positionCountBits, kNoZeroRun);
 }
@@ -35,7 +28,7 @@ void ReadBlockTables() {
 // Consumes the bits of a code longer than the table that the tree walk
 // decoded; a leaf that short can only come from damaged tables.
 void FillLongCode(unsigned length, unsigned tableBits) {
-  if (length <= tableBits) AbortWithMessage(kMsgDamaged, true);
+  if (length <= tableBits) AbortDamaged();
   FillBits(length - tableBits);
 }
 
@@ -51,29 +44,29 @@ void Flush(std::uint64_t progressValue) {
 #define QUORVEL_HOT inline __attribute__((always_inline))
 #endif
 
-QUORVEL_HOT unsigned NextSymbol() {
-  if (blockRemaining == 0) ReadBlockTables();
-  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
-  unsigned j = literalTable[bitWindow >> (16 - kLiteralTableBits)];
-  if (j < kLiteralSetSize) {
-    FillBits(literalLengths[j]);
-  } else {
-    FillBits(kLiteralTableBits);
-    j = WalkOverflowTree(j, 0x8000, kLiteralSetSize);
-    FillLongCode(literalLengths[j], kLiteralTableBits);
+// The next code of a set: its table entry for the next tableBits bits, or,
+// for a code longer than the table, the overflow tree from that entry on.
+QUORVEL_HOT unsigned NextCode(const std::uint16_t* table, const std::uint8_t* lengths, unsigned tableBits,
+                              unsigned symbolCount) {
+  unsigned j = table[bitWindow >> (16 - tableBits)];
+  if (j < symbolCount) {
+    FillBits(lengths[j]);
+    return j;
   }
+  FillBits(tableBits);
+  j = WalkOverflowTree(j, 0x8000, symbolCount);
+  FillLongCode(lengths[j], tableBits);
   return j;
 }
 
+QUORVEL_HOT unsigned NextSymbol() {
+  if (blockRemaining == 0) ReadBlockTables();
+  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
+  return NextCode(literalTable, literalLengths, kLiteralTableBits, kLiteralSetSize);
+}
+
 QUORVEL_HOT unsigned NextPosition() {
-  unsigned j = smallTable[bitWindow >> (16 - kSmallTableBits)];
-  if (j < positionSetSize) {
-    FillBits(smallLengths[j]);
-  } else {
-    FillBits(kSmallTableBits);
-    j = WalkOverflowTree(j, 0x8000, positionSetSize);
-    FillLongCode(smallLengths[j], kSmallTableBits);
-  }
+  const unsigned j = NextCode(smallTable, smallLengths, kSmallTableBits, positionSetSize);
   if (j == 0) return 0;
   return (1u << (j - 1)) + GetBits(j - 1);
 }
@@ -81,9 +74,11 @@ QUORVEL_HOT unsigned NextPosition() {
 }  // namespace
 
 void StartMethod(char methodLetter) {
-  const bool wide = methodLetter == '6' || methodLetter == '7';
-  positionSetSize = wide ? kWidePositionSetSize : kNarrowPositionSetSize;
-  positionCountBits = wide ? kWidePositionCountBits : kNarrowPositionCountBits;
+  const MethodFormat* method = FindCompressedMethod(methodLetter);
+  // Only compressed members reach the decoder.
+  if (!method) AbortDamaged();
+  positionSetSize = method->positionSetSize;
+  positionCountBits = method->positionCountBits;
   StartBitReader();
   blockRemaining = 0;
 }
@@ -119,7 +114,7 @@ void DecodeMember() {
   // original size is produced and written in full.
   while (count < originalSize) {
     const unsigned c = NextSymbol();
-    if (c <= 0xFF) {
+    if (c < kFirstLengthSymbol) {
       w[pos++] = static_cast<std::uint8_t>(c);
       ++count;
       if (pos == kWindowBytes) flushFull();

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 
+#include "common/lzh_format.h"
+
 constexpr unsigned kWindowBytes = 65536;
 constexpr unsigned kWindowMask = kWindowBytes - 1;
 constexpr std::uint8_t kWindowFill = 0x20;  // what positions before the first byte read
-constexpr unsigned kMatchLengthBias = 253;  // symbol 256 is a match of 3 bytes
+static_assert(lzh::kMethodLh7.dictionaryBytes <= kWindowBytes, "every method's matches reach into the window");
 
 extern std::uint8_t window[kWindowBytes];
 extern unsigned windowPos;

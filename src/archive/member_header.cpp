@@ -3,36 +3,18 @@
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "common/dbcs.h"
-#include "common/exe_layout.h"
+#include "common/file_time.h"
+#include "common/le_bytes.h"
 #include "common/run_state.h"
 
 MemberHeaderRecord MemberHeader;
 char JoinedName[kJoinedNameBytes];
 
 namespace {
-using exe_layout::ReadLe16;
-using exe_layout::ReadLe32;
+using namespace lzh;
 
-// Offsets in the fixed part.
-constexpr unsigned kOffHeaderSize = 0, kOffMethod = 2, kOffCompressed = 7, kOffOriginal = 11,
-                   kOffTimeStamp = 15, kOffAttribute = 19, kOffLevel = 20, kOffDataCrc = 21,
-                   kOffOsId = 23, kOffFirstExtSize = 24;
-static_assert(kOffFirstExtSize + 2 == kFixedHeaderBytes, "the chain starts after the fixed part");
-
-// An extended header's size counts its type byte and its trailing next-size field.
-constexpr unsigned kExtOverheadBytes = 3;
-
-constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
-constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
-
-std::uint64_t ReadLe64(const std::uint8_t* p) {
-  return ReadLe32(p) | (static_cast<std::uint64_t>(ReadLe32(p + 4)) << 32);
-}
-
-bool IsKnownMethod(const std::uint8_t* m) {
-  if (m[0] != '-' || m[1] != 'l' || m[2] != 'h' || m[4] != '-') return false;
-  const char letter = static_cast<char>(m[3]);
-  return letter == '0' || letter == 'd' || (letter >= '4' && letter <= '7');
+bool IsKnownMethod(const std::uint8_t* name) {
+  return HasMethodNameShape(name) && IsReadableMethod(static_cast<char>(name[kMethodLetterPos]));
 }
 
 // Applies one extended header whose type byte is at pos and whose data has
@@ -42,7 +24,7 @@ bool ApplyExtendedHeader(unsigned pos, unsigned dataBytes) {
   const std::uint8_t* data = h.bytes + pos + 1;
   switch (h.bytes[pos]) {
     case kExtHeaderCrc:
-      if (dataBytes < 2) return false;
+      if (dataBytes < kHeaderCrcBytes) return false;
       h.headerCrcSeen = true;
       h.headerCrc = ReadLe16(data);
       h.headerCrcPos = static_cast<std::uint16_t>(pos + 1);
@@ -56,16 +38,16 @@ bool ApplyExtendedHeader(unsigned pos, unsigned dataBytes) {
       h.directoryLength = static_cast<std::uint16_t>(dataBytes);
       return true;
     case kExtAttributes:
-      if (dataBytes < 2) return false;
+      if (dataBytes < kAttributesBytes) return false;
       if (h.osId == kOsIdMsdos) h.attributes = ReadLe16(data);
       return true;
     case kExtFileTimes:
-      if (dataBytes < 24) return false;
-      h.modifiedTime = ReadLe64(data + 8);  // creation, last write, last access
+      if (dataBytes < kFileTimesBytes) return false;
+      h.modifiedTime = ReadLe64(data + kLastWriteTimeOffset);
       return true;
     case kExtLargeSizes: {
-      if (dataBytes < 16) return false;
-      const std::uint64_t compressed = ReadLe64(data), original = ReadLe64(data + 8);
+      if (dataBytes < kLargeSizesBytes) return false;
+      const std::uint64_t compressed = ReadLe64(data), original = ReadLe64(data + kLargeSizeBytes);
       // A size with the top bit set is negative as a signed count: a skip by
       // it would move back onto an earlier header and never end.
       if ((compressed | original) >> 63) return false;
@@ -86,16 +68,15 @@ bool WalkExtendedHeaders() {
   for (;;) {
     const unsigned size = ReadLe16(MemberHeader.bytes + pos);
     if (size == 0) return true;
-    if (size < kExtOverheadBytes || pos + size + 2 > headerSize) return false;
-    if (!ApplyExtendedHeader(pos + 2, size - kExtOverheadBytes)) return false;
+    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > headerSize) return false;
+    if (!ApplyExtendedHeader(pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
     pos += size;
   }
 }
 
 bool HeaderCrcMatches() {
   MemberHeaderRecord& h = MemberHeader;
-  h.bytes[h.headerCrcPos] = 0;
-  h.bytes[h.headerCrcPos + 1] = 0;
+  for (unsigned i = 0; i < kHeaderCrcBytes; ++i) h.bytes[h.headerCrcPos + i] = 0;
   crcValue = 0;
   return UpdateCrc(h.bytes, h.headerSize) == h.headerCrc;
 }
@@ -125,9 +106,9 @@ bool BuildJoinedName() {
 void TakeFixedPart() {
   MemberHeaderRecord& h = MemberHeader;
   const std::uint8_t* b = h.bytes;
-  h.method = static_cast<char>(b[kOffMethod + 3]);
-  h.compressedRemaining = ReadLe32(b + kOffCompressed);
-  h.originalSize = ReadLe32(b + kOffOriginal);
+  h.method = static_cast<char>(b[kOffMethod + kMethodLetterPos]);
+  h.compressedRemaining = ReadLe32(b + kOffCompressedSize);
+  h.originalSize = ReadLe32(b + kOffOriginalSize);
   h.modifiedTime = UnixTimeToFileTime(static_cast<std::int32_t>(ReadLe32(b + kOffTimeStamp)));
   h.attributes = b[kOffAttribute];
   h.dataCrc = ReadLe16(b + kOffDataCrc);
@@ -137,11 +118,30 @@ void TakeFixedPart() {
   h.headerCrcSeen = false;
   h.headerCrc = h.headerCrcPos = 0;
 }
+
+// Sizes that the 64-bit extended header could make negative are refused
+// where it is read; a stored member's data is its original bytes, so its two
+// sizes agree.
+bool SizesAreSound() {
+  const MemberHeaderRecord& h = MemberHeader;
+  return h.method != kMethodStored || h.compressedRemaining == h.originalSize;
+}
 }  // namespace
+
+int HeaderResultMessage(HeaderResult result) {
+  static const std::uint8_t kMessages[] = {0, 0, kMsgDamaged, kMsgUnsupported, kMsgOutOfMemory};
+  static_assert(static_cast<int>(HeaderResult::Member) == 0 &&
+                    static_cast<int>(HeaderResult::EndOfArchive) == 1 &&
+                    static_cast<int>(HeaderResult::Damaged) == 2 &&
+                    static_cast<int>(HeaderResult::Unsupported) == 3 &&
+                    static_cast<int>(HeaderResult::OutOfMemory) == 4,
+                "the table follows the results");
+  return kMessages[static_cast<int>(result)];
+}
 
 std::uint64_t UnixTimeToFileTime(std::int32_t seconds) {
   if (seconds < 0) return Host.currentFileTime();
-  return (static_cast<std::uint64_t>(seconds) + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond;
+  return ::UnixToFileTime(seconds);
 }
 
 void FreeMemberHeader() {
@@ -156,7 +156,7 @@ HeaderResult ReadMemberHeader() {
   if (got <= 0) return HeaderResult::Damaged;
   // The end byte is a header size whose low byte is 0; whatever follows it
   // (padding, a certificate table) is never looked at.
-  if (fixed[kOffHeaderSize] == 0) return HeaderResult::EndOfArchive;
+  if (fixed[kOffHeaderSize] == kEndByte) return HeaderResult::EndOfArchive;
   if (got < static_cast<long>(kFixedHeaderBytes)) return HeaderResult::Damaged;
   if (fixed[kOffLevel] != kHeaderLevel) return HeaderResult::Damaged;
   const unsigned headerSize = ReadLe16(fixed + kOffHeaderSize);
@@ -173,7 +173,7 @@ HeaderResult ReadMemberHeader() {
 
   if (!IsKnownMethod(h.bytes + kOffMethod)) return HeaderResult::Unsupported;
   TakeFixedPart();
-  if (!WalkExtendedHeaders()) return HeaderResult::Damaged;
+  if (!WalkExtendedHeaders() || !SizesAreSound()) return HeaderResult::Damaged;
   if (!h.headerCrcSeen || !HeaderCrcMatches()) return HeaderResult::Damaged;
   if (!BuildJoinedName()) return HeaderResult::Damaged;
   return HeaderResult::Member;

@@ -4,25 +4,20 @@
 
 #include <cstdint>
 
-constexpr unsigned kFixedHeaderBytes = 26;
-constexpr unsigned kHeaderLevel = 2;
+#include "common/lzh_format.h"
+
 constexpr unsigned kJoinedNameBytes = 288;  // 287 name bytes and the closing zero
 
-// Extended header types.
-constexpr std::uint8_t kExtHeaderCrc = 0x00;
-constexpr std::uint8_t kExtFileName = 0x01;
-constexpr std::uint8_t kExtDirectoryName = 0x02;
-constexpr std::uint8_t kExtAttributes = 0x40;
-constexpr std::uint8_t kExtFileTimes = 0x41;
-constexpr std::uint8_t kExtLargeSizes = 0x42;
-constexpr std::uint8_t kOsIdMsdos = 'M';
-
 enum class HeaderResult { Member, EndOfArchive, Damaged, Unsupported, OutOfMemory };
+
+// The message (string id) that reports a result: 0 for Member and
+// EndOfArchive, which are no failures.
+int HeaderResultMessage(HeaderResult result);
 
 struct MemberHeaderRecord {
   std::uint8_t* bytes;         // the whole header, headerSize bytes, from Host.allocZeroed
   std::uint16_t headerSize;
-  char method;                 // '0', '4'..'7' or 'd'
+  char method;                 // lzh::IsReadableMethod
   // Compressed bytes of the member not yet fetched; counted down while the
   // member is decoded, used by the pass to skip what is left.
   std::int64_t compressedRemaining;
@@ -43,7 +38,8 @@ extern MemberHeaderRecord MemberHeader;
 extern char JoinedName[kJoinedNameBytes];
 
 // Reads and checks the next header; on Member the archive stands at the
-// member's data. The caller reports failures and frees the header bytes.
+// member's data, whose sizes are sound: not negative, and equal for a stored
+// member. The caller reports failures and frees the header bytes.
 HeaderResult ReadMemberHeader();
 void FreeMemberHeader();
 

@@ -1,5 +1,7 @@
 #include "common/dbcs.h"
 
+#include "common/lzh_format.h"
+
 bool Cp932LeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
@@ -32,6 +34,6 @@ void NormalizeSeparators(char* path, char separator) {
       continue;
     }
     const unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '\\' || c == '/' || c == 0xFF) *p = separator;
+    if (c == '\\' || c == '/' || c == lzh::kDirectorySeparator) *p = separator;
   }
 }

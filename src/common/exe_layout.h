@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/le_bytes.h"
+
 namespace exe_layout {
 
 // The MS-DOS header declares 32 paragraphs of header, so that the
@@ -59,18 +61,10 @@ constexpr std::uint8_t kDosStub[kDosStubBytes] = {
     0xCD, 0x21,        // int 21h
 };
 
-inline std::uint16_t ReadLe16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t ReadLe32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void WriteLe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void WriteLe32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+// The byte helpers under this namespace too, for code that reads the layout.
+using ::ReadLe16;
+using ::ReadLe32;
+using ::WriteLe16;
+using ::WriteLe32;
 
 }  // namespace exe_layout

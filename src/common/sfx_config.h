@@ -24,6 +24,10 @@ static_assert(offsetof(SfxConfig, title) == 4 && offsetof(SfxConfig, folderLabel
                   offsetof(SfxConfig, autoRunCommand) == 453 && offsetof(SfxConfig, flags) == 713,
               "field offsets are fixed by the file format");
 
+// A first member of this name is the notice: its text is shown as a question
+// before the dialog, and it is never written as a file.
+constexpr char kNoticeMemberName[] = "!";
+
 constexpr std::uint32_t kFlagRestoreAttributes = 1u << 0;
 constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;
 

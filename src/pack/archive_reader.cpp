@@ -4,28 +4,34 @@
 #include <cstring>
 #include <ctime>
 
-#include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
+#include "archive/member_data.h"
 #include "archive/member_header.h"
-#include "archive/output_sink.h"
 #include "common/exe_layout.h"
+#include "common/file_time.h"
 #include "common/run_state.h"
 #include "pack/cp932.h"
+#include "pack/utf8_system.h"
 
 namespace {
-constexpr std::uint64_t kFileTimeUnitsPerSecond = 10000000;
-constexpr std::uint64_t kSecondsFrom1601To1970 = 11644473600ull;
-
-// The engine reaches the file and the caller through these.
+// The engine reaches the archive and the caller through these: a file, or
+// bytes in memory with a read position of their own.
 std::FILE* engineFile;
+const std::uint8_t* engineBytes;
+std::size_t engineSize, enginePos;
 const MemberSink* engineSink;
 int engineError;
 
-long FileRead(void* buffer, unsigned long count) {
-  const std::size_t n = std::fread(buffer, 1, count, engineFile);
-  if (n < count && std::ferror(engineFile)) return -1;
+long SourceRead(void* buffer, unsigned long count) {
+  if (engineFile) {
+    const std::size_t n = std::fread(buffer, 1, count, engineFile);
+    if (n < count && std::ferror(engineFile)) return -1;
+    return static_cast<long>(n);
+  }
+  const std::size_t n = count < engineSize - enginePos ? count : engineSize - enginePos;
+  if (n) std::memcpy(buffer, engineBytes + enginePos, n);
+  enginePos += n;
   return static_cast<long>(n);
 }
 bool SinkWrite(const void* buffer, unsigned long length) {
@@ -37,18 +43,18 @@ void RecordError(int stringId, bool) {
 void NoProgress(unsigned) {}
 void* Calloc(unsigned long size) { return std::calloc(size, 1); }
 void Free(void* block) { std::free(block); }
-std::uint64_t Now() {
-  return (static_cast<std::uint64_t>(std::time(nullptr)) + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond;
-}
+std::uint64_t Now() { return UnixToFileTime(std::time(nullptr)); }
 
-void InstallHost(std::FILE* file) {
+void InstallHost(std::FILE* file, const std::uint8_t* bytes, std::size_t size) {
   engineFile = file;
+  engineBytes = bytes;
+  engineSize = size;
   engineError = 0;
-  Host = EngineHost{FileRead, SinkWrite, RecordError, NoProgress, Calloc, Free, Now};
+  Host = EngineHost{SourceRead, SinkWrite, RecordError, NoProgress, Calloc, Free, Now};
   OutputIsProbe = false;
   RunState = RunStateFlags{};
   ProgressTotals = ProgressCounts{};
-  BuildCrcTable(kCrcPolynomial);
+  BuildCrcTable(lzh::kCrcPolynomial);
 }
 
 bool SeekTo(std::FILE* f, std::uint64_t offset) {
@@ -67,10 +73,7 @@ std::uint64_t Tell(std::FILE* f) {
 #endif
 }
 
-void DecodeCurrent() {
-  if (MemberHeader.method == '0') CopyStoredMember(MemberHeader.originalSize);
-  else DecodeMember();
-}
+std::uint64_t EnginePosition() { return engineFile ? Tell(engineFile) : enginePos; }
 }  // namespace
 
 const char* EngineMessage(int stringId) {
@@ -85,19 +88,33 @@ const char* EngineMessage(int stringId) {
 }
 
 ArchiveReader::~ArchiveReader() {
-  if (file_) {
-    if (engineFile == file_) {
-      FreeMemberHeader();
-      engineFile = nullptr;
-    }
-    std::fclose(file_);
+  // The engine's current header is this reader's while the engine reads it.
+  if ((file_ && engineFile == file_) || (bytes_ && engineBytes == bytes_)) {
+    FreeMemberHeader();
+    engineFile = nullptr;
+    engineBytes = nullptr;
   }
+  if (file_) std::fclose(file_);
+}
+
+void ArchiveReader::OpenBytes(const std::uint8_t* data, std::size_t size) {
+  bytes_ = data;
+  size_ = size;
+  archiveOffset_ = nextHeader_ = 0;
+}
+
+bool ArchiveReader::Attach(std::uint64_t offset) {
+  InstallHost(file_, bytes_, size_);
+  if (file_) return SeekTo(file_, offset);
+  // Past the end, as in a file: the next read gives no bytes.
+  enginePos = offset < size_ ? static_cast<std::size_t>(offset) : size_;
+  return true;
 }
 
 bool ArchiveReader::Open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = OpenUtf8File(path, "rb");
   if (!file_) {
-    error = path + ": cannot open";
+    error = "cannot open";
     return false;
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
@@ -108,43 +125,30 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
   archiveOffset_ = 0;
   if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
     if (got < sizeof head) {
-      error = path + ": executable without a configuration block";
+      error = "executable without a configuration block";
       return false;
     }
     archiveOffset_ = exe_layout::ReadLe32(head + exe_layout::kConfigOffset);
   }
   nextHeader_ = archiveOffset_;
   if (!SeekTo(file_, archiveOffset_)) {
-    error = path + ": archive offset unreachable";
+    error = "archive offset unreachable";
     return false;
   }
   return true;
 }
 
 ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
-  InstallHost(file_);
-  if (!SeekTo(file_, nextHeader_)) {
+  if (!Attach(nextHeader_)) {
     error = "cannot seek to the next header";
     return ReadStatus::Failed;
   }
-  switch (ReadMemberHeader()) {
-    case HeaderResult::EndOfArchive:
-      FreeMemberHeader();
-      return ReadStatus::End;
-    case HeaderResult::Member:
-      break;
-    case HeaderResult::Damaged:
-      FreeMemberHeader();
-      error = EngineMessage(kMsgDamaged);
-      return ReadStatus::Failed;
-    case HeaderResult::Unsupported:
-      FreeMemberHeader();
-      error = EngineMessage(kMsgUnsupported);
-      return ReadStatus::Failed;
-    case HeaderResult::OutOfMemory:
-      FreeMemberHeader();
-      error = EngineMessage(kMsgOutOfMemory);
-      return ReadStatus::Failed;
+  const HeaderResult result = ReadMemberHeader();
+  if (result != HeaderResult::Member) {
+    FreeMemberHeader();
+    if (result == HeaderResult::EndOfArchive) return ReadStatus::End;
+    error = EngineMessage(HeaderResultMessage(result));
+    return ReadStatus::Failed;
   }
   member.method = MemberHeader.method;
   member.compressedSize = MemberHeader.compressedRemaining;
@@ -154,7 +158,7 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
   member.dataCrc = MemberHeader.dataCrc;
   member.osId = MemberHeader.osId;
   member.name = JoinedName;
-  member.dataOffset = Tell(file_);
+  member.dataOffset = EnginePosition();
   // A directory entry has no data in the format; its size is skipped all the
   // same, so a writer that gave it some cannot shift the next header.
   nextHeader_ = member.dataOffset + static_cast<std::uint64_t>(member.compressedSize);
@@ -163,17 +167,14 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
 }
 
 bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
-  if (current_.method == 'd') return true;
-  InstallHost(file_);
-  if (!SeekTo(file_, current_.dataOffset)) {
+  if (current_.method == lzh::kMethodDirectory) return true;
+  if (!Attach(current_.dataOffset)) {
     error = "cannot seek to the member's data";
     return false;
   }
   MemberHeader.compressedRemaining = current_.compressedSize;
   engineSink = &sink;
-  crcValue = 0;
-  ResetArchiveInput();
-  const bool finished = RunGuarded(DecodeCurrent);
+  const bool finished = DecodeMemberData();
   engineSink = nullptr;
   if (!finished) {
     error = EngineMessage(engineError ? engineError : kMsgDamaged);
@@ -205,9 +206,9 @@ std::string MemberNameForDisplay(const std::string& cp932) {
 }
 
 std::string FormatFileTime(std::uint64_t fileTime) {
-  const std::uint64_t seconds = fileTime / kFileTimeUnitsPerSecond;
-  if (seconds < kSecondsFrom1601To1970) return "before 1970";
-  const std::time_t t = static_cast<std::time_t>(seconds - kSecondsFrom1601To1970);
+  const UnixTime unix = FileTimeToUnix(fileTime);
+  if (unix.seconds < 0) return "before 1970";
+  const std::time_t t = static_cast<std::time_t>(unix.seconds);
   std::tm tm{};
 #ifdef _WIN32
   if (gmtime_s(&tm, &t) != 0) return "?";

@@ -32,9 +32,15 @@ class ArchiveReader {
   ArchiveReader& operator=(const ArchiveReader&) = delete;
   ~ArchiveReader();
 
-  // Opens path and finds the archive in it; false with a message on failure.
+  // Opens path (UTF-8) and finds the archive in it; false with a message on
+  // failure, which leaves naming the file to the caller.
   bool Open(const std::string& path, std::string& error);
+  // Reads an archive held in memory from its first byte on, as the stub reads
+  // the bytes behind its image. The bytes must outlive the reader.
+  void OpenBytes(const std::uint8_t* data, std::size_t size);
   std::uint64_t archiveOffset() const { return archiveOffset_; }
+  // Where the next header stands: after End, the offset of the end byte.
+  std::uint64_t nextHeaderOffset() const { return nextHeader_; }
 
   // Reads the next member header, skipping whatever is left of the previous
   // member's data.
@@ -46,7 +52,12 @@ class ArchiveReader {
   bool Decode(const MemberSink& sink, std::string& error);
 
  private:
+  // Installs the engine's host over this reader's file or bytes and moves to offset.
+  bool Attach(std::uint64_t offset);
+
   std::FILE* file_ = nullptr;
+  const std::uint8_t* bytes_ = nullptr;
+  std::size_t size_ = 0;
   std::uint64_t archiveOffset_ = 0;
   std::uint64_t nextHeader_ = 0;
   ArchiveMember current_;

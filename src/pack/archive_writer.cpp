@@ -7,7 +7,11 @@
 #include <future>
 #include <set>
 
-#include "common/exe_layout.h"
+#include "archive/output_sink.h"
+#include "common/file_time.h"
+#include "common/lzh_format.h"
+#include "common/sfx_config.h"
+#include "pack/archive_reader.h"
 #include "pack/cp932.h"
 #include "pack/lzh_encoder.h"
 
@@ -20,11 +24,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+using lzh::kDirectorySeparator;
 
-constexpr std::uint8_t kDirectorySeparator = 0xFF;
-constexpr char kNoticeName[] = "!";
-// The notice is shown from a 1024-byte text buffer that keeps 1023 bytes.
-constexpr std::size_t kMaxNoticeBytes = 1023;
+// The stub keeps the notice's text in its general text buffer.
+constexpr std::size_t kMaxNoticeBytes = kProbeTextMaxBytes;
 constexpr std::size_t kCopyBufferBytes = 1 << 16;
 
 std::string Utf8Of(const fs::path& p) {
@@ -46,12 +49,10 @@ bool ReadStamp(const fs::path& path, Stamp& stamp) {
 #ifdef _WIN32
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-  std::uint64_t ft = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
-                     data.ftLastWriteTime.dwLowDateTime;
-  constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
-  std::int64_t since = static_cast<std::int64_t>(ft) - static_cast<std::int64_t>(kUnixEpoch);
-  stamp.seconds = since >= 0 ? since / 10000000 : -((-since + 9999999) / 10000000);
-  stamp.nanoseconds = static_cast<std::uint32_t>((since - stamp.seconds * 10000000) * 100);
+  const UnixTime time = FileTimeToUnix((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                       data.ftLastWriteTime.dwLowDateTime);
+  stamp.seconds = time.seconds;
+  stamp.nanoseconds = time.nanoseconds;
   stamp.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 #else
   struct stat st;
@@ -98,7 +99,7 @@ struct Collector {
   bool AddFile(const fs::path& path, const std::string& dir, const std::string& dirDisplay,
                const std::string& name) {
     const std::string display = dirDisplay + Utf8Of(path.filename());
-    if (dir.empty() && name == kNoticeName)
+    if (dir.empty() && name == kNoticeMemberName)
       return error = "'" + display + "': a member named \"!\" is shown as the notice; use --notice",
              false;
     if (!AddName(dir + name, display)) return false;
@@ -113,7 +114,7 @@ struct Collector {
     s.entry.fileName = name;
     s.entry.modifiedSeconds = stamp.seconds;
     s.entry.modifiedNanoseconds = stamp.nanoseconds;
-    s.entry.attributes = static_cast<std::uint8_t>(kDosArchive | (stamp.readOnly ? kDosReadOnly : 0));
+    s.entry.attributes = static_cast<std::uint8_t>(lzh::kDosArchive | (stamp.readOnly ? lzh::kDosReadOnly : 0));
     s.size = size;
     out.push_back(std::move(s));
     return true;
@@ -134,11 +135,11 @@ struct Collector {
       s.path = path;
       s.displayName = display;
       s.directory = true;
-      s.entry.method = 'd';
+      s.entry.method = lzh::kMethodDirectory;
       s.entry.directory = dir;
       s.entry.modifiedSeconds = stamp.seconds;
       s.entry.modifiedNanoseconds = stamp.nanoseconds;
-      s.entry.attributes = kDosDirectory;
+      s.entry.attributes = lzh::kDosDirectory;
       out.push_back(std::move(s));
     }
     std::vector<fs::path> children;
@@ -217,7 +218,7 @@ PreparedMember Prepare(const PackSource& source, char method, std::uint64_t stor
       size += got;
     }
     if (in.bad()) return m.error = "'" + source.displayName + "': cannot read the file", m;
-    entry.method = '0';
+    entry.method = lzh::kMethodStored;
     entry.compressedSize = entry.originalSize = size;
     entry.dataCrc = crc;
     m.header = BuildMemberHeader(entry);
@@ -235,7 +236,7 @@ PreparedMember Prepare(const PackSource& source, char method, std::uint64_t stor
   if (lzh && !original.empty() && m.data.size() < original.size()) {
     entry.method = method;
   } else {
-    entry.method = '0';
+    entry.method = lzh::kMethodStored;
     m.data.swap(original);
   }
   entry.compressedSize = m.data.size();
@@ -305,16 +306,18 @@ bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& 
   if (cp932.find('\0') != std::string::npos)
     return error = "'" + file + "': the notice holds a zero byte, which would end it early", false;
   if (cp932.size() > kMaxNoticeBytes)
-    return error = "'" + file + "': the notice is longer than 1023 bytes in code page 932", false;
+    return error = "'" + file + "': the notice is longer than " + std::to_string(kMaxNoticeBytes) +
+                   " bytes in code page 932",
+           false;
   source = PackSource();
-  source.displayName = kNoticeName;
+  source.displayName = kNoticeMemberName;
   source.inMemory = true;
   source.content.assign(cp932.begin(), cp932.end());
   source.size = source.content.size();
-  source.entry.fileName = kNoticeName;
+  source.entry.fileName = kNoticeMemberName;
   source.entry.modifiedSeconds = stamp.seconds;
   source.entry.modifiedNanoseconds = stamp.nanoseconds;
-  source.entry.attributes = kDosArchive;
+  source.entry.attributes = lzh::kDosArchive;
   return true;
 }
 
@@ -356,59 +359,35 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
     done += sources[k].size;
     if (progress) progress(done, total);
   }
-  const std::uint8_t endByte = 0;
+  const std::uint8_t endByte = lzh::kEndByte;
   if (!sink(&endByte, 1)) return error = "cannot write the output", false;
   return true;
 }
 
-bool CheckAppendableArchive(const std::vector<std::uint8_t>& a, std::size_t& length,
+bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_t& length,
                             std::string& error) {
-  std::size_t pos = 0;
-  for (;;) {
-    if (pos >= a.size()) return error = "the archive is not closed by its end byte", false;
-    if (a[pos] == 0) {
-      // A header whose length is a multiple of 256 starts with a zero byte
-      // too; readers would stop there and lose every member from it on.
-      const std::uint8_t* h = &a[pos];
-      if (a.size() - pos >= 26 && h[2] == '-' && h[3] == 'l' && h[4] == 'h' && h[6] == '-' &&
-          h[20] == 2)
-        return error = "a member header is a multiple of 256 bytes long, which readers take "
-                       "for the end of the archive",
-               false;
-      length = pos + 1;
-      return true;
-    }
-    if (a.size() - pos < 26) return error = "a member header is cut short", false;
-    const std::uint8_t* h = &a[pos];
-    std::size_t size = exe_layout::ReadLe16(h);
-    if (h[20] != 2) return error = "a member header is not of level 2", false;
-    if (size < 26 || size > a.size() - pos) return error = "a member header is damaged", false;
-    if (!(h[2] == '-' && h[3] == 'l' && h[4] == 'h' && h[6] == '-' &&
-          std::strchr("04567d", h[5]) && h[5] != 0))
-      return error = "a member uses a method the stub does not read", false;
-    std::uint64_t compressed = exe_layout::ReadLe32(h + 7);
-    bool crcSeen = false;
-    std::size_t ext = 24;
-    while (true) {
-      std::size_t next = exe_layout::ReadLe16(h + ext);
-      if (next == 0) break;
-      std::size_t at = ext + 2;
-      if (next < 3 || at + next > size) return error = "a member header is damaged", false;
-      if (h[at] == 0x00 && next >= 5) {
-        crcSeen = true;
-        std::vector<std::uint8_t> copy(h, h + size);
-        copy[at + 1] = copy[at + 2] = 0;
-        if (PackCrc16(copy.data(), copy.size(), 0) != exe_layout::ReadLe16(h + at + 1))
-          return error = "a member header fails its CRC", false;
-      }
-      if (h[at] == 0x42 && next >= 19) {
-        compressed = 0;
-        for (int i = 0; i < 8; ++i) compressed |= std::uint64_t{h[at + 1 + i]} << (8 * i);
-      }
-      ext = at + next - 2;
-    }
-    if (!crcSeen) return error = "a member header has no header CRC", false;
-    if (compressed > a.size() - pos - size) return error = "a member's data is cut short", false;
-    pos += size + static_cast<std::size_t>(compressed);
+  // Read as `quorvel-pack test` and the stub read it: every header, every
+  // member decoded and its CRC checked.
+  ArchiveReader reader;
+  reader.OpenBytes(archive.data(), archive.size());
+  ArchiveMember member;
+  for (std::uint64_t number = 1;; ++number) {
+    const ReadStatus status = reader.Next(member, error);
+    if (status == ReadStatus::End) break;
+    if (status == ReadStatus::Failed)
+      return error = "header of member " + std::to_string(number) + ": " + error, false;
+    if (!reader.Decode(MemberSink(), error))
+      return error = "member " + MemberNameForDisplay(member.name) + ": " + error, false;
   }
+  const std::size_t end = static_cast<std::size_t>(reader.nextHeaderOffset());
+  // A header whose length is a multiple of 256 starts with a zero byte too;
+  // readers stop there and lose every member from it on.
+  const std::uint8_t* next = archive.data() + end;
+  if (archive.size() - end >= lzh::kFixedHeaderBytes && lzh::HasMethodNameShape(next + lzh::kOffMethod) &&
+      next[lzh::kOffLevel] == lzh::kHeaderLevel)
+    return error = "a member header is a multiple of 256 bytes long, which readers take for "
+                   "the end of the archive",
+           false;
+  length = end + 1;
+  return true;
 }

@@ -11,10 +11,9 @@
 
 #include "common/exe_layout.h"
 #include "pack/archive_writer.h"
-#include "pack/command_registry.h"
+#include "pack/command_line.h"
 #include "pack/header_writer.h"
 #include "pack/sfx_writer.h"
-#include "pack/utf8_args.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -39,19 +38,18 @@ constexpr char kUsage[] =
 struct CreateOptions {
   std::string output;
   std::string stub = "x86_64";
-  char method = '7';
+  std::string method = "lh7";
   SfxSettings settings;
-  std::string sfxOption;  // the first option that only a self-extracting file takes
+  std::string sfxOption;  // the first option given that only a self-extracting file takes
   std::string notice;
   std::string archive;
   bool quiet = false;
   std::vector<std::string> paths;
 };
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quorvel-pack create: %s\n", message.c_str());
-  return 1;
-}
+constexpr const char* kSfxOnlyOptions[] = {"--stub", "--title", "--label", "--folder", "--message",
+                                           "--run", "--overwrite", "--restore-attributes"};
+constexpr const char* kMethods[] = {"lh0", "lh5", "lh6", "lh7"};
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
   std::size_t n = std::strlen(suffix);
@@ -68,112 +66,66 @@ bool IsPlainArchive(const std::string& output) {
   return EndsWithNoCase(output, ".lzh") || EndsWithNoCase(output, ".lha");
 }
 
-// 0 on success, else the exit code after a message.
-int ParseOptions(int argc, char** argv, CreateOptions& o, bool& helpShown) {
-  helpShown = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= argc) return false;
-      into = argv[++i];
-      return true;
-    };
-    auto sfxOnly = [&] {
-      if (o.sfxOption.empty()) o.sfxOption = a;
-    };
-    auto text = [&](std::string& into) {
-      sfxOnly();
-      return value(into);
-    };
-    bool ok = true;
-    if (a == "--help" || a == "-h") {
-      std::printf("usage: quorvel-pack %s\n", kUsage);
-      helpShown = true;
-      return 0;
-    } else if (a == "--version") {
-      std::printf("quorvel-pack 2.1.0\n");
-      helpShown = true;
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      ok = value(o.output);
-    } else if (a == "--stub") {
-      sfxOnly();
-      ok = value(o.stub);
-    } else if (a == "--method") {
-      std::string m;
-      ok = value(m);
-      if (ok) {
-        if (m == "lh0" || m == "lh5" || m == "lh6" || m == "lh7")
-          o.method = m[2];
-        else
-          return Fail("--method: '" + m + "' is none of lh0, lh5, lh6, lh7"), 2;
-      }
-    } else if (a == "--title") {
-      ok = text(o.settings.title);
-    } else if (a == "--label") {
-      ok = text(o.settings.label);
-    } else if (a == "--folder") {
-      ok = text(o.settings.folder);
-    } else if (a == "--message") {
-      ok = text(o.settings.message);
-    } else if (a == "--run") {
-      ok = text(o.settings.command);
-    } else if (a == "--overwrite") {
-      sfxOnly();
-      o.settings.overwriteWithoutAsking = true;
-    } else if (a == "--restore-attributes") {
-      sfxOnly();
-      o.settings.restoreAttributes = true;
-    } else if (a == "--notice") {
-      ok = value(o.notice);
-    } else if (a == "--archive") {
-      ok = value(o.archive);
-    } else if (a == "--quiet" || a == "-q") {
-      o.quiet = true;
-    } else if (a == "--") {
-      for (++i; i < argc; ++i) o.paths.push_back(argv[i]);
-    } else if (!a.empty() && a[0] == '-' && a != "-") {
-      return Fail("unknown option '" + a + "' (try --help)"), 2;
-    } else {
-      o.paths.push_back(a);
-    }
-    if (!ok) return Fail(a + ": a value is missing"), 2;
-  }
-  if (o.output.empty()) return Fail("-o OUT is missing"), 2;
-  if (o.archive.empty() && o.paths.empty()) return Fail("no files or folders to pack"), 2;
-  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty()))
-    return Fail("--archive takes no paths and no --notice: the archive is appended as it is"), 2;
-  if (IsPlainArchive(o.output) && !o.sfxOption.empty())
-    return Fail(o.sfxOption + ": '" + o.output +
-                "' is a plain archive; this option is for self-extracting files"),
-           2;
-  return 0;
+template <std::size_t N>
+bool IsOneOf(const std::string& text, const char* const (&names)[N]) {
+  return std::find(std::begin(names), std::end(names), text) != std::end(names);
 }
 
-fs::path ProgramPath(const char* argv0) {
+ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
+  ScannedArguments args = line.Scan(
+      {ValueOption("--output", "-o", o.output), ValueOption("--stub", nullptr, o.stub),
+       ValueOption("--method", nullptr, o.method),
+       ValueOption("--title", nullptr, o.settings.title),
+       ValueOption("--label", nullptr, o.settings.label),
+       ValueOption("--folder", nullptr, o.settings.folder),
+       ValueOption("--message", nullptr, o.settings.message),
+       ValueOption("--run", nullptr, o.settings.command),
+       FlagOption("--overwrite", nullptr, o.settings.overwriteWithoutAsking),
+       FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
+       ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
+       FlagOption("--quiet", "-q", o.quiet)},
+      Operands::Paths);
+  o.paths = args.operands;
+  for (const std::string& option : args.given)
+    if (o.sfxOption.empty() && IsOneOf(option, kSfxOnlyOptions)) o.sfxOption = option;
+  return args;
+}
+
+// What is wrong with the options given together, or nothing.
+std::string Disagreement(const CreateOptions& o) {
+  if (!IsOneOf(o.method, kMethods))
+    return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
+  if (o.output.empty()) return "-o OUT is missing";
+  if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
+  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty()))
+    return "--archive takes no paths and no --notice: the archive is appended as it is";
+  if (IsPlainArchive(o.output) && !o.sfxOption.empty())
+    return o.sfxOption + ": " + Quoted(o.output) +
+           " is a plain archive; this option is for self-extracting files";
+  return std::string();
+}
+
+fs::path ProgramPath() {
 #ifdef _WIN32
-  (void)argv0;
   std::wstring buffer(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
   buffer.resize(n);
   return fs::path(buffer);
 #else
   std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) return self;
-  return fs::absolute(argv0, ec);
+  return fs::read_symlink("/proc/self/exe", ec);
 #endif
 }
 
 // --stub x86_64 or i686 names a built stub, found beside the program (the
 // dist folder) or in the share folder of its install prefix.
-bool FindStub(const std::string& stub, const char* argv0, fs::path& found, std::string& error) {
+bool FindStub(const std::string& stub, fs::path& found, std::string& error) {
   if (stub != "x86_64" && stub != "i686") {
     found = fs::u8path(stub);
     return true;
   }
   const std::string file = "quorvel-sfx-" + stub + ".exe";
-  const fs::path dir = ProgramPath(argv0).parent_path();
+  const fs::path dir = ProgramPath().parent_path();
   for (const fs::path& candidate : {dir / file, dir / ".." / "share" / "quorvel" / file}) {
     std::error_code ec;
     if (fs::is_regular_file(candidate, ec)) {
@@ -257,97 +209,140 @@ class ProgressBar {
   int last_ = -1;
 };
 
-int RunCreate(int argc, char** rawArgv) {
-  // Texts and paths as UTF-8 on every system.
-  std::vector<std::string> args = Utf8Arguments(argc, rawArgv);
-  std::vector<char*> pointers;
-  for (std::string& a : args) pointers.push_back(&a[0]);
-  pointers.push_back(nullptr);
-  char** argv = pointers.data();
-  CreateOptions o;
-  bool helpShown = false;
-  if (int code = ParseOptions(argc, argv, o, helpShown)) return code;
-  if (helpShown) return 0;
+// One run of create, step by step: everything that can be refused is
+// checked before the output is touched.
+class CreateJob {
+ public:
+  CreateJob(const CommandLine& line, const CreateOptions& options)
+      : line_(line), o_(options), plain_(IsPlainArchive(options.output)) {}
+
+  // The stub with its configuration block filled in (a plain archive has none).
+  bool PrepareStub();
+  // The archive to append, or the members to pack.
+  bool GatherInput();
+  bool WriteOutput();
+  void ReportWritten() const;
+
+ private:
+  bool ReadAppendedArchive();
+  bool CollectMembers();
+  bool WriteArchivePart(const ByteSink& sink);
+  bool FailOutput(const std::string& what) const {
+    return line_.Fail(Quoted(o_.output) + ": " + what);
+  }
+
+  const CommandLine& line_;
+  const CreateOptions& o_;
+  const bool plain_;
+  std::vector<std::uint8_t> stub_;
+  std::uint32_t checksumOffset_ = 0;
+  std::vector<std::uint8_t> appended_;  // an archive made elsewhere, up to its end byte
+  std::vector<PackSource> sources_;
+};
+
+bool CreateJob::PrepareStub() {
+  if (plain_) return true;
+  fs::path path;
   std::string error;
-  const bool plain = IsPlainArchive(o.output);
-
-  // Everything that can be refused is checked before the output is touched.
-  std::vector<std::uint8_t> stub;
-  std::uint32_t checksumOffset = 0;
+  if (!FindStub(o_.stub, path, error)) return line_.Fail(error);
+  if (!ReadFile(path, stub_)) return line_.Fail("--stub: cannot read " + Quoted(path.u8string()));
+  if (!CheckStub(stub_, checksumOffset_, error))
+    return line_.Fail("--stub " + Quoted(path.u8string()) + ": " + error);
   SfxConfig block;
-  if (!plain) {
-    fs::path stubPath;
-    if (!FindStub(o.stub, argv[0], stubPath, error)) return Fail(error);
-    if (!ReadFile(stubPath, stub))
-      return Fail("--stub: cannot read '" + stubPath.u8string() + "'");
-    if (!CheckStub(stub, checksumOffset, error))
-      return Fail("--stub '" + stubPath.u8string() + "': " + error);
-    if (!FillSfxConfig(o.settings, static_cast<std::uint32_t>(stub.size()), block, error))
-      return Fail(error);
-    std::memcpy(&stub[exe_layout::kConfigOffset], &block, sizeof block);
-    const std::uint8_t zero[4] = {0, 0, 0, 0};
-    std::memcpy(&stub[checksumOffset], zero, sizeof zero);
-  }
+  if (!FillSfxConfig(o_.settings, static_cast<std::uint32_t>(stub_.size()), block, error))
+    return line_.Fail(error);
+  std::memcpy(&stub_[exe_layout::kConfigOffset], &block, sizeof block);
+  const std::uint8_t zero[4] = {0, 0, 0, 0};
+  std::memcpy(&stub_[checksumOffset_], zero, sizeof zero);
+  return true;
+}
 
-  std::vector<PackSource> sources;
-  std::vector<std::uint8_t> foreign;
-  std::size_t foreignLength = 0;
-  if (!o.archive.empty()) {
-    if (!ReadFile(fs::u8path(o.archive), foreign))
-      return Fail("--archive: cannot read '" + o.archive + "'");
-    if (!CheckAppendableArchive(foreign, foreignLength, error))
-      return Fail("--archive '" + o.archive + "': " + error);
-  } else {
-    if (!o.notice.empty()) {
-      PackSource notice;
-      if (!MakeNoticeSource(o.notice, notice, error)) return Fail("--notice " + error);
-      sources.push_back(std::move(notice));
-    }
-    if (!CollectSources(o.paths, sources, error)) return Fail(error);
-    // An earlier output inside a packed folder is not packed into the new one.
-    std::error_code ec;
-    const fs::path target = fs::u8path(o.output);
-    if (fs::exists(target, ec))
-      for (auto it = sources.begin(); it != sources.end(); ++it)
-        if (!it->directory && !it->inMemory && fs::equivalent(it->path, target, ec)) {
-          sources.erase(it);
-          break;
-        }
-  }
+bool CreateJob::GatherInput() {
+  return o_.archive.empty() ? CollectMembers() : ReadAppendedArchive();
+}
 
-  OutputFile out(fs::u8path(o.output));
-  if (!out.Ok()) return Fail("'" + o.output + "': cannot create the file");
-  PeChecksum checksum(checksumOffset);
-  auto sink = [&](const std::uint8_t* data, std::size_t size) {
-    if (!plain) checksum.Add(data, size);
+bool CreateJob::ReadAppendedArchive() {
+  if (!ReadFile(fs::u8path(o_.archive), appended_))
+    return line_.Fail("--archive: cannot read " + Quoted(o_.archive));
+  std::size_t length = 0;
+  std::string error;
+  if (!CheckAppendableArchive(appended_, length, error))
+    return line_.Fail("--archive " + Quoted(o_.archive) + ": " + error);
+  appended_.resize(length);
+  return true;
+}
+
+bool CreateJob::CollectMembers() {
+  std::string error;
+  if (!o_.notice.empty()) {
+    PackSource notice;
+    if (!MakeNoticeSource(o_.notice, notice, error)) return line_.Fail("--notice " + error);
+    sources_.push_back(std::move(notice));
+  }
+  if (!CollectSources(o_.paths, sources_, error)) return line_.Fail(error);
+  // An earlier output inside a packed folder is not packed into the new one.
+  std::error_code ec;
+  const fs::path target = fs::u8path(o_.output);
+  if (fs::exists(target, ec))
+    for (auto it = sources_.begin(); it != sources_.end(); ++it)
+      if (!it->directory && !it->inMemory && fs::equivalent(it->path, target, ec)) {
+        sources_.erase(it);
+        break;
+      }
+  return true;
+}
+
+bool CreateJob::WriteOutput() {
+  OutputFile out(fs::u8path(o_.output));
+  if (!out.Ok()) return FailOutput("cannot create the file");
+  PeChecksum checksum(checksumOffset_);
+  const ByteSink sink = [&](const std::uint8_t* data, std::size_t size) {
+    if (!plain_) checksum.Add(data, size);
     return out.Write(data, size);
   };
-  if (!plain && !sink(stub.data(), stub.size()))
-    return Fail("'" + o.output + "': cannot write the file");
-
-  ProgressBar bar(!o.quiet && QUORVEL_ISATTY(QUORVEL_FILENO(stderr)));
-  if (!o.archive.empty()) {
-    if (!sink(foreign.data(), foreignLength))
-      return Fail("'" + o.output + "': cannot write the file");
-  } else {
-    unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    bool ok = WriteArchive(sources, o.method, threads, sink,
-                           [&](std::uint64_t done, std::uint64_t total) { bar.Show(done, total); },
-                           error);
-    bar.End();
-    if (!ok) return Fail(error.find('\'') == 0 ? error : "'" + o.output + "': " + error);
-  }
-  if (!plain) {
+  if (!plain_ && !sink(stub_.data(), stub_.size())) return FailOutput("cannot write the file");
+  if (!WriteArchivePart(sink)) return false;
+  if (!plain_) {
     std::uint8_t value[4];
     exe_layout::WriteLe32(value, checksum.Finish());
-    if (!out.Patch(checksumOffset, value, sizeof value))
-      return Fail("'" + o.output + "': cannot write the file");
+    if (!out.Patch(checksumOffset_, value, sizeof value))
+      return FailOutput("cannot write the file");
   }
-  if (!out.Commit()) return Fail("'" + o.output + "': cannot write the file");
-  if (!o.quiet)
-    std::fprintf(stderr, "quorvel-pack: wrote %s (%zu members)\n", o.output.c_str(),
-                 o.archive.empty() ? sources.size() : std::size_t{0});
-  return 0;
+  return out.Commit() || FailOutput("cannot write the file");
+}
+
+bool CreateJob::WriteArchivePart(const ByteSink& sink) {
+  if (!o_.archive.empty())
+    return sink(appended_.data(), appended_.size()) || FailOutput("cannot write the file");
+  ProgressBar bar(!o_.quiet && QUORVEL_ISATTY(QUORVEL_FILENO(stderr)));
+  const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  std::string error;
+  const bool ok = WriteArchive(
+      sources_, o_.method[2], threads, sink,
+      [&](std::uint64_t done, std::uint64_t total) { bar.Show(done, total); }, error);
+  bar.End();
+  if (ok) return true;
+  // A message about one of the packed files names it; the rest are about the output.
+  return error.find('\'') == 0 ? line_.Fail(error) : FailOutput(error);
+}
+
+void CreateJob::ReportWritten() const {
+  if (o_.quiet) return;
+  const std::string what =
+      o_.archive.empty() ? CountOf(sources_.size(), "member") : Quoted(o_.archive) + " appended";
+  line_.Note("wrote " + o_.output + " (" + what + ")");
+}
+
+int RunCreate(const CommandLine& line) {
+  CreateOptions options;
+  const ScannedArguments args = ScanOptions(line, options);
+  if (args.finished) return args.exitCode;
+  const std::string disagreement = Disagreement(options);
+  if (!disagreement.empty()) return line.UsageError(disagreement);
+  CreateJob job(line, options);
+  if (!job.PrepareStub() || !job.GatherInput() || !job.WriteOutput()) return kExitFailure;
+  job.ReportWritten();
+  return kExitSuccess;
 }
 
 const CommandRegistration kRegistration({"create", kUsage, RunCreate});

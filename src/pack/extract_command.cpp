@@ -2,17 +2,16 @@
 // of a self-extracting file into DIR with the stub's own decoder, checking
 // every CRC, with the modification times restored.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "pack/archive_reader.h"
-#include "pack/command_registry.h"
+#include "common/file_time.h"
+#include "pack/archive_walk.h"
+#include "pack/command_line.h"
 #include "pack/cp932.h"
-#include "pack/utf8_args.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,13 +24,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kUsage[] = "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
+constexpr char kUsage[] =
+    "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
 constexpr char kNoticeName[] = "!";
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "quorvel-pack extract: %s\n", message.c_str());
-  return 1;
-}
+struct ExtractOptions {
+  std::string output;
+  bool overwrite = false;
+  bool quiet = false;
+};
 
 // The member's path below the destination, or false when the name would
 // leave it (an absolute path, a drive, a ".." component) or names nothing.
@@ -64,109 +65,117 @@ void SetModifiedTime(const fs::path& path, std::uint64_t fileTime, bool director
   CloseHandle(h);
 #else
   (void)directory;
-  constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
+  const UnixTime time = FileTimeToUnix(fileTime);
   struct timespec times[2];
-  std::int64_t since = static_cast<std::int64_t>(fileTime - kUnixEpoch);
-  std::int64_t seconds = since / 10000000, rest = since % 10000000;
-  if (rest < 0) {
-    rest += 10000000;
-    --seconds;
-  }
-  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
-  times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(rest * 100);
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(time.seconds);
+  times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(time.nanoseconds);
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 #endif
 }
 
-int RunExtract(int argc, char** rawArgv) {
-  // Texts and paths as UTF-8 on every system.
-  std::vector<std::string> args = Utf8Arguments(argc, rawArgv);
-  std::vector<char*> pointers;
-  for (std::string& a : args) pointers.push_back(&a[0]);
-  pointers.push_back(nullptr);
-  char** argv = pointers.data();
-  std::string input, output;
-  bool overwrite = false, quiet = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::printf("usage: quorvel-pack %s\n", kUsage);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (i + 1 >= argc) return Fail("-o: a value is missing"), 2;
-      output = argv[++i];
-    } else if (a == "--overwrite") {
-      overwrite = true;
-    } else if (a == "--quiet" || a == "-q") {
-      quiet = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return Fail("unknown option '" + a + "' (try --help)"), 2;
-    } else if (input.empty()) {
-      input = a;
-    } else {
-      return Fail("one archive at a time: '" + a + "' is one too many"), 2;
-    }
-  }
-  if (input.empty() || output.empty()) return Fail("usage: quorvel-pack extract FILE -o DIR"), 2;
+// Writes the members of one archive below the destination folder.
+class Extraction {
+ public:
+  Extraction(const CommandLine& line, ArchiveWalk& walk, const ExtractOptions& options)
+      : line_(line), walk_(walk), options_(options), root_(fs::u8path(options.output)) {}
 
-  ArchiveReader reader;
-  std::string error;
-  if (!reader.Open(input, error)) return Fail("'" + input + "': " + error);
-  const fs::path root = fs::u8path(output);
-  std::error_code ec;
-  fs::create_directories(root, ec);
-  if (!fs::is_directory(root, ec)) return Fail("'" + output + "': cannot create the folder");
-
-  std::vector<std::pair<fs::path, std::uint64_t>> folderTimes;
-  ArchiveMember m;
-  unsigned files = 0;
-  for (;;) {
-    ReadStatus status = reader.Next(m, error);
-    if (status == ReadStatus::End) break;
-    if (status == ReadStatus::Failed) return Fail("'" + input + "': " + error);
-    std::string utf8;
-    if (!Cp932ToUtf8(m.name, utf8))
-      return Fail("'" + MemberNameForDisplay(m.name) + "': the name is not code page 932 text");
-    // The notice is shown by the stub, never written.
-    if (utf8 == kNoticeName) {
-      if (!reader.Decode(MemberSink(), error)) return Fail("'!': " + error);
-      continue;
-    }
-    fs::path relative;
-    if (!RelativeMemberPath(utf8, relative))
-      return Fail("'" + utf8 + "': the name would leave the destination folder");
-    const fs::path target = root / relative;
-    if (m.method == 'd') {
-      fs::create_directories(target, ec);
-      if (!fs::is_directory(target, ec)) return Fail("'" + utf8 + "': cannot create the folder");
-      folderTimes.emplace_back(target, m.modifiedTime);
-      continue;
-    }
-    fs::create_directories(target.parent_path(), ec);
-    if (!overwrite && fs::exists(fs::symlink_status(target, ec)))
-      return Fail("'" + target.u8string() + "' exists (use --overwrite)");
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail("'" + target.u8string() + "': cannot create the file");
-    bool ok = reader.Decode(
-        [&out](const void* data, std::size_t length) {
-          out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
-          return static_cast<bool>(out);
-        },
-        error);
-    out.close();
-    if (!ok || !out) {
-      fs::remove(target, ec);
-      return Fail("'" + utf8 + "': " + (ok ? std::string("cannot write the file") : error));
-    }
-    SetModifiedTime(target, m.modifiedTime, false);
-    ++files;
-    if (!quiet) std::printf("%s\n", utf8.c_str());
-  }
+  bool MakeRoot();
+  // Writes the member that the walk gave; false after a message.
+  bool Write(const ArchiveMember& m);
   // Folders last, so writing their files does not move their times again.
-  for (auto it = folderTimes.rbegin(); it != folderTimes.rend(); ++it)
+  void RestoreFolderTimes();
+  unsigned files() const { return files_; }
+
+ private:
+  bool Folder(const fs::path& target, const ArchiveMember& m);
+  bool File(const fs::path& target, const std::string& name, const ArchiveMember& m);
+  // Reports what went wrong with a path below the destination; returns false.
+  bool FailAt(const fs::path& target, const std::string& what) const {
+    return line_.Fail(Quoted(target.u8string()) + what);
+  }
+
+  const CommandLine& line_;
+  ArchiveWalk& walk_;
+  const ExtractOptions& options_;
+  const fs::path root_;
+  std::vector<std::pair<fs::path, std::uint64_t>> folderTimes_;
+  unsigned files_ = 0;
+};
+
+bool Extraction::MakeRoot() {
+  std::error_code ec;
+  fs::create_directories(root_, ec);
+  return fs::is_directory(root_, ec) || FailAt(root_, ": cannot create the folder");
+}
+
+bool Extraction::Write(const ArchiveMember& m) {
+  std::string name;
+  if (!Cp932ToUtf8(m.name, name)) return walk_.FailMember("the name is not code page 932 text");
+  // The notice is shown by the stub, never written.
+  if (name == kNoticeName) return walk_.Decode(MemberSink());
+  fs::path relative;
+  if (!RelativeMemberPath(name, relative))
+    return walk_.FailMember("the name would leave the destination folder");
+  const fs::path target = root_ / relative;
+  return m.method == 'd' ? Folder(target, m) : File(target, name, m);
+}
+
+bool Extraction::Folder(const fs::path& target, const ArchiveMember& m) {
+  std::error_code ec;
+  fs::create_directories(target, ec);
+  if (!fs::is_directory(target, ec)) return FailAt(target, ": cannot create the folder");
+  folderTimes_.emplace_back(target, m.modifiedTime);
+  return true;
+}
+
+bool Extraction::File(const fs::path& target, const std::string& name, const ArchiveMember& m) {
+  std::error_code ec;
+  fs::create_directories(target.parent_path(), ec);
+  if (!options_.overwrite && fs::exists(fs::symlink_status(target, ec)))
+    return FailAt(target, " exists (use --overwrite)");
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!out) return FailAt(target, ": cannot create the file");
+  const bool decoded = walk_.Decode([&out](const void* data, std::size_t length) {
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
+    return static_cast<bool>(out);
+  });
+  out.close();
+  if (!decoded || !out) {
+    fs::remove(target, ec);
+    if (decoded) FailAt(target, ": cannot write the file");  // the walk reported the rest
+    return false;
+  }
+  SetModifiedTime(target, m.modifiedTime, false);
+  ++files_;
+  if (!options_.quiet) std::printf("%s\n", name.c_str());
+  return true;
+}
+
+void Extraction::RestoreFolderTimes() {
+  for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it)
     SetModifiedTime(it->first, it->second, true);
-  if (!quiet) std::printf("%u files extracted into %s\n", files, output.c_str());
-  return 0;
+}
+
+int RunExtract(const CommandLine& line) {
+  ExtractOptions options;
+  const ScannedArguments args = line.Scan({ValueOption("--output", "-o", options.output),
+                                           FlagOption("--overwrite", nullptr, options.overwrite),
+                                           FlagOption("--quiet", "-q", options.quiet)},
+                                          Operands::OneArchive);
+  if (args.finished) return args.exitCode;
+  if (options.output.empty()) return line.UsageError("-o DIR is missing (try --help)");
+  ArchiveWalk walk(line, args.operands[0]);
+  Extraction extraction(line, walk, options);
+  if (!walk.Open() || !extraction.MakeRoot()) return kExitFailure;
+  ArchiveMember m;
+  while (walk.Next(m))
+    if (!extraction.Write(m)) return kExitFailure;
+  if (walk.failed()) return kExitFailure;
+  extraction.RestoreFolderTimes();
+  if (!options.quiet)
+    std::printf("%s extracted into %s\n", CountOf(extraction.files(), "file").c_str(),
+                options.output.c_str());
+  return kExitSuccess;
 }
 
 const CommandRegistration kRegistration({"extract", kUsage, RunExtract});

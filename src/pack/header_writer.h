@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
-// MS-DOS attribute bits carried in the fixed part.
-constexpr std::uint8_t kDosReadOnly = 0x01;
-constexpr std::uint8_t kDosDirectory = 0x10;
-constexpr std::uint8_t kDosArchive = 0x20;
+#include "common/lzh_format.h"
 
 struct MemberEntry {
-  char method = '0';            // '0', '5', '6', '7' or 'd'
+  char method = lzh::kMethodStored;  // '0', '5', '6', '7' or 'd'
   std::uint64_t compressedSize = 0;
   std::uint64_t originalSize = 0;
   std::int64_t modifiedSeconds = 0;     // since 1970-01-01 UTC
   std::uint32_t modifiedNanoseconds = 0;
-  std::uint8_t attributes = kDosArchive;
+  std::uint8_t attributes = lzh::kDosArchive;
   std::uint16_t dataCrc = 0;
   // In code page 932. The directory holds its components each followed by a
   // 0xFF separator ("a\xFFb\xFF"); a directory entry has an empty file name.
@@ -35,9 +32,6 @@ constexpr std::size_t kMaxMemberNameBytes = 255;
 // 256 is lengthened by one byte inside its CRC header: readers take a first
 // byte of 0 for the end of the archive.
 std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry);
-
-// Windows FILETIME (100 ns since 1601-01-01 UTC) of a Unix time.
-std::uint64_t UnixToFileTime(std::int64_t seconds, std::uint32_t nanoseconds);
 
 // CRC-16 of the LZH format over bytes, continuing from crc. Thread-safe: it
 // uses no register of its own.

@@ -4,53 +4,67 @@
 #include <cstdio>
 #include <string>
 
-#include "pack/archive_reader.h"
-#include "pack/command_registry.h"
+#include "pack/archive_walk.h"
+#include "pack/command_line.h"
 
 namespace {
-std::string MethodText(char method) { return std::string("-lh") + method + "-"; }
 
-int RunList(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quorvel-pack list FILE\n");
-    return 2;
-  }
-  ArchiveReader reader;
-  std::string error;
-  if (!reader.Open(argv[1], error)) {
-    std::fprintf(stderr, "quorvel-pack: list: %s\n", error.c_str());
-    return 1;
-  }
-  if (reader.archiveOffset() != 0)
-    std::printf("self-extracting file, archive at offset %" PRIu64 "\n", reader.archiveOffset());
-  std::printf("%-6s %12s %12s %7s %-5s %-19s %s\n", "method", "packed", "size", "ratio", "crc",
-              "modified (UTC)", "name");
-  ArchiveMember m;
+constexpr char kUsage[] = "list FILE    one line per member of an archive or self-extracting file";
+
+struct ListTotals {
   std::uint64_t members = 0, packed = 0, size = 0;
-  for (;;) {
-    const ReadStatus status = reader.Next(m, error);
-    if (status == ReadStatus::End) break;
-    if (status == ReadStatus::Failed) {
-      std::fprintf(stderr, "quorvel-pack: list: %s: header of member %" PRIu64 ": %s\n", argv[1],
-                   members + 1, error.c_str());
-      return 1;
-    }
-    char ratio[16] = "";
-    if (m.method != 'd' && m.originalSize > 0)
-      std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * static_cast<double>(m.compressedSize) /
-                                                      static_cast<double>(m.originalSize));
-    std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", MethodText(m.method).c_str(),
-                m.compressedSize, m.originalSize, ratio, m.dataCrc, FormatFileTime(m.modifiedTime).c_str(),
-                MemberNameForDisplay(m.name).c_str());
+  void Add(const ArchiveMember& m) {
     ++members;
     packed += static_cast<std::uint64_t>(m.compressedSize);
     size += static_cast<std::uint64_t>(m.originalSize);
   }
-  std::printf("%" PRIu64 " member%s, %" PRIu64 " bytes packed, %" PRIu64 " bytes\n", members,
-              members == 1 ? "" : "s", packed, size);
-  return 0;
+};
+
+void PrintHeading(std::uint64_t archiveOffset) {
+  if (archiveOffset != 0)
+    std::printf("self-extracting file, archive at offset %" PRIu64 "\n", archiveOffset);
+  std::printf("%-6s %12s %12s %7s %-5s %-19s %s\n", "method", "packed", "size", "ratio", "crc",
+              "modified (UTC)", "name");
 }
 
-const CommandRegistration registration({"list", "list FILE    one line per member of an archive or self-extracting file",
-                                        RunList});
+void PrintMember(const ArchiveMember& m) {
+  char ratio[16] = "";
+  if (m.method != 'd' && m.originalSize > 0)
+    std::snprintf(ratio, sizeof ratio, "%.1f%%",
+                  100.0 * static_cast<double>(m.compressedSize) /
+                      static_cast<double>(m.originalSize));
+  const std::string method = std::string("-lh") + m.method + "-";
+  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", method.c_str(),
+              m.compressedSize, m.originalSize, ratio, m.dataCrc,
+              FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m.name).c_str());
+}
+
+void PrintTotals(const ListTotals& totals) {
+  std::printf("%s, %s packed, %s\n", CountOf(totals.members, "member").c_str(),
+              CountOf(totals.packed, "byte").c_str(), CountOf(totals.size, "byte").c_str());
+}
+
+int RunList(const CommandLine& line) {
+  const ScannedArguments args = line.Scan({}, Operands::OneArchive);
+  if (args.finished) return args.exitCode;
+  ArchiveWalk walk(line, args.operands[0]);
+  if (!walk.Open()) return kExitFailure;
+  // The heading waits for the first header, so that a file that is no
+  // archive gets its message alone.
+  ArchiveMember m;
+  bool more = walk.Next(m);
+  if (walk.failed()) return kExitFailure;
+  PrintHeading(walk.archiveOffset());
+  ListTotals totals;
+  for (; more; more = walk.Next(m)) {
+    PrintMember(m);
+    totals.Add(m);
+  }
+  if (walk.failed()) return kExitFailure;
+  PrintTotals(totals);
+  return kExitSuccess;
+}
+
+const CommandRegistration kRegistration({"list", kUsage, RunList});
+
 }  // namespace

@@ -8,39 +8,21 @@
 
 namespace {
 
-// The block format shared by the three methods.
-constexpr int kLiteralSetSymbols = 510;     // 256 literals + lengths 3..256
-constexpr int kCodeLengthSetSymbols = 19;   // 0..2 zero runs, 3..18 lengths 1..16
-constexpr int kLiteralCountBits = 9;
-constexpr int kCodeLengthCountBits = 5;
-constexpr int kCodeLengthZeroRunAfter = 3;  // a 2-bit zero run follows the third length
-constexpr int kMaxCodeBits = 16;
-constexpr int kMinMatchBytes = 3;
-constexpr int kMaxMatchBytes = 256;
-constexpr int kFirstLengthSymbol = 256;
-constexpr unsigned kMaxBlockSymbols = 65535;  // the 16-bit count; 0 would mean 65536
-constexpr int kMaxPositionSymbols = 17;
+// The block format shared by the three methods, under the names this file uses.
+constexpr int kLiteralSetSymbols = lzh::kLiteralSetSize;
+constexpr int kCodeLengthSetSymbols = lzh::kCodeLengthSetSize;
+constexpr int kLiteralCountBits = lzh::kLiteralCountBits;
+constexpr int kCodeLengthCountBits = lzh::kCodeLengthCountBits;
+constexpr int kCodeLengthZeroRunAfter = lzh::kCodeLengthZeroRunAfter;
+constexpr int kMaxCodeBits = lzh::kMaxCodeLength;
+constexpr int kMinMatchBytes = lzh::kMinMatchBytes;
+constexpr int kMaxMatchBytes = lzh::kMaxMatchBytes;
+constexpr int kFirstLengthSymbol = lzh::kFirstLengthSymbol;
+constexpr unsigned kMaxBlockSymbols = lzh::kMaxBlockSymbols;  // 0 would mean 65536
+constexpr int kMaxPositionSymbols = lzh::kMaxPositionSymbols;
 
-static_assert(kFirstLengthSymbol + (kMaxMatchBytes - kMinMatchBytes) + 1 == kLiteralSetSymbols,
-              "every match length has its symbol");
-static_assert(kLiteralSetSymbols < (1 << kLiteralCountBits), "the count field holds the set");
-
-constexpr LzhMethod kMethods[] = {
-    {'5', 8192, 14, 4},
-    {'6', 32768, 16, 5},
-    {'7', 65536, 17, 5},
-};
-// The farthest position of each method (dictionary - 1) needs BitLength of it
-// as its symbol, which must lie inside the method's position set.
-constexpr bool PositionsFit() {
-  for (const LzhMethod& m : kMethods) {
-    unsigned bits = 0;
-    for (std::uint32_t v = m.dictionaryBytes - 1; v; v >>= 1) ++bits;
-    if (bits >= m.positionSymbols || m.positionSymbols > unsigned{kMaxPositionSymbols}) return false;
-  }
-  return true;
-}
-static_assert(PositionsFit(), "every position of a method has its symbol");
+// The methods the packer writes.
+constexpr LzhMethod kMethods[] = {lzh::kMethodLh5, lzh::kMethodLh6, lzh::kMethodLh7};
 
 // How hard the match finder and the parser work.
 constexpr int kHashBits = 16;

@@ -7,12 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-struct LzhMethod {
-  char letter;                     // the '7' of -lh7-
-  std::uint32_t dictionaryBytes;   // farthest a match may reach back
-  unsigned positionSymbols;        // symbols of the position set
-  unsigned positionCountBits;      // width of the position set's count field
-};
+#include "common/lzh_format.h"
+
+// A row of the format's method table: letter, dictionary, position set.
+using LzhMethod = lzh::MethodFormat;
 
 // -lh5-, -lh6- and -lh7-; null for any other letter. Every reader sizes its
 // history by the method, so a match never reaches beyond the method's own

@@ -1,47 +1,32 @@
 // quorvel-pack: makes self-extracting files and plain LZH archives, and lists,
 // tests and extracts them.
-#include <cstdio>
-#include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "pack/command_registry.h"
-
-namespace {
-std::vector<PackCommand>& Commands() {
-  static std::vector<PackCommand> commands;
-  return commands;
-}
-}  // namespace
-
-CommandRegistration::CommandRegistration(const PackCommand& command) {
-  Commands().push_back(command);
-}
-
-const PackCommand* FindPackCommand(const char* name) {
-  for (const PackCommand& c : Commands())
-    if (std::strcmp(c.name, name) == 0) return &c;
-  return nullptr;
-}
-
-void PrintPackUsage(const char* program) {
-  std::printf("usage:\n");
-  for (const PackCommand& c : Commands()) std::printf("  %s %s\n", program, c.usage);
-}
+#include "pack/command_line.h"
+#include "pack/utf8_system.h"
 
 int main(int argc, char** argv) {
-  const char* program = "quorvel-pack";
-  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-    PrintPackUsage(program);
-    return argc < 2 ? 2 : 0;
+  std::vector<std::string> args = Utf8Arguments(argc, argv);
+  if (args.empty()) {
+    std::fprintf(stderr, "quorvel-pack: a command is missing\n");
+    PrintPackUsage(stderr);
+    return kExitUsage;
   }
-  if (!std::strcmp(argv[1], "--version")) {
-    std::printf("quorvel-pack 2.1.0\n");
-    return 0;
+  if (args[0] == "--help" || args[0] == "-h") {
+    PrintPackUsage(stdout);
+    return kExitSuccess;
   }
-  const PackCommand* command = FindPackCommand(argv[1]);
+  if (args[0] == "--version") {
+    PrintVersion();
+    return kExitSuccess;
+  }
+  const PackCommand* command = FindPackCommand(args[0]);
   if (!command) {
-    std::fprintf(stderr, "quorvel-pack: unknown command '%s' (try --help)\n", argv[1]);
-    return 2;
+    std::fprintf(stderr, "quorvel-pack: unknown command '%s' (try --help)\n", args[0].c_str());
+    return kExitUsage;
   }
-  return command->run(argc - 1, argv + 1);
+  args.erase(args.begin());
+  return command->run(CommandLine(*command, std::move(args)));
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../unit/win_child_process.h"
+#include "win_child_process.h"
 #include "ui/resource_ids.h"
 #include "win_e2e_support.h"
 

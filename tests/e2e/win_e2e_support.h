@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "../unit/win_child_process.h"
+#include "win_child_process.h"
 
 // 2001-02-03 04:05:06 UTC as a FILETIME value.
 constexpr std::uint64_t kStamp = 126257295060000000ull;

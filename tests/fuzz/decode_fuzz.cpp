@@ -5,21 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/archive_input.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
 #include "archive/lzh_decoder.h"
+#include "archive/member_data.h"
 #include "archive/member_header.h"
-#include "archive/output_sink.h"
 #include "common/run_state.h"
 #include "fuzz_host.h"
-
-namespace {
-void Decode() {
-  if (MemberHeader.method == '0') CopyStoredMember(MemberHeader.originalSize);
-  else DecodeMember();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
@@ -30,9 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemberHeader.method = method;
   MemberHeader.originalSize = originalSize;
   MemberHeader.compressedRemaining = static_cast<std::int64_t>(size - 4);
-  crcValue = 0;
   ProgressTotals.total = static_cast<std::uint64_t>(originalSize);
-  if (RunGuarded(Decode) && method != '0') {
+  if (DecodeMemberData() && method != lzh::kMethodStored) {
     // A finished member produced at least its original size, and at most
     // one match more.
     if (decodedCount < originalSize || decodedCount > originalSize + 256) __builtin_trap();

@@ -44,7 +44,7 @@ void InstallFuzzHost(const std::uint8_t* data, std::size_t size) {
   RunState = RunStateFlags{};
   ProgressTotals = ProgressCounts{};
   ResetArchiveInput();
-  BuildCrcTable(kCrcPolynomial);
+  BuildCrcTable(lzh::kCrcPolynomial);
 }
 
 void SkipFuzzInput(std::uint64_t bytes) {

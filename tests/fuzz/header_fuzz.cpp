@@ -16,9 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int members = 0; members < 64; ++members) {
     if (ReadMemberHeader() != HeaderResult::Member) break;
     // What the pass relies on: a terminated name inside the buffer, sizes
-    // that never move backwards, a known method.
+    // that never move backwards and agree for a stored member, a known method.
     if (std::strlen(JoinedName) >= kJoinedNameBytes) __builtin_trap();
     if (MemberHeader.compressedRemaining < 0 || MemberHeader.originalSize < 0) __builtin_trap();
+    if (MemberHeader.method == lzh::kMethodStored &&
+        MemberHeader.compressedRemaining != MemberHeader.originalSize)
+      __builtin_trap();
     if (!std::strchr("04567d", MemberHeader.method)) __builtin_trap();
     SkipFuzzInput(static_cast<std::uint64_t>(MemberHeader.compressedRemaining));
   }

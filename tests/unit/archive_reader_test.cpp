@@ -21,18 +21,6 @@ std::string WriteTemp(const std::string& name, const Bytes& bytes) {
   return path;
 }
 
-// A stored member named name with the given bytes.
-Bytes StoredMember(const std::string& name, const std::string& text) {
-  HeaderSpec s;
-  s.method = "-lh0-";
-  s.compressedSize = s.originalSize = static_cast<std::uint32_t>(text.size());
-  s.dataCrc = ReferenceCrc(Text(text));
-  s.extended.push_back({0x01, Text(name)});
-  Bytes m = BuildHeader(s);
-  m.insert(m.end(), text.begin(), text.end());
-  return m;
-}
-
 struct PackRun {
   int status;
   std::string output;

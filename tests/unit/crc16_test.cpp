@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 TEST(Crc16, PublishedVectorsAndTableEntries) {
-  BuildCrcTable(kCrcPolynomial);
+  BuildCrcTable(lzh::kCrcPolynomial);
   EXPECT_EQ(crcTable[1], 0xC0C1);
   EXPECT_EQ(crcTable[255], 0x4040);
   crcValue = 0;

@@ -6,25 +6,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/exe_layout.h"
+#include "fixtures.h"
 #include "pack/pe_image.h"
 
 namespace {
-using Bytes = std::vector<std::uint8_t>;
-using exe_layout::ReadLe16;
-using exe_layout::ReadLe32;
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
+using enginetest::Bytes;
+using enginetest::ReadFile;
 
 struct Stub {
   const char* tree;

@@ -26,16 +26,6 @@ void Load(BitWriter& w) {
   StartBitReader();
 }
 
-void PutLength3(BitWriter& w, unsigned c) {  // a small-set length field
-  if (c < 7) {
-    w.Put(c, 3);
-    return;
-  }
-  w.Put(7, 3);
-  for (unsigned k = 7; k < c; ++k) w.Put(1, 1);
-  w.Put(0, 1);
-}
-
 void FillMarker() {
   std::fill(std::begin(smallTable), std::end(smallTable), 0xAAAA);
   std::fill(std::begin(literalTable), std::end(literalTable), 0xAAAA);
@@ -47,12 +37,12 @@ const std::vector<std::pair<int, bool>> kDamaged{{4, true}};
 TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
   BitWriter w;
   w.Put(5, 5);                // count
-  PutLength3(w, 2);           // sym 0: 00
-  PutLength3(w, 2);           // sym 1: 01
-  PutLength3(w, 2);           // sym 2: 10
+  PutCodeLength(w, 2);        // sym 0: 00
+  PutCodeLength(w, 2);        // sym 1: 01
+  PutCodeLength(w, 2);        // sym 2: 10
   w.Put(0, 2);                // zero run after the third length: none
-  PutLength3(w, 3);           // sym 3: 110
-  PutLength3(w, 3);           // sym 4: 111
+  PutCodeLength(w, 3);        // sym 3: 110
+  PutCodeLength(w, 3);        // sym 4: 111
   Load(w);
   ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
   EXPECT_EQ(bitWindow, 0xBEEF);
@@ -72,9 +62,9 @@ TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
 TEST(HuffmanTable, ZeroRunFollowsTheThirdLengthEvenWhenTheCountIsThree) {
   BitWriter w;
   w.Put(3, 5);
-  PutLength3(w, 1);
-  PutLength3(w, 1);
-  PutLength3(w, 0);
+  PutCodeLength(w, 1);
+  PutCodeLength(w, 1);
+  PutCodeLength(w, 0);
   w.Put(3, 2);  // a run of three more zero lengths
   Load(w);
   ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
@@ -87,7 +77,7 @@ TEST(HuffmanTable, EmptyAndSingleCodeSets) {
   // Every length 0: complete enough, and no table entry is written.
   BitWriter w;
   w.Put(4, 4);
-  for (int i = 0; i < 4; ++i) PutLength3(w, 0);
+  for (int i = 0; i < 4; ++i) PutCodeLength(w, 0);
   Load(w);
   FillMarker();
   ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
@@ -116,7 +106,7 @@ TEST(HuffmanTable, EmptyAndSingleCodeSets) {
 TEST(HuffmanTable, OversubscribedAndIncompleteCodesAreDamage) {
   BitWriter w;
   w.Put(4, 4);
-  for (int i = 0; i < 4; ++i) PutLength3(w, 1);  // four codes of one bit
+  for (int i = 0; i < 4; ++i) PutCodeLength(w, 1);  // four codes of one bit
   Load(w);
   FillMarker();
   EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
@@ -125,8 +115,8 @@ TEST(HuffmanTable, OversubscribedAndIncompleteCodesAreDamage) {
 
   BitWriter v;
   v.Put(2, 4);
-  PutLength3(v, 1);
-  PutLength3(v, 2);  // half plus a quarter of the code space
+  PutCodeLength(v, 1);
+  PutCodeLength(v, 2);  // half plus a quarter of the code space
   Load(v);
   EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
   EXPECT_EQ(Record.errors, kDamaged);
@@ -141,7 +131,7 @@ TEST(HuffmanTable, CodesLongerThanTheTableWalkTheTree) {
   const auto codes = CanonicalCodes(lengths);
   BitWriter w;
   w.Put(17, 5);
-  for (auto len : lengths) PutLength3(w, len);
+  for (auto len : lengths) PutCodeLength(w, len);
   for (unsigned j = 0; j < 17; ++j) {
     w.Put(codes[j], lengths[j]);
     if (j > 1) w.Put(0, j - 1);  // the smallest position of each bit length
@@ -174,7 +164,7 @@ TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
   BitWriter w;
   w.Put(19, 5);
   for (unsigned i = 0; i < 19; ++i) {
-    PutLength3(w, cl[i]);
+    PutCodeLength(w, cl[i]);
     if (i == 2) w.Put(0, 2);
   }
   w.Put(510, 9);
@@ -205,14 +195,14 @@ TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
       {"small-set length 17 from the unary extension",
        [](BitWriter& w) {
          w.Put(1, 5);
-         PutLength3(w, 17);
+         PutCodeLength(w, 17);
        },
        [] { ReadSmallSetLengths(19, 5, 3); }},
       {"literal count 511",
        [](BitWriter& w) {
          w.Put(2, 5);  // code-length set: symbols 0 and 1, one bit each
-         PutLength3(w, 1);
-         PutLength3(w, 1);
+         PutCodeLength(w, 1);
+         PutCodeLength(w, 1);
          w.Put(511, 9);
        },
        [] {
@@ -222,9 +212,9 @@ TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
       {"zero run past symbol 509",
        [](BitWriter& w) {
          w.Put(3, 5);  // code-length set: symbols 0, 1, 2 with 1, 2, 2 bits
-         PutLength3(w, 1);
-         PutLength3(w, 2);
-         PutLength3(w, 2);
+         PutCodeLength(w, 1);
+         PutCodeLength(w, 2);
+         PutCodeLength(w, 2);
          w.Put(0, 2);
          w.Put(510, 9);
          w.Put(3, 2);    // symbol 2: a long zero run

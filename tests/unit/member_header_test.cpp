@@ -226,6 +226,27 @@ TEST(MemberHeader, RefusedRatherThanCut) {
   }
 }
 
+TEST(MemberHeader, StoredMembersHaveOneSize) {
+  // A stored member's data is its original bytes: sizes that differ are
+  // damage, in the fixed part and in the 64-bit header alike. Compressed
+  // members and directory entries may have any two sizes.
+  HeaderSpec s = Named("", "f");
+  s.method = "-lh0-";
+  s.compressedSize = 5;
+  s.originalSize = 4;
+  EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Damaged);
+  s.originalSize = 5;
+  EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Member);
+  Bytes sizes = Le(0x100000000ull, 8), orig = Le(0x100000001ull, 8);
+  sizes.insert(sizes.end(), orig.begin(), orig.end());
+  s.extended.push_back({0x42, sizes});
+  EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Damaged);
+  for (const char* method : {"-lh5-", "-lhd-"}) {
+    s.method = method;
+    EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Member) << method;
+  }
+}
+
 TEST(MemberHeader, OutOfMemory) {
   InstallMemoryHost(BuildHeader(Named("", "x")));
   Host.allocZeroed = [](unsigned long) -> void* { return nullptr; };

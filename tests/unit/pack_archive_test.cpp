@@ -9,7 +9,6 @@
 #include <random>
 
 #include "archive/member_header.h"
-#include "common/exe_layout.h"
 #include "engine_test_support.h"
 #include "pack/archive_writer.h"
 #include "pack/header_writer.h"
@@ -35,7 +34,7 @@ TEST(PackHeader, CoreReaderSeesEveryField) {
   e.originalSize = 56789;
   e.modifiedSeconds = 1700000000;
   e.modifiedNanoseconds = 123456700;
-  e.attributes = kDosArchive | kDosReadOnly;
+  e.attributes = lzh::kDosArchive | lzh::kDosReadOnly;
   e.dataCrc = 0xBEEF;
   e.directory = std::string("docs\xFF\x95\x5C\xFF", 8);  // docs/表/
   e.fileName = "\x83\x5C.txt";                           // ソ.txt
@@ -43,7 +42,7 @@ TEST(PackHeader, CoreReaderSeesEveryField) {
   EXPECT_EQ(MemberHeader.method, '7');
   EXPECT_EQ(MemberHeader.compressedRemaining, 1234);
   EXPECT_EQ(MemberHeader.originalSize, 56789);
-  EXPECT_EQ(MemberHeader.attributes, kDosArchive | kDosReadOnly);
+  EXPECT_EQ(MemberHeader.attributes, lzh::kDosArchive | lzh::kDosReadOnly);
   EXPECT_EQ(MemberHeader.dataCrc, 0xBEEF);
   EXPECT_EQ(MemberHeader.osId, 'M');
   EXPECT_EQ(MemberHeader.modifiedTime, (1700000000ull + 11644473600ull) * 10000000ull + 1234567);
@@ -88,7 +87,7 @@ TEST(PackHeader, NoHeaderLengthIsAMultipleOf256) {
 TEST(PackHeader, DirectoryEntryJoinsToItsFolder) {
   MemberEntry e;
   e.method = 'd';
-  e.attributes = kDosDirectory;
+  e.attributes = lzh::kDosDirectory;
   e.directory = "a\xFF" "b\xFF";
   ASSERT_EQ(ReadBack(BuildMemberHeader(e)), HeaderResult::Member);
   EXPECT_EQ(MemberHeader.method, 'd');
@@ -227,71 +226,6 @@ TEST_F(PackTree, NoticeMustFitTheStubsTextBuffer) {
   EXPECT_TRUE(MakeNoticeSource(Path("fits.txt"), s, error)) << error;
   Write("sjis.txt", "\x93\xC7");  // already code page 932, not UTF-8
   EXPECT_FALSE(MakeNoticeSource(Path("sjis.txt"), s, error));
-}
-
-}  // namespace
-
-namespace {
-
-Bytes OneMemberArchive(const std::string& name, const std::string& data) {
-  MemberEntry e;
-  e.fileName = name;
-  e.compressedSize = e.originalSize = data.size();
-  e.dataCrc = PackCrc16(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), 0);
-  Bytes a = BuildMemberHeader(e);
-  a.insert(a.end(), data.begin(), data.end());
-  a.push_back(0);
-  return a;
-}
-
-TEST(PackAppend, ArchivesMadeElsewhereAreCheckedBeforeTheyAreAppended) {
-  std::size_t length = 0;
-  std::string error;
-  Bytes good = OneMemberArchive("a.txt", "hello");
-  Bytes withTail = good;
-  withTail.insert(withTail.end(), 100, 0xEE);  // padding behind the end byte is left out
-  ASSERT_TRUE(CheckAppendableArchive(withTail, length, error)) << error;
-  EXPECT_EQ(length, good.size());
-
-  Bytes cut(good.begin(), good.end() - 3);
-  EXPECT_FALSE(CheckAppendableArchive(cut, length, error));
-  Bytes noEnd(good.begin(), good.end() - 1);
-  EXPECT_FALSE(CheckAppendableArchive(noEnd, length, error));
-  Bytes badCrc = good;
-  badCrc[7] ^= 1;  // the compressed size, under the header CRC
-  EXPECT_FALSE(CheckAppendableArchive(badCrc, length, error));
-  EXPECT_NE(error.find("CRC"), std::string::npos) << error;
-  Bytes level1 = good;
-  level1[20] = 1;
-  EXPECT_FALSE(CheckAppendableArchive(level1, length, error));
-  Bytes lh1 = good;
-  lh1[5] = '1';
-  EXPECT_FALSE(CheckAppendableArchive(lh1, length, error));
-
-  // A second member whose header is exactly 256 bytes long (a writer that
-  // does not lengthen it): its first byte reads as the end of the archive.
-  Bytes second = OneMemberArchive("b", "x");
-  const std::size_t grow = 256 - (exe_layout::ReadLe16(second.data()) % 256);
-  Bytes header256;
-  {
-    MemberEntry e;
-    e.fileName.assign(1 + grow, 'b');
-    e.compressedSize = e.originalSize = 1;
-    header256 = BuildMemberHeader(e);
-  }
-  // BuildMemberHeader never writes such a header: forge one from its parts.
-  ASSERT_NE(header256.size() % 256, 0u);
-  Bytes forged = header256;
-  forged.erase(forged.begin() + 29);  // drop the CRC header's extra byte
-  exe_layout::WriteLe16(&forged[24], 5);
-  exe_layout::WriteLe16(&forged[0], static_cast<std::uint16_t>(forged.size()));
-  ASSERT_EQ(forged.size() % 256, 0u);
-  Bytes two(good.begin(), good.end() - 1);
-  two.insert(two.end(), forged.begin(), forged.end());
-  two.push_back('x');
-  two.push_back(0);
-  EXPECT_FALSE(CheckAppendableArchive(two, length, error));
-  EXPECT_NE(error.find("256"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -11,52 +11,21 @@
 
 #include "app/win_engine_host.h"
 #include "app/win_startup.h"
-#include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
+#include "archive/member_data.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
 #include "ui/resource_ids.h"
+#include "fixtures.h"
 #include "win_child_process.h"
+#include "win_message_boxes.h"
+
+using enginetest::FixturePath;
 
 namespace {
-std::string TempPath(const char* name) {
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  return std::string(dir) + name;
-}
-
-std::string Fixture(const char* name) {
-  return std::string("Z:") + QUORVEL_SOURCE_DIR + "/tests/fixtures/" + name;
-}
-
-struct Box {
-  std::string caption, text;
-  HWND owner;
-};
-std::vector<Box> boxes;
-HHOOK hook;
-
-// Records each message box as it opens and answers it with OK.
-LRESULT CALLBACK CatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) {
-    HWND box = reinterpret_cast<HWND>(wParam);
-    char className[32] = "";
-    GetClassNameA(box, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0) {
-      char caption[256] = "", text[1100] = "";
-      GetWindowTextA(box, caption, sizeof caption);
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      boxes.push_back({caption, text, GetWindow(box, GW_OWNER)});
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
-    }
-  }
-  return CallNextHookEx(hook, code, wParam, lParam);
-}
-
 constexpr UINT kCancelMessage = WM_APP + 7;
 std::vector<unsigned> reports;
 std::vector<UINT> dispatched;
@@ -95,13 +64,12 @@ class Win32Engine : public ::testing::Test {
     OutputIsProbe = false;
     reports.clear();
     dispatched.clear();
-    boxes.clear();
-    hook = SetWindowsHookExA(WH_CBT, CatchBoxes, nullptr, GetCurrentThreadId());
+    StartWatchingBoxes();
     InstallWin32EngineHost();
-    BuildCrcTable(kCrcPolynomial);
+    BuildCrcTable(lzh::kCrcPolynomial);
   }
   void TearDown() override {
-    UnhookWindowsHookEx(hook);
+    StopWatchingBoxes();
     DestroyWindow(window_);
     if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
     if (OutputHandle != INVALID_HANDLE_VALUE) CloseHandle(OutputHandle);
@@ -151,11 +119,11 @@ TEST_F(Win32Engine, ErrorBoxesNameTheArchiveOrTheDestination) {
   Host.reportError(kMsgReadError, true);
   Host.reportError(kMsgWriteError, false);
   Host.reportError(kMsgOutOfMemory, false);
-  ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0].text, std::string("\"C:\\archive.exe\" ") + LoadText(IDS_READ_ERROR));
-  EXPECT_EQ(boxes[1].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
-  EXPECT_EQ(boxes[2].text, LoadText(IDS_NO_MEMORY));
-  for (const Box& b : boxes) {
+  ASSERT_EQ(seenBoxes.size(), 3u);
+  EXPECT_EQ(seenBoxes[0].text, std::string("\"C:\\archive.exe\" ") + LoadText(IDS_READ_ERROR));
+  EXPECT_EQ(seenBoxes[1].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
+  EXPECT_EQ(seenBoxes[2].text, LoadText(IDS_NO_MEMORY));
+  for (const SeenBox& b : seenBoxes) {
     EXPECT_EQ(b.caption, "Engine Test");
     EXPECT_EQ(b.owner, window_);
   }
@@ -175,7 +143,7 @@ TEST_F(Win32Engine, ProgressIsSentAtOnceAndTheQueueDrained) {
   EXPECT_EQ(dispatched, (std::vector<UINT>{kCancelMessage}));
   EXPECT_EQ(reports.back(), 25u);
   EXPECT_EQ(RunState.aborted, 1);
-  EXPECT_TRUE(boxes.empty());  // a cancellation shows no message
+  EXPECT_TRUE(seenBoxes.empty());  // a cancellation shows no message
 }
 
 TEST_F(Win32Engine, HeaderBlocksAreZeroedAndTheClockIsNow) {
@@ -193,7 +161,7 @@ TEST_F(Win32Engine, HeaderBlocksAreZeroedAndTheClockIsNow) {
 }
 
 TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
-  ArchiveHandle = Open(Fixture("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ArchiveHandle = Open(FixturePath("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
   ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
   ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
   EXPECT_STREQ(JoinedName, "sample.txt");
@@ -201,25 +169,22 @@ TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
   OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
   ASSERT_NE(OutputHandle, INVALID_HANDLE_VALUE);
   ProgressTotals.total = static_cast<std::uint64_t>(MemberHeader.originalSize) * 4;
-  crcValue = 0;
-  ResetArchiveInput();
-  ASSERT_TRUE(RunGuarded(DecodeMember));
+  ASSERT_TRUE(DecodeMemberData());
   EXPECT_EQ(crcValue, MemberHeader.dataCrc);
   CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
-  EXPECT_TRUE(ReadWholeFile(out) == ReadWholeFile(Fixture("sample.txt")));
+  EXPECT_TRUE(ReadWholeFile(out) == ReadWholeFile(FixturePath("sample.txt")));
   EXPECT_EQ(reports, (std::vector<unsigned>{25}));  // one piece, one report
   // The archive stands at the end byte after the member's data.
   EXPECT_EQ(ReadMemberHeader(), HeaderResult::EndOfArchive);
 }
 
 TEST_F(Win32Engine, WriteFailureInsideTheDecoderShowsTheDestination) {
-  ArchiveHandle = Open(Fixture("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ArchiveHandle = Open(FixturePath("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
   ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
   ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
-  OutputHandle = Open(Fixture("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
-  ResetArchiveInput();
-  EXPECT_FALSE(RunGuarded(DecodeMember));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
+  OutputHandle = Open(FixturePath("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
+  EXPECT_FALSE(DecodeMemberData());
+  ASSERT_EQ(seenBoxes.size(), 1u);
+  EXPECT_EQ(seenBoxes[0].text, std::string("\"C:\\out\\file.txt\" ") + LoadText(IDS_WRITE_ERROR));
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "paths/win_name_rules.h"
+#include "win_child_process.h"
 
 namespace {
 bool IsDirectory(const std::string& path) {
@@ -13,9 +14,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 std::string FreshFolder(const char* name) {
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  return std::string(temp) + name + std::to_string(GetCurrentProcessId());
+  return TempPath(name + std::to_string(GetCurrentProcessId()));
 }
 }  // namespace
 

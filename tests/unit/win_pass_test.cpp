@@ -16,46 +16,14 @@
 #include "common/sfx_config.h"
 #include "paths/path_text.h"
 #include "ui/resource_ids.h"
+#include "fixtures.h"
+#include "hostile_archives.h"
 #include "win_child_process.h"
+#include "win_message_boxes.h"
 #include "win_test_archive.h"
 
 namespace {
 constexpr unsigned kPrefixBytes = 1536;  // stands for the stub's own image
-
-// Answers the pass's message boxes as a user would, and remembers them.
-struct SeenBox {
-  std::string caption, text;
-};
-std::vector<SeenBox> seenBoxes;
-std::vector<int> boxAnswers;  // taken in order; IDOK when none is left
-HHOOK boxHook;
-
-LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) {
-    HWND box = reinterpret_cast<HWND>(wParam);
-    char className[32];
-    GetClassNameA(box, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0) {
-      char caption[256], text[1100];
-      GetWindowTextA(box, caption, sizeof caption);
-      // A message box's text; the overwrite question adds the path it names.
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-      std::string shown = text;
-      if (GetDlgItem(box, IDC_OVERWRITE_PATH) && GetDlgItemTextA(box, IDC_OVERWRITE_PATH, text, sizeof text))
-        shown += std::string("\n") + text;
-      seenBoxes.push_back({caption, shown});
-      int answer = IDOK;
-      if (!boxAnswers.empty()) {
-        answer = boxAnswers.front();
-        boxAnswers.erase(boxAnswers.begin());
-      }
-      // A button the window lacks would leave it open for ever: cancel instead.
-      if (!GetDlgItem(box, answer)) answer = IDCANCEL;
-      PostMessageA(box, WM_COMMAND, answer, 0);
-    }
-  }
-  return CallNextHookEx(boxHook, code, wParam, lParam);
-}
 
 // The window that stands for the main dialog: a status control 1003 and a
 // record of the progress commands it receives.
@@ -93,10 +61,8 @@ class Pass : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(GetACP(), 932u) << "the tests run with LC_ALL=ja_JP.UTF-8";
     AppInstance = GetModuleHandleA(nullptr);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    root_ = std::string(temp) + "quorvel-pass-" + std::to_string(GetCurrentProcessId()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    root_ = TempPath("quorvel-pass-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     RemoveTree(root_);
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
     dest_ = root_ + "\\dest";
@@ -109,11 +75,10 @@ class Pass : public ::testing::Test {
     ProgressTotals = {};
     lstrcpyA(ExecutablePath, archive_.c_str());
     lstrcpyA(DestinationFolder, dest_.c_str());
-    seenBoxes.clear();
-    boxAnswers.clear();
     progressReports.clear();
     cancelAtReport = 0;
-    boxHook = SetWindowsHookExA(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    // The overwrite question adds the path it names.
+    StartWatchingBoxes(IDC_OVERWRITE_PATH);
     WNDCLASSA wc{};
     wc.lpfnWndProc = PassWindowProc;
     wc.hInstance = AppInstance;
@@ -125,7 +90,7 @@ class Pass : public ::testing::Test {
                   AppInstance, nullptr);
   }
   void TearDown() override {
-    UnhookWindowsHookEx(boxHook);
+    StopWatchingBoxes();
     DestroyWindow(window_);
     RemoveTree(root_);
   }
@@ -378,11 +343,32 @@ TEST_F(Pass, DirectoryEntryWithDataIsSkippedOverIt) {
   EXPECT_EQ(FileText(dest_ + "\\after.txt"), "read where it stands");
 }
 
-std::string Fixture(const char* name) {
-  std::string path = std::string("Z:") + QUORVEL_SOURCE_DIR + "/tests/fixtures/" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return ReadWholeFile(path);
+std::string Fixture(const char* name) { return ReadWholeFile(enginetest::FixturePath(name)); }
+
+// The archives that the packer's check and `quorvel-pack test` judge in
+// readers_agree_test.cpp: the stub extracts what they take and refuses what
+// they refuse, with the message they give.
+TEST_F(Pass, ExtractsExactlyTheArchivesThePackerTakes) {
+  for (const enginetest::HostileArchive& a : enginetest::HostileArchives()) {
+    SCOPED_TRACE(a.attack);
+    ASSERT_TRUE(WriteWholeFile(archive_, ExecutablePrefix(kPrefixBytes) +
+                                             std::string(a.bytes.begin(), a.bytes.end())));
+    RemoveTree(dest_);
+    seenBoxes.clear();
+    // The Extract pass reads every header that the Test pass reads, and the data too.
+    const int extracted = Run(ExtractMode::Extract);
+    if (a.readable || a.endsEarly) {
+      EXPECT_EQ(extracted, 1);
+      EXPECT_EQ(Run(ExtractMode::Test), 1);
+      EXPECT_TRUE(seenBoxes.empty());
+      continue;
+    }
+    EXPECT_EQ(extracted, 0);
+    ASSERT_EQ(seenBoxes.size(), 1u);
+    const std::string text = seenBoxes[0].text, message = LoadText(static_cast<UINT>(a.message));
+    ASSERT_GE(text.size(), message.size());
+    EXPECT_EQ(text.substr(text.size() - message.size()), message);
+  }
 }
 
 TEST_F(Pass, CompressedMembersFromJlhaAfterTheStubImage) {

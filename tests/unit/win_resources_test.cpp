@@ -1,5 +1,6 @@
 // The dialog templates, icon and manifest as Windows reads them from the
-// program: controls in tab order with their ids, texts, places and styles.
+// program: controls in tab order with their ids, classes, texts and styles
+// (where they sit is the resource script's to say).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,13 +19,11 @@ struct Item {
   WORD atom;               // 0 for a class given by name
   const char* className;   // when atom is 0
   const char* text;        // UTF-8
-  short x, y, cx, cy;
   DWORD style;
 };
 
 struct Template {
   DWORD style;
-  short x, y, cx, cy;
   std::string caption, font;
   WORD pointSize;
   std::vector<Item> items;
@@ -56,7 +55,6 @@ Template Parse(int id) {
   if (!found) return t;
   const auto* d = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(nullptr, found)));
   t.style = d->style;
-  t.x = d->x, t.y = d->y, t.cx = d->cx, t.cy = d->cy;
   const WORD* p = reinterpret_cast<const WORD*>(d + 1);
   p = ReadSzOrOrd(p, nullptr, nullptr);  // menu
   p = ReadSzOrOrd(p, nullptr, nullptr);  // class
@@ -68,8 +66,7 @@ Template Parse(int id) {
   for (int i = 0; i < d->cdit; ++i) {
     p = reinterpret_cast<const WORD*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR{3});
     const auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p);
-    Item it{static_cast<short>(item->id), 0, nullptr, nullptr, item->x, item->y, item->cx, item->cy,
-            item->style};
+    Item it{static_cast<short>(item->id), 0, nullptr, nullptr, item->style};
     p = reinterpret_cast<const WORD*>(item + 1);
     std::string cls, text;
     WORD atom = 0;
@@ -84,14 +81,9 @@ Template Parse(int id) {
   return t;
 }
 
-void ExpectTemplate(int id, short x, short y, short cx, short cy, const char* caption,
-                    const std::vector<Item>& expected) {
+void ExpectTemplate(int id, const char* caption, const std::vector<Item>& expected) {
   const Template t = Parse(id);
   EXPECT_EQ(t.style, DS_MODALFRAME | DS_3DLOOK | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) << id;
-  EXPECT_EQ(t.x, x);
-  EXPECT_EQ(t.y, y);
-  EXPECT_EQ(t.cx, cx);
-  EXPECT_EQ(t.cy, cy);
   EXPECT_EQ(t.caption, caption);
   EXPECT_EQ(t.font, "ＭＳ Ｐゴシック");
   EXPECT_EQ(t.pointSize, 9);
@@ -104,52 +96,46 @@ void ExpectTemplate(int id, short x, short y, short cx, short cy, const char* ca
     if (e.atom) EXPECT_EQ(t.itemAtoms[i], e.atom);
     else EXPECT_EQ(lstrcmpiA(t.itemClasses[i].c_str(), e.className), 0) << t.itemClasses[i];
     EXPECT_EQ(t.itemTexts[i], e.text);
-    EXPECT_EQ(a.x, e.x);
-    EXPECT_EQ(a.y, e.y);
-    EXPECT_EQ(a.cx, e.cx);
-    EXPECT_EQ(a.cy, e.cy);
     EXPECT_EQ(a.style, e.style) << std::hex << a.style << " vs " << e.style;
   }
 }
 
 TEST(DialogTemplates, Main) {
-  ExpectTemplate(IDD_MAIN, 0, 0, 231, 81, "", {
-      {1002, kStatic, nullptr, "解凍先ﾌｫﾙﾀﾞ/ﾃﾞｨﾚｸﾄﾘ(&F):", 10, 12, 150, 8, kChild | SS_LEFT | WS_GROUP},
-      {1001, kEdit, nullptr, "", 10, 23, 155, 14,
-       kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_OEMCONVERT},
-      {1003, kStatic, nullptr, "", 10, 42, 155, 16, kChild | SS_LEFT | WS_GROUP | SS_NOPREFIX},
-      {1000, 0, "msctls_progress32", "", 10, 62, 155, 11, kChild | WS_BORDER},
-      {IDOK, kButton, nullptr, "解凍(&E)", 174, 6, 50, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
-      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", 174, 24, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
-      {1004, kButton, nullptr, "参照(&B)...", 174, 42, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
-      {1005, kButton, nullptr, "ｵﾌﾟｼｮﾝ(&O)...", 174, 60, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
+  ExpectTemplate(IDD_MAIN, "", {
+      {1002, kStatic, nullptr, "解凍先ﾌｫﾙﾀﾞ/ﾃﾞｨﾚｸﾄﾘ(&F):", kChild | SS_LEFT | WS_GROUP},
+      {1001, kEdit, nullptr, "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_OEMCONVERT},
+      {1003, kStatic, nullptr, "", kChild | SS_LEFT | WS_GROUP | SS_NOPREFIX},
+      {1000, 0, "msctls_progress32", "", kChild | WS_BORDER},
+      {IDOK, kButton, nullptr, "解凍(&E)", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
+      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", kChild | WS_TABSTOP | BS_PUSHBUTTON},
+      {1004, kButton, nullptr, "参照(&B)...", kChild | WS_TABSTOP | BS_PUSHBUTTON},
+      {1005, kButton, nullptr, "ｵﾌﾟｼｮﾝ(&O)...", kChild | WS_TABSTOP | BS_PUSHBUTTON},
   });
 }
 
 TEST(DialogTemplates, Options) {
   const DWORD check = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
-  ExpectTemplate(IDD_OPTIONS, 24, 24, 187, 89, "ｵﾌﾟｼｮﾝ", {
-      {1008, kButton, nullptr, "ﾌｫﾙﾀﾞ展開の抑制(&X)", 10, 10, 90, 10, check},
-      {1005, kButton, nullptr, "ﾌｧｲﾙ属性の復元(&A)", 10, 26, 90, 10, check},
-      {1006, kButton, nullptr, "同名ﾌｧｲﾙの上書き(&W)", 10, 42, 90, 10, check},
-      {1007, kButton, nullptr, "自動実行(&R)", 10, 58, 90, 10, check},
-      {1002, kStatic, nullptr, "", 21, 72, 159, 8, kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP},
-      {IDOK, kButton, nullptr, "OK", 130, 7, 50, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
-      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", 130, 24, 50, 14, kChild | WS_TABSTOP | BS_PUSHBUTTON},
+  ExpectTemplate(IDD_OPTIONS, "ｵﾌﾟｼｮﾝ", {
+      {1008, kButton, nullptr, "ﾌｫﾙﾀﾞ展開の抑制(&X)", check},
+      {1005, kButton, nullptr, "ﾌｧｲﾙ属性の復元(&A)", check},
+      {1006, kButton, nullptr, "同名ﾌｧｲﾙの上書き(&W)", check},
+      {1007, kButton, nullptr, "自動実行(&R)", check},
+      {1002, kStatic, nullptr, "", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP},
+      {IDOK, kButton, nullptr, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
+      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", kChild | WS_TABSTOP | BS_PUSHBUTTON},
   });
 }
 
 TEST(DialogTemplates, Overwrite) {
   const DWORD push = kChild | WS_TABSTOP | BS_PUSHBUTTON;
-  ExpectTemplate(IDD_OVERWRITE, 0, 0, 254, 69, "", {
-      {IDYES, kButton, nullptr, "はい(&Y)", 7, 48, 50, 14, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
-      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", 197, 48, 50, 14, push},
-      {1004, kButton, nullptr, "すべて上書き(&A)", 67, 48, 60, 14, push},
-      {IDNO, kButton, nullptr, "いいえ(&N)", 137, 48, 50, 14, push},
-      {1003, kStatic, nullptr, "", 47, 7, 200, 8, kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP},
-      {1002, kStatic, nullptr, "", 7, 7, 20, 20, kChild | SS_ICON},
-      {-1, kStatic, nullptr, "すでにﾌｧｲﾙが存在します。上書きしますか?", 47, 27, 200, 8,
-       kChild | SS_LEFT | WS_GROUP},
+  ExpectTemplate(IDD_OVERWRITE, "", {
+      {IDYES, kButton, nullptr, "はい(&Y)", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON},
+      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", push},
+      {1004, kButton, nullptr, "すべて上書き(&A)", push},
+      {IDNO, kButton, nullptr, "いいえ(&N)", push},
+      {1003, kStatic, nullptr, "", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX | WS_GROUP},
+      {1002, kStatic, nullptr, "", kChild | SS_ICON},
+      {-1, kStatic, nullptr, "すでにﾌｧｲﾙが存在します。上書きしますか?", kChild | SS_LEFT | WS_GROUP},
   });
 }
 
@@ -159,23 +145,21 @@ TEST(DialogTemplates, OldStyleFolderChooser) {
   const DWORD combo = CBS_DROPDOWNLIST | CBS_AUTOHSCROLL | WS_BORDER | WS_VSCROLL;
   const DWORD drives = combo | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | CBS_SORT | WS_TABSTOP;
   const DWORD push = WS_GROUP | WS_TABSTOP;
-  ExpectTemplate(IDD_OLD_FOLDER, 24, 24, 175, 138, "", {
-      {-1, kStatic, nullptr, "ﾃﾞｨﾚｸﾄﾘ(&D):", 10, 11, 92, 9, kChild | SS_LEFT | WS_GROUP},
-      {1088, kStatic, nullptr, "", 10, 22, 92, 9, kChild | SS_LEFT | WS_GROUP | SS_NOPREFIX},
-      {1121, kListBox, nullptr, "", 10, 34, 92, 68, kChild | list | WS_TABSTOP},
-      {1091, kStatic, nullptr, "ﾄﾞﾗｲﾌﾞ(&V):", 10, 106, 92, 9, kChild | SS_LEFT | WS_GROUP},
-      {1137, kComboBox, nullptr, "", 10, 116, 92, 68, kChild | drives},
-      {IDOK, kButton, nullptr, "OK", 115, 12, 50, 14, kChild | push | BS_DEFPUSHBUTTON},
-      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", 115, 30, 50, 14, kChild | push | BS_PUSHBUTTON},
-      {1038, kButton, nullptr, "ﾍﾙﾌﾟ(&H)", 115, 55, 50, 14, kChild | push | BS_PUSHBUTTON},
-      {1090, kStatic, nullptr, "ファイル名(&N):", -269, 8, 76, 9, kHidden | SS_LEFT | WS_GROUP},
-      {1152, kEdit, nullptr, "", -271, 20, 90, 12,
-       kHidden | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_OEMCONVERT},
-      {1120, kListBox, nullptr, "", -269, 37, 90, 68, kHidden | list},
-      {1089, kStatic, nullptr, "ファイルの種類(&T):", -269, 109, 90, 9, kHidden | SS_LEFT | WS_GROUP},
-      {1136, kComboBox, nullptr, "", -268, 121, 90, 36, kHidden | combo},
-      {1040, kButton, nullptr, "上書き禁止(&R)", -263, 137, 63, 12,
-       kHidden | WS_GROUP | BS_AUTOCHECKBOX},
+  ExpectTemplate(IDD_OLD_FOLDER, "", {
+      {-1, kStatic, nullptr, "ﾃﾞｨﾚｸﾄﾘ(&D):", kChild | SS_LEFT | WS_GROUP},
+      {1088, kStatic, nullptr, "", kChild | SS_LEFT | WS_GROUP | SS_NOPREFIX},
+      {1121, kListBox, nullptr, "", kChild | list | WS_TABSTOP},
+      {1091, kStatic, nullptr, "ﾄﾞﾗｲﾌﾞ(&V):", kChild | SS_LEFT | WS_GROUP},
+      {1137, kComboBox, nullptr, "", kChild | drives},
+      {IDOK, kButton, nullptr, "OK", kChild | push | BS_DEFPUSHBUTTON},
+      {IDCANCEL, kButton, nullptr, "ｷｬﾝｾﾙ", kChild | push | BS_PUSHBUTTON},
+      {1038, kButton, nullptr, "ﾍﾙﾌﾟ(&H)", kChild | push | BS_PUSHBUTTON},
+      {1090, kStatic, nullptr, "ファイル名(&N):", kHidden | SS_LEFT | WS_GROUP},
+      {1152, kEdit, nullptr, "", kHidden | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | ES_OEMCONVERT},
+      {1120, kListBox, nullptr, "", kHidden | list},
+      {1089, kStatic, nullptr, "ファイルの種類(&T):", kHidden | SS_LEFT | WS_GROUP},
+      {1136, kComboBox, nullptr, "", kHidden | combo},
+      {1040, kButton, nullptr, "上書き禁止(&R)", kHidden | WS_GROUP | BS_AUTOCHECKBOX},
   });
 }
 

@@ -25,12 +25,6 @@ std::string StubWith(const std::string& archive, const char* title) {
   return stub + archive;
 }
 
-std::string TempFile(const char* name) {
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  return std::string(dir) + name;
-}
-
 // Runs the stub until its first box, returns what it showed.
 SeenWindow FirstBox(ChildProcess& child, const std::string& path) {
   SeenWindow box;
@@ -41,7 +35,7 @@ SeenWindow FirstBox(ChildProcess& child, const std::string& path) {
 }  // namespace
 
 TEST(StartupNotice, NoticeIsAYesNoQuestionAndNoEndsWithCodeZero) {
-  const std::string path = TempFile("quorvel-notice-test.exe");
+  const std::string path = TempPath("quorvel-notice-test.exe");
   ASSERT_FALSE(ReadWholeFile(BuildFile("quorvel-sfx.exe")).empty());
   ASSERT_TRUE(WriteWholeFile(path, StubWith(ArchiveBytes({{"!", "Licence: agree?"}, {"a.txt", "a"}}),
                                             "Notice Caption")));
@@ -58,7 +52,7 @@ TEST(StartupNotice, NoticeIsAYesNoQuestionAndNoEndsWithCodeZero) {
 }
 
 TEST(StartupNotice, DamagedFirstHeaderIsReportedAndEndsTheProgram) {
-  const std::string path = TempFile("quorvel-damaged-test.exe");
+  const std::string path = TempPath("quorvel-damaged-test.exe");
   std::string archive = ArchiveBytes({{"a.txt", "a"}});
   archive[20] = 1;  // header level 1: damaged
   ASSERT_TRUE(WriteWholeFile(path, StubWith(archive, "Damaged Caption")));

@@ -14,12 +14,6 @@
 #include "win_child_process.h"
 
 namespace {
-std::string TempDir() {
-  char dir[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  return dir;
-}
-
 // An executable-shaped file: header area, the block at 512, some image bytes.
 std::string WithBlock(const SfxConfig& block) {
   std::string file(2048, '\0');
@@ -32,7 +26,7 @@ class LoadConfig : public ::testing::Test {
  protected:
   void SetUp() override {
     AppInstance = GetModuleHandleA(nullptr);
-    path_ = TempDir() + "quorvel-config-test.exe";
+    path_ = TempPath("quorvel-config-test.exe");
     std::memset(&block_, 0, sizeof block_);
   }
   void TearDown() override { DeleteFileA(path_.c_str()); }
@@ -95,7 +89,7 @@ TEST_F(LoadConfig, CommandLineReplacesTheFolderAndDestinationMacrosStay) {
 TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
   char saved[MAX_PATH];
   GetCurrentDirectoryA(sizeof saved, saved);
-  const std::string dir = TempDir() + "quorvel dir with blank";
+  const std::string dir = TempPath("quorvel dir with blank");
   CreateDirectoryA(dir.c_str(), nullptr);
   ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
   const bool loaded = Load();
@@ -106,7 +100,7 @@ TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
 }
 
 TEST_F(LoadConfig, FailsWhenTheBlockCannotBeReadWhole) {
-  lstrcpyA(ExecutablePath, (TempDir() + "no-such-file.exe").c_str());
+  lstrcpyA(ExecutablePath, TempPath("no-such-file.exe").c_str());
   EXPECT_FALSE(LoadSfxConfig(""));
   ASSERT_TRUE(WriteWholeFile(path_, std::string(512 + 716, '\0')));  // one byte short
   lstrcpyA(ExecutablePath, path_.c_str());
@@ -163,7 +157,7 @@ TEST(SystemFolderMacros, ValuesComeFromTheSystemAndTheRegistry) {
 
 TEST(SystemFolderMacros, ShortFormOfTheDestination) {
   char out[1024];
-  const std::string dir = TempDir() + "quorvel long folder name";
+  const std::string dir = TempPath("quorvel long folder name");
   CreateDirectoryA(dir.c_str(), nullptr);
   char shortForm[MAX_PATH];
   ASSERT_GT(GetShortPathNameA(dir.c_str(), shortForm, sizeof shortForm), 0u);
@@ -181,7 +175,7 @@ class OldPlatform : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(OldPlatform, IsRefusedWithStringThirteenAndExitCodeZero) {
   const std::string name = std::string("quorvel-old-") + GetParam() + ".exe";
-  const std::string copy = TempDir() + name;
+  const std::string copy = TempPath(name);
   ASSERT_TRUE(CopyFileA(BuildFile("quorvel-sfx.exe").c_str(), copy.c_str(), FALSE));
   const std::string key = "Software\\Wine\\AppDefaults\\" + name;
   HKEY k;

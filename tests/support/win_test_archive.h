@@ -1,5 +1,6 @@
-// Level-2 LZH archives written by the tests: stored members and directory
-// entries, each header with its CRC, after an executable-shaped prefix.
+// Level-2 LZH archives for the tests under Wine: stored members and directory
+// entries, each header with its CRC (built by lzh_test_data.h), after an
+// executable-shaped prefix.
 #pragma once
 
 #include <cstdint>
@@ -26,3 +27,4 @@ std::string ArchiveBytes(const std::vector<Member>& members);
 
 // prefixBytes of an executable-shaped prefix ("MZ", zeros), then the archive.
 std::string ArchiveFile(const std::vector<Member>& members, unsigned prefixBytes = 1536);
+std::string ExecutablePrefix(unsigned prefixBytes = 1536);

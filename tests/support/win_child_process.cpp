@@ -131,6 +131,12 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
+std::string TempPath(const std::string& name) {
+  char dir[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  return dir + name;
+}
+
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void RemoveTree(const std::string& folder) {

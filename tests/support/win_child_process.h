@@ -38,6 +38,8 @@ class ChildProcess {
 
 // The path of a file of the build tree as Wine sees it (drive Z: is the Linux root).
 std::string BuildFile(const char* name);
+// name in the Windows folder for temporary files.
+std::string TempPath(const std::string& name);
 
 // Writes bytes to a file, replacing it; false on failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -1,69 +1,10 @@
-#include "engine_test_support.h"
+#include "lzh_test_data.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-
-#include "archive/archive_input.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/member_header.h"
-#include "archive/output_sink.h"
-#include "common/run_state.h"
 
 namespace enginetest {
 
-HostRecord Record;
-
-namespace {
-long MemRead(void* buffer, unsigned long count) {
-  Record.readSizes.push_back(count);
-  if (Record.readPos + count > Record.failReadsFrom) return -1;
-  const std::size_t left = Record.archive.size() - Record.readPos;
-  const std::size_t n = count < left ? count : left;
-  if (n) std::memcpy(buffer, Record.archive.data() + Record.readPos, n);
-  Record.readPos += n;
-  return static_cast<long>(n);
-}
-bool MemWrite(const void* buffer, unsigned long length) {
-  if (Record.failWrites) return false;
-  const auto* p = static_cast<const std::uint8_t*>(buffer);
-  Record.written.insert(Record.written.end(), p, p + length);
-  Record.writeSizes.push_back(length);
-  return true;
-}
-void MemError(int id, bool namesArchive) { Record.errors.emplace_back(id, namesArchive); }
-void MemProgress(unsigned percent) {
-  if (Record.reports.size() == Record.cancelAtReport) RunState.cancelRequested = 1;
-  Record.reports.push_back(percent);
-}
-void* MemAlloc(unsigned long size) {
-  ++Record.liveBlocks;
-  return std::calloc(size, 1);
-}
-void MemRelease(void* block) {
-  --Record.liveBlocks;
-  std::free(block);
-}
-std::uint64_t MemNow() { return Record.now; }
-}  // namespace
-
-void InstallMemoryHost(Bytes archive) {
-  FreeMemberHeader();
-  Record = HostRecord{};
-  Record.archive = std::move(archive);
-  Host = EngineHost{MemRead, MemWrite, MemError, MemProgress, MemAlloc, MemRelease, MemNow};
-  OutputIsProbe = false;
-  probeTextCaptured = 0;
-  RunState = RunStateFlags{};
-  ProgressTotals = ProgressCounts{};
-  ResetArchiveInput();
-  BuildCrcTable(kCrcPolynomial);
-  crcValue = 0;
-}
-
-bool Guarded(void (*body)()) { return RunGuarded(body); }
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 std::uint16_t ReferenceCrc(const Bytes& data) {
   std::uint16_t crc = 0;
@@ -90,6 +31,16 @@ Bytes BitWriter::Finish() {
   used_ = 0;
   acc_ = 0;
   return bytes_;
+}
+
+void PutCodeLength(BitWriter& w, unsigned length) {
+  if (length < 7) {
+    w.Put(length, 3);
+    return;
+  }
+  w.Put(7, 3);
+  for (unsigned k = 7; k < length; ++k) w.Put(1, 1);
+  w.Put(0, 1);
 }
 
 std::vector<std::uint32_t> CanonicalCodes(const std::vector<std::uint8_t>& lengths) {
@@ -130,14 +81,7 @@ void StreamWriter::PutSmallLengths(const std::vector<std::uint8_t>& lengths, uns
                                    int zeroRunIndex) {
   bits_.Put(static_cast<std::uint32_t>(lengths.size()), countBits);
   for (std::size_t i = 0; i < lengths.size(); ++i) {
-    const unsigned c = lengths[i];
-    if (c < 7) {
-      bits_.Put(c, 3);
-    } else {
-      bits_.Put(7, 3);
-      for (unsigned k = 7; k < c; ++k) bits_.Put(1, 1);
-      bits_.Put(0, 1);
-    }
+    PutCodeLength(bits_, lengths[i]);
     if (static_cast<int>(i) + 1 == zeroRunIndex) bits_.Put(0, 2);  // no extra zeros
   }
 }
@@ -166,8 +110,6 @@ void StreamWriter::Put(const Token& t) {
   bits_.Put(positionCodes_[j], positionLengths_[j]);
   if (j > 1) bits_.Put(p - (1u << (j - 1)), j - 1);
 }
-
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes BuildHeader(const HeaderSpec& spec) {
   Bytes h(26, 0);
@@ -204,63 +146,26 @@ Bytes BuildHeader(const HeaderSpec& spec) {
   }
   h[0] = static_cast<std::uint8_t>(h.size());
   h[1] = static_cast<std::uint8_t>(h.size() >> 8);
-  if (spec.withCrcHeader) {
-    const std::uint16_t crc = ReferenceCrc(h);
-    h[27] = static_cast<std::uint8_t>(crc);
-    h[28] = static_cast<std::uint8_t>(crc >> 8);
-  }
+  if (spec.withCrcHeader) SealHeader(h);
   return h;
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+void SealHeader(Bytes& header) {
+  header[27] = header[28] = 0;
+  const std::uint16_t crc = ReferenceCrc(header);
+  header[27] = static_cast<std::uint8_t>(crc);
+  header[28] = static_cast<std::uint8_t>(crc >> 8);
 }
 
-std::string FixturePath(const std::string& name) {
-  return std::string(QUORVEL_SOURCE_DIR) + "/tests/fixtures/" + name;
+Bytes StoredMember(const std::string& name, const std::string& data) {
+  HeaderSpec s;
+  s.method = "-lh0-";
+  s.compressedSize = s.originalSize = static_cast<std::uint32_t>(data.size());
+  s.dataCrc = ReferenceCrc(Text(data));
+  s.extended.push_back({0x01, Text(name)});
+  Bytes m = BuildHeader(s);
+  m.insert(m.end(), data.begin(), data.end());
+  return m;
 }
 
-}  // namespace enginetest
-
-#include "archive/lzh_decoder.h"
-
-namespace enginetest {
-Decoded DecodeArchive(const Bytes& archive) {
-  InstallMemoryHost(archive);
-  Decoded out;
-  for (;;) {
-    const HeaderResult r = ReadMemberHeader();
-    if (r == HeaderResult::EndOfArchive) break;
-    if (r != HeaderResult::Member) {
-      out.failure = "header " + std::to_string(static_cast<int>(r));
-      break;
-    }
-    out.names.push_back(JoinedName);
-    const std::uint64_t left = archive.size() - Record.readPos;
-    const std::uint64_t compressed = static_cast<std::uint64_t>(MemberHeader.compressedRemaining);
-    const std::size_t dataEnd = Record.readPos + static_cast<std::size_t>(compressed < left ? compressed : left);
-    const std::size_t writtenBefore = Record.written.size();
-    if (MemberHeader.method != 'd') {
-      crcValue = 0;
-      ResetArchiveInput();
-      const bool ok = Guarded([] {
-        if (MemberHeader.method == '0') CopyStoredMember(MemberHeader.originalSize);
-        else DecodeMember();
-      });
-      if (!ok) {
-        out.failure = "abort " + std::to_string(Record.errors.empty() ? 0 : Record.errors.back().first);
-        break;
-      }
-      if (crcValue != MemberHeader.dataCrc) {
-        out.failure = "crc " + out.names.back();
-        break;
-      }
-    }
-    out.contents.emplace_back(Record.written.begin() + static_cast<long>(writtenBefore), Record.written.end());
-    Record.readPos = dataEnd;
-  }
-  FreeMemberHeader();
-  return out;
-}
 }  // namespace enginetest

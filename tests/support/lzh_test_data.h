@@ -1,6 +1,7 @@
-// Test-side pieces for the extraction engine: an in-memory host that records
-// what the engine asks of it, a bit writer for hand-built compressed streams,
-// a small canonical-code block writer, and a level-2 header builder.
+// LZH data built by the tests, written out from the format's description
+// rather than from the code under test: level-2 headers with their CRC, bit
+// streams of compressed blocks, and the bitwise CRC-16 they need. Plain C++,
+// shared by the native tests and the tests under Wine.
 #pragma once
 
 #include <cstdint>
@@ -12,29 +13,7 @@ namespace enginetest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct HostRecord {
-  Bytes archive;
-  std::size_t readPos = 0;
-  std::size_t failReadsFrom = SIZE_MAX;   // a read reaching this offset fails
-  std::vector<unsigned long> readSizes;   // every count asked for
-  Bytes written;
-  std::vector<unsigned long> writeSizes;
-  bool failWrites = false;
-  std::vector<std::pair<int, bool>> errors;  // string id, names the archive
-  std::vector<unsigned> reports;             // percentages
-  std::size_t cancelAtReport = SIZE_MAX;     // sets cancelRequested during this report (0-based)
-  int liveBlocks = 0;
-  std::uint64_t now = 0x01DB000000000000ull;
-};
-
-extern HostRecord Record;
-
-// Installs the recording host over archive; resets RunState, ProgressTotals,
-// the probe state and the CRC table.
-void InstallMemoryHost(Bytes archive);
-
-// Runs body inside the engine's guarded region; false when ExtractAbort left it.
-bool Guarded(void (*body)());
+Bytes Text(const std::string& s);
 
 // Independent bitwise CRC-16/ARC, for building test data.
 std::uint16_t ReferenceCrc(const Bytes& data);
@@ -49,6 +28,10 @@ class BitWriter {
   std::uint32_t acc_ = 0;
   unsigned used_ = 0;
 };
+
+// A code length of the code-length or position set: 0 to 6 in three bits,
+// 7 or more as 111, then (length - 7) one bits and a zero.
+void PutCodeLength(BitWriter& w, unsigned length);
 
 // Canonical codes of a length list: shorter codes first, equal lengths in
 // increasing symbol order.
@@ -93,21 +76,13 @@ struct HeaderSpec {
   std::size_t padTo = 0;  // grows the header with an unknown extended header to this size
 };
 
-// A level-2 header with a correct header CRC.
+// A level-2 header with a correct header CRC (the CRC header comes first).
 Bytes BuildHeader(const HeaderSpec& spec);
-Bytes Text(const std::string& s);
-Bytes ReadFile(const std::string& path);
-std::string FixturePath(const std::string& name);
+// Computes the header CRC of a header from BuildHeader again, after a test
+// changed its bytes: only the change itself makes it wrong.
+void SealHeader(Bytes& header);
 
-}  // namespace enginetest
+// A stored member: its header (file name, sizes, data CRC) and its bytes.
+Bytes StoredMember(const std::string& name, const std::string& data);
 
-namespace enginetest {
-struct Decoded {
-  std::vector<std::string> names;
-  std::vector<Bytes> contents;
-  std::string failure;  // empty when every member decoded with a matching CRC
-};
-// Walks an archive in memory as the extraction pass does: every header, every
-// member decoded inside the guarded region, every data CRC compared.
-Decoded DecodeArchive(const Bytes& archive);
 }  // namespace enginetest

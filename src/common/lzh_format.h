@@ -1,0 +1,212 @@
+// The LZH archive format, once for every part that reads or writes it: the
+// level-2 member header (read by the stub's engine, written by the packer),
+// the method names, and the block format of the static-Huffman methods -lh4-
+// to -lh7- (decoded by the engine, written by the packer's encoder).
+#pragma once
+
+#include <cstdint>
+
+namespace lzh {
+
+// ---- The archive ----------------------------------------------------------
+
+// A sequence of members, each a header followed by its data, closed by one
+// zero byte where the next header's size would start.
+constexpr std::uint8_t kEndByte = 0;
+
+// The end test looks at the first byte of a header, the low byte of its size:
+// a header whose size is a multiple of 256 reads as the end of the archive.
+constexpr bool HeaderSizeReadsAsEnd(unsigned long headerSize) {
+  return static_cast<std::uint8_t>(headerSize) == kEndByte;
+}
+
+// CRC-16/ARC over member data and over each whole header: reflected
+// polynomial 0xA001, initial value 0, no final inversion.
+constexpr std::uint16_t kCrcPolynomial = 0xA001;
+
+// ---- The member header: its fixed part -----------------------------------
+
+// All numbers little-endian.
+constexpr unsigned kOffHeaderSize = 0;      // 2: the whole header, extended headers included
+constexpr unsigned kOffMethod = 2;          // 5: "-lh" + method letter + "-"
+constexpr unsigned kOffCompressedSize = 7;  // 4: bytes of member data after the header
+constexpr unsigned kOffOriginalSize = 11;   // 4: bytes once decoded
+constexpr unsigned kOffTimeStamp = 15;      // 4: Unix seconds, signed
+constexpr unsigned kOffAttribute = 19;      // 1: MS-DOS attribute byte
+constexpr unsigned kOffLevel = 20;          // 1
+constexpr unsigned kOffDataCrc = 21;        // 2: CRC of the original bytes
+constexpr unsigned kOffOsId = 23;           // 1: the system that made the member
+constexpr unsigned kOffFirstExtSize = 24;   // 2: size of the first extended header, 0: none
+constexpr unsigned kFixedHeaderBytes = 26;
+
+constexpr unsigned kMethodNameBytes = 5;
+constexpr unsigned kSizeFieldBytes = 2;  // the header size and every next-size field
+static_assert(kOffMethod == kOffHeaderSize + kSizeFieldBytes &&
+                  kOffCompressedSize == kOffMethod + kMethodNameBytes &&
+                  kOffOriginalSize == kOffCompressedSize + 4 && kOffTimeStamp == kOffOriginalSize + 4 &&
+                  kOffAttribute == kOffTimeStamp + 4 && kOffLevel == kOffAttribute + 1 &&
+                  kOffDataCrc == kOffLevel + 1 && kOffOsId == kOffDataCrc + 2 &&
+                  kOffFirstExtSize == kOffOsId + 1 &&
+                  kFixedHeaderBytes == kOffFirstExtSize + kSizeFieldBytes,
+              "the fields of the fixed part follow each other without a gap");
+
+// The only level this format reads and writes: extended headers carry the
+// names, and the header size counts the whole header.
+constexpr std::uint8_t kHeaderLevel = 2;
+// Only members made on MS-DOS (and Windows) take the attributes header.
+constexpr std::uint8_t kOsIdMsdos = 'M';
+
+// MS-DOS attribute bits.
+constexpr std::uint8_t kDosReadOnly = 0x01;
+constexpr std::uint8_t kDosDirectory = 0x10;
+constexpr std::uint8_t kDosArchive = 0x20;
+
+// ---- Methods --------------------------------------------------------------
+
+// The method name is "-lh" + letter + "-".
+constexpr char kMethodNamePrefix[] = "-lh";
+constexpr unsigned kMethodLetterPos = 3;  // within the name
+constexpr char kMethodNameEnd = '-';
+static_assert(sizeof kMethodNamePrefix - 1 == kMethodLetterPos &&
+                  kMethodLetterPos + 2 == kMethodNameBytes,
+              "prefix, letter and closing dash make the name");
+
+constexpr char kMethodStored = '0';     // the original bytes as they are
+constexpr char kMethodDirectory = 'd';  // a directory entry, without data
+constexpr char kFirstCompressedMethod = '4';
+constexpr char kLastCompressedMethod = '7';
+
+constexpr bool IsCompressedMethod(char letter) {
+  return letter >= kFirstCompressedMethod && letter <= kLastCompressedMethod;
+}
+// The methods the stub extracts: stored, -lh4- to -lh7-, directory entries.
+constexpr bool IsReadableMethod(char letter) {
+  return letter == kMethodStored || letter == kMethodDirectory || IsCompressedMethod(letter);
+}
+
+// The five bytes have the shape of a method name, whatever the letter.
+constexpr bool HasMethodNameShape(const std::uint8_t* name) {
+  for (unsigned i = 0; i < kMethodLetterPos; ++i)
+    if (name[i] != static_cast<std::uint8_t>(kMethodNamePrefix[i])) return false;
+  return name[kMethodLetterPos + 1] == static_cast<std::uint8_t>(kMethodNameEnd);
+}
+
+// ---- Extended headers -----------------------------------------------------
+
+// Each: a type byte, its data, then the size of the next one (0 ends the
+// chain). An extended header's size counts all three.
+constexpr unsigned kExtOverheadBytes = 1 + kSizeFieldBytes;
+
+constexpr std::uint8_t kExtHeaderCrc = 0x00;      // CRC of the header with these bytes zero
+constexpr std::uint8_t kExtFileName = 0x01;       // the name, no terminating zero
+constexpr std::uint8_t kExtDirectoryName = 0x02;  // components each ending in a separator
+constexpr std::uint8_t kExtAttributes = 0x40;     // 16-bit attributes (MS-DOS members only)
+constexpr std::uint8_t kExtFileTimes = 0x41;      // creation, last write, last access
+constexpr std::uint8_t kExtLargeSizes = 0x42;     // 64-bit compressed and original sizes
+
+// Data bytes of the types that carry numbers.
+constexpr unsigned kHeaderCrcBytes = 2;
+constexpr unsigned kAttributesBytes = 2;
+constexpr unsigned kFileTimeBytes = 8;
+constexpr unsigned kFileTimesBytes = 3 * kFileTimeBytes;
+constexpr unsigned kLastWriteTimeOffset = kFileTimeBytes;  // the second of the three
+constexpr unsigned kLargeSizeBytes = 8;
+constexpr unsigned kLargeSizesBytes = 2 * kLargeSizeBytes;  // compressed, then original
+
+// The directory name's separator; backslash and '/' are read as one too.
+constexpr std::uint8_t kDirectorySeparator = 0xFF;
+
+// ---- Compressed methods: one table for the decoder and the encoder -------
+
+struct MethodFormat {
+  char letter;                      // the '7' of -lh7-
+  std::uint32_t dictionaryBytes;    // farthest a match may reach back
+  std::uint8_t positionSymbols;     // symbols a writer codes: every position of the dictionary
+  std::uint8_t positionCountBits;   // width of the position set's count field
+  std::uint8_t positionSetSize;     // symbols a reader builds its table for
+};
+
+// -lh6- is read with the 17-symbol set of -lh7-, as the count width of both
+// allows: a stream written for 16 symbols decodes the same, the 17th gets
+// length 0.
+constexpr MethodFormat kMethodLh4{'4', 4096, 14, 4, 14};
+constexpr MethodFormat kMethodLh5{'5', 8192, 14, 4, 14};
+constexpr MethodFormat kMethodLh6{'6', 32768, 16, 5, 17};
+constexpr MethodFormat kMethodLh7{'7', 65536, 17, 5, 17};
+constexpr MethodFormat kCompressedMethods[] = {kMethodLh4, kMethodLh5, kMethodLh6, kMethodLh7};
+
+// Null for a letter that is not -lh4- to -lh7-.
+constexpr const MethodFormat* FindCompressedMethod(char letter) {
+  for (const MethodFormat& m : kCompressedMethods)
+    if (m.letter == letter) return &m;
+  return nullptr;
+}
+
+// ---- The block format -----------------------------------------------------
+
+// Each block: a 16-bit symbol count (0 stands for 65536), the code-length
+// set, the literal/length set coded with it, the position set, the symbols.
+constexpr unsigned kBlockSizeBits = 16;
+constexpr unsigned kMaxBlockSymbols = (1u << kBlockSizeBits) - 1;  // the most a writer counts
+constexpr unsigned kMaxCodeLength = 16;
+
+// Literal/length set: the 256 byte values, then match lengths 3 to 256.
+constexpr unsigned kFirstLengthSymbol = 256;
+constexpr unsigned kMinMatchBytes = 3;
+constexpr unsigned kMaxMatchBytes = 256;
+constexpr unsigned kLiteralSetSize = 510;
+constexpr unsigned kMatchLengthBias = kFirstLengthSymbol - kMinMatchBytes;  // symbol - length
+constexpr unsigned kLiteralCountBits = 9;
+static_assert(kFirstLengthSymbol + (kMaxMatchBytes - kMinMatchBytes) + 1 == kLiteralSetSize,
+              "every match length has its symbol");
+static_assert(kLiteralSetSize < (1u << kLiteralCountBits), "the count field holds the set");
+
+// Code-length set: symbols 0 to 2 stand for runs of zero lengths, symbol
+// L + 2 for length L (1 to 16).
+constexpr unsigned kCodeLengthSetSize = 19;
+constexpr unsigned kCodeLengthCountBits = 5;
+constexpr unsigned kCodeLengthSymbolBias = 2;
+constexpr unsigned kZeroRunOne = 0;    // one zero length
+constexpr unsigned kZeroRunShort = 1;  // 3 to 18 zero lengths: 4 more bits
+constexpr unsigned kZeroRunLong = 2;   // 20 or more: 9 more bits
+constexpr unsigned kShortZeroRunBits = 4, kShortZeroRunBase = 3;
+constexpr unsigned kLongZeroRunBits = 9, kLongZeroRunBase = 20;
+static_assert(kCodeLengthSymbolBias == kZeroRunLong &&
+                  kCodeLengthSetSize == kCodeLengthSymbolBias + kMaxCodeLength + 1,
+              "the zero runs and the lengths 1 to 16 fill the set");
+static_assert(kCodeLengthSetSize < (1u << kCodeLengthCountBits), "the count field holds the set");
+static_assert(kLongZeroRunBase == kShortZeroRunBase + (1u << kShortZeroRunBits) + 1,
+              "a run of 19 takes a single zero and a short run");
+static_assert(kLongZeroRunBase + (1u << kLongZeroRunBits) - 1 >= kLiteralSetSize,
+              "one long run clears the whole set");
+
+// The lengths of the code-length set and of the position set: 0 to 6 in a
+// 3-bit field; 7 or more as 111 followed by (length - 7) one bits and a zero.
+constexpr unsigned kLengthFieldBits = 3;
+constexpr unsigned kLengthEscape = 7;
+// In the code-length set, the third length is followed by a 2-bit count of
+// zero lengths that come next (symbols 0 to 2 are rare).
+constexpr unsigned kCodeLengthZeroRunAfter = 3;
+constexpr unsigned kCodeLengthZeroRunBits = 2;
+
+// Position set: symbol 0 is position 0, symbol j > 0 the positions 2^(j-1)
+// to 2^j - 1, its low j - 1 bits following the code.
+constexpr unsigned kMaxPositionSymbols = 17;
+
+constexpr unsigned BitLength(std::uint32_t v) {
+  unsigned bits = 0;
+  for (; v; v >>= 1) ++bits;
+  return bits;
+}
+constexpr bool MethodsFitTheirSets() {
+  for (const MethodFormat& m : kCompressedMethods) {
+    // The farthest position (dictionary - 1) is coded as symbol BitLength of it.
+    if (BitLength(m.dictionaryBytes - 1) >= m.positionSymbols) return false;
+    if (m.positionSymbols > m.positionSetSize || m.positionSetSize > kMaxPositionSymbols) return false;
+    if (m.positionSetSize > (1u << m.positionCountBits) - 1) return false;
+  }
+  return true;
+}
+static_assert(MethodsFitTheirSets(), "every position of a method has its symbol and its count");
+
+}  // namespace lzh

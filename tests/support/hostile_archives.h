@@ -1,0 +1,30 @@
+// Archives for every reader of the project to judge alike: the packer's check
+// of an archive to append (`create --archive`), `quorvel-pack test`, the
+// engine's walk and the stub's passes under Wine. Each is a small archive
+// built here, named by what it attacks; most are refused by all of them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "lzh_test_data.h"
+
+namespace enginetest {
+
+struct HostileArchive {
+  std::string attack;   // what the archive tries
+  Bytes bytes;          // from its first header on
+  bool readable;        // every reader takes it whole
+  // When refused: the message (string id) that reports it, 2, 4 or 5.
+  int message = 0;
+  // Bytes up to and including the end byte, when readable.
+  std::size_t archiveBytes = 0;
+  // A member header whose size is a multiple of 256 starts with the end byte:
+  // the readers end the archive before it, the packer's check refuses it.
+  bool endsEarly = false;
+};
+
+std::vector<HostileArchive> HostileArchives();
+
+}  // namespace enginetest
