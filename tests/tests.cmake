@@ -90,19 +90,22 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorv
             ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/quorvel-sfx.exe)
 endif()
 
-# The demo: the packaged program and the driver that runs the demo without a person.
+# The demo: the packaged program, the driver that runs the demo without a
+# person, and the one that takes the README's pictures of the dialogs.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(hello WIN32 ${PROJECT_SOURCE_DIR}/examples/demo/hello.cpp)
   target_link_options(hello PRIVATE -static -s)
   set_target_properties(hello PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
   if(TARGET win_e2e_tests)
-    add_executable(demo_driver ${PROJECT_SOURCE_DIR}/tests/e2e/demo_driver.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
-                   ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
-    target_include_directories(demo_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
-    target_link_libraries(demo_driver PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
-    target_compile_definitions(demo_driver PRIVATE ${QUORVEL_TEST_DEFINES})
-    target_link_options(demo_driver PRIVATE -static)
+    foreach(driver demo_driver readme_pictures)
+      add_executable(${driver} ${PROJECT_SOURCE_DIR}/tests/e2e/${driver}.cpp
+                     ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
+                     ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
+      target_include_directories(${driver} PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
+      target_link_libraries(${driver} PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
+      target_compile_definitions(${driver} PRIVATE ${QUORVEL_TEST_DEFINES})
+      target_link_options(${driver} PRIVATE -static)
+    endforeach()
   endif()
 endif()
 
@@ -121,3 +124,5 @@ if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
             ${QUORVEL_SIGNING_STUB})
   set_tests_properties(pack_signing PROPERTIES SKIP_RETURN_CODE 77)
 endif()
+
+include(${PROJECT_SOURCE_DIR}/tests/publishing.cmake)

@@ -68,8 +68,10 @@ void SaveScreenshot(const char* name) {
                    name);
 }
 
-void SaveScreenshotTo(const std::string& folder, const char* name) {
-  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+void SaveScreenshotTo(const std::string& folder, const char* name, HWND window) {
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window) GetWindowRect(window, &area);
+  const int width = area.right - area.left, height = area.bottom - area.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -81,7 +83,7 @@ void SaveScreenshotTo(const std::string& folder, const char* name) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   GdiFlush();
   const DWORD rowBytes = (width * 3 + 3) & ~3;
   BITMAPFILEHEADER file{};

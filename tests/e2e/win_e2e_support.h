@@ -28,9 +28,10 @@ std::string StubArchitecture();
 // That stub as built, in its own tree.
 std::string StubFile();
 // Saves the screen as build/win64/screenshots/<name>.bmp (screenshots-i686
-// for the 32-bit stub), or into folder.
+// for the 32-bit stub), or into folder; only the part that window covers,
+// frame and title bar included, when given.
 void SaveScreenshot(const char* name);
-void SaveScreenshotTo(const std::string& folder, const char* name);
+void SaveScreenshotTo(const std::string& folder, const char* name, HWND window = nullptr);
 // Sets Wine's replacement of the dialogs' font by the installed IPA Gothic.
 void UseJapaneseFont();
 
