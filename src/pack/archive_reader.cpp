@@ -9,6 +9,7 @@
 #include "archive/member_data.h"
 #include "archive/member_header.h"
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "common/file_time.h"
 #include "common/run_state.h"
 #include "pack/cp932.h"
@@ -130,7 +131,7 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
       error = "executable without a configuration block";
       return false;
     }
-    archiveOffset_ = exe_layout::ReadLe32(head + exe_layout::kConfigOffset);
+    archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
   }
   nextHeader_ = archiveOffset_;
   if (!SeekTo(file_, archiveOffset_)) {
