@@ -1,5 +1,6 @@
 #include "archive/huffman_table.h"
 
+#include "archive/archive_input.h"
 #include "archive/engine_host.h"
 
 std::uint8_t smallLengths[kSmallLengthEntries];
@@ -17,16 +18,22 @@ void FillTable(TableEntry* table, unsigned tableBits, TableEntry entry) {
 }
 }  // namespace
 
-unsigned DecodeLongCode(TableEntry entry, unsigned tableBits, unsigned symbolCount) {
-  BitReader& r = bits;
+unsigned DecodeWithTable(const TableEntry* table, unsigned tableBits, unsigned symbolCount) {
+  // The whole code is among the next 16 bits.
+  const unsigned code = PeekBits(kMaxCodeLength);
+  const TableEntry entry = table[code >> (kMaxCodeLength - tableBits)];
+  if (!(entry & kEntryLink)) {
+    FillBits(entry >> kEntryLengthShift);
+    return entry & kEntryValueMask;
+  }
   unsigned node = entry & kEntryValueMask;
   if (node >= kTreeNodes) AbortDamaged();  // kNoCode: the set has no code at all
-  Skip(r, tableBits);
-  for (unsigned depth = tableBits; node >= symbolCount; ++depth) {
+  unsigned depth = tableBits;
+  for (; node >= symbolCount; ++depth) {
     if (depth == kMaxCodeLength) AbortDamaged();  // cannot happen for a complete code
-    node = (r.buffer >> (kWordBits - 1)) ? treeRight[node] : treeLeft[node];
-    Skip(r, 1);
+    node = (code >> (kMaxCodeLength - 1 - depth)) & 1 ? treeRight[node] : treeLeft[node];
   }
+  FillBits(depth);
   return node;
 }
 
@@ -56,8 +63,8 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
   }
 
   const unsigned shift = kMaxCodeLength - tableBits;
-  // The entries whose codes continue past the table become links; clear
-  // them so that each link is made once.
+  // The entries whose codes continue past the table become links into the
+  // tree: cleared first, so that each node is made once, and flagged at the end.
   const unsigned tableSize = 1u << tableBits;
   const unsigned longStart = (start[tableBits + 1] & 0xFFFF) >> shift;
   if (longStart != 0)
@@ -74,29 +81,22 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
       for (std::uint32_t e = code >> shift, end = (code + weight[len]) >> shift; e < end; ++e) table[e] = entry;
       continue;
     }
-    // A code longer than the table: a link from the table's entry for its
-    // first bits, then a tree node for each further bit but the last.
-    TableEntry& link = table[code >> shift];
-    if (link == 0) {
-      if (nextNode >= kTreeNodes) AbortDamaged();  // cannot happen for a complete code
-      treeLeft[nextNode] = treeRight[nextNode] = 0;
-      link = static_cast<TableEntry>(kEntryLink | nextNode++);
-    }
-    std::uint16_t* slot = nullptr;
-    unsigned node = link & kEntryValueMask;
+    // A code longer than the table: from the table's entry for its first
+    // bits, a tree node for each further bit but the last, which leads to the
+    // symbol. While the tree is built, the entry holds the node's number.
+    std::uint16_t* slot = &table[code >> shift];
     for (unsigned bit = 1u << (15 - tableBits), left = len - tableBits; left; --left, bit >>= 1) {
-      if (slot) {
-        if (*slot == 0) {
-          if (nextNode >= kTreeNodes) AbortDamaged();
-          treeLeft[nextNode] = treeRight[nextNode] = 0;
-          *slot = static_cast<std::uint16_t>(nextNode++);
-        }
-        node = *slot;
+      if (*slot == 0) {
+        if (nextNode >= kTreeNodes) AbortDamaged();  // cannot happen for a complete code
+        treeLeft[nextNode] = treeRight[nextNode] = 0;
+        *slot = static_cast<std::uint16_t>(nextNode++);
       }
-      slot = (code & bit) ? &treeRight[node] : &treeLeft[node];
+      slot = (code & bit) ? &treeRight[*slot] : &treeLeft[*slot];
     }
     *slot = static_cast<std::uint16_t>(s);
   }
+  if (longStart != 0)
+    for (unsigned e = longStart; e < tableSize; ++e) table[e] |= kEntryLink;
 }
 
 void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zeroRunIndex) {
@@ -142,8 +142,7 @@ void ReadLiteralSetLengths() {
   if (n > kLiteralSetSize) AbortDamaged();
   unsigned i = 0;
   while (i < n) {
-    if (bits.count < kMaxCodeLength) Refill(bits);
-    const unsigned c = DecodeWith<kSmallTableBits>(bits, smallTable, kCodeLengthSetSize);
+    const unsigned c = DecodeWithTable(smallTable, kSmallTableBits, kCodeLengthSetSize);
     if (c > kZeroRunLong) {
       literalLengths[i++] = static_cast<std::uint8_t>(c - kCodeLengthSymbolBias);
       continue;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "archive/archive_input.h"
 #include "common/lzh_format.h"
 
 constexpr unsigned kSmallTableBits = 8;
@@ -61,22 +60,8 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
 // code-length set, and builds literalTable.
 void ReadLiteralSetLengths();
 
-// The symbol of a code longer than the table, read with the process-wide
-// reader: consumes the table's bits, then follows the overflow tree one bit
-// at a time from the entry's node. kNoCode, or a walk that does not end
-// within 16 bits, is damage.
-unsigned DecodeLongCode(TableEntry entry, unsigned tableBits, unsigned symbolCount);
-
-// The next symbol of a set; the reader holds at least 16 bits.
-template <unsigned TableBits>
-inline unsigned DecodeWith(BitReader& r, const TableEntry* table, unsigned symbolCount) {
-  const TableEntry entry = table[Peek(r, TableBits)];
-  if (entry & kEntryLink) {
-    bits = r;
-    const unsigned symbol = DecodeLongCode(entry, TableBits, symbolCount);
-    r = bits;
-    return symbol;
-  }
-  Skip(r, entry >> kEntryLengthShift);
-  return entry & kEntryValueMask;
-}
+// The next symbol of a set whose table has 2^tableBits entries, read with
+// the process-wide reader: one lookup, or for a code longer than the table
+// the overflow tree from the entry's node, one bit at a time. kNoCode, or a
+// walk that does not end within 16 bits, is damage.
+unsigned DecodeWithTable(const TableEntry* table, unsigned tableBits, unsigned symbolCount);

@@ -79,13 +79,11 @@ void StartMethod(char methodLetter) {
 unsigned DecodeSymbol() {
   if (blockRemaining == 0) ReadBlockTables();
   --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
-  if (bits.count < kMaxCodeLength) Refill(bits);
-  return DecodeWith<kLiteralTableBits>(bits, literalTable, kLiteralSetSize);
+  return DecodeWithTable(literalTable, kLiteralTableBits, kLiteralSetSize);
 }
 
 unsigned DecodePosition() {
-  if (bits.count < kMaxSymbolBits) Refill(bits);
-  const unsigned j = DecodeWith<kSmallTableBits>(bits, smallTable, positionSetSize);
+  const unsigned j = DecodeWithTable(smallTable, kSmallTableBits, positionSetSize);
   return j <= 1 ? j : (1u << (j - 1)) + GetBits(j - 1);
 }
 

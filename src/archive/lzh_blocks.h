@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "archive/archive_input.h"
 #include "archive/huffman_table.h"
 #include "common/lzh_format.h"
 

@@ -52,15 +52,8 @@ QUORVEL_HOT void CopyMatch(std::uint8_t* to, unsigned distance, unsigned length)
     }
     return;
   }
-  if (distance == 1) {
-    // A run of the last byte.
-    const std::uint64_t run = 0x0101010101010101ull * from[0];
-    std::uint8_t bytes[8];
-    std::memcpy(bytes, &run, sizeof bytes);
-    QUORVEL_PLAIN_LOOP
-    for (; to < end; to += 8) Move8(to, bytes);
-    return;
-  }
+  // Closer than a word (rare in the archives of our writers and of jlha):
+  // byte by byte.
   QUORVEL_PLAIN_LOOP
   for (; to != end; ++to, ++from) *to = *from;
 }
