@@ -1,6 +1,8 @@
 #include "app/win_engine_host.h"
 
 #include "archive/engine_host.h"
+#include "archive/member_header.h"
+#include "common/run_state.h"
 #include "common/sfx_config.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
@@ -16,10 +18,52 @@ HANDLE OutputHandle = INVALID_HANDLE_VALUE;
 char DestinationPath[kDestinationPathBytes];
 
 namespace {
+// The block read ahead: bytes [aheadPos, aheadFill) of it are still unread,
+// and the file stands at aheadEnd, just after its last byte.
+std::uint8_t readAhead[kArchiveReadAheadBytes];
+unsigned long aheadPos;
+unsigned long aheadFill;
+std::int64_t aheadEnd;
+
+void ForgetReadAhead(std::int64_t filePosition) {
+  aheadPos = aheadFill = 0;
+  aheadEnd = filePosition;
+}
+
+bool ReadFromFile(void* buffer, unsigned long count, unsigned long& got) {
+  DWORD n = 0;
+  if (!ReadFile(ArchiveHandle, buffer, count, &n, nullptr)) return false;
+  aheadEnd += n;
+  got = n;
+  return true;
+}
+
+void CopyBytes(std::uint8_t* to, const std::uint8_t* from, unsigned long count) {
+  while (count--) *to++ = *from++;
+}
+
 long ReadArchiveFile(void* buffer, unsigned long count) {
-  DWORD got = 0;
-  if (!ReadFile(ArchiveHandle, buffer, count, &got, nullptr)) return -1;
-  return static_cast<long>(got);
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  unsigned long done = 0;
+  while (done < count) {
+    if (aheadPos == aheadFill) {
+      unsigned long got = 0;
+      if (count - done >= kArchiveDirectReadBytes) {
+        if (!ReadFromFile(out + done, count - done, got)) return -1;
+        return static_cast<long>(done + got);
+      }
+      if (!ReadFromFile(readAhead, kArchiveReadAheadBytes, got)) return -1;
+      aheadPos = 0;
+      aheadFill = got;
+      if (got == 0) break;  // the file ends
+    }
+    unsigned long piece = aheadFill - aheadPos;
+    if (piece > count - done) piece = count - done;
+    CopyBytes(out + done, readAhead + aheadPos, piece);
+    aheadPos += piece;
+    done += piece;
+  }
+  return static_cast<long>(done);
 }
 
 bool WriteOutputFile(const void* buffer, unsigned long length) {
@@ -27,7 +71,18 @@ bool WriteOutputFile(const void* buffer, unsigned long length) {
   return WriteFile(OutputHandle, buffer, length, &written, nullptr) && written == length;
 }
 
+// What the person sees of a pass, and when. The percentage last sent (none
+// after StartPacing), the status line waiting to be shown, and the tick of
+// the last drain.
+constexpr unsigned kNoPercent = ~0u;
+unsigned sentPercent = kNoPercent;
+bool drainDue = true;
+DWORD lastDrainTick;
+UINT statusFormat;  // 0: nothing waits
+char statusName[kJoinedNameBytes];
+
 void ReportEngineError(int stringId, bool namesArchive) {
+  FlushMemberStatus();
   if (stringId == kMsgOutOfMemory) {
     // Out of memory names no file: the text alone, owned by the pass's window.
     MessageBoxA(PassWindow, LoadText(static_cast<UINT>(stringId)), Config.title, MB_ICONERROR);
@@ -37,9 +92,13 @@ void ReportEngineError(int stringId, bool namesArchive) {
 }
 
 void SendProgress(unsigned percent) {
-  // Sent, not posted: the bar has moved when the call returns.
-  SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(percent));
-  ProcessPendingMessages(PassWindow);
+  // Sent, not posted: the bar has moved when the call returns. A value the
+  // bar already shows is not sent again.
+  if (percent != sentPercent) {
+    sentPercent = percent;
+    SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(percent));
+  }
+  DrainQueueWhenDue();
 }
 
 void* AllocZeroed(unsigned long size) { return LocalAlloc(LMEM_ZEROINIT, size); }
@@ -52,6 +111,35 @@ std::uint64_t SystemFileTime() {
   return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 }  // namespace
+
+bool OpenArchive(const char* path) {
+  ArchiveHandle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ForgetReadAhead(0);
+  return ArchiveHandle != INVALID_HANDLE_VALUE;
+}
+
+void CloseArchive() {
+  if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
+  ArchiveHandle = INVALID_HANDLE_VALUE;
+  ForgetReadAhead(0);
+}
+
+std::int64_t ArchivePosition() { return aheadEnd - static_cast<std::int64_t>(aheadFill - aheadPos); }
+
+bool SeekArchive(std::int64_t position) {
+  const std::int64_t blockStart = aheadEnd - static_cast<std::int64_t>(aheadFill);
+  if (position >= blockStart && position <= aheadEnd) {
+    aheadPos = static_cast<unsigned long>(position - blockStart);
+    return true;
+  }
+  LONG high = static_cast<LONG>(position >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(position & 0xFFFFFFFF), &high, FILE_BEGIN);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  ForgetReadAhead(position);
+  return true;
+}
 
 void InstallWin32EngineHost() {
   Host.readArchive = ReadArchiveFile;
@@ -70,4 +158,35 @@ void ProcessPendingMessages(HWND window) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+}
+
+void StartPacing() {
+  sentPercent = kNoPercent;
+  drainDue = true;
+  statusFormat = 0;
+}
+
+void DrainQueueWhenDue() {
+  const DWORD now = GetTickCount();
+  // Unsigned: the tick count wraps after 49.7 days.
+  if (!drainDue && now - lastDrainTick < kDrainIntervalMs) return;
+  drainDue = false;
+  lastDrainTick = now;
+  FlushMemberStatus();
+  ProcessPendingMessages(PassWindow);
+}
+
+void ShowMemberStatus(UINT formatId, const char* name) {
+  unsigned i = 0;
+  for (; i + 1 < sizeof statusName && name[i]; ++i) statusName[i] = name[i];
+  statusName[i] = '\0';
+  statusFormat = formatId;
+}
+
+void FlushMemberStatus() {
+  if (!statusFormat) return;
+  // The name is at most 287 bytes, the format a short line: well inside 1024.
+  wsprintfA(GeneralText, LoadText(statusFormat), statusName);
+  statusFormat = 0;
+  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
 }

@@ -1,9 +1,11 @@
 // The extraction engine's host in the stub: the archive and output files, the
-// error boxes, and the progress report that keeps the main dialog alive
-// while a pass runs on its one thread.
+// error boxes, and the progress report, status line and queue drain that keep
+// the main dialog alive while a pass runs on its one thread.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 // DestinationFolder (255 bytes), a backslash, JoinedName (287 bytes) and the
 // closing zero, with room to spare.
@@ -16,7 +18,24 @@ extern HANDLE OutputHandle;
 // The current member's full destination path; write errors name it.
 extern char DestinationPath[kDestinationPathBytes];
 
-// Points the engine's Host at the functions below: ReadFile on ArchiveHandle,
+// The archive is read ahead in blocks of this size, so the small headers and
+// members of an archive cost one ReadFile per block, not several per member.
+// A read of at least kArchiveDirectReadBytes that finds the block used up goes
+// straight into the caller's buffer.
+constexpr unsigned long kArchiveReadAheadBytes = 65536;
+constexpr unsigned long kArchiveDirectReadBytes = 16384;
+
+// Opens path as the archive, read access, shared for reading and writing;
+// false when it cannot be opened.
+bool OpenArchive(const char* path);
+void CloseArchive();
+// The position of the next byte the engine reads.
+std::int64_t ArchivePosition();
+// Moves to position from the archive's start (within the block read ahead
+// without asking the file system); false when SetFilePointer reports a failure.
+bool SeekArchive(std::int64_t position);
+
+// Points the engine's Host at the functions below: the read-ahead archive,
 // WriteFile on OutputHandle, ReportFileError naming ExecutablePath or
 // DestinationPath, the progress command to PassWindow, LocalAlloc/LocalFree
 // and the system clock.
@@ -25,3 +44,22 @@ void InstallWin32EngineHost();
 // Removes every waiting message of this thread's queue, offering each to the
 // dialog manager of window first; never waits.
 void ProcessPendingMessages(HWND window);
+
+// The pace of what a person sees. Members can pass by by the thousand per
+// second; the status line, the progress command and the queue drain keep to
+// what can be seen and to a Cancel noticed within about 50 ms.
+constexpr DWORD kDrainIntervalMs = 30;
+
+// At the start of a pass: the next drain, status line and progress value are
+// due at once.
+void StartPacing();
+// Drains PassWindow's queue when kDrainIntervalMs have passed since the last
+// drain, after showing the status line that waits; a Cancel pressed meanwhile
+// is seen in RunState.cancelRequested afterwards.
+void DrainQueueWhenDue();
+// Formats string formatId with name for the status line of PassWindow, shown
+// at the next drain that is due or at FlushMemberStatus.
+void ShowMemberStatus(UINT formatId, const char* name);
+// Shows the status line that waits, if any: before a question or a message
+// about the member, and at the end of a pass.
+void FlushMemberStatus();

@@ -1,6 +1,7 @@
 #include "app/win_extraction_pass.h"
 
 #include "app/win_engine_host.h"
+#include "app/win_file_replace.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/member_data.h"
@@ -37,15 +38,15 @@ Next Fail() {
   return Next::Leave;
 }
 
-Next FailWithFile(UINT messageId, const char* fileName) {
+// The status line shows the member that a message is about.
+void ReportMemberError(UINT messageId, const char* fileName) {
+  FlushMemberStatus();
   ReportFileError(LoadText(messageId), fileName);
-  return Fail();
 }
 
-void ShowStatus(UINT formatId, const char* name) {
-  // The name is at most 287 bytes, the format a short line: well inside 1024.
-  wsprintfA(GeneralText, LoadText(formatId), name);
-  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
+Next FailWithFile(UINT messageId, const char* fileName) {
+  ReportMemberError(messageId, fileName);
+  return Fail();
 }
 
 void ReportPassProgress() { ReportProgress(ProgressTotals.done, ProgressTotals.total); }
@@ -62,27 +63,57 @@ bool AdvancePastSkipped() {
 std::int64_t memberDataStart;
 std::int64_t memberDataBytes;
 
-bool NoteMemberDataStart() {
-  LONG high = 0;
-  SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(ArchiveHandle, 0, &high, FILE_CURRENT);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
-  memberDataStart = (static_cast<std::int64_t>(high) << 32) | low;
+void NoteMemberDataStart() {
+  memberDataStart = ArchivePosition();
   memberDataBytes = MemberHeader.compressedRemaining;
-  return true;
 }
 
 // Moves the archive to the end of the member's data, where the next header
 // stands, past whatever of the data is unread.
 Next SkipMemberData() {
-  const std::int64_t next = memberDataStart + memberDataBytes;
-  LONG high = static_cast<LONG>(next >> 32);
-  SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(next & 0xFFFFFFFF), &high, FILE_BEGIN);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
-    return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  if (!SeekArchive(memberDataStart + memberDataBytes)) return FailWithFile(IDS_DAMAGED, ExecutablePath);
   MemberHeader.compressedRemaining = 0;
   return Next::Member;
+}
+
+// The folder of the last member whose folders the pass made (DestinationPath
+// up to its last '/'). Every level of it exists, or could not be made and
+// the file's creation says so; a member in the same folder or below it only
+// makes the levels that are new.
+char madeFolder[kMemberPathBytes];
+unsigned madeFolderLength;
+
+void MakeMemberFolders() {
+  unsigned same = 0;
+  while (same < madeFolderLength && DestinationPath[same] == madeFolder[same]) ++same;
+  // A level is known when its path is madeFolder itself or one of its
+  // parents; '/' is below 0x40, never a trail byte, so a byte scan splits.
+  const bool sameFolderWhole = same == madeFolderLength;
+  unsigned end = 0;
+  for (unsigned i = 0; DestinationPath[i] && i < sizeof madeFolder - 1; ++i) {
+    const char c = DestinationPath[i];
+    if (c == '/') {
+      if (i > same || (i == same && !sameFolderWhole)) {
+        madeFolder[i] = '\0';
+        CreateDirectoryA(madeFolder, nullptr);
+      }
+      end = i;
+    }
+    madeFolder[i] = c;
+  }
+  madeFolderLength = end;
+}
+
+// Creates the member's file where none exists; a missing folder (removed
+// while the pass ran, or never made) is made again with all its levels.
+HANDLE CreateNewMemberFile() {
+  for (int attempt = 0;; ++attempt) {
+    HANDLE file = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file != INVALID_HANDLE_VALUE || attempt == 1 || GetLastError() != ERROR_PATH_NOT_FOUND) return file;
+    madeFolderLength = 0;
+    CreatePathDirectories(DestinationPath);
+  }
 }
 
 // The last guard before anything is created: the path, as Windows resolves
@@ -142,8 +173,8 @@ Next ProbeMember() {
 }
 
 Next TestMember() {
-  ShowStatus(IDS_STATUS_TESTING, JoinedName);
-  ProcessPendingMessages(PassWindow);
+  ShowMemberStatus(IDS_STATUS_TESTING, JoinedName);
+  DrainQueueWhenDue();
   if (RunState.cancelRequested == 1) return Fail();
   ProgressTotals.total += static_cast<std::uint64_t>(MemberHeader.originalSize);
   return SkipMemberData();
@@ -154,8 +185,11 @@ Next ExtractDirectoryEntry() {
   // still names the directory itself.
   unsigned length = 0;
   while (DestinationPath[length]) ++length;
-  if (length > 0 && DestinationPath[length - 1] == '/') DestinationPath[length - 1] = '\0';
-  CreateDirectoryA(DestinationPath, nullptr);
+  // A name that ends in its separator was made with the member's folders.
+  if (length > 0 && DestinationPath[length - 1] == '/')
+    DestinationPath[length - 1] = '\0';
+  else
+    CreateDirectoryA(DestinationPath, nullptr);
   // Directories take a time only on the NT family.
   if (!(GetVersion() & 0x80000000u)) {
     HANDLE directory = CreateFileA(DestinationPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -172,28 +206,44 @@ Next ExtractDirectoryEntry() {
   return SkipMemberData();
 }
 
-// Leaves the file's bytes on disk only when all of them arrived intact.
+// An existing file that the member replaces: its attributes when it was
+// found, and the temporary file beside it that takes the member's bytes.
+bool replacing;
+DWORD oldAttributes;
+char writtenPath[kDestinationPathBytes];
+
+// The member's file (or the temporary one) goes when anything failed.
+Next DropWrittenFile(UINT messageId) {
+  if (messageId) ReportMemberError(messageId, DestinationPath);
+  DeleteFileA(replacing ? writtenPath : DestinationPath);
+  return Fail();
+}
+
+// The old file gives way to the complete new one. Read-only, hidden and
+// system would make the replacement fail; an old file that stays gets its
+// attributes back.
+bool ReplaceOldFile() {
+  SetFileAttributesA(DestinationPath, FILE_ATTRIBUTE_NORMAL);
+  if (ReplaceFileWith(writtenPath, DestinationPath)) return true;
+  SetFileAttributesA(DestinationPath, oldAttributes);
+  return false;
+}
+
+// Leaves the file's bytes on disk only when all of them arrived intact; an
+// old file of the same name is touched only then.
 Next FinishWrittenFile(bool decoded) {
   if (!decoded || RunState.aborted) {
     CloseHandle(OutputHandle);
     OutputHandle = INVALID_HANDLE_VALUE;
-    DeleteFileA(DestinationPath);
-    return Fail();
+    return DropWrittenFile(0);
   }
   const FILETIME time = ModifiedFileTime();
   SetFileTime(OutputHandle, nullptr, nullptr, &time);
   const BOOL closed = CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
-  if (!closed) {
-    ReportFileError(LoadText(IDS_WRITE_ERROR), DestinationPath);
-    DeleteFileA(DestinationPath);
-    return Fail();
-  }
-  if (crcValue != MemberHeader.dataCrc) {
-    ReportFileError(LoadText(IDS_DAMAGED), DestinationPath);
-    DeleteFileA(DestinationPath);
-    return Fail();
-  }
+  if (!closed) return DropWrittenFile(IDS_WRITE_ERROR);
+  if (crcValue != MemberHeader.dataCrc) return DropWrittenFile(IDS_DAMAGED);
+  if (replacing && !ReplaceOldFile()) return DropWrittenFile(IDS_WRITE_ERROR);
   if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
@@ -201,9 +251,15 @@ Next FinishWrittenFile(bool decoded) {
 }
 
 Next ExtractFile() {
-  const DWORD existing = GetFileAttributesA(DestinationPath);
-  if (existing != INVALID_FILE_ATTRIBUTES) {
+  // Creating the file is also the question whether one exists: one call
+  // where the name is free, as it is for every file of a new folder.
+  replacing = false;
+  OutputHandle = CreateNewMemberFile();
+  if (OutputHandle == INVALID_HANDLE_VALUE) {
+    const DWORD existing = GetFileAttributesA(DestinationPath);
+    if (existing == INVALID_FILE_ATTRIBUTES) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     if (!overwriteAll) {
+      FlushMemberStatus();
       const int answer = RunOverwriteDialog(PassWindow, DestinationPath);
       if (answer == IDNO) return AdvancePastSkipped() ? SkipMemberData() : Fail();
       if (answer == IDC_OVERWRITE_ALL)
@@ -211,16 +267,21 @@ Next ExtractFile() {
       else if (answer != IDYES)
         return Fail();  // Cancel, or a question that could not be asked
     }
-    // Read-only, hidden and system would make the creation fail.
-    if (!(existing & FILE_ATTRIBUTE_DIRECTORY)) SetFileAttributesA(DestinationPath, FILE_ATTRIBUTE_NORMAL);
+    // A folder is not replaced by a file.
+    if (existing & FILE_ATTRIBUTE_DIRECTORY) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
+    oldAttributes = existing;
+    OutputHandle = CreateFileBeside(DestinationPath, writtenPath, sizeof writtenPath);
+    if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
+    replacing = true;
   }
-  OutputHandle = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
   return FinishWrittenFile(DecodeMemberData());
 }
 
 Next ExtractMember() {
+  // Directory entries and empty files report no progress: a Cancel is
+  // looked for between members too.
+  DrainQueueWhenDue();
+  if (RunState.cancelRequested == 1) return Fail();
   if (lstrcmpA(JoinedName, kNoticeMemberName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
   // A directory entry whose stored folder was dropped (folders suppressed)
@@ -239,8 +300,8 @@ Next ExtractMember() {
   if (built == MemberPathResult::Outside || !ResolvesInsideDestination(DestinationPath))
     return FailWithFile(IDS_DAMAGED, DestinationPath);
 
-  ShowStatus(IDS_STATUS_EXTRACTING, JoinedName);
-  CreatePathDirectories(DestinationPath);
+  ShowMemberStatus(IDS_STATUS_EXTRACTING, JoinedName);
+  MakeMemberFolders();
   return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
@@ -252,7 +313,7 @@ Next ReadNextMember() {
     Host.reportError(HeaderResultMessage(result), true);
     return Fail();
   }
-  if (!NoteMemberDataStart()) return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  NoteMemberDataStart();
   return Next::Member;
 }
 
@@ -280,9 +341,10 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   OutputIsProbe = false;
   OutputHandle = INVALID_HANDLE_VALUE;
 
-  ArchiveHandle = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (ArchiveHandle == INVALID_HANDLE_VALUE) {
+  StartPacing();
+  madeFolderLength = 0;
+
+  if (!OpenArchive(ExecutablePath)) {
     ReportFileError(LoadText(IDS_READ_ERROR), ExecutablePath);
     RunState.aborted = 1;
     return 0;
@@ -290,9 +352,8 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   // The offset is trusted, not searched for; as a signed 32-bit distance an
   // offset beyond 2 GiB fails here.
   const LONG offset = static_cast<LONG>(ConfigArchiveOffset(Config));
-  if (SetFilePointer(ArchiveHandle, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-    CloseHandle(ArchiveHandle);
-    ArchiveHandle = INVALID_HANDLE_VALUE;
+  if (!SeekArchive(offset)) {
+    CloseArchive();
     ReportFileError(LoadText(IDS_DAMAGED), ExecutablePath);
     RunState.aborted = 1;
     return 0;
@@ -302,9 +363,10 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);
+  // The last member's name stays in the status line.
+  FlushMemberStatus();
 
-  CloseHandle(ArchiveHandle);
-  ArchiveHandle = INVALID_HANDLE_VALUE;
+  CloseArchive();
   FreeMemberHeader();
   if (mode == ExtractMode::Extract) RunAutoCommand(mode);
   return RunState.aborted ? 0 : 1;

@@ -1,6 +1,7 @@
-// The engine's Win32 host under Wine: archive reads and output writes on real
-// handles, the error boxes as the user sees them, the progress command sent to
-// a window of this program with the queue drained and a cancel noticed, and a
+// The engine's Win32 host under Wine: archive reads (read ahead, with seeks
+// inside and outside the block) and output writes on real handles, the error
+// boxes as the user sees them, the progress command sent to a window of this
+// program with the queue drained at its pace and a cancel noticed, and a
 // whole member decoded from a jlha archive into a real file.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -66,14 +67,15 @@ class Win32Engine : public ::testing::Test {
     dispatched.clear();
     StartWatchingBoxes();
     InstallWin32EngineHost();
+    StartPacing();
     BuildCrcTable(lzh::kCrcPolynomial);
   }
   void TearDown() override {
     StopWatchingBoxes();
     DestroyWindow(window_);
-    if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
+    CloseArchive();
     if (OutputHandle != INVALID_HANDLE_VALUE) CloseHandle(OutputHandle);
-    ArchiveHandle = OutputHandle = INVALID_HANDLE_VALUE;
+    OutputHandle = INVALID_HANDLE_VALUE;
     FreeMemberHeader();
     for (const std::string& f : files_) DeleteFileA(f.c_str());
   }
@@ -90,14 +92,19 @@ TEST_F(Win32Engine, ReadsAtTheArchivePositionAndWritesTheOutput) {
   const std::string in = TempPath("quorvel-engine-in.bin");
   ASSERT_TRUE(WriteWholeFile(in, "0123456789"));
   files_.push_back(in);
-  ArchiveHandle = Open(in, GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(OpenArchive(in.c_str()));
   char buffer[16] = {};
-  SetFilePointer(ArchiveHandle, 4, nullptr, FILE_BEGIN);
+  ASSERT_TRUE(SeekArchive(4));
   EXPECT_EQ(Host.readArchive(buffer, 3), 3);
   EXPECT_EQ(std::string(buffer, 3), "456");
+  EXPECT_EQ(ArchivePosition(), 7);
   EXPECT_EQ(Host.readArchive(buffer, 16), 3);  // the file ends: a short count
   EXPECT_EQ(Host.readArchive(buffer, 16), 0);
+  // Back inside the block read ahead, and out of it again.
+  ASSERT_TRUE(SeekArchive(1));
+  EXPECT_EQ(Host.readArchive(buffer, 2), 2);
+  EXPECT_EQ(std::string(buffer, 2), "12");
+  EXPECT_FALSE(SeekArchive(-1));
 
   const std::string out = TempPath("quorvel-engine-out.bin");
   OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
@@ -110,8 +117,7 @@ TEST_F(Win32Engine, ReadsAtTheArchivePositionAndWritesTheOutput) {
   OutputHandle = INVALID_HANDLE_VALUE;
   EXPECT_EQ(ReadWholeFile(out), "abc");
 
-  CloseHandle(ArchiveHandle);
-  ArchiveHandle = INVALID_HANDLE_VALUE;
+  CloseArchive();
   EXPECT_EQ(Host.readArchive(buffer, 1), -1);  // no archive open: a failure, not 0 bytes
 }
 
@@ -129,16 +135,32 @@ TEST_F(Win32Engine, ErrorBoxesNameTheArchiveOrTheDestination) {
   }
 }
 
-TEST_F(Win32Engine, ProgressIsSentAtOnceAndTheQueueDrained) {
+TEST_F(Win32Engine, ProgressIsSentOnceAndTheQueueDrainedAtItsPace) {
+  MSG left;
+  StartPacing();
   PostMessageA(window_, WM_NULL, 0, 0);
   Host.progress(42);
   EXPECT_EQ(reports, (std::vector<unsigned>{42}));
-  MSG left;
-  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // nothing waits any more
+  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // the first drain is due at once
 
-  // A cancel that arrives through the queue ends the guarded region at the report.
+  // The same value again is not sent; the queue waits for its interval.
+  const DWORD before = GetTickCount();
+  PostMessageA(window_, WM_NULL, 0, 0);
+  Host.progress(42);
+  EXPECT_EQ(reports, (std::vector<unsigned>{42}));
+  if (GetTickCount() - before < kDrainIntervalMs) {
+    EXPECT_TRUE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+  }
+  Sleep(kDrainIntervalMs + 20);
+  Host.progress(43);
+  EXPECT_EQ(reports, (std::vector<unsigned>{42, 43}));
+  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+
+  // A cancel that arrives through the queue ends the guarded region at the
+  // first report whose drain is due.
   ProgressTotals.total = 200;
   PostMessageA(window_, kCancelMessage, 0, 0);
+  Sleep(kDrainIntervalMs + 20);
   EXPECT_FALSE(RunGuarded([] { ReportProgress(50, ProgressTotals.total); }));
   EXPECT_EQ(dispatched, (std::vector<UINT>{kCancelMessage}));
   EXPECT_EQ(reports.back(), 25u);
@@ -161,8 +183,7 @@ TEST_F(Win32Engine, HeaderBlocksAreZeroedAndTheClockIsNow) {
 }
 
 TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
-  ArchiveHandle = Open(FixturePath("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(OpenArchive(FixturePath("sample-lh7.lzh").c_str()));
   ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
   EXPECT_STREQ(JoinedName, "sample.txt");
   const std::string out = TempPath("quorvel-engine-sample.txt");
@@ -180,8 +201,7 @@ TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
 }
 
 TEST_F(Win32Engine, WriteFailureInsideTheDecoderShowsTheDestination) {
-  ArchiveHandle = Open(FixturePath("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(OpenArchive(FixturePath("sample-lh5.lzh").c_str()));
   ASSERT_EQ(ReadMemberHeader(), HeaderResult::Member);
   OutputHandle = Open(FixturePath("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
   EXPECT_FALSE(DecodeMemberData());
