@@ -78,6 +78,64 @@ TEST_F(EndToEnd, FolderMustBeAFullPath) {
   EXPECT_EQ(stub.WaitForExit(), 0);
 }
 
+// Browse and other programs can put more into the folder edit than its limit
+// of 255; a folder longer than that is refused with the full-path box,
+// never cut to a prefix of itself. Quotes and blanks around it do not count.
+TEST_F(EndToEnd, FolderLongerThanTheFieldIsRefusedNotCut) {
+  WriteSource("a.txt", "a", kStamp);
+  ASSERT_TRUE(Pack({}));
+  ChildProcess stub;
+  SeenWindow main = StartToMainDialog(stub);
+  const std::string tooLong = dest_ + "\\" + std::string(258 - dest_.size() - 1, 'f');
+  ASSERT_EQ(tooLong.size(), 258u);
+  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, tooLong);
+  ASSERT_EQ(ChildProcess::ControlText(main.window, IDC_FOLDER_EDIT), tooLong);
+  ChildProcess::Press(main.window, IDOK);
+  SeenWindow box;
+  ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
+  ASSERT_FALSE(box.staticTexts.empty());
+  EXPECT_EQ(box.staticTexts.back(), Text(IDS_NOT_FULL_PATH));
+  ChildProcess::Press(box.window, IDOK);
+  WaitGone(box.window);
+  Sleep(300);
+  EXPECT_FALSE(Exists(tooLong.substr(0, 255)));  // nothing went into a prefix of it
+
+  const std::string folder = dest_ + "\\" + std::string(250 - dest_.size() - 1, 'q');
+  const std::string quoted = "      \"" + folder + "\"";
+  ASSERT_GT(quoted.size(), 255u);
+  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, quoted);
+  ChildProcess::Press(main.window, IDOK);
+  EXPECT_EQ(stub.WaitForExit(), 1);
+  EXPECT_EQ(ReadWholeFile(folder + "\\a.txt"), "a");
+}
+
+// A user who cancels a re-run over an installed copy keeps that copy: the
+// member is written beside the old file, which gives way only to a complete
+// one. Cancel is pressed with Yes, before the member's first byte.
+TEST_F(EndToEnd, CancelOverAnInstalledCopyKeepsItByteForByte) {
+  WriteSource("big.bin", Random(4 << 20), kStamp);
+  ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
+  const std::string old = Random(3 << 20);
+  WriteFileAt(dest_ + "\\big.bin", old);
+  SetFileAttributesA((dest_ + "\\big.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+  ChildProcess stub;
+  SeenWindow main = StartToMainDialog(stub);
+  ExtractInto(main.window);
+  SeenWindow question;
+  ASSERT_TRUE(stub.WaitForWindow(question, 20000, IDC_OVERWRITE_ALL, IDYES));
+  ChildProcess::Press(question.window, IDYES);
+  ChildProcess::Press(main.window, IDCANCEL);
+  EXPECT_EQ(stub.WaitForExit(), 1);
+  EXPECT_TRUE(ReadWholeFile(dest_ + "\\big.bin") == old);
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\big.bin").c_str()) & FILE_ATTRIBUTE_READONLY);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\~qv*").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left beside it: " << found.cFileName;
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  Sleep(500);
+  EXPECT_FALSE(Exists(dest_ + "\\ran.txt"));
+}
+
 TEST_F(EndToEnd, CancelDuringALargeExtractionDeletesThePartialFile) {
   WriteSource("big.bin", Random(24 << 20), kStamp);
   ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
