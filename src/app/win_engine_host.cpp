@@ -76,6 +76,13 @@ bool WriteOutputFile(const void* buffer, unsigned long length) {
 // the last drain.
 constexpr unsigned kNoPercent = ~0u;
 unsigned sentPercent = kNoPercent;
+unsigned pendingPercent = kNoPercent;
+
+void SendPendingPercent() {
+  if (pendingPercent == sentPercent || pendingPercent == kNoPercent) return;
+  sentPercent = pendingPercent;
+  SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(sentPercent));
+}
 bool drainDue = true;
 DWORD lastDrainTick;
 UINT statusFormat;  // 0: nothing waits
@@ -92,12 +99,12 @@ void ReportEngineError(int stringId, bool namesArchive) {
 }
 
 void SendProgress(unsigned percent) {
-  // Sent, not posted: the bar has moved when the call returns. A value the
-  // bar already shows is not sent again.
-  if (percent != sentPercent) {
-    sentPercent = percent;
-    SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(percent));
-  }
+  // Sent, not posted: the bar has moved when the call returns. Moving it
+  // costs about a millisecond, so after the first value of a pass it moves
+  // with the drains, and once more when it is full; a value it already
+  // shows is not sent again.
+  pendingPercent = percent;
+  if (percent == 100 || sentPercent == kNoPercent) SendPendingPercent();
   DrainQueueWhenDue();
 }
 
@@ -161,7 +168,7 @@ void ProcessPendingMessages(HWND window) {
 }
 
 void StartPacing() {
-  sentPercent = kNoPercent;
+  sentPercent = pendingPercent = kNoPercent;
   drainDue = true;
   statusFormat = 0;
 }
@@ -172,6 +179,7 @@ void DrainQueueWhenDue() {
   if (!drainDue && now - lastDrainTick < kDrainIntervalMs) return;
   drainDue = false;
   lastDrainTick = now;
+  SendPendingPercent();
   FlushMemberStatus();
   ProcessPendingMessages(PassWindow);
 }

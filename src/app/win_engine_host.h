@@ -54,8 +54,10 @@ constexpr DWORD kDrainIntervalMs = 30;
 // due at once.
 void StartPacing();
 // Drains PassWindow's queue when kDrainIntervalMs have passed since the last
-// drain, after showing the status line that waits; a Cancel pressed meanwhile
-// is seen in RunState.cancelRequested afterwards.
+// drain, after moving the progress bar and showing the status line that
+// wait; a Cancel pressed meanwhile is seen in RunState.cancelRequested
+// afterwards. The engine's progress report drains through here; it moves
+// the bar at once only when the bar is full.
 void DrainQueueWhenDue();
 // Formats string formatId with name for the status line of PassWindow, shown
 // at the next drain that is due or at FlushMemberStatus.

@@ -12,6 +12,26 @@
 
 namespace {
 std::string* capture;
+// The floor reads the archive on its own, not through the pass's host.
+HANDLE archiveFile = INVALID_HANDLE_VALUE;
+
+long ReadArchive(void* buffer, unsigned long count) {
+  DWORD got = 0;
+  return ReadFile(archiveFile, buffer, count, &got, nullptr) ? static_cast<long>(got) : -1;
+}
+
+std::int64_t FilePosition() {
+  LONG high = 0;
+  const DWORD low = SetFilePointer(archiveFile, 0, &high, FILE_CURRENT);
+  return (static_cast<std::int64_t>(high) << 32) | low;
+}
+
+bool SeekTo(std::int64_t position) {
+  LONG high = static_cast<LONG>(position >> 32);
+  SetLastError(NO_ERROR);
+  return SetFilePointer(archiveFile, static_cast<LONG>(position), &high, FILE_BEGIN) != INVALID_SET_FILE_POINTER ||
+         GetLastError() == NO_ERROR;
+}
 
 bool KeepInMemory(const void* buffer, unsigned long length) {
   capture->append(static_cast<const char*>(buffer), length);
@@ -37,7 +57,7 @@ bool LoadMembers(std::vector<FloorFile>& files) {
     const HeaderResult result = ReadMemberHeader();
     if (result == HeaderResult::EndOfArchive) return true;
     if (result != HeaderResult::Member) return false;
-    const std::int64_t dataEnd = ArchivePosition() + MemberHeader.compressedRemaining;
+    const std::int64_t dataEnd = FilePosition() + MemberHeader.compressedRemaining;
     FloorFile file;
     file.relative = JoinedName;
     for (char& c : file.relative)
@@ -51,7 +71,7 @@ bool LoadMembers(std::vector<FloorFile>& files) {
       capture = &file.data;
       if (!DecodeMemberData() || crcValue != MemberHeader.dataCrc) return false;
     }
-    if (!SeekArchive(dataEnd)) return false;
+    if (!SeekTo(dataEnd)) return false;
     FreeMemberHeader();
     // The notice is shown, never written.
     if (file.relative == kNoticeMemberName) continue;
@@ -63,13 +83,16 @@ bool LoadMembers(std::vector<FloorFile>& files) {
 
 bool LoadFloorFiles(const char* archive, std::uint32_t offset, std::vector<FloorFile>& files) {
   InstallWin32EngineHost();
+  Host.readArchive = ReadArchive;
   Host.writeOutput = KeepInMemory;
   Host.progress = NoProgress;
   OutputIsProbe = false;
   BuildCrcTable(lzh::kCrcPolynomial);
-  const bool loaded = OpenArchive(archive) && SeekArchive(offset) && LoadMembers(files);
+  archiveFile = CreateFileA(archive, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool loaded = archiveFile != INVALID_HANDLE_VALUE && SeekTo(offset) && LoadMembers(files);
   FreeMemberHeader();
-  CloseArchive();
+  if (archiveFile != INVALID_HANDLE_VALUE) CloseHandle(archiveFile);
+  archiveFile = INVALID_HANDLE_VALUE;
   if (!loaded) std::fprintf(stderr, "floor: %s cannot be read whole\n", archive);
   return loaded;
 }
