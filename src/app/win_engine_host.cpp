@@ -18,28 +18,30 @@ HANDLE OutputHandle = INVALID_HANDLE_VALUE;
 char DestinationPath[kDestinationPathBytes];
 
 namespace {
-// The block read ahead: bytes [aheadPos, aheadFill) of it are still unread,
-// and the file stands at aheadEnd, just after its last byte.
+// The block read ahead: it holds the archive's bytes from aheadStart on,
+// aheadFill of them, of which [aheadPos, aheadFill) are still unread; the
+// file stands just after them.
 std::uint8_t readAhead[kArchiveReadAheadBytes];
 unsigned long aheadPos;
 unsigned long aheadFill;
-std::int64_t aheadEnd;
+std::uint64_t aheadStart;
 
-void ForgetReadAhead(std::int64_t filePosition) {
+void ForgetReadAhead(std::uint64_t filePosition) {
   aheadPos = aheadFill = 0;
-  aheadEnd = filePosition;
+  aheadStart = filePosition;
 }
 
-bool ReadFromFile(void* buffer, unsigned long count, unsigned long& got) {
-  DWORD n = 0;
-  if (!ReadFile(ArchiveHandle, buffer, count, &n, nullptr)) return false;
-  aheadEnd += n;
-  got = n;
-  return true;
-}
-
-void CopyBytes(std::uint8_t* to, const std::uint8_t* from, unsigned long count) {
-  while (count--) *to++ = *from++;
+// Reads at the file's position into buffer; the block read ahead is used up
+// by then and starts again after what was read, or is what was read.
+long ReadFromFile(void* buffer, unsigned long count) {
+  DWORD got = 0;
+  if (!ReadFile(ArchiveHandle, buffer, count, &got, nullptr)) return -1;
+  ForgetReadAhead(aheadStart + aheadFill);
+  if (buffer == readAhead)
+    aheadFill = got;
+  else
+    aheadStart += got;
+  return static_cast<long>(got);
 }
 
 long ReadArchiveFile(void* buffer, unsigned long count) {
@@ -47,21 +49,16 @@ long ReadArchiveFile(void* buffer, unsigned long count) {
   unsigned long done = 0;
   while (done < count) {
     if (aheadPos == aheadFill) {
-      unsigned long got = 0;
       if (count - done >= kArchiveDirectReadBytes) {
-        if (!ReadFromFile(out + done, count - done, got)) return -1;
-        return static_cast<long>(done + got);
+        const long got = ReadFromFile(out + done, count - done);
+        return got < 0 ? got : static_cast<long>(done) + got;
       }
-      if (!ReadFromFile(readAhead, kArchiveReadAheadBytes, got)) return -1;
-      aheadPos = 0;
-      aheadFill = got;
+      const long got = ReadFromFile(readAhead, kArchiveReadAheadBytes);
+      if (got < 0) return got;
       if (got == 0) break;  // the file ends
     }
-    unsigned long piece = aheadFill - aheadPos;
-    if (piece > count - done) piece = count - done;
-    CopyBytes(out + done, readAhead + aheadPos, piece);
-    aheadPos += piece;
-    done += piece;
+    // A plain loop: the stub has no C library to call for a copy.
+    while (done < count && aheadPos < aheadFill) out[done++] = readAhead[aheadPos++];
   }
   return static_cast<long>(done);
 }
@@ -78,8 +75,9 @@ constexpr unsigned kNoPercent = ~0u;
 unsigned sentPercent = kNoPercent;
 unsigned pendingPercent = kNoPercent;
 
+// Nothing is pending while both are kNoPercent.
 void SendPendingPercent() {
-  if (pendingPercent == sentPercent || pendingPercent == kNoPercent) return;
+  if (pendingPercent == sentPercent) return;
   sentPercent = pendingPercent;
   SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(sentPercent));
 }
@@ -132,19 +130,20 @@ void CloseArchive() {
   ForgetReadAhead(0);
 }
 
-std::int64_t ArchivePosition() { return aheadEnd - static_cast<std::int64_t>(aheadFill - aheadPos); }
+std::int64_t ArchivePosition() { return static_cast<std::int64_t>(aheadStart + aheadPos); }
 
 bool SeekArchive(std::int64_t position) {
-  const std::int64_t blockStart = aheadEnd - static_cast<std::int64_t>(aheadFill);
-  if (position >= blockStart && position <= aheadEnd) {
-    aheadPos = static_cast<unsigned long>(position - blockStart);
+  // Unsigned: a position before the block is far beyond it.
+  const std::uint64_t into = static_cast<std::uint64_t>(position) - aheadStart;
+  if (into <= aheadFill) {
+    aheadPos = static_cast<unsigned long>(into);
     return true;
   }
   LONG high = static_cast<LONG>(position >> 32);
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(position & 0xFFFFFFFF), &high, FILE_BEGIN);
+  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(position), &high, FILE_BEGIN);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
-  ForgetReadAhead(position);
+  ForgetReadAhead(static_cast<std::uint64_t>(position));
   return true;
 }
 

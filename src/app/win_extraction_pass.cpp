@@ -76,28 +76,28 @@ Next SkipMemberData() {
   return Next::Member;
 }
 
-// The folder of the last member whose folders the pass made (DestinationPath
-// up to its last '/'). Every level of it exists, or could not be made and
-// the file's creation says so; a member in the same folder or below it only
-// makes the levels that are new.
+// The folder of the last member whose folders the pass made: DestinationPath
+// up to and including its last '/'. Every level of it exists, or could not
+// be made and the file's creation says so; a member in the same folder or
+// below it only makes the levels that are new.
 char madeFolder[kMemberPathBytes];
 unsigned madeFolderLength;
 
 void MakeMemberFolders() {
+  // A level (the path before one of its '/') is known when it lies within
+  // the bytes shared with madeFolder, which end in a '/' of their own. '/' is
+  // below 0x40, never a trail byte, so a byte scan splits.
   unsigned same = 0;
   while (same < madeFolderLength && DestinationPath[same] == madeFolder[same]) ++same;
-  // A level is known when its path is madeFolder itself or one of its
-  // parents; '/' is below 0x40, never a trail byte, so a byte scan splits.
-  const bool sameFolderWhole = same == madeFolderLength;
   unsigned end = 0;
   for (unsigned i = 0; DestinationPath[i] && i < sizeof madeFolder - 1; ++i) {
     const char c = DestinationPath[i];
     if (c == '/') {
-      if (i > same || (i == same && !sameFolderWhole)) {
+      if (i >= same) {
         madeFolder[i] = '\0';
         CreateDirectoryA(madeFolder, nullptr);
       }
-      end = i;
+      end = i + 1;
     }
     madeFolder[i] = c;
   }
@@ -172,10 +172,15 @@ Next ProbeMember() {
   return Next::Leave;
 }
 
+// Lets the user act when the drain is due; true when Cancel was pressed.
+bool CancelSeen() {
+  DrainQueueWhenDue();
+  return RunState.cancelRequested == 1;
+}
+
 Next TestMember() {
   ShowMemberStatus(IDS_STATUS_TESTING, JoinedName);
-  DrainQueueWhenDue();
-  if (RunState.cancelRequested == 1) return Fail();
+  if (CancelSeen()) return Fail();
   ProgressTotals.total += static_cast<std::uint64_t>(MemberHeader.originalSize);
   return SkipMemberData();
 }
@@ -185,11 +190,8 @@ Next ExtractDirectoryEntry() {
   // still names the directory itself.
   unsigned length = 0;
   while (DestinationPath[length]) ++length;
-  // A name that ends in its separator was made with the member's folders.
-  if (length > 0 && DestinationPath[length - 1] == '/')
-    DestinationPath[length - 1] = '\0';
-  else
-    CreateDirectoryA(DestinationPath, nullptr);
+  if (length > 0 && DestinationPath[length - 1] == '/') DestinationPath[length - 1] = '\0';
+  CreateDirectoryA(DestinationPath, nullptr);
   // Directories take a time only on the NT family.
   if (!(GetVersion() & 0x80000000u)) {
     HANDLE directory = CreateFileA(DestinationPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -232,15 +234,14 @@ bool ReplaceOldFile() {
 // Leaves the file's bytes on disk only when all of them arrived intact; an
 // old file of the same name is touched only then.
 Next FinishWrittenFile(bool decoded) {
-  if (!decoded || RunState.aborted) {
-    CloseHandle(OutputHandle);
-    OutputHandle = INVALID_HANDLE_VALUE;
-    return DropWrittenFile(0);
+  const bool whole = decoded && !RunState.aborted;
+  if (whole) {
+    const FILETIME time = ModifiedFileTime();
+    SetFileTime(OutputHandle, nullptr, nullptr, &time);
   }
-  const FILETIME time = ModifiedFileTime();
-  SetFileTime(OutputHandle, nullptr, nullptr, &time);
   const BOOL closed = CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
+  if (!whole) return DropWrittenFile(0);
   if (!closed) return DropWrittenFile(IDS_WRITE_ERROR);
   if (crcValue != MemberHeader.dataCrc) return DropWrittenFile(IDS_DAMAGED);
   if (replacing && !ReplaceOldFile()) return DropWrittenFile(IDS_WRITE_ERROR);
@@ -280,8 +281,7 @@ Next ExtractFile() {
 Next ExtractMember() {
   // Directory entries and empty files report no progress: a Cancel is
   // looked for between members too.
-  DrainQueueWhenDue();
-  if (RunState.cancelRequested == 1) return Fail();
+  if (CancelSeen()) return Fail();
   if (lstrcmpA(JoinedName, kNoticeMemberName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
   // A directory entry whose stored folder was dropped (folders suppressed)

@@ -32,22 +32,15 @@ bool IsFullPath(const char* path) {
   return path[0] && path[1] == ':' && path[2] == '\\';
 }
 
-// The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
-// it holds a blank) and other programs can set longer texts. Read with room
-// to spare, so a folder longer than DestinationFolder holds is refused
-// instead of cut to a prefix of itself.
-constexpr unsigned kFolderTextBytes = 2 * kPathBytes;
-
 BOOL OnExtract(HWND dialog) {
-  char text[kFolderTextBytes];
-  char folder[kFolderTextBytes];
+  // The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
+  // it holds a blank) and other programs can set longer texts. One byte more
+  // than the limit is read, so a longer text is refused instead of cut to a
+  // prefix of the folder.
+  char text[kEditLimit + 2];
   const int length = GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
-  UnquotePath(folder, sizeof folder, text);
-  unsigned folderLength = 0;
-  while (folder[folderLength]) ++folderLength;
-  const bool fits = folderLength < sizeof DestinationFolder;
-  if (fits) lstrcpyA(DestinationFolder, folder);
-  if (length == 0 || !fits || !IsFullPath(DestinationFolder)) {
+  UnquotePath(DestinationFolder, sizeof DestinationFolder, text);
+  if (length == 0 || length > static_cast<int>(kEditLimit) || !IsFullPath(DestinationFolder)) {
     char caption[kLoadTextBytes];
     lstrcpynA(caption, LoadText(IDS_TITLE), sizeof caption);
     MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH), caption, MB_ICONERROR);

@@ -79,34 +79,49 @@ TEST_F(EndToEnd, FolderMustBeAFullPath) {
 }
 
 // Browse and other programs can put more into the folder edit than its limit
-// of 255; a folder longer than that is refused with the full-path box,
-// never cut to a prefix of itself. Quotes and blanks around it do not count.
+// of 255 bytes; a longer text is refused with the full-path box, never cut to
+// a prefix of the folder, also when quotes and blanks make it long. 255 bytes
+// are taken whole.
 TEST_F(EndToEnd, FolderLongerThanTheFieldIsRefusedNotCut) {
   WriteSource("a.txt", "a", kStamp);
   ASSERT_TRUE(Pack({}));
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
+  // A folder of n bytes below dest_, quoted after six blanks.
+  auto quoted = [&](std::size_t n) {
+    return "      \"" + dest_ + "\\" + std::string(n - dest_.size() - 1, 'q') + "\"";
+  };
   const std::string tooLong = dest_ + "\\" + std::string(258 - dest_.size() - 1, 'f');
-  ASSERT_EQ(tooLong.size(), 258u);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, tooLong);
-  ASSERT_EQ(ChildProcess::ControlText(main.window, IDC_FOLDER_EDIT), tooLong);
-  ChildProcess::Press(main.window, IDOK);
-  SeenWindow box;
-  ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
-  ASSERT_FALSE(box.staticTexts.empty());
-  EXPECT_EQ(box.staticTexts.back(), Text(IDS_NOT_FULL_PATH));
-  ChildProcess::Press(box.window, IDOK);
-  WaitGone(box.window);
+  for (const std::string& text : {tooLong, quoted(248)}) {
+    SCOPED_TRACE(text.size());
+    ASSERT_GT(text.size(), 255u);
+    ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, text);
+    ASSERT_EQ(ChildProcess::ControlText(main.window, IDC_FOLDER_EDIT), text);
+    ChildProcess::Press(main.window, IDOK);
+    SeenWindow box;
+    ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
+    ASSERT_FALSE(box.staticTexts.empty());
+    EXPECT_EQ(box.staticTexts.back(), Text(IDS_NOT_FULL_PATH));
+    ChildProcess::Press(box.window, IDOK);
+    WaitGone(box.window);
+  }
   Sleep(300);
-  EXPECT_FALSE(Exists(tooLong.substr(0, 255)));  // nothing went into a prefix of it
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\*.*").c_str(), &found);
+  int entries = 0;
+  if (find != INVALID_HANDLE_VALUE) {
+    do entries += found.cFileName[0] != '.';
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  EXPECT_EQ(entries, 0) << "nothing went into a prefix of the folders";
 
-  const std::string folder = dest_ + "\\" + std::string(250 - dest_.size() - 1, 'q');
-  const std::string quoted = "      \"" + folder + "\"";
-  ASSERT_GT(quoted.size(), 255u);
-  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, quoted);
+  const std::string whole = quoted(247);
+  ASSERT_EQ(whole.size(), 255u);
+  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, whole);
   ChildProcess::Press(main.window, IDOK);
   EXPECT_EQ(stub.WaitForExit(), 1);
-  EXPECT_EQ(ReadWholeFile(folder + "\\a.txt"), "a");
+  EXPECT_EQ(ReadWholeFile(whole.substr(7, 247) + "\\a.txt"), "a");
 }
 
 // A user who cancels a re-run over an installed copy keeps that copy: the
