@@ -45,12 +45,6 @@ if [ -z "$archive" ]; then
     cp /usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30 "$(command -v cmake)" "$work/corpus/"
     (cd "$work" && jlha c2o7q corpus-lh7.lzh corpus >/dev/null)
   fi
-else
-  # What an independent extractor makes of the archive is what the pass must write.
-  reference=$work/reference
-  rm -rf "$reference"
-  mkdir -p "$reference"
-  (cd "$reference" && jlha xq "$archive" >/dev/null)
 fi
 
 if [ -n "$window" ] && [ -z "${DISPLAY:-}" ]; then
@@ -58,20 +52,29 @@ if [ -n "$window" ] && [ -z "${DISPLAY:-}" ]; then
   start_wine_display
 fi
 
-rm -rf "$work/out"
+rm -rf "$work/out" "$work/reference"
 mkdir -p "$work/out"
+# What earlier writes left for the disk is written before the runs begin.
+sync
 echo "archive: $archive, $(stat -c %s "$archive") bytes"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$here/scripts/wine-run.sh" "$bench" "Z:${archive//\//\\}" "Z:${work//\//\\}\\out" "$runs" $window \
   2> >(grep -v 'FS volume label' >&2)
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
-# jlha's extraction of the default corpus holds its top folder, as the pass writes it.
 check=$work/out/pass0
-[ "$reference" = "$work/corpus" ] && check=$work/out/pass0/corpus
+if [ -n "${reference:-}" ]; then
+  # The default corpus is packed with its top folder, as the pass writes it.
+  check=$work/out/pass0/corpus
+else
+  # What an independent extractor makes of the archive is what the pass must write.
+  reference=$work/reference
+  mkdir -p "$reference"
+  (cd "$reference" && jlha xq "$archive" >/dev/null)
+fi
 if diff -r "$reference" "$check" >/dev/null && diff -r "$work/out/pass0" "$work/out/floor0" >/dev/null; then
   echo "pass0 and floor0 match the archive's files byte for byte"
 else
   echo "pass0 or floor0 differs from the archive's files" >&2
   exit 1
 fi
-rm -rf "$work/out"
+rm -rf "$work/out" "$work/reference"
