@@ -2,12 +2,15 @@
 #   make demo   pack the bundled example and run it under Wine
 #   make test   build every tree and run every test
 #   make dist   build the artefacts into dist/
+#   make install PREFIX=/usr/local   install the packer, both stubs, man page, completion
+#   make package   dist/quorvel_VERSION_amd64.deb and dist/quorvel-VERSION-windows.zip
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 TREES := native win64 win32
+PREFIX ?= /usr/local
 
-.PHONY: all setup configure build dist test demo screenshots clean
+.PHONY: all setup configure build dist install package test demo screenshots clean
 
 all: dist
 
@@ -30,7 +33,19 @@ dist: build
 	@if [ -f build/win64/quorvel-pack.exe ]; then cp build/win64/quorvel-pack.exe dist/; fi
 	@ls -l dist | tail -n +2
 
-test: dist
+# The native tree installs the stubs that the win64 and win32 trees built.
+install: dist
+	cmake --install build/native --prefix "$(PREFIX)"
+
+package: dist
+	@rm -rf build/packages dist/quorvel_*.deb dist/quorvel-*-windows.zip
+	cd build/native && cpack -G DEB -B "$(CURDIR)/build/packages" >/dev/null
+	cd build/win64 && cpack -G ZIP -B "$(CURDIR)/build/packages" >/dev/null
+	cp build/packages/quorvel_*.deb build/packages/quorvel-*-windows.zip dist/
+	@ls -l dist/*.deb dist/*.zip
+
+# The package tests read what `package` left in dist/.
+test: package
 	scripts/run-tests.sh
 
 demo: dist

@@ -10,6 +10,17 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES})
 target_link_libraries(quorvel_pack PUBLIC quorvel_core)
+# JSON output through nlohmann/json, header-only from Debian (nlohmann-json3-dev).
+# The mingw trees search their own sysroot only, so every tree gets a folder
+# that holds that one header tree and nothing else of /usr/include.
+find_path(QUORVEL_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH)
+if(NOT QUORVEL_JSON_INCLUDE)
+  message(FATAL_ERROR "nlohmann/json.hpp is missing: run scripts/setup.sh (nlohmann-json3-dev)")
+endif()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/json-include)
+file(CREATE_LINK ${QUORVEL_JSON_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/json-include/nlohmann SYMBOLIC)
+target_include_directories(quorvel_pack SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-include)
 # --version shows the project's version; it is written down only in project().
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/pack/command_line.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS QUORVEL_VERSION="${PROJECT_VERSION}")
@@ -22,6 +33,11 @@ if(QUORVEL_PACK_COMMANDS)
   if(QUORVEL_WINDOWS)
     target_link_options(quorvel-pack PRIVATE -static)
   endif()
+endif()
+# The installed Linux program has its relocations resolved at start and then
+# made read-only, as Debian builds its programs.
+if(TARGET quorvel-pack AND NOT QUORVEL_WINDOWS)
+  target_link_options(quorvel-pack PRIVATE -Wl,-z,relro,-z,now)
 endif()
 # The packer reads its arguments from the wide command line on Windows.
 if(TARGET quorvel-pack AND QUORVEL_WINDOWS)

@@ -26,18 +26,27 @@ add_custom_command(OUTPUT ${QUORVEL_RELAYOUT}
   COMMENT "Building the PE re-layout tool")
 add_custom_target(pe_relayout_tool DEPENDS ${QUORVEL_RELAYOUT})
 
-# Our own entry point, without the C runtime's start-up files (the stub only
-# needs msvcrt's exit); the i686 symbol carries the cdecl underscore.
+# Our own entry point and no C runtime at all: neither its start-up files nor
+# msvcrt.dll, which NT 3.51 and early Windows 95 lack. The entry source brings
+# the few routines the compiler calls; libgcc the arithmetic helpers. The i686
+# symbol carries the cdecl underscore.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(QUORVEL_ENTRY_SYMBOL _StubEntry)
+  # The oldest systems the 32-bit stub runs on: Windows NT 3.51 loads only
+  # images that ask for Windows 3.10 at most. (The 64-bit stub keeps the
+  # linker's minimums.)
+  set(QUORVEL_STUB_MINIMUM_SYSTEM -Wl,--major-subsystem-version,3 -Wl,--minor-subsystem-version,10
+    -Wl,--major-os-version,3 -Wl,--minor-os-version,10)
 else()
   set(QUORVEL_ENTRY_SYMBOL StubEntry)
+  set(QUORVEL_STUB_MINIMUM_SYSTEM)
 endif()
 add_executable(quorvel-sfx WIN32 ${QUORVEL_ENTRY_SOURCE} ${QUORVEL_RESOURCES})
-target_link_libraries(quorvel-sfx PRIVATE quorvel_shell comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
+target_link_libraries(quorvel-sfx PRIVATE quorvel_shell quorvel_core
+  comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32 gcc)
 target_compile_options(quorvel-sfx PRIVATE ${QUORVEL_STUB_FLAGS})
-target_link_options(quorvel-sfx PRIVATE -static -s -nostartfiles -Wl,-e,${QUORVEL_ENTRY_SYMBOL}
-  -Wl,--gc-sections -Wl,--no-insert-timestamp)
+target_link_options(quorvel-sfx PRIVATE -static -s -nostdlib -Wl,-e,${QUORVEL_ENTRY_SYMBOL}
+  -Wl,--gc-sections -Wl,--no-insert-timestamp ${QUORVEL_STUB_MINIMUM_SYSTEM})
 set_target_properties(quorvel-sfx PROPERTIES OUTPUT_NAME quorvel-sfx.linked
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_dependencies(quorvel-sfx pe_relayout_tool)

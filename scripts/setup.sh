@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build and the tests need, and the
-# Japanese locale under which Wine runs with code page 932. Fast when all is there.
+# Installs the Debian packages that the build and the tests need (32-bit Wine
+# too, where this machine runs 32-bit programs), and the Japanese locale under
+# which Wine runs with code page 932. Fast when all is there.
 set -euo pipefail
 
 packages=(
   cmake make g++ clang libclang-rt-14-dev python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
-  googletest locales fonts-ipafont-gothic
+  googletest locales fonts-ipafont-gothic fonts-wine
   jlha-utils lhasa 7zip osslsigncode openssl
+  nlohmann-json3-dev dpkg-dev lintian
+  liblhasa-dev pkg-config
 )
 
 missing=()
@@ -23,6 +26,23 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The 32-bit stub runs under Wine beside the 64-bit one, in the same prefix,
+# where this machine runs 32-bit programs: that takes Debian's i386 packages.
+source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
+if runs_32bit_programs; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      echo "setup: adding the i386 architecture for 32-bit Wine"
+      "${sudo_cmd[@]}" dpkg --add-architecture i386
+    fi
+    echo "setup: installing wine32:i386"
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+  fi
+else
+  echo "setup: this machine cannot run 32-bit programs: no 32-bit Wine, the i686 stub's Wine tests will not run"
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

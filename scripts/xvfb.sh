@@ -28,7 +28,24 @@ stop_private_display() {
 # A private display for this script's lifetime, with Wine's prefix started on
 # it (its first start takes a while, and must see the display).
 start_wine_display() {
+  local scripts prefix
+  scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
   start_private_display || return 1
   trap stop_private_display EXIT
-  "$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
+  # The project's prefix made before 32-bit Wine was installed lacks the 32-bit
+  # system folder, and Wine does not add it on update: make the prefix anew.
+  source "$scripts/wine32.sh"
+  prefix="$scripts/../build/wineprefix"
+  if [ -z "${QUORVEL_WINEPREFIX:-}" ] && [ -d "$prefix/drive_c" ] &&
+     [ ! -e "$prefix/drive_c/windows/syswow64/kernel32.dll" ] && wine_runs_32bit; then
+    echo "Wine prefix without its 32-bit part: making build/wineprefix anew"
+    WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+  fi
+  "$scripts/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
+  # Xvfb runs no window manager, and a window that Wine hands to one waits for
+  # an answer that never comes: about 2 s for every message box. Windows that
+  # Wine manages itself appear at once.
+  "$scripts/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >/dev/null 2>&1 || true
 }

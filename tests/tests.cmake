@@ -1,5 +1,9 @@
 # Unit tests: tests/unit/*.cpp run natively against the core and the packer;
-# tests/unit/win_*.cpp are cross-compiled and run under wine64.
+# tests/unit/win_*.cpp are cross-compiled for both stubs' processors and run
+# under Wine. The Wine tests write their results as XML into test-results/,
+# where scripts/run-tests.sh counts the cases that ran for each stub. A Wine
+# test of the 32-bit stub exits with 77 (skipped) where the machine cannot run
+# 32-bit programs: scripts/wine-run.sh finds that out.
 enable_testing()
 set(QUORVEL_TEST_DEFINES
   QUORVEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -7,7 +11,8 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 # Helpers shared by the tests: LZH test data, fixtures and the archives every
 # reader must judge alike (plain C++, both sides), the engine's memory host
-# (native), child processes, message boxes and stub-shaped files (Wine).
+# and the reference decoder (native), child processes, message boxes and
+# stub-shaped files (Wine).
 set(QUORVEL_TEST_SUPPORT ${PROJECT_SOURCE_DIR}/tests/support)
 set(QUORVEL_TEST_DATA_SOURCES ${QUORVEL_TEST_SUPPORT}/lzh_test_data.cpp
   ${QUORVEL_TEST_SUPPORT}/fixtures.cpp ${QUORVEL_TEST_SUPPORT}/hostile_archives.cpp)
@@ -17,7 +22,7 @@ if(NOT QUORVEL_WINDOWS)
   file(GLOB QUORVEL_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
   list(FILTER QUORVEL_UNIT_TESTS EXCLUDE REGEX "/win_[^/]*$")
   add_executable(unit_tests ${QUORVEL_UNIT_TESTS} ${QUORVEL_TEST_DATA_SOURCES}
-                 ${QUORVEL_TEST_SUPPORT}/engine_test_support.cpp)
+                 ${QUORVEL_TEST_SUPPORT}/engine_test_support.cpp ${QUORVEL_TEST_SUPPORT}/reference_decoder.cpp)
   target_include_directories(unit_tests PRIVATE ${QUORVEL_TEST_SUPPORT})
   target_link_libraries(unit_tests PRIVATE quorvel_pack quorvel_core GTest::gtest_main)
   target_compile_definitions(unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
@@ -28,7 +33,7 @@ if(NOT QUORVEL_WINDOWS)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
   # The folders of src/ include only folders below them.
   add_test(NAME layers COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layers.py)
-elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+else()
   file(GLOB QUORVEL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/win_*.cpp)
   add_executable(win_unit_tests ${QUORVEL_WIN_TESTS} ${QUORVEL_TEST_DATA_SOURCES}
                  ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp ${QUORVEL_TEST_SUPPORT}/win_message_boxes.cpp
@@ -38,11 +43,16 @@ elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
   target_compile_definitions(win_unit_tests PRIVATE ${QUORVEL_TEST_DEFINES})
   target_link_options(win_unit_tests PRIVATE -static)
-  add_test(NAME win_unit_tests COMMAND win_unit_tests)
+  add_test(NAME win_unit_tests
+    COMMAND win_unit_tests --gtest_output=xml:test-results/win_unit_tests-${CMAKE_SYSTEM_PROCESSOR}.xml)
+  set_tests_properties(win_unit_tests PROPERTIES SKIP_RETURN_CODE 77)
   # Started by the auto-run tests; leaves a mark file where it ran.
   add_executable(mark_file WIN32 ${PROJECT_SOURCE_DIR}/tests/support/mark_file.cpp)
   target_link_options(mark_file PRIVATE -static)
   add_dependencies(win_unit_tests mark_file)
+endif()
+
+if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # Times the Test and Extract passes on an archive against the floor program
   # that writes the same files from memory (scripts/bench-pass.sh).
   add_executable(pass_bench ${QUORVEL_TEST_SUPPORT}/pass_bench.cpp ${QUORVEL_TEST_SUPPORT}/pass_floor.cpp
@@ -66,8 +76,14 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorv
   target_compile_definitions(win_e2e_tests PRIVATE ${QUORVEL_TEST_DEFINES})
   target_link_options(win_e2e_tests PRIVATE -static)
   add_dependencies(win_e2e_tests quorvel-sfx quorvel-pack)
-  add_test(NAME win_e2e_tests COMMAND win_e2e_tests)
-  set_tests_properties(win_e2e_tests PROPERTIES TIMEOUT 900)
+  # Once for each stub: the i686 one comes from the win32 tree, started by
+  # this 64-bit driver in the same Wine prefix.
+  foreach(stub x86_64 i686)
+    add_test(NAME win_e2e_tests_${stub}
+      COMMAND win_e2e_tests --gtest_output=xml:test-results/win_e2e_tests-${stub}.xml)
+    set_tests_properties(win_e2e_tests_${stub} PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77
+      ENVIRONMENT QUORVEL_STUB=${stub})
+  endforeach()
 endif()
 
 # The Windows packer's commands under Wine, with Japanese names (the stub is
@@ -78,19 +94,22 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET quorv
             ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/quorvel-sfx.exe)
 endif()
 
-# The demo: the packaged program and the driver that runs the demo without a person.
+# The demo: the packaged program, the driver that runs the demo without a
+# person, and the one that takes the README's pictures of the dialogs.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(hello WIN32 ${PROJECT_SOURCE_DIR}/examples/demo/hello.cpp)
   target_link_options(hello PRIVATE -static -s)
   set_target_properties(hello PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
   if(TARGET win_e2e_tests)
-    add_executable(demo_driver ${PROJECT_SOURCE_DIR}/tests/e2e/demo_driver.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
-                   ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
-    target_include_directories(demo_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
-    target_link_libraries(demo_driver PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
-    target_compile_definitions(demo_driver PRIVATE ${QUORVEL_TEST_DEFINES})
-    target_link_options(demo_driver PRIVATE -static)
+    foreach(driver demo_driver readme_pictures)
+      add_executable(${driver} ${PROJECT_SOURCE_DIR}/tests/e2e/${driver}.cpp
+                     ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
+                     ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
+      target_include_directories(${driver} PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_SUPPORT})
+      target_link_libraries(${driver} PRIVATE GTest::gtest advapi32 gdi32 user32 kernel32)
+      target_compile_definitions(${driver} PRIVATE ${QUORVEL_TEST_DEFINES})
+      target_link_options(${driver} PRIVATE -static)
+    endforeach()
   endif()
 endif()
 
@@ -109,3 +128,5 @@ if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
             ${QUORVEL_SIGNING_STUB})
   set_tests_properties(pack_signing PROPERTIES SKIP_RETURN_CODE 77)
 endif()
+
+include(${PROJECT_SOURCE_DIR}/tests/publishing.cmake)

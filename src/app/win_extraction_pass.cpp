@@ -164,6 +164,7 @@ Next ProbeMember() {
   probeTextCaptured = 0;
   // An empty notice shows an empty question, not a text left from before.
   GeneralText[0] = '\0';
+  // Decoding ends with the first piece of output, the only one shown.
   DecodeMemberData();
   OutputIsProbe = false;
   if (!RunState.aborted &&

@@ -95,6 +95,14 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
           return FALSE;
       }
       break;
+    case WM_CTLCOLOREDIT:
+      // Windows 95 and NT 4.0 paint a disabled edit like a static text, but
+      // only in a program marked for 4.0 or later; in one marked for 3.10, as
+      // the 32-bit stub is, the edit asks for its own colours. Answer as for
+      // a static text, so the folder looks the same while a pass runs.
+      if (!IsWindowEnabled(reinterpret_cast<HWND>(lParam)))
+        return static_cast<INT_PTR>(DefWindowProcA(dialog, WM_CTLCOLORSTATIC, wParam, lParam));
+      break;
   }
   return FALSE;
 }

@@ -4,9 +4,11 @@ std::uint16_t crcTable[256];
 std::uint16_t crcValue;
 
 namespace {
-// crcAhead[k][i]: the register after byte i and k zero bytes, so that four
-// bytes take four independent lookups instead of a chain of four.
-std::uint16_t crcAhead[3][256];
+// Slicing by 16: crcAhead[k][i] is the register after byte i and k + 1 zero
+// bytes, so that sixteen bytes take sixteen independent lookups instead of a
+// chain of sixteen.
+constexpr unsigned kSliceBytes = 16;  // as written out in UpdateCrc
+std::uint16_t crcAhead[kSliceBytes - 1][256];
 }  // namespace
 
 void BuildCrcTable(std::uint16_t polynomial) {
@@ -17,7 +19,7 @@ void BuildCrcTable(std::uint16_t polynomial) {
   }
   for (unsigned i = 0; i < 256; ++i) {
     unsigned r = crcTable[i];
-    for (int k = 0; k < 3; ++k) {
+    for (unsigned k = 0; k + 1 < kSliceBytes; ++k) {
       r = crcTable[r & 0xFF] ^ (r >> 8);
       crcAhead[k][i] = static_cast<std::uint16_t>(r);
     }
@@ -26,13 +28,20 @@ void BuildCrcTable(std::uint16_t polynomial) {
 
 std::uint16_t UpdateCrc(const void* data, long length) {
   const auto* p = static_cast<const std::uint8_t*>(data);
-  std::uint16_t crc = crcValue;
+  unsigned crc = crcValue;
   long i = 0;
-  for (; i + 4 <= length; i += 4) {
-    const unsigned x = crc ^ (p[i] | (p[i + 1] << 8));
-    crc = crcAhead[2][x & 0xFF] ^ crcAhead[1][x >> 8] ^ crcAhead[0][p[i + 2]] ^ crcTable[p[i + 3]];
+  for (; i + static_cast<long>(kSliceBytes) <= length; i += kSliceBytes) {
+    // The register meets the first two bytes; each byte then takes the table
+    // for the number of bytes that follow it. Written out, so that a build
+    // for size keeps the lookups side by side.
+    const std::uint8_t* b = p + i;
+    const unsigned x = crc ^ (b[0] | (b[1] << 8));
+    crc = crcAhead[14][x & 0xFF] ^ crcAhead[13][x >> 8] ^ crcAhead[12][b[2]] ^ crcAhead[11][b[3]] ^
+          crcAhead[10][b[4]] ^ crcAhead[9][b[5]] ^ crcAhead[8][b[6]] ^ crcAhead[7][b[7]] ^ crcAhead[6][b[8]] ^
+          crcAhead[5][b[9]] ^ crcAhead[4][b[10]] ^ crcAhead[3][b[11]] ^ crcAhead[2][b[12]] ^ crcAhead[1][b[13]] ^
+          crcAhead[0][b[14]] ^ crcTable[b[15]];
   }
   for (; i < length; ++i) crc = crcTable[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-  crcValue = crc;
-  return crc;
+  crcValue = static_cast<std::uint16_t>(crc);
+  return crcValue;
 }

@@ -39,12 +39,17 @@ constexpr int kMsgOutOfMemory = 8;
 // cancellation).
 [[noreturn]] void ExtractAbort();
 
+// Leaves the guarded region as if its body had ended normally: a pass that
+// has all it wants of a member (the probe's first piece) stops decoding it.
+[[noreturn]] void FinishDecodingEarly();
+
 // Reports the message, then ExtractAbort.
 [[noreturn]] void AbortWithMessage(int stringId, bool namesArchive);
 
 // The archive is damaged (message 4, naming the archive), then ExtractAbort.
 [[noreturn]] void AbortDamaged();
 
-// Runs body; returns true when it ended normally, false (with RunState.aborted
-// set) when ExtractAbort left it. Regions may nest; the innermost one catches.
+// Runs body; returns true when it ended normally or by FinishDecodingEarly,
+// false (with RunState.aborted set) when ExtractAbort left it. Regions may
+// nest; the innermost one catches.
 bool RunGuarded(void (*body)());

@@ -4,25 +4,40 @@
 #include "archive/engine_host.h"
 
 std::uint8_t smallLengths[kSmallLengthEntries];
-std::uint16_t smallTable[1u << kSmallTableBits];
+TableEntry smallTable[1u << kSmallTableBits];
 std::uint8_t literalLengths[lzh::kLiteralSetSize];
-std::uint16_t literalTable[1u << kLiteralTableBits];
+TableEntry literalTable[1u << kLiteralTableBits];
 std::uint16_t treeLeft[kTreeNodes];
 std::uint16_t treeRight[kTreeNodes];
 
 using namespace lzh;
 
-unsigned WalkOverflowTree(unsigned node, unsigned mask, unsigned symbolCount) {
-  while (node >= symbolCount) {
-    if (mask == 0) AbortDamaged();
-    node = (bitWindow & mask) ? treeRight[node] : treeLeft[node];
-    mask >>= 1;
+namespace {
+void FillTable(TableEntry* table, unsigned tableBits, TableEntry entry) {
+  for (unsigned e = 0, n = 1u << tableBits; e < n; ++e) table[e] = entry;
+}
+}  // namespace
+
+unsigned DecodeWithTable(const TableEntry* table, unsigned tableBits, unsigned symbolCount) {
+  // The whole code is among the next 16 bits.
+  const unsigned code = PeekBits(kMaxCodeLength);
+  const TableEntry entry = table[code >> (kMaxCodeLength - tableBits)];
+  if (!(entry & kEntryLink)) {
+    FillBits(entry >> kEntryLengthShift);
+    return entry & kEntryValueMask;
   }
+  unsigned node = entry & kEntryValueMask;
+  if (node >= kTreeNodes) AbortDamaged();  // kNoCode: the set has no code at all
+  unsigned depth = tableBits;
+  for (; node >= symbolCount; ++depth) {
+    if (depth == kMaxCodeLength) AbortDamaged();  // cannot happen for a complete code
+    node = (code >> (kMaxCodeLength - 1 - depth)) & 1 ? treeRight[node] : treeLeft[node];
+  }
+  FillBits(depth);
   return node;
 }
 
-void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
-                       std::uint16_t* table) {
+void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits, TableEntry* table) {
   unsigned count[kMaxCodeLength + 1] = {};
   for (unsigned s = 0; s < symbolCount; ++s) {
     if (lengths[s] > kMaxCodeLength) AbortDamaged();
@@ -40,17 +55,18 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
   }
   const std::uint32_t total = start[kMaxCodeLength + 1];
   if (total != 0 && total != (1u << kMaxCodeLength)) AbortDamaged();
-  for (unsigned i = 1; i <= kMaxCodeLength + 1; ++i) start[i] &= 0xFFFF;
+  if (total == 0) {
+    // No symbol has a code: such a set is fine as long as nothing is decoded
+    // with it, and decoding with it is damage.
+    FillTable(table, tableBits, kNoCode);
+    return;
+  }
 
   const unsigned shift = kMaxCodeLength - tableBits;
-  for (unsigned i = 1; i <= tableBits; ++i) {
-    start[i] >>= shift;
-    weight[i] >>= shift;
-  }
-  // The entries whose codes continue past the table become tree roots; clear
-  // them so that each root is created once.
+  // The entries whose codes continue past the table become links into the
+  // tree: cleared first, so that each node is made once, and flagged at the end.
   const unsigned tableSize = 1u << tableBits;
-  const unsigned longStart = start[tableBits + 1] >> shift;
+  const unsigned longStart = (start[tableBits + 1] & 0xFFFF) >> shift;
   if (longStart != 0)
     for (unsigned e = longStart; e < tableSize; ++e) table[e] = 0;
 
@@ -58,24 +74,29 @@ void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsign
   for (unsigned s = 0; s < symbolCount; ++s) {
     const unsigned len = lengths[s];
     if (len == 0) continue;
-    const std::uint32_t next = start[len] + weight[len];
+    const std::uint32_t code = start[len];
+    start[len] = code + weight[len];
     if (len <= tableBits) {
-      for (std::uint32_t e = start[len]; e < next; ++e) table[e] = static_cast<std::uint16_t>(s);
-    } else {
-      const unsigned code = start[len];
-      std::uint16_t* slot = &table[code >> shift];
-      for (unsigned bit = 1u << (15 - tableBits), left = len - tableBits; left; --left, bit >>= 1) {
-        if (*slot == 0) {
-          if (nextNode >= kTreeNodes) AbortDamaged();  // cannot happen for a complete code
-          treeLeft[nextNode] = treeRight[nextNode] = 0;
-          *slot = static_cast<std::uint16_t>(nextNode++);
-        }
-        slot = (code & bit) ? &treeRight[*slot] : &treeLeft[*slot];
-      }
-      *slot = static_cast<std::uint16_t>(s);
+      const TableEntry entry = SymbolEntry(s, len);
+      for (std::uint32_t e = code >> shift, end = (code + weight[len]) >> shift; e < end; ++e) table[e] = entry;
+      continue;
     }
-    start[len] = next & 0xFFFF;
+    // A code longer than the table: from the table's entry for its first
+    // bits, a tree node for each further bit but the last, which leads to the
+    // symbol. While the tree is built, the entry holds the node's number.
+    std::uint16_t* slot = &table[code >> shift];
+    for (unsigned bit = 1u << (15 - tableBits), left = len - tableBits; left; --left, bit >>= 1) {
+      if (*slot == 0) {
+        if (nextNode >= kTreeNodes) AbortDamaged();  // cannot happen for a complete code
+        treeLeft[nextNode] = treeRight[nextNode] = 0;
+        *slot = static_cast<std::uint16_t>(nextNode++);
+      }
+      slot = (code & bit) ? &treeRight[*slot] : &treeLeft[*slot];
+    }
+    *slot = static_cast<std::uint16_t>(s);
   }
+  if (longStart != 0)
+    for (unsigned e = longStart; e < tableSize; ++e) table[e] |= kEntryLink;
 }
 
 void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zeroRunIndex) {
@@ -85,17 +106,18 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
     const unsigned value = GetBits(countBits);
     if (value >= symbolCount) AbortDamaged();
     for (unsigned i = 0; i < symbolCount; ++i) smallLengths[i] = 0;
-    for (std::uint16_t& entry : smallTable) entry = static_cast<std::uint16_t>(value);
+    FillTable(smallTable, kSmallTableBits, SymbolEntry(value, 0));
     return;
   }
   unsigned i = 0;
   while (i < n) {
-    unsigned c = bitWindow >> (16 - kLengthFieldBits);
+    const unsigned next = PeekBits(kMaxCodeLength);
+    unsigned c = next >> (kMaxCodeLength - kLengthFieldBits);
     if (c < kLengthEscape) {
       FillBits(kLengthFieldBits);
     } else {
       // The unary extension: 7 is 1110, 8 is 11110 and so on.
-      for (unsigned mask = 1u << (15 - kLengthFieldBits); mask && (bitWindow & mask); mask >>= 1) ++c;
+      for (unsigned mask = 1u << (kMaxCodeLength - 1 - kLengthFieldBits); mask && (next & mask); mask >>= 1) ++c;
       if (c > kMaxCodeLength) AbortDamaged();
       FillBits(kLengthFieldBits + (c - kLengthEscape) + 1);  // the field, the ones, the zero
     }
@@ -114,15 +136,13 @@ void ReadLiteralSetLengths() {
     const unsigned value = GetBits(kLiteralCountBits);
     if (value >= kLiteralSetSize) AbortDamaged();
     for (std::uint8_t& length : literalLengths) length = 0;
-    for (std::uint16_t& entry : literalTable) entry = static_cast<std::uint16_t>(value);
+    FillTable(literalTable, kLiteralTableBits, SymbolEntry(value, 0));
     return;
   }
   if (n > kLiteralSetSize) AbortDamaged();
   unsigned i = 0;
   while (i < n) {
-    unsigned c = smallTable[bitWindow >> (16 - kSmallTableBits)];
-    if (c >= kCodeLengthSetSize) c = WalkOverflowTree(c, 1u << (15 - kSmallTableBits), kCodeLengthSetSize);
-    FillBits(smallLengths[c]);
+    const unsigned c = DecodeWithTable(smallTable, kSmallTableBits, kCodeLengthSetSize);
     if (c > kZeroRunLong) {
       literalLengths[i++] = static_cast<std::uint8_t>(c - kCodeLengthSymbolBias);
       continue;

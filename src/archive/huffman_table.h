@@ -1,6 +1,7 @@
 // The decoding tables of the three symbol sets that open every block of a
-// compressed member: a lookup table indexed by the next 8 or 12 bits, and an
-// overflow tree for codes longer than the table is wide. Codes are canonical.
+// compressed member: a lookup table indexed by the next 8 or 12 bits whose
+// entries carry the symbol and the length of its code, and an overflow tree
+// for codes longer than the table is wide. Codes are canonical.
 #pragma once
 
 #include <cstdint>
@@ -17,22 +18,38 @@ constexpr unsigned kNoZeroRun = 0xFFFF;
 static_assert((1u << lzh::kCodeLengthCountBits) - 1 + (1u << lzh::kCodeLengthZeroRunBits) - 1 <=
                   kSmallLengthEntries,
               "the small sets' lengths fit");
-static_assert(lzh::kCodeLengthSetSize <= (1u << kSmallTableBits) &&
-                  lzh::kMaxPositionSymbols <= (1u << kSmallTableBits),
-              "the small sets' symbols fit the table's entries");
+
+// A table entry: the symbol whose code begins with the entry's index and the
+// length of that code (0 for a set of one symbol, whose code has no bits);
+// or, flagged kEntryLink, the overflow tree's node where a longer code
+// continues.
+using TableEntry = std::uint16_t;
+constexpr unsigned kEntryLengthShift = 11;
+constexpr TableEntry kEntryValueMask = (1u << kEntryLengthShift) - 1;
+constexpr TableEntry kEntryLink = 0x8000;
+// The entries of a set without any code: a link to no node.
+constexpr TableEntry kNoCode = kEntryLink | kEntryValueMask;
+static_assert(kTreeNodes < kEntryValueMask && lzh::kLiteralSetSize < kEntryValueMask,
+              "symbols and nodes fit an entry, and kNoCode is neither");
+static_assert((kLiteralTableBits << kEntryLengthShift) < kEntryLink, "a length fits below the link flag");
+
+constexpr TableEntry SymbolEntry(unsigned symbol, unsigned length) {
+  return static_cast<TableEntry>(symbol | length << kEntryLengthShift);
+}
 
 extern std::uint8_t smallLengths[kSmallLengthEntries];
-extern std::uint16_t smallTable[1u << kSmallTableBits];
+extern TableEntry smallTable[1u << kSmallTableBits];
 extern std::uint8_t literalLengths[lzh::kLiteralSetSize];
-extern std::uint16_t literalTable[1u << kLiteralTableBits];
+extern TableEntry literalTable[1u << kLiteralTableBits];
 extern std::uint16_t treeLeft[kTreeNodes];
 extern std::uint16_t treeRight[kTreeNodes];
 
 // Builds table (2^tableBits entries) and the overflow tree from the code
 // lengths of symbolCount symbols. A code that is neither complete nor empty
-// is reported as a damaged archive (ExtractAbort).
-void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
-                       std::uint16_t* table);
+// is reported as a damaged archive (ExtractAbort); an empty one fills the
+// table with kNoCode, which is reported the same way once a symbol is decoded
+// with it.
+void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits, TableEntry* table);
 
 // Reads the code lengths of the code-length set (its size, its count width,
 // lzh::kCodeLengthZeroRunAfter) or of the position set (its size, its count
@@ -43,7 +60,8 @@ void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zero
 // code-length set, and builds literalTable.
 void ReadLiteralSetLengths();
 
-// Follows the overflow tree from node with the window bits from mask
-// downward until a symbol below symbolCount. A walk that runs out of window
-// bits can only come from damaged tables and is reported as such.
-unsigned WalkOverflowTree(unsigned node, unsigned mask, unsigned symbolCount);
+// The next symbol of a set whose table has 2^tableBits entries, read with
+// the process-wide reader: one lookup, or for a code longer than the table
+// the overflow tree from the entry's node, one bit at a time. kNoCode, or a
+// walk that does not end within 16 bits, is damage.
+unsigned DecodeWithTable(const TableEntry* table, unsigned tableBits, unsigned symbolCount);

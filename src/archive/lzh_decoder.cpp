@@ -1,149 +1,159 @@
 #include "archive/lzh_decoder.h"
 
+#include <cstring>
+
 #include "archive/archive_input.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/huffman_table.h"
+#include "archive/lzh_blocks.h"
 #include "archive/member_header.h"
 #include "archive/output_sink.h"
 #include "common/run_state.h"
 
-std::uint8_t window[kWindowBytes];
-unsigned windowPos;
-std::uint16_t blockRemaining;
-unsigned positionSetSize;
-unsigned positionCountBits;
-std::int64_t decodedCount;
-
+// The decoding loop. The stub builds this file for speed while the rest of it
+// stays small; its helpers are inlined into the loop.
 namespace {
 using namespace lzh;
 
-void ReadBlockTables() {
-  blockRemaining = static_cast<std::uint16_t>(GetBits(kBlockSizeBits));
-  ReadSmallSetLengths(kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunAfter);
-  ReadLiteralSetLengths();
-  ReadSmallSetLengths(positionSetSize, positionCountBits, kNoZeroRun);
-}
-
-// Consumes the bits of a code longer than the table that the tree walk
-// decoded; a leaf that short can only come from damaged tables.
-void FillLongCode(unsigned length, unsigned tableBits) {
-  if (length <= tableBits) AbortDamaged();
-  FillBits(length - tableBits);
-}
-
-void Flush(std::uint64_t progressValue) {
-  WriteOutput(window, kWindowBytes);
-  if (!OutputIsProbe) ReportProgress(progressValue, ProgressTotals.total);
-}
-// The symbol and position decoders, inlined into the decoding loop unless
-// the build optimises for size (the stub).
-#if defined(__OPTIMIZE_SIZE__)
-#define QUORVEL_HOT inline
-#else
 #define QUORVEL_HOT inline __attribute__((always_inline))
+#if defined(__clang__)
+#define QUORVEL_PLAIN_LOOP _Pragma("clang loop vectorize(disable) unroll(disable)")
+#else
+#define QUORVEL_PLAIN_LOOP _Pragma("GCC unroll 1")
 #endif
 
-// The next code of a set: its table entry for the next tableBits bits, or,
-// for a code longer than the table, the overflow tree from that entry on.
-QUORVEL_HOT unsigned NextCode(const std::uint16_t* table, const std::uint8_t* lengths, unsigned tableBits,
-                              unsigned symbolCount) {
-  unsigned j = table[bitWindow >> (16 - tableBits)];
-  if (j < symbolCount) {
-    FillBits(lengths[j]);
-    return j;
+QUORVEL_HOT void Move8(std::uint8_t* to, const std::uint8_t* from) {
+  std::uint64_t v;
+  std::memcpy(&v, from, sizeof v);
+  std::memcpy(to, &v, sizeof v);
+}
+
+// Copies a match of length bytes from distance back to to, inside the piece
+// and not reaching its end. The result is that of a copy byte by byte in
+// increasing order, so a match may repeat the bytes it produces: whole words
+// move where source and copy lie at least a word apart, since a word then
+// reads only bytes already written. Words may run up to 15 bytes past the
+// match's end, into bytes of the piece not yet decoded (or the slack).
+QUORVEL_HOT void CopyMatch(std::uint8_t* to, unsigned distance, unsigned length) {
+  const std::uint8_t* from = to - distance;
+  std::uint8_t* const end = to + length;
+  if (distance >= 8) {
+    Move8(to, from);
+    Move8(to + 8, from + 8);
+    if (length > 16) {
+      to += 16, from += 16;
+      QUORVEL_PLAIN_LOOP
+      do {
+        Move8(to, from);
+        Move8(to + 8, from + 8);
+        to += 16, from += 16;
+      } while (to < end);
+    }
+    return;
   }
-  FillBits(tableBits);
-  j = WalkOverflowTree(j, 0x8000, symbolCount);
-  FillLongCode(lengths[j], tableBits);
-  return j;
-}
-
-QUORVEL_HOT unsigned NextSymbol() {
-  if (blockRemaining == 0) ReadBlockTables();
-  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
-  return NextCode(literalTable, literalLengths, kLiteralTableBits, kLiteralSetSize);
-}
-
-QUORVEL_HOT unsigned NextPosition() {
-  const unsigned j = NextCode(smallTable, smallLengths, kSmallTableBits, positionSetSize);
-  if (j == 0) return 0;
-  return (1u << (j - 1)) + GetBits(j - 1);
+  // Closer than a word (rare in the archives of our writers and of jlha):
+  // byte by byte.
+  QUORVEL_PLAIN_LOOP
+  for (; to != end; ++to, ++from) *to = *from;
 }
 
 }  // namespace
 
-void StartMethod(char methodLetter) {
-  const MethodFormat* method = FindCompressedMethod(methodLetter);
-  // Only compressed members reach the decoder.
-  if (!method) AbortDamaged();
-  positionSetSize = method->positionSetSize;
-  positionCountBits = method->positionCountBits;
-  StartBitReader();
-  blockRemaining = 0;
-}
-
-unsigned DecodeSymbol() { return NextSymbol(); }
-
-unsigned DecodePosition() { return NextPosition(); }
-
 void DecodeMember() {
   crcValue = 0;
-  for (std::uint8_t& b : window) b = kWindowFill;
   StartMethod(MemberHeader.method);
   decodedCount = 0;
   windowPos = 0;
   const std::int64_t originalSize = MemberHeader.originalSize;
   if (originalSize <= 0) return;
 
-  // The loop keeps the window position and the counts in locals (a byte
-  // store into the window could otherwise alias them) and brings the
-  // process-wide values up to date before every hand-over to the sink.
-  std::uint8_t* const w = window;
+  // The loop keeps the reader, the piece's position and the counts in locals
+  // (a byte store into the window could otherwise alias them); the calls it
+  // makes take the process-wide reader, never the address of r, so that r
+  // stays in registers.
+  std::uint8_t* const piece = window + kWindowBytes;
   const std::uint64_t doneBefore = ProgressTotals.done;
+  BitReader r = bits;
   unsigned pos = 0;
   std::int64_t count = 0;
-  auto flushFull = [&] {
-    windowPos = pos;
-    decodedCount = count;
-    ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
-    Flush(ProgressTotals.done);
-    pos = 0;
-  };
+  // Symbols left in the block (blockRemaining); at 0 the next symbol opens
+  // a block, which the careful path reads.
+  unsigned blockLeft = 0;
+  bool unfilled = windowUnfilled;
+
   // The loop ends only between symbols: a final match that passes the
   // original size is produced and written in full.
   while (count < originalSize) {
-    const unsigned c = NextSymbol();
-    if (c < kFirstLengthSymbol) {
-      w[pos++] = static_cast<std::uint8_t>(c);
-      ++count;
-      if (pos == kWindowBytes) flushFull();
-      continue;
+    // A stretch of symbols none of which can reach the piece's end or the
+    // original size, decoded without a call: each symbol is read from the
+    // bits that one refill holds before any is consumed, and whatever the
+    // stretch does not handle (a new block, a code longer than its table,
+    // the member's last bytes in the input buffer, a match into the unfilled
+    // history) leaves it to the careful path below.
+    const std::int64_t left = originalSize - count;
+    const unsigned limit =
+        left < static_cast<std::int64_t>(kWindowBytes - pos) ? pos + static_cast<unsigned>(left) : kWindowBytes;
+    const unsigned stretchStart = pos;
+    // The reader holds a whole symbol at the top of every turn, and the
+    // table entry of the next code is looked up as soon as the code before
+    // it is consumed (a refill leaves the bits already held as they are).
+    bool whole = r.count >= kMaxSymbolBits || r.end - r.next >= static_cast<long>(sizeof(BitWord));
+    if (whole && r.count < kMaxSymbolBits) Refill(r);
+    TableEntry e = literalTable[Peek(r, kLiteralTableBits)];
+    while (whole && pos + kMaxMatchBytes < limit && blockLeft != 0 && !(e & kEntryLink)) {
+      const unsigned c = e & kEntryValueMask;
+      const unsigned codeBits = e >> kEntryLengthShift;
+      if (c < kFirstLengthSymbol) {
+        Skip(r, codeBits);
+        piece[pos++] = static_cast<std::uint8_t>(c);
+        --blockLeft;
+      } else {
+        // The position from the same refill: its code and low bits follow.
+        const BitWord afterLength = r.buffer << codeBits;
+        const DistanceEntry d = distanceTable[afterLength >> (kWordBits - kSmallTableBits)];
+        if (d == kDistanceLink) break;
+        const unsigned positionBits = d & kCodeBitsMask, lowBits = (d >> kLowBitsShift) & kCodeBitsMask;
+        // Shifted by one first, so that no low bits read as 0.
+        const unsigned low = static_cast<unsigned>(((afterLength << positionBits) >> 1) >> (kWordBits - 1 - lowBits));
+        const unsigned distance = (d >> kDistanceBaseShift) + low;
+        if (unfilled && distance > pos) break;
+        Skip(r, codeBits + positionBits + lowBits);
+        --blockLeft;
+        const unsigned length = c - kMatchLengthBias;
+        CopyMatch(piece + pos, distance, length);
+        pos += length;
+      }
+      e = literalTable[Peek(r, kLiteralTableBits)];
+      if (r.count < kMaxSymbolBits) {
+        whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));
+        if (whole) Refill(r);
+      }
     }
-    const unsigned length = c - kMatchLengthBias;
-    unsigned source = (pos - NextPosition() - 1) & kWindowMask;
-    // The whole match counts before its first byte: a flush inside the copy
-    // reports it.
-    count += length;
-    if (pos + length < kWindowBytes && source + length <= kWindowBytes) {
-      // Neither the copy nor its source reaches the window's end.
-      for (unsigned i = 0; i < length; ++i) w[pos + i] = w[source + i];
-      pos += length;
-      continue;
-    }
-    // Byte by byte in increasing order, so that a match may repeat the bytes
-    // it is producing.
-    for (unsigned i = 0; i < length; ++i) {
-      w[pos++] = w[source];
-      source = (source + 1) & kWindowMask;
-      if (pos == kWindowBytes) flushFull();
-    }
+    count += pos - stretchStart;
+    if (count >= originalSize) break;
+
+    // One symbol with every check, out of line, through the process-wide
+    // state.
+    bits = r;
+    windowPos = pos;
+    decodedCount = count;
+    blockRemaining = static_cast<std::uint16_t>(blockLeft);
+    windowUnfilled = unfilled;
+    DecodeSymbolCarefully(doneBefore);
+    r = bits;
+    pos = windowPos;
+    count = decodedCount;
+    blockLeft = blockRemaining;
+    unfilled = windowUnfilled;
   }
+  bits = r;
   windowPos = pos;
   decodedCount = count;
   ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
+  CheckInsideMemberData(r);
   if (windowPos != 0) {
-    WriteOutput(window, windowPos);
+    WriteOutput(piece, windowPos);
     if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
   }
 }

@@ -95,12 +95,31 @@ bool BuildJoinedName() {
   const unsigned dirBytes = BoundedLength(h.bytes + h.directoryPos, h.directoryLength);
   const unsigned fileBytes = BoundedLength(h.bytes + h.fileNamePos, h.fileNameLength);
   if (dirBytes + fileBytes >= kJoinedNameBytes) return false;
-  for (unsigned i = 0; i < dirBytes; ++i) JoinedName[i] = static_cast<char>(h.bytes[h.directoryPos + i]);
-  for (unsigned i = 0; i < fileBytes; ++i)
-    JoinedName[dirBytes + i] = static_cast<char>(h.bytes[h.fileNamePos + i]);
-  JoinedName[dirBytes + fileBytes] = '\0';
+  unsigned n = 0;
+  for (; n < dirBytes; ++n) JoinedName[n] = static_cast<char>(h.bytes[h.directoryPos + n]);
+  JoinedName[n] = '\0';
   NormalizeSeparators(JoinedName, '/');
+  // Every component of the directory name ends in a separator, but some
+  // writers leave it off the last one: the file name still goes below it.
+  // ('/' is never the trail byte of a double-byte character.)
+  if (n != 0 && JoinedName[n - 1] != '/') JoinedName[n++] = '/';
+  if (n + fileBytes >= kJoinedNameBytes) return false;
+  char* const file = JoinedName + n;
+  for (unsigned i = 0; i < fileBytes; ++i) file[i] = static_cast<char>(h.bytes[h.fileNamePos + i]);
+  file[fileBytes] = '\0';
+  NormalizeSeparators(file, '/');
   return true;
+}
+
+// A first byte of 0 is the end byte, or the low byte of the size of a header
+// whose size is a multiple of 256, which other writers make. Such a header
+// has a size of at least 256, its method name and level 2 where the fixed part
+// puts them, and is then read and checked (header CRC included) like any
+// other. Whatever follows a real end byte (padding, a certificate table) is
+// looked at no further.
+bool IsHeaderAfterAll(const std::uint8_t* fixed, long got) {
+  return got == static_cast<long>(kFixedHeaderBytes) && ReadLe16(fixed + kOffHeaderSize) >= kFixedHeaderBytes &&
+         fixed[kOffLevel] == kHeaderLevel && HasMethodNameShape(fixed + kOffMethod);
 }
 
 void TakeFixedPart() {
@@ -154,9 +173,7 @@ HeaderResult ReadMemberHeader() {
   std::uint8_t fixed[kFixedHeaderBytes];
   const long got = Host.readArchive(fixed, kFixedHeaderBytes);
   if (got <= 0) return HeaderResult::Damaged;
-  // The end byte is a header size whose low byte is 0; whatever follows it
-  // (padding, a certificate table) is never looked at.
-  if (fixed[kOffHeaderSize] == kEndByte) return HeaderResult::EndOfArchive;
+  if (fixed[kOffHeaderSize] == kEndByte && !IsHeaderAfterAll(fixed, got)) return HeaderResult::EndOfArchive;
   if (got < static_cast<long>(kFixedHeaderBytes)) return HeaderResult::Damaged;
   if (fixed[kOffLevel] != kHeaderLevel) return HeaderResult::Damaged;
   const unsigned headerSize = ReadLe16(fixed + kOffHeaderSize);

@@ -8,11 +8,11 @@
 std::uint8_t probeTextCaptured;
 
 static_assert(kProbeTextMaxBytes + 1 == kGeneralTextBytes, "the probe text fills the general text");
-static_assert(kMaxOutputPiece == kWindowBytes, "the stored copy moves through the window");
+static_assert(kMaxOutputPiece == kWindowBytes && kMaxOutputPiece <= sizeof window,
+              "decoded pieces fit the output, and the stored copy moves through the window");
 
 void WriteOutput(const void* buffer, unsigned long length) {
   if (OutputIsProbe) {
-    if (probeTextCaptured) return;
     // The text ends at the first zero byte, at the piece's end or at the
     // buffer's capacity, whichever comes first.
     const char* text = static_cast<const char*>(buffer);
@@ -23,7 +23,9 @@ void WriteOutput(const void* buffer, unsigned long length) {
     }
     GeneralText[n] = '\0';
     probeTextCaptured = 1;
-    return;
+    // Nothing after the first piece is shown: decoding the rest of a notice
+    // (its header may claim gigabytes) would only keep the user waiting.
+    FinishDecodingEarly();
   }
   if (!Host.writeOutput(buffer, length)) AbortWithMessage(kMsgWriteError, false);
   UpdateCrc(buffer, static_cast<long>(length));

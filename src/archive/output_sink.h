@@ -1,6 +1,6 @@
 // The output end of the engine: every piece of a member's bytes goes through
 // WriteOutput, which writes it and runs it through the CRC, or, while a pass
-// only probes, keeps the first piece as text. Also the stored-member copy and
+// only probes, keeps the first piece as text and stops. Also the stored-member copy and
 // the progress report with its cancellation point.
 #pragma once
 
@@ -15,6 +15,8 @@ extern std::uint8_t probeTextCaptured;
 
 // Writes length (at most 65536) bytes, then adds them to crcValue. A failed or
 // short write reports message 3 and raises ExtractAbort; the CRC then stays.
+// While a pass only probes, keeps the piece as text and ends the decoding of
+// the member with FinishDecodingEarly: only the first piece is ever shown.
 void WriteOutput(const void* buffer, unsigned long length);
 
 // Copies a stored member of size bytes from the archive's current position to

@@ -61,10 +61,4 @@ constexpr std::uint8_t kDosStub[kDosStubBytes] = {
     0xCD, 0x21,        // int 21h
 };
 
-// The byte helpers under this namespace too, for code that reads the layout.
-using ::ReadLe16;
-using ::ReadLe32;
-using ::WriteLe16;
-using ::WriteLe32;
-
 }  // namespace exe_layout

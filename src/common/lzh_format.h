@@ -14,8 +14,9 @@ namespace lzh {
 // zero byte where the next header's size would start.
 constexpr std::uint8_t kEndByte = 0;
 
-// The end test looks at the first byte of a header, the low byte of its size:
-// a header whose size is a multiple of 256 reads as the end of the archive.
+// A header whose size is a multiple of 256 starts with a zero byte too. Many
+// readers take it for the end of the archive (the engine looks further, at
+// the level byte and the method name), so a writer avoids such sizes.
 constexpr bool HeaderSizeReadsAsEnd(unsigned long headerSize) {
   return static_cast<std::uint8_t>(headerSize) == kEndByte;
 }

@@ -1,17 +1,18 @@
 #include "common/sfx_config.h"
 
 #include "common/dbcs.h"
+#include "common/le_bytes.h"
 
 SfxConfig Config;
 
 std::uint32_t ConfigArchiveOffset(const SfxConfig& config) {
-  return exe_layout::ReadLe32(config.archiveOffset);
+  return ReadLe32(config.archiveOffset);
 }
 
-std::uint32_t ConfigFlags(const SfxConfig& config) { return exe_layout::ReadLe32(config.flags); }
+std::uint32_t ConfigFlags(const SfxConfig& config) { return ReadLe32(config.flags); }
 
 void SetConfigFlags(SfxConfig& config, std::uint32_t flags) {
-  exe_layout::WriteLe32(config.flags, flags);
+  WriteLe32(config.flags, flags);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "archive/member_data.h"
 #include "archive/member_header.h"
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "common/file_time.h"
 #include "common/run_state.h"
 #include "pack/cp932.h"
@@ -54,7 +55,9 @@ void InstallHost(std::FILE* file, const std::uint8_t* bytes, std::size_t size) {
   OutputIsProbe = false;
   RunState = RunStateFlags{};
   ProgressTotals = ProgressCounts{};
-  BuildCrcTable(lzh::kCrcPolynomial);
+  // The table depends on the polynomial alone: once per process.
+  static const bool crcTableBuilt = (BuildCrcTable(lzh::kCrcPolynomial), true);
+  static_cast<void>(crcTableBuilt);
 }
 
 bool SeekTo(std::FILE* f, std::uint64_t offset) {
@@ -128,7 +131,7 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
       error = "executable without a configuration block";
       return false;
     }
-    archiveOffset_ = exe_layout::ReadLe32(head + exe_layout::kConfigOffset);
+    archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
   }
   nextHeader_ = archiveOffset_;
   if (!SeekTo(file_, archiveOffset_)) {

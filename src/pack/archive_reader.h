@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "common/lzh_format.h"
+
 struct ArchiveMember {
   char method = 0;                 // '0', '4'..'7' or 'd'
   std::int64_t compressedSize = 0;
@@ -18,6 +20,12 @@ struct ArchiveMember {
   std::uint8_t osId = 0;
   std::string name;                // as stored (code page 932), '/' between components
   std::uint64_t dataOffset = 0;    // file offset of the member's data
+
+  bool IsDirectory() const { return method == lzh::kMethodDirectory; }
+  // "-lh5-" and so on.
+  std::string MethodName() const {
+    return lzh::kMethodNamePrefix + std::string(1, method) + lzh::kMethodNameEnd;
+  }
 };
 
 enum class ReadStatus { Member, End, Failed };

@@ -379,15 +379,6 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     if (!reader.Decode(MemberSink(), error))
       return error = "member " + MemberNameForDisplay(member.name) + ": " + error, false;
   }
-  const std::size_t end = static_cast<std::size_t>(reader.nextHeaderOffset());
-  // A header whose length is a multiple of 256 starts with a zero byte too;
-  // readers stop there and lose every member from it on.
-  const std::uint8_t* next = archive.data() + end;
-  if (archive.size() - end >= lzh::kFixedHeaderBytes && lzh::HasMethodNameShape(next + lzh::kOffMethod) &&
-      next[lzh::kOffLevel] == lzh::kHeaderLevel)
-    return error = "a member header is a multiple of 256 bytes long, which readers take for "
-                   "the end of the archive",
-           false;
-  length = end + 1;
+  length = static_cast<std::size_t>(reader.nextHeaderOffset()) + 1;
   return true;
 }

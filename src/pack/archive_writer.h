@@ -50,9 +50,7 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
 
 // Reads an archive made elsewhere, for appending it to a stub as it is, the
 // way `quorvel-pack test` and the stub read it: every header, every member
-// decoded and its CRC checked, up to the end byte. A member header whose
-// length is a multiple of 256, which readers take for the end byte, is refused
-// too. length receives the bytes up to and including the end byte; false with
-// a message otherwise.
+// decoded and its CRC checked, up to the end byte. length receives the bytes
+// up to and including the end byte; false with a message otherwise.
 bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_t& length,
                             std::string& error);

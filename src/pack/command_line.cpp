@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "pack/progress_bar.h"
+
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION comes from the CMake project"
 #endif
@@ -31,6 +33,7 @@ std::string OperandProblem(const std::vector<std::string>& operands, Operands wa
 }
 
 void PrintLine(std::FILE* to, const char* command, const std::string& message) {
+  ProgressBar::ClearForMessage();
   std::fprintf(to, "%s %s: %s\n", kProgram, command, message.c_str());
 }
 }  // namespace

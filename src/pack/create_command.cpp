@@ -10,20 +10,16 @@
 #include <vector>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "pack/archive_writer.h"
 #include "pack/command_line.h"
 #include "pack/header_writer.h"
+#include "pack/progress_bar.h"
 #include "pack/sfx_writer.h"
+#include "pack/source_date.h"
 
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
-#define QUORVEL_ISATTY _isatty
-#define QUORVEL_FILENO _fileno
-#else
-#include <unistd.h>
-#define QUORVEL_ISATTY isatty
-#define QUORVEL_FILENO fileno
 #endif
 
 namespace fs = std::filesystem;
@@ -186,29 +182,6 @@ class OutputFile {
   bool committed_ = false;
 };
 
-class ProgressBar {
- public:
-  explicit ProgressBar(bool enabled) : enabled_(enabled) {}
-  void Show(std::uint64_t done, std::uint64_t total) {
-    if (!enabled_) return;
-    int percent = total ? static_cast<int>(done * 100 / total) : 100;
-    if (percent == last_) return;
-    last_ = percent;
-    constexpr int kWidth = 40;
-    int filled = percent * kWidth / 100;
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
-                 kWidth - filled, "", percent);
-    std::fflush(stderr);
-  }
-  void End() {
-    if (enabled_ && last_ >= 0) std::fprintf(stderr, "\n");
-  }
-
- private:
-  bool enabled_;
-  int last_ = -1;
-};
-
 // One run of create, step by step: everything that can be refused is
 // checked before the output is touched.
 class CreateJob {
@@ -280,6 +253,10 @@ bool CreateJob::CollectMembers() {
     sources_.push_back(std::move(notice));
   }
   if (!CollectSources(o_.paths, sources_, error)) return line_.Fail(error);
+  bool reproducible = false;
+  std::int64_t epoch = 0;
+  if (!ReadSourceDateEpoch(reproducible, epoch, error)) return line_.Fail(error);
+  if (reproducible) ClampTimes(sources_, epoch);
   // An earlier output inside a packed folder is not packed into the new one.
   std::error_code ec;
   const fs::path target = fs::u8path(o_.output);
@@ -304,7 +281,7 @@ bool CreateJob::WriteOutput() {
   if (!WriteArchivePart(sink)) return false;
   if (!plain_) {
     std::uint8_t value[4];
-    exe_layout::WriteLe32(value, checksum.Finish());
+    WriteLe32(value, checksum.Finish());
     if (!out.Patch(checksumOffset_, value, sizeof value))
       return FailOutput("cannot write the file");
   }
@@ -314,14 +291,20 @@ bool CreateJob::WriteOutput() {
 bool CreateJob::WriteArchivePart(const ByteSink& sink) {
   if (!o_.archive.empty())
     return sink(appended_.data(), appended_.size()) || FailOutput("cannot write the file");
-  ProgressBar bar(!o_.quiet && QUORVEL_ISATTY(QUORVEL_FILENO(stderr)));
+  ProgressBar bar(o_.quiet);
+  std::uint64_t total = 0;
+  for (const PackSource& source : sources_) total += source.size;
+  bar.SetTotal(total);
+  bar.Update(0);
   const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
   std::string error;
   const bool ok = WriteArchive(
       sources_, o_.method[2], threads, sink,
-      [&](std::uint64_t done, std::uint64_t total) { bar.Show(done, total); }, error);
-  bar.End();
-  if (ok) return true;
+      [&bar](std::uint64_t done, std::uint64_t) { bar.Update(done); }, error);
+  if (ok) {
+    bar.Finish();
+    return true;
+  }
   // A message about one of the packed files names it; the rest are about the output.
   return error.find('\'') == 0 ? line_.Fail(error) : FailOutput(error);
 }

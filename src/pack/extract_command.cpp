@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "common/file_time.h"
+#include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/cp932.h"
+#include "pack/progress_bar.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,7 +28,6 @@ namespace {
 
 constexpr char kUsage[] =
     "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
-constexpr char kNoticeName[] = "!";
 
 struct ExtractOptions {
   std::string output;
@@ -86,8 +87,9 @@ fs::path TemporaryBeside(const fs::path& target) {
 // Writes the members of one archive below the destination folder.
 class Extraction {
  public:
-  Extraction(const CommandLine& line, ArchiveWalk& walk, const ExtractOptions& options)
-      : line_(line), walk_(walk), options_(options), root_(fs::u8path(options.output)) {}
+  Extraction(const CommandLine& line, ArchiveWalk& walk, const ExtractOptions& options,
+             ProgressBar& bar)
+      : line_(line), walk_(walk), options_(options), root_(fs::u8path(options.output)), bar_(bar) {}
 
   bool MakeRoot();
   // Writes the member that the walk gave; false after a message.
@@ -108,6 +110,8 @@ class Extraction {
   ArchiveWalk& walk_;
   const ExtractOptions& options_;
   const fs::path root_;
+  ProgressBar& bar_;
+  std::uint64_t bytesDone_ = 0;
   std::vector<std::pair<fs::path, std::uint64_t>> folderTimes_;
   unsigned files_ = 0;
 };
@@ -122,12 +126,16 @@ bool Extraction::Write(const ArchiveMember& m) {
   std::string name;
   if (!Cp932ToUtf8(m.name, name)) return walk_.FailMember("the name is not code page 932 text");
   // The notice is shown by the stub, never written.
-  if (name == kNoticeName) return walk_.Decode(MemberSink());
+  if (name == kNoticeMemberName)
+    return walk_.Decode([this](const void*, std::size_t length) {
+      bar_.Update(bytesDone_ += length);
+      return true;
+    });
   fs::path relative;
   if (!RelativeMemberPath(name, relative))
     return walk_.FailMember("the name would leave the destination folder");
   const fs::path target = root_ / relative;
-  return m.method == 'd' ? Folder(target, m) : File(target, name, m);
+  return m.IsDirectory() ? Folder(target, m) : File(target, name, m);
 }
 
 bool Extraction::Folder(const fs::path& target, const ArchiveMember& m) {
@@ -149,8 +157,9 @@ bool Extraction::File(const fs::path& target, const std::string& name, const Arc
   const fs::path temporary = TemporaryBeside(target);
   std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   if (!out) return FailAt(target, ": cannot create the file");
-  const bool decoded = walk_.Decode([&out](const void* data, std::size_t length) {
+  const bool decoded = walk_.Decode([this, &out](const void* data, std::size_t length) {
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
+    bar_.Update(bytesDone_ += length);
     return static_cast<bool>(out);
   });
   out.close();
@@ -166,13 +175,28 @@ bool Extraction::File(const fs::path& target, const std::string& name, const Arc
     return FailAt(target, ": cannot replace the file");
   }
   ++files_;
-  if (!options_.quiet) std::printf("%s\n", name.c_str());
+  if (!options_.quiet) bar_.PrintAbove(name);
   return true;
 }
 
 void Extraction::RestoreFolderTimes() {
   for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it)
     SetModifiedTime(it->first, it->second, true);
+}
+
+// The bytes that the members will give, for the progress bar: a quiet walk
+// over the headers before the real one, which reports what it finds wrong.
+// 0 (not known) when a header cannot be read.
+std::uint64_t TotalOfMembers(const std::string& file) {
+  ArchiveReader reader;
+  std::string error;
+  if (!reader.Open(file, error)) return 0;
+  std::uint64_t total = 0;
+  ArchiveMember m;
+  ReadStatus status;
+  while ((status = reader.Next(m, error)) == ReadStatus::Member)
+    if (!m.IsDirectory()) total += static_cast<std::uint64_t>(m.originalSize);
+  return status == ReadStatus::End ? total : 0;
 }
 
 int RunExtract(const CommandLine& line) {
@@ -183,14 +207,18 @@ int RunExtract(const CommandLine& line) {
                                           Operands::OneArchive);
   if (args.finished) return args.exitCode;
   if (options.output.empty()) return line.UsageError("-o DIR is missing (try --help)");
+  ProgressBar bar(options.quiet);
+  if (bar.enabled()) bar.SetTotal(TotalOfMembers(args.operands[0]));
   ArchiveWalk walk(line, args.operands[0]);
-  Extraction extraction(line, walk, options);
+  Extraction extraction(line, walk, options, bar);
   if (!walk.Open() || !extraction.MakeRoot()) return kExitFailure;
+  bar.Update(0);
   ArchiveMember m;
   while (walk.Next(m))
     if (!extraction.Write(m)) return kExitFailure;
   if (walk.failed()) return kExitFailure;
   extraction.RestoreFolderTimes();
+  bar.Finish();
   if (!options.quiet)
     std::printf("%s extracted into %s\n", CountOf(extraction.files(), "file").c_str(),
                 options.output.c_str());

@@ -6,10 +6,12 @@
 
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
+#include "pack/pack_json.h"
 
 namespace {
 
-constexpr char kUsage[] = "list FILE    one line per member of an archive or self-extracting file";
+constexpr char kUsage[] =
+    "list FILE [--json]    one line per member of an archive or self-extracting file";
 
 struct ListTotals {
   std::uint64_t members = 0, packed = 0, size = 0;
@@ -29,12 +31,11 @@ void PrintHeading(std::uint64_t archiveOffset) {
 
 void PrintMember(const ArchiveMember& m) {
   char ratio[16] = "";
-  if (m.method != 'd' && m.originalSize > 0)
+  if (!m.IsDirectory() && m.originalSize > 0)
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   100.0 * static_cast<double>(m.compressedSize) /
                       static_cast<double>(m.originalSize));
-  const std::string method = std::string("-lh") + m.method + "-";
-  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", method.c_str(),
+  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", m.MethodName().c_str(),
               m.compressedSize, m.originalSize, ratio, m.dataCrc,
               FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m.name).c_str());
 }
@@ -44,11 +45,35 @@ void PrintTotals(const ListTotals& totals) {
               CountOf(totals.packed, "byte").c_str(), CountOf(totals.size, "byte").c_str());
 }
 
+// The whole listing as one JSON document, printed only when every header read.
+int ListJson(ArchiveWalk& walk) {
+  Json members = Json::array();
+  ListTotals totals;
+  ArchiveMember m;
+  while (walk.Next(m)) {
+    members.push_back(MemberJson(m));
+    totals.Add(m);
+  }
+  if (walk.failed()) return kExitFailure;
+  Json document = Json::object();
+  document["file"] = walk.file();
+  document["selfExtracting"] = walk.archiveOffset() != 0;
+  document["archiveOffset"] = walk.archiveOffset();
+  document["members"] = std::move(members);
+  document["totals"] = {{"members", totals.members}, {"packedSize", totals.packed},
+                        {"size", totals.size}};
+  PrintJson(document);
+  return kExitSuccess;
+}
+
 int RunList(const CommandLine& line) {
-  const ScannedArguments args = line.Scan({}, Operands::OneArchive);
+  bool json = false;
+  const ScannedArguments args =
+      line.Scan({FlagOption("--json", nullptr, json)}, Operands::OneArchive);
   if (args.finished) return args.exitCode;
   ArchiveWalk walk(line, args.operands[0]);
   if (!walk.Open()) return kExitFailure;
+  if (json) return ListJson(walk);
   // The heading waits for the first header, so that a file that is no
   // archive gets its message alone.
   ArchiveMember m;

@@ -4,13 +4,10 @@
 #include <cstring>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 
 namespace pe_image {
 
-using exe_layout::ReadLe16;
-using exe_layout::ReadLe32;
-using exe_layout::WriteLe16;
-using exe_layout::WriteLe32;
 
 namespace {
 constexpr std::uint32_t kCoffHeaderBytes = 20;
@@ -30,17 +27,23 @@ std::uint32_t AlignUp(std::uint32_t v, std::uint32_t a) { return (v + a - 1) / a
 }  // namespace
 
 bool ParsePe(const std::vector<std::uint8_t>& f, PeInfo& info, std::string& error) {
+  return ParsePeHeaders(f.data(), f.size(), f.size(), info, error);
+}
+
+bool ParsePeHeaders(const std::uint8_t* f, std::size_t headBytes, std::uint64_t fileSize,
+                    PeInfo& info, std::string& error) {
   info = PeInfo{};
-  if (f.size() < 0x40 || f[0] != 'M' || f[1] != 'Z') return error = "no MZ header", false;
+  if (headBytes < 0x40 || f[0] != 'M' || f[1] != 'Z') return error = "no MZ header", false;
   info.peOffset = ReadLe32(&f[exe_layout::kOffLfanew]);
   const std::uint64_t coff = std::uint64_t{info.peOffset} + 4;
-  if (coff + kCoffHeaderBytes > f.size() || std::memcmp(&f[info.peOffset], "PE\0\0", 4) != 0)
+  if (coff + kCoffHeaderBytes > headBytes || std::memcmp(&f[info.peOffset], "PE\0\0", 4) != 0)
     return error = "e_lfanew does not point at a PE signature", false;
+  info.machine = ReadLe16(&f[coff]);
   const std::uint16_t sectionCount = ReadLe16(&f[coff + 2]);
   const std::uint16_t optBytes = ReadLe16(&f[coff + 16]);
   const std::uint64_t opt = coff + kCoffHeaderBytes;
   info.headersBytes = 4 + kCoffHeaderBytes + optBytes + kSectionHeaderBytes * sectionCount;
-  if (std::uint64_t{info.peOffset} + info.headersBytes > f.size() || optBytes < kOptCheckSum + 4)
+  if (std::uint64_t{info.peOffset} + info.headersBytes > headBytes || optBytes < kOptCheckSum + 4)
     return error = "truncated PE headers", false;
   const std::uint16_t magic = ReadLe16(&f[opt]);
   if (magic != kMagicPe32 && magic != kMagicPe32Plus) return error = "unknown optional header", false;
@@ -63,7 +66,7 @@ bool ParsePe(const std::vector<std::uint8_t>& f, PeInfo& info, std::string& erro
     std::memcpy(sec.name, s, 8);
     sec.rawSize = ReadLe32(s + 16);
     sec.rawOffset = ReadLe32(s + 20);
-    if (std::uint64_t{sec.rawOffset} + sec.rawSize > f.size())
+    if (std::uint64_t{sec.rawOffset} + sec.rawSize > fileSize)
       return error = "section data beyond the end of the file", false;
     info.lowestVirtualAddress = std::min(info.lowestVirtualAddress, ReadLe32(s + 12));
     if (sec.rawSize) info.imageEnd = std::max(info.imageEnd, sec.rawOffset + sec.rawSize);

@@ -3,6 +3,7 @@
 // DOS header, so the link's last step runs this over its output.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct Section {
 
 struct PeInfo {
   std::uint32_t peOffset = 0;        // e_lfanew
+  std::uint16_t machine = 0;         // the COFF header's Machine: kMachineI386, kMachineAmd64, ...
   std::uint32_t headersBytes = 0;    // PE signature, COFF, optional header, section table
   std::uint32_t fileAlignment = 0;
   std::uint32_t sizeOfHeaders = 0;
@@ -29,8 +31,15 @@ struct PeInfo {
   std::vector<Section> sections;
 };
 
+constexpr std::uint16_t kMachineI386 = 0x14C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+
 // Parses the headers; returns false with a reason when the bytes are no PE image.
 bool ParsePe(const std::vector<std::uint8_t>& file, PeInfo& info, std::string& error);
+// The same on the first headBytes bytes of a file of fileSize bytes, which
+// must hold the MS-DOS and PE headers; sections are checked against fileSize.
+bool ParsePeHeaders(const std::uint8_t* head, std::size_t headBytes, std::uint64_t fileSize,
+                    PeInfo& info, std::string& error);
 
 // The image checksum as the loader computes it: 16-bit one's-complement-style
 // sum of the file with the CheckSum field taken as zero, plus the file length.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "pack/cp932.h"
 #include "pack/pe_image.h"
 
@@ -29,7 +30,7 @@ bool PutText(const std::string& utf8, const char* option, char* field, std::size
 bool FillSfxConfig(const SfxSettings& settings, std::uint32_t archiveOffset, SfxConfig& block,
                    std::string& error) {
   std::memset(&block, 0, sizeof block);
-  exe_layout::WriteLe32(block.archiveOffset, archiveOffset);
+  WriteLe32(block.archiveOffset, archiveOffset);
   if (!PutText(settings.title, "--title", block.title, sizeof block.title, error) ||
       !PutText(settings.label, "--label", block.folderLabel, sizeof block.folderLabel, error) ||
       !PutText(settings.folder, "--folder", block.defaultFolder, sizeof block.defaultFolder, error) ||

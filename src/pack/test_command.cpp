@@ -21,7 +21,7 @@ int RunTest(const CommandLine& line) {
   std::uint64_t bytes = 0;
   while (walk.Next(m)) {
     if (!walk.Decode(MemberSink())) return kExitFailure;
-    if (m.method != 'd') bytes += static_cast<std::uint64_t>(m.originalSize);
+    if (!m.IsDirectory()) bytes += static_cast<std::uint64_t>(m.originalSize);
   }
   if (walk.failed()) return kExitFailure;
   const double seconds =

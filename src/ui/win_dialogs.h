@@ -17,6 +17,9 @@ void CentreOnScreen(HWND window);
 // Lets the user choose a folder; path (at least 260 bytes) holds the initial
 // folder and, when the result is non-zero, the chosen one.
 int ChooseFolder(HWND owner, char* path);
+// The same with the shell's folder browser taken from the module shell; one
+// that lacks it (NT 3.51's shell32) gets the old-style chooser.
+int ChooseFolderWith(HMODULE shell, HWND owner, char* path);
 
 // 1 when the shell's folder browser offers its newer form (edit box, new-style dialog).
 int ShellHasNewFolderBrowser(DWORD version);

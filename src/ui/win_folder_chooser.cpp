@@ -1,6 +1,8 @@
 // Choosing the destination folder: the shell's folder browser on Windows 95,
 // NT 4.0 and later, the old open-file dialog turned into a directory picker on
-// older systems.
+// older systems. The browser's functions are looked up at run time: NT 3.51's
+// shell32 has none of them, and a static import of one would keep the whole
+// program from loading there.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -24,14 +26,37 @@ static_assert(sizeof(void*) != 4 || kOpenFileNameBytes == 76, "the 32-bit layout
 constexpr int kFolderList = 1121;  // lst2
 constexpr int kDriveList = 1137;   // cmb2
 
+using BrowseForFolderFn = LPITEMIDLIST(WINAPI*)(LPBROWSEINFOA);
+using GetMallocFn = HRESULT(WINAPI*)(IMalloc**);
+using PathFromIdListFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
+
+struct ShellBrowser {
+  BrowseForFolderFn browseForFolder;
+  GetMallocFn getMalloc;
+  PathFromIdListFn pathFromIdList;
+};
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// True when shell exports all three functions the browser needs.
+bool FindShellBrowser(HMODULE shell, ShellBrowser& found) {
+  found.browseForFolder = Export<BrowseForFolderFn>(shell, "SHBrowseForFolderA");
+  found.getMalloc = Export<GetMallocFn>(shell, "SHGetMalloc");
+  found.pathFromIdList = Export<PathFromIdListFn>(shell, "SHGetPathFromIDListA");
+  return found.browseForFolder && found.getMalloc && found.pathFromIdList;
+}
+
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
   if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
   return 0;
 }
 
-int RunShellBrowser(HWND owner, char* path, const char* prompt) {
+int RunShellBrowser(const ShellBrowser& shell, HWND owner, char* path, const char* prompt) {
   IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator)) || !allocator) return 0;
+  if (FAILED(shell.getMalloc(&allocator)) || !allocator) return 0;
   char* display = static_cast<char*>(allocator->Alloc(kPathBytes));
   if (!display) {
     allocator->Release();
@@ -54,9 +79,9 @@ int RunShellBrowser(HWND owner, char* path, const char* prompt) {
     info.lParam = reinterpret_cast<LPARAM>(path);
   }
   int result = 0;
-  if (LPITEMIDLIST items = SHBrowseForFolderA(&info)) {
+  if (LPITEMIDLIST items = shell.browseForFolder(&info)) {
     // The shell writes at most MAX_PATH bytes, the size of both buffers.
-    if (SHGetPathFromIDListA(items, display)) {
+    if (shell.pathFromIdList(items, display)) {
       lstrcpynA(path, display, kPathBytes);
       result = 1;
     }
@@ -116,9 +141,15 @@ int ShellHasNewFolderBrowser(DWORD version) {
   return major >= 5 || (major == 4 && minor >= 90);
 }
 
-int ChooseFolder(HWND owner, char* path) {
+int ChooseFolderWith(HMODULE shell, HWND owner, char* path) {
   char prompt[128];
-  const bool shell = (GetVersion() & 0xFF) >= 4;
-  lstrcpynA(prompt, LoadText(shell ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY), sizeof prompt);
-  return shell ? RunShellBrowser(owner, path, prompt) : RunOldDialog(owner, path, prompt);
+  ShellBrowser browser;
+  const bool useBrowser = (GetVersion() & 0xFF) >= 4 && FindShellBrowser(shell, browser);
+  lstrcpynA(prompt, LoadText(useBrowser ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY), sizeof prompt);
+  return useBrowser ? RunShellBrowser(browser, owner, path, prompt) : RunOldDialog(owner, path, prompt);
+}
+
+int ChooseFolder(HWND owner, char* path) {
+  // shell32 is loaded already: the auto-run imports its ShellExecuteA.
+  return ChooseFolderWith(GetModuleHandleA("shell32.dll"), owner, path);
 }

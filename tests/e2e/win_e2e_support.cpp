@@ -48,10 +48,30 @@ void WaitGone(HWND window) {
   for (int i = 0; i < 400 && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(25);
 }
 
-void SaveScreenshot(const char* name) { SaveScreenshotTo(BuildFile("screenshots"), name); }
+std::string StubArchitecture() {
+  char name[16] = "";
+  const DWORD n = GetEnvironmentVariableA("QUORVEL_STUB", name, sizeof name);
+  return n > 0 && n < sizeof name ? name : "x86_64";
+}
 
-void SaveScreenshotTo(const std::string& folder, const char* name) {
-  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+std::string StubFile() {
+  if (StubArchitecture() == "x86_64") return BuildFile("quorvel-sfx.exe");
+  std::string path = std::string("Z:") + QUORVEL_BUILD_ROOT + "/win32/quorvel-sfx.exe";
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+void SaveScreenshot(const char* name) {
+  const std::string architecture = StubArchitecture();
+  SaveScreenshotTo(BuildFile(architecture == "x86_64" ? "screenshots" : ("screenshots-" + architecture).c_str()),
+                   name);
+}
+
+void SaveScreenshotTo(const std::string& folder, const char* name, HWND window) {
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window) GetWindowRect(window, &area);
+  const int width = area.right - area.left, height = area.bottom - area.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -63,7 +83,7 @@ void SaveScreenshotTo(const std::string& folder, const char* name) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
   GdiFlush();
   const DWORD rowBytes = (width * 3 + 3) & ~3;
   BITMAPFILEHEADER file{};
@@ -81,7 +101,12 @@ void SaveScreenshotTo(const std::string& folder, const char* name) {
   ReleaseDC(nullptr, screen);
 }
 
-void EndToEnd::SetUpTestSuite() { UseJapaneseFont(); }
+void EndToEnd::SetUpTestSuite() {
+  UseJapaneseFont();
+  const std::string architecture = StubArchitecture();
+  ASSERT_TRUE(architecture == "x86_64" || architecture == "i686") << "QUORVEL_STUB=" << architecture;
+  ASSERT_TRUE(Exists(StubFile())) << "no stub at " << StubFile() << ": build its tree first";
+}
 
 void UseJapaneseFont() {
   // Let Wine draw the dialogs' font with the installed IPA Gothic.
@@ -104,7 +129,8 @@ void EndToEnd::SetUp() {
   std::string name = test->name();
   for (char& c : name)
     if (c == '/') c = '-';  // parameterised tests are named "Case/Param"
-  work_ = std::string(temp) + "qe2e-" + name;
+  // Each stub's run has its own folders, so that the two may run at once.
+  work_ = std::string(temp) + "qe2e-" + StubArchitecture() + "-" + name;
   RemoveTree(work_);
   CreateDirectoryA(work_.c_str(), nullptr);
   src_ = work_ + "\\src";
@@ -131,7 +157,7 @@ void EndToEnd::WriteSource(const std::string& relative, const std::string& bytes
 
 bool EndToEnd::Pack(std::initializer_list<std::string> args) {
   std::string line = Quoted(BuildFile("quorvel-pack.exe")) + " create --quiet -o " + Quoted(exe_) +
-                     " --stub " + Quoted(BuildFile("quorvel-sfx.exe")) + " --title \"E2E Title\"";
+                     " --stub " + Quoted(StubFile()) + " --title \"E2E Title\"";
   for (const std::string& a : args) line += " " + Quoted(a);
   WIN32_FIND_DATAA found;
   HANDLE h = FindFirstFileA((src_ + "\\*").c_str(), &found);

@@ -22,9 +22,16 @@ std::string Random(std::size_t bytes);
 void WriteFileAt(const std::string& path, const std::string& bytes);
 std::uint32_t ArchiveOffset(const std::string& exe);
 void WaitGone(HWND window);
-// Saves the screen as build/<tree>/screenshots/<name>.bmp, or into folder.
+// The stub under test, for the whole run: QUORVEL_STUB names it, "x86_64"
+// (the default) or "i686"; every test runs the same against either.
+std::string StubArchitecture();
+// That stub as built, in its own tree.
+std::string StubFile();
+// Saves the screen as build/win64/screenshots/<name>.bmp (screenshots-i686
+// for the 32-bit stub), or into folder; only the part that window covers,
+// frame and title bar included, when given.
 void SaveScreenshot(const char* name);
-void SaveScreenshotTo(const std::string& folder, const char* name);
+void SaveScreenshotTo(const std::string& folder, const char* name, HWND window = nullptr);
 // Sets Wine's replacement of the dialogs' font by the installed IPA Gothic.
 void UseJapaneseFont();
 
@@ -35,7 +42,7 @@ class EndToEnd : public ::testing::Test {
   void TearDown() override;
   // A file of the source tree with its last-write time.
   void WriteSource(const std::string& relative, const std::string& bytes, std::uint64_t time);
-  // quorvel-pack create -o exe_ --stub <stub> --title "E2E Title" args... src_/*
+  // quorvel-pack create -o exe_ --stub StubFile() --title "E2E Title" args... src_/*
   bool Pack(std::initializer_list<std::string> args);
   // Starts exe_ and waits for its main dialog.
   SeenWindow StartToMainDialog(ChildProcess& stub, const std::string& arguments = "");

@@ -71,6 +71,19 @@ TEST_P(FolderChooser, OkTakesTheShownFolderAndCancelKeepsTheEdit) {
 INSTANTIATE_TEST_SUITE_P(Variants, FolderChooser, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "OldStyle" : "ShellBrowser"; });
 
+// The colour on the screen just inside the bottom right corner of a control's
+// client area, below and after any text.
+COLORREF ColourInside(HWND control) {
+  RECT client;
+  GetClientRect(control, &client);
+  POINT corner{client.right - 2, client.bottom - 2};
+  ClientToScreen(control, &corner);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, corner.x, corner.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
 // Pictures of each dialog, for the screenshots target; also checks that each
 // one can be reached.
 TEST_F(EndToEnd, ScreenshotsOfEveryDialog) {
@@ -106,6 +119,10 @@ TEST_F(EndToEnd, ScreenshotsOfEveryDialog) {
   SaveScreenshot("overwrite");
   ChildProcess::Press(question.window, IDYES);
   for (int i = 0; i < 400 && FileSize(dest_ + "\\big.bin") < (4u << 20) && stub.Running(); ++i) Sleep(5);
+  // The disabled folder edit has the dialog's colour, as Windows 95 and NT 4.0
+  // paint it in a program marked for 4.0 or later; the 32-bit stub, marked
+  // for 3.10, must look the same.
+  EXPECT_EQ(ColourInside(GetDlgItem(main.window, IDC_FOLDER_EDIT)), GetSysColor(COLOR_3DFACE));
   SaveScreenshot("main-extracting");
   ChildProcess::Press(main.window, IDCANCEL);
   EXPECT_EQ(stub.WaitForExit(), 1);

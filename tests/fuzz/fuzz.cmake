@@ -1,6 +1,10 @@
-# libFuzzer targets for the header reader and member decoding, built in the
-# native tree only (clang). ctest runs each for a fixed number of inputs from
-# the committed seeds; scripts/fuzz.sh runs them for longer.
+# libFuzzer targets, built in the native tree only (clang): the header reader
+# and member decoding alone, then the differential targets that judge the
+# engine by the tests' reference decoder and by lhasa's library, and the
+# packer's encoder by both decoders. lhasa (liblhasa-dev) is a test oracle
+# only: nothing of the product links it. ctest runs each target for a fixed
+# number of inputs from the committed seeds; scripts/fuzz.sh runs them for
+# longer.
 if(QUORVEL_WINDOWS OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   return()
 endif()
@@ -10,11 +14,17 @@ add_library(quorvel_core_fuzz STATIC ${QUORVEL_CORE_SOURCES})
 target_include_directories(quorvel_core_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quorvel_core_fuzz PRIVATE -fno-exceptions -fno-rtti ${QUORVEL_FUZZ_FLAGS})
 
-# Inputs per target under ctest: a few seconds each (decoding runs up to
-# 128 KiB per input under the sanitizers).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LHASA REQUIRED IMPORTED_TARGET liblhasa)
+find_package(Threads REQUIRED)
+
+# Inputs per target under ctest: a few seconds each.
 set(QUORVEL_FUZZ_RUNS_header_fuzz 20000)
-set(QUORVEL_FUZZ_RUNS_decode_fuzz 8000)
-foreach(target header_fuzz decode_fuzz)
+set(QUORVEL_FUZZ_RUNS_decode_fuzz 20000)
+set(QUORVEL_FUZZ_RUNS_diff_decode_fuzz 4000)
+set(QUORVEL_FUZZ_RUNS_diff_encode_fuzz 300)
+set(QUORVEL_FUZZ_TARGETS header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz)
+foreach(target ${QUORVEL_FUZZ_TARGETS})
   add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/fuzz/${target}.cpp
                            ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_host.cpp)
   target_link_libraries(${target} PRIVATE quorvel_core_fuzz)
@@ -24,6 +34,26 @@ foreach(target header_fuzz decode_fuzz)
   set(scratch ${CMAKE_BINARY_DIR}/fuzz-corpus/${target})
   file(MAKE_DIRECTORY ${scratch})
   add_test(NAME ${target}
-    COMMAND ${target} -runs=${QUORVEL_FUZZ_RUNS_${target}} -max_len=65536 -timeout=10
+    COMMAND ${target} -runs=${QUORVEL_FUZZ_RUNS_${target}} -max_len=65536 -timeout=20
             ${scratch} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${target})
 endforeach()
+
+# The judges (the tests' reference decoder, the bitwise CRC) run under the
+# sanitizers but give the fuzzer no coverage to chase: it is the engine's
+# paths that new inputs should open, and tracing the judges' loops would take
+# most of the time.
+set(QUORVEL_FUZZ_PLAIN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -g)
+add_library(quorvel_judges_fuzz STATIC ${PROJECT_SOURCE_DIR}/tests/support/reference_decoder.cpp
+                                       ${PROJECT_SOURCE_DIR}/tests/support/lzh_test_data.cpp)
+target_include_directories(quorvel_judges_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/tests/support)
+target_compile_options(quorvel_judges_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS})
+target_link_libraries(diff_decode_fuzz PRIVATE quorvel_judges_fuzz PkgConfig::LHASA)
+# The encoder under the sanitizers and with coverage, but without tracing its
+# comparisons: its match search compares bytes in its innermost loops, and
+# the input is plain data that the fuzzer need not learn words for. (With
+# the tracing it runs about 20 times slower than natively.)
+add_library(quorvel_encoder_fuzz STATIC ${PROJECT_SOURCE_DIR}/src/pack/lzh_encoder.cpp)
+target_include_directories(quorvel_encoder_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(quorvel_encoder_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
+                       -fsanitize-coverage=inline-8bit-counters,pc-table)
+target_link_libraries(diff_encode_fuzz PRIVATE quorvel_encoder_fuzz PkgConfig::LHASA Threads::Threads)

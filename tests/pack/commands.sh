@@ -7,26 +7,11 @@
 # A Windows packer (*.exe) runs through scripts/wine-run.sh. Without a stub
 # the self-extracting file is left out.
 set -euo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-pack=$(realpath "$1")
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 version=$2
 stub=
 if [ -f "${3:-}" ]; then stub=$(realpath "$3"); fi
-runner=()
-[[ $pack == *.exe ]] && runner=("$here/scripts/wine-run.sh")
-work=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-cd "$work"
-fail=0
-bad() { echo "commands: FAIL: $*"; fail=1; }
-
-# Runs the packer; sets rc, out and err (Windows line ends dropped).
-run() {
-  rc=0
-  "${runner[@]}" "$pack" "$@" > out.txt 2> err.txt || rc=$?
-  out=$(tr -d '\r' < out.txt)
-  err=$(tr -d '\r' < err.txt)
-}
+pack_test commands "$1"
 succeeded() {  # what
   [ "$rc" = 0 ] || bad "$1: exit code $rc ($err)"
 }
@@ -150,5 +135,4 @@ run --version
 run create --version
 [ "$out" = "quorvel-pack $version" ] || bad "create --version says: $out"
 
-[ $fail -eq 0 ] && echo "commands: create, list, test and extract agree (${#archives[@]} archives)"
-exit $fail
+finish "create, list, test and extract agree (${#archives[@]} archives)"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A finished self-extracting file can be signed: osslsigncode signs it with a
-# throw-away self-signed certificate, the signature verifies, and the archive
-# inside still reads, since it ends with its end byte before the certificate
+# throw-away self-signed certificate, the signature verifies, info sees it,
+# and the archive inside still reads, since it ends with its end byte before the certificate
 # table. A stub that already carries a certificate is refused.
 #   signing.sh PATH/TO/quorvel-pack STUB.exe
 set -euo pipefail
@@ -38,6 +38,16 @@ cmp -s <(tail -c +$((stubsize + 1)) plain.exe) <(head -c "$size" signed.exe | ta
   bad "signing changed the archive"
 cmp -s <(head -c 1229 plain.exe | tail -c 717) <(head -c 1229 signed.exe | tail -c 717) ||
   bad "signing changed the configuration block"
+
+# info tells a signed file from an unsigned one.
+"$pack" info plain.exe | grep -qx 'signature:       none' || bad "info sees a signature on plain.exe"
+"$pack" info signed.exe | grep -q '^signature:       Authenticode signature attached, [0-9]* bytes at offset' ||
+  bad "info does not see the signature: $("$pack" info signed.exe | grep signature)"
+"$pack" info --json signed.exe | python3 -c '
+import json, sys
+s = json.load(sys.stdin)["signature"]
+sys.exit(0 if s["authenticode"] and s["certificateTable"]["type"] == 2 else 1)' ||
+  bad "info --json does not see the signature"
 
 if "$pack" --help | grep -q ' test '; then
   "$pack" test signed.exe > /dev/null || bad "quorvel-pack test fails on the signed file"

@@ -22,4 +22,11 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string WriteBuildFile(const std::string& name, const Bytes& bytes) {
+  const std::string path = std::string(QUORVEL_BINARY_DIR) + "/" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
 }  // namespace enginetest

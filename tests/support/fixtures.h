@@ -15,5 +15,7 @@ std::string SourcePath(const std::string& relative);
 std::string FixturePath(const std::string& name);
 // The whole file; empty when it cannot be read.
 Bytes ReadFile(const std::string& path);
+// Writes bytes as the file name in the build tree; returns its path.
+std::string WriteBuildFile(const std::string& name, const Bytes& bytes);
 
 }  // namespace enginetest

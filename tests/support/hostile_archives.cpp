@@ -1,6 +1,7 @@
 #include "hostile_archives.h"
 
 #include "archive/engine_host.h"
+#include "common/lzh_format.h"
 #include "fixtures.h"
 
 namespace enginetest {
@@ -39,10 +40,28 @@ Bytes Le64(std::uint64_t v) {
   return b;
 }
 
-HostileArchive Readable(std::string attack, Bytes bytes, std::size_t archiveBytes = 0) {
+HostileArchive Readable(std::string attack, Bytes bytes, std::vector<std::string> names,
+                        std::size_t archiveBytes = 0) {
   HostileArchive a{std::move(attack), std::move(bytes), true};
   a.archiveBytes = archiveBytes ? archiveBytes : a.bytes.size();
+  a.names = std::move(names);
   return a;
+}
+
+// A -lh5- member "big.bin" whose header claims originalSize bytes while its
+// data, a valid block, decodes to three bytes only.
+Bytes ClaimingMoreThanItsData(std::uint32_t originalSize) {
+  StreamWriter w(lzh::kMethodLh5.positionSetSize, lzh::kMethodLh5.positionCountBits);
+  w.BeginBlock(3);
+  for (char c : std::string("abc")) w.Put(Token::Lit(static_cast<unsigned char>(c)));
+  const Bytes stream = w.Finish();
+  HeaderSpec s;
+  s.method = "-lh5-";
+  s.compressedSize = static_cast<std::uint32_t>(stream.size());
+  s.originalSize = originalSize;
+  s.dataCrc = ReferenceCrc(Text("abc"));
+  s.extended.push_back({0x01, Text("big.bin")});
+  return Joined({BuildHeader(s), stream});
 }
 
 HostileArchive Refused(std::string attack, Bytes bytes, int message = kMsgDamaged) {
@@ -58,14 +77,15 @@ std::vector<HostileArchive> HostileArchives() {
   const Bytes good = Archive({first, StoredMember("b.txt", "second member")});
   std::vector<HostileArchive> all;
 
-  all.push_back(Readable("two stored members", good));
+  all.push_back(Readable("two stored members", good, {"first.txt", "b.txt"}));
   all.push_back(Readable("bytes behind the end byte, never read",
-                         Joined({good, Bytes(64, 0xEE)}), good.size()));
-  all.push_back(Readable("only the end byte", Bytes{0}));
-  all.push_back(Readable("compressed members of every method made by jlha",
-                         ReadFile(FixturePath("mixed.lzh"))));
+                         Joined({good, Bytes(64, 0xEE)}), {"first.txt", "b.txt"}, good.size()));
+  all.push_back(Readable("only the end byte", Bytes{0}, {}));
+  all.push_back(Readable("compressed members of every method made by jlha", ReadFile(FixturePath("mixed.lzh")),
+                         {"docs/", "docs/small.txt", "spaces.txt", "zeros.bin"}));
   all.push_back(Readable("an unknown extended header, skipped",
-                         Archive({StoredWith("x", [](HeaderSpec& s) { s.extended.push_back({0x46, Text("zz")}); })})));
+                         Archive({StoredWith("x", [](HeaderSpec& s) { s.extended.push_back({0x46, Text("zz")}); })}),
+                         {"a.txt"}));
   {
     // A directory entry has no data in the format; bytes it counts anyway
     // are passed over.
@@ -74,7 +94,19 @@ std::vector<HostileArchive> HostileArchives() {
     s.compressedSize = 5;
     s.extended.push_back({0x02, Text("docs\xFF")});
     all.push_back(Readable("a directory entry with data of its own",
-                           Archive({Joined({BuildHeader(s), Text("JJJJJ")}), first})));
+                           Archive({Joined({BuildHeader(s), Text("JJJJJ")}), first}), {"docs/", "first.txt"}));
+  }
+  {
+    // Other writers make such headers; its first byte, the size's low byte,
+    // is 0 like the end byte.
+    HeaderSpec s;
+    s.method = "-lh0-";
+    s.originalSize = s.compressedSize = 1;
+    s.dataCrc = ReferenceCrc(Text("z"));
+    s.extended.push_back({0x01, Text("z")});
+    s.padTo = 256;
+    all.push_back(Readable("a member header of exactly 256 bytes after the first member",
+                           Archive({first, BuildHeader(s), Text("z")}), {"first.txt", "z"}));
   }
 
   all.push_back(Refused("a file times header of 1 byte",
@@ -141,18 +173,8 @@ std::vector<HostileArchive> HostileArchives() {
     if (lh5.size() > 40) lh5[lh5.size() - 40] ^= 0x10;
     all.push_back(Refused("a changed byte in compressed data", lh5));
   }
-  {
-    HeaderSpec s;
-    s.method = "-lh0-";
-    s.originalSize = s.compressedSize = 1;
-    s.dataCrc = ReferenceCrc(Text("z"));
-    s.extended.push_back({0x01, Text("z")});
-    s.padTo = 256;
-    HostileArchive a = Refused("a member header of exactly 256 bytes after the first member",
-                               Archive({first, BuildHeader(s), Text("z")}));
-    a.endsEarly = true;
-    all.push_back(a);
-  }
+  all.push_back(Refused("a compressed member that claims more bytes than its data holds",
+                        Archive({ClaimingMoreThanItsData(1000000), first})));
   return all;
 }
 

@@ -20,9 +20,8 @@ struct HostileArchive {
   int message = 0;
   // Bytes up to and including the end byte, when readable.
   std::size_t archiveBytes = 0;
-  // A member header whose size is a multiple of 256 starts with the end byte:
-  // the readers end the archive before it, the packer's check refuses it.
-  bool endsEarly = false;
+  // When readable: every member's name as the engine joins it, in order.
+  std::vector<std::string> names{};
 };
 
 std::vector<HostileArchive> HostileArchives();

@@ -14,12 +14,6 @@
 using namespace enginetest;
 
 namespace {
-std::string WriteTemp(const std::string& name, const Bytes& bytes) {
-  const std::string path = std::string(QUORVEL_BINARY_DIR) + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 struct PackRun {
   int status;
@@ -66,7 +60,7 @@ TEST(ArchiveReader, FindsTheArchiveOfASelfExtractingFile) {
   sfx[513] = static_cast<std::uint8_t>(sfx.size() >> 8);
   sfx[514] = sfx[515] = 0;
   sfx.insert(sfx.end(), archive.begin(), archive.end());
-  const std::string path = WriteTemp("reader-sfx.exe", sfx);
+  const std::string path = WriteBuildFile("reader-sfx.exe", sfx);
   std::string error;
   const auto members = ReadAll(path, error);
   EXPECT_EQ(error, "");
@@ -89,7 +83,7 @@ TEST(ArchiveReader, NamesAreShownAsUtf8) {
   // "日本語\表.txt" in code page 932; 0x95 0x5C is one character, not a separator.
   Bytes archive = StoredMember("\x93\xfa\x96\x7b\x8c\xea\xff\x95\x5c.txt", "hello");
   archive.push_back(0);
-  const std::string path = WriteTemp("reader-names.lzh", archive);
+  const std::string path = WriteBuildFile("reader-names.lzh", archive);
   const PackRun list = Pack("list " + path);
   EXPECT_EQ(list.status, 0);
   EXPECT_NE(list.output.find("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e/\xe8\xa1\xa8.txt"), std::string::npos)
@@ -104,26 +98,26 @@ TEST(ArchiveReader, TestStopsAtTheFirstBadMemberAndNamesIt) {
   bad[bad.size() - 1] ^= 1;  // the data no longer matches its CRC
   archive.insert(archive.end(), bad.begin(), bad.end());
   archive.push_back(0);
-  const PackRun run = Pack("test " + WriteTemp("reader-bad.lzh", archive));
+  const PackRun run = Pack("test " + WriteBuildFile("reader-bad.lzh", archive));
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.output.find("member bad.txt: data CRC"), std::string::npos) << run.output;
 
   // A damaged compressed member and a truncated archive: messages, not crashes.
   Bytes lh7 = ReadFile(FixturePath("sample-lh7.lzh"));
   lh7[lh7.size() / 2] ^= 0x40;
-  const PackRun damaged = Pack("test " + WriteTemp("reader-damaged.lzh", lh7));
+  const PackRun damaged = Pack("test " + WriteBuildFile("reader-damaged.lzh", lh7));
   EXPECT_EQ(damaged.status >> 8, 1) << damaged.output;
   EXPECT_NE(damaged.output.find("member sample.txt:"), std::string::npos) << damaged.output;
   lh7 = ReadFile(FixturePath("sample-lh7.lzh"));
   lh7.resize(lh7.size() - 100);
-  const PackRun cut = Pack("test " + WriteTemp("reader-cut.lzh", lh7));
+  const PackRun cut = Pack("test " + WriteBuildFile("reader-cut.lzh", lh7));
   EXPECT_EQ(cut.status >> 8, 1) << cut.output;
   EXPECT_NE(cut.output.find("read error"), std::string::npos) << cut.output;
 
   // A header that is not level 2.
   Bytes level1 = StoredMember("x", "y");
   level1[20] = 1;
-  const PackRun foreign = Pack("list " + WriteTemp("reader-level1.lzh", level1));
+  const PackRun foreign = Pack("list " + WriteBuildFile("reader-level1.lzh", level1));
   EXPECT_EQ(foreign.status >> 8, 1);
   EXPECT_NE(foreign.output.find("header of member 1: archive damaged"), std::string::npos) << foreign.output;
 }

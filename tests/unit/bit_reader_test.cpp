@@ -1,5 +1,5 @@
 // Archive input and bit reader: block sizes of the refills, the bit order,
-// zero bits after the member's end, and a failed read.
+// zero bits only as look-ahead after the member's end, and a failed read.
 #include <gtest/gtest.h>
 
 #include "archive/archive_input.h"
@@ -28,7 +28,8 @@ TEST(ArchiveInput, RefillsInBlocksAndNeverPastTheMember) {
   InstallMemoryHost(data);
   ASSERT_TRUE(Guarded([] {
     StartMember(40000);
-    for (int i = 0; i < 40000 + 10; ++i) GetBits(8);
+    // Every byte of the member; the window then looks 16 bits past its end.
+    for (int i = 0; i < 40000; ++i) GetBits(8);
   }));
   EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{16384, 16384, 7232}));
   EXPECT_EQ(Record.readPos, 40000u);
@@ -40,39 +41,77 @@ TEST(BitReader, BitsComeMostSignificantFirstAcrossBytes) {
   static unsigned got[8];
   ASSERT_TRUE(Guarded([] {
     StartMember(5);
-    EXPECT_EQ(bitWindow, 0xA53C);
+    got[5] = PeekBits(16);
     got[0] = GetBits(0);   // nothing moves
     got[1] = GetBits(3);   // 101
     got[2] = GetBits(7);   // 0010100
     got[3] = GetBits(16);  // 1111 0000 0000 1111 shifted: the next 16 bits
-    FillBits(17);          // more than the window: dropped bits are gone
-    got[4] = bitWindow;
+    FillBits(14);          // the rest of the member's 40 bits
+    got[4] = PeekBits(16);
+    CheckInsideMemberData(bits);
   }));
+  EXPECT_EQ(got[5], 0xA53Cu);
   EXPECT_EQ(got[0], 0u);
   EXPECT_EQ(got[1], 0x5u);
   EXPECT_EQ(got[2], 0x14u);
   // Bits 10 to 25 of the stream: 111100 11110000 00.
   EXPECT_EQ(got[3], 0xF3C0u);
-  // 43 bits consumed of 40: only the zero bits past the member's end remain.
+  // Every bit consumed: only the zero bits past the member's end show.
   EXPECT_EQ(got[4], 0u);
 }
 
-TEST(BitReader, ZeroBitsAfterTheEndAndEmptyMemberReadsNothing) {
+TEST(BitReader, WordRefillsGiveTheStreamBitForBit) {
+  // Fields of every width from 0 to 16 over a member that spans three
+  // blocks of the archive input, read as the decoder reads them: whole
+  // words while eight bytes remain, byte by byte at each block's end.
+  static Bytes data;
+  data = Counting(40000);
+  InstallMemoryHost(data);
+  static std::vector<unsigned> got, expected;
+  got.clear();
+  expected.clear();
+  std::size_t bit = 0;
+  for (unsigned width = 0; bit + width <= data.size() * 8; width = (width + 7) % 17) {
+    unsigned v = 0;
+    for (unsigned i = 0; i < width; ++i, ++bit) v = (v << 1) | ((data[bit / 8] >> (7 - bit % 8)) & 1);
+    expected.push_back(v);
+  }
+  ASSERT_TRUE(Guarded([] {
+    StartMember(40000);
+    for (unsigned width = 0; got.size() < expected.size(); width = (width + 7) % 17) got.push_back(GetBits(width));
+  }));
+  EXPECT_TRUE(got == expected);
+  EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{16384, 16384, 7232}));
+}
+
+TEST(BitReader, ZeroBitsFillTheLookAheadButConsumingPastTheEndIsDamage) {
+  // One byte of data: the window shows it and zero bits after it.
   InstallMemoryHost({0xFF, 0xFF, 0xFF, 0xFF});
   static unsigned got;
   ASSERT_TRUE(Guarded([] {
     StartMember(1);
-    got = GetBits(16);
+    got = PeekBits(16);
+    GetBits(8);  // every bit of the data, none past it
+    CheckInsideMemberData(bits);
   }));
   EXPECT_EQ(got, 0xFF00u);
   EXPECT_EQ(Record.readPos, 1u);
-
-  InstallMemoryHost({0xFF, 0xFF});
-  ASSERT_TRUE(Guarded([] {
-    StartMember(0);
-    got = GetBits(16) | GetBits(16);
+  // One bit more is damage, reported against the archive.
+  InstallMemoryHost({0xFF, 0xFF, 0xFF, 0xFF});
+  EXPECT_FALSE(Guarded([] {
+    StartMember(1);
+    GetBits(9);
+    CheckInsideMemberData(bits);
   }));
-  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}}));
+  // Without a check, the bit reader itself stops once the look-ahead is
+  // exceeded: an empty member yields no stream of zero bits.
+  InstallMemoryHost({0xFF, 0xFF});
+  EXPECT_FALSE(Guarded([] {
+    StartMember(0);
+    for (int i = 0; i < 100; ++i) GetBits(16);
+  }));
+  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}}));
   EXPECT_TRUE(Record.readSizes.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,8 +92,11 @@ TEST_P(BuiltStub, PeImageBehindTheStubWithTheLinkersSections) {
             pe_image::ComputeChecksum(relaid, after.checksumOffset));
 }
 
-// Names of the DLLs in the import directory.
-std::set<std::string> ImportedDlls(const Bytes& f, const pe_image::PeInfo& info) {
+// The import directory: each DLL (in lower case) with the functions taken
+// from it by name; a function taken by ordinal is listed as "#<ordinal>".
+using Imports = std::map<std::string, std::set<std::string>>;
+
+Imports ImportsOf(const Bytes& f, const pe_image::PeInfo& info) {
   const std::uint32_t opt = info.peOffset + 24;
   const std::uint32_t dirs = opt + (info.pe32Plus ? 112 : 96);
   const std::uint32_t importRva = ReadLe32(&f[dirs + 8]);
@@ -106,28 +110,164 @@ std::set<std::string> ImportedDlls(const Bytes& f, const pe_image::PeInfo& info)
     ADD_FAILURE() << "rva " << rva << " in no section";
     return 0;
   };
-  std::set<std::string> names;
+  const std::size_t thunkBytes = info.pe32Plus ? 8 : 4;
+  Imports imports;
   for (std::size_t d = toFile(importRva); d && ReadLe32(&f[d + 12]) != 0; d += 20) {
-    std::string name(reinterpret_cast<const char*>(&f[toFile(ReadLe32(&f[d + 12]))]));
-    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-    names.insert(name);
+    std::string dll(reinterpret_cast<const char*>(&f[toFile(ReadLe32(&f[d + 12]))]));
+    std::transform(dll.begin(), dll.end(), dll.begin(), ::tolower);
+    std::set<std::string>& names = imports[dll];
+    const std::uint32_t lookup = ReadLe32(&f[d]) ? ReadLe32(&f[d]) : ReadLe32(&f[d + 16]);
+    for (std::size_t t = toFile(lookup);; t += thunkBytes) {
+      const std::uint64_t thunk = info.pe32Plus ? ReadLe32(&f[t]) | std::uint64_t{ReadLe32(&f[t + 4])} << 32
+                                                : ReadLe32(&f[t]);
+      if (thunk == 0) break;
+      const bool byOrdinal = thunk >> (info.pe32Plus ? 63 : 31);
+      if (byOrdinal)
+        names.insert("#" + std::to_string(thunk & 0xFFFF));
+      else
+        names.insert(reinterpret_cast<const char*>(&f[toFile(static_cast<std::uint32_t>(thunk)) + 2]));
+    }
   }
-  return names;
+  return imports;
 }
 
-TEST_P(BuiltStub, ImportsOnlyProtectedSystemDlls) {
+TEST_P(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   pe_image::PeInfo info;
   std::string error;
   ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
-  const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll",
-                                         "advapi32.dll", "shell32.dll", "ole32.dll",
-                                         "comdlg32.dll", "msvcrt.dll"};
-  const auto dlls = ImportedDlls(relaid, info);
-  EXPECT_TRUE(dlls.count("kernel32.dll"));
-  for (const auto& dll : dlls) EXPECT_TRUE(allowed.count(dll)) << "imports " << dll;
+  // No C runtime among them: the stubs link none.
+  const std::set<std::string> allowed = {"kernel32.dll", "user32.dll",  "gdi32.dll",  "advapi32.dll",
+                                         "shell32.dll",  "ole32.dll",   "comdlg32.dll"};
+  const Imports imports = ImportsOf(relaid, info);
+  EXPECT_TRUE(imports.count("kernel32.dll"));
+  for (const auto& entry : imports) EXPECT_TRUE(allowed.count(entry.first)) << "imports " << entry.first;
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, BuiltStub, ::testing::Values("win64", "win32"));
+
+// The 32-bit stub is the one for Windows 95 and NT 3.51: every function it
+// imports must exist in those systems' DLLs, or the loader refuses the whole
+// program before it can say anything. Functions of later systems are looked up
+// at run time instead (the shell's folder browser, comctl32's initialisation,
+// the DLL search-path calls).
+struct OldSystemImport {
+  const char* dll;
+  const char* function;
+  const char* why;  // why NT 3.51 and Windows 95 both have it
+};
+
+const OldSystemImport kOldSystemImports[] = {
+    {"advapi32.dll", "RegCloseKey", "registry API of NT 3.1, in Windows 95's advapi32"},
+    {"advapi32.dll", "RegOpenKeyExA", "registry API of NT 3.1, in Windows 95's advapi32"},
+    {"advapi32.dll", "RegQueryValueExA", "registry API of NT 3.1, in Windows 95's advapi32"},
+    {"comdlg32.dll", "GetOpenFileNameA", "comdlg32 of NT 3.1 and Windows 95; used without OFN_EXPLORER"},
+    {"kernel32.dll", "CloseHandle", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "CompareStringA", "NLS API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "CreateDirectoryA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "CreateFileA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "DeleteFileA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "ExitProcess", "Win32 base API since NT 3.1 and in Windows 95; the stub's exit"},
+    {"kernel32.dll", "ExpandEnvironmentStringsA", "NT 3.1 and Windows 95"},
+    {"kernel32.dll", "GetCommandLineA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetCurrentDirectoryA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetFileAttributesA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetFullPathNameA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetLastError", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetModuleFileNameA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetModuleHandleA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetProcAddress", "NT 3.1 and Windows 95; finds what later systems added"},
+    {"kernel32.dll", "GetShortPathNameA", "came with long names on FAT in NT 3.5; in Windows 95"},
+    {"kernel32.dll", "GetSystemDirectoryA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetSystemTimeAsFileTime", "NT 3.5 and Windows 95"},
+    {"kernel32.dll", "GetTempPathA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetVersion", "NT 3.1 and Windows 95; GetVersionEx came later on NT"},
+    {"kernel32.dll", "GetVolumeInformationA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetWindowsDirectoryA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "IsDBCSLeadByte", "NLS API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "LoadLibraryA", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "LocalAlloc", "Win32 memory API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "LocalFree", "Win32 memory API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "ReadFile", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "SetFileAttributesA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "SetFilePointer", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "SetFileTime", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "SetLastError", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "WriteFile", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "lstrcatA", "string API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "lstrcmpA", "string API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "lstrcpyA", "string API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "lstrcpynA", "string API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "lstrlenA", "string API of NT 3.1, in Windows 95; the stub's strlen"},
+    {"ole32.dll", "CoInitialize", "OLE 2 came with NT 3.5 and Windows 95"},
+    {"ole32.dll", "CoUninitialize", "OLE 2 came with NT 3.5 and Windows 95"},
+    {"shell32.dll", "ShellExecuteA", "shell32 of NT 3.1 and Windows 95"},
+    {"user32.dll", "CheckDlgButton", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "DefWindowProcA", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "DialogBoxParamA", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "DispatchMessageA", "message API of NT 3.1 and Windows 95"},
+    {"user32.dll", "EnableWindow", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "EndDialog", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetDlgCtrlID", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetDlgItem", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetDlgItemTextA", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetFocus", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetSystemMetrics", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "GetWindowLongA", "window API of NT 3.1 and Windows 95 (GetWindowLongPtrA is a macro for it)"},
+    {"user32.dll", "GetWindowRect", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "IsDialogMessageA", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "IsDlgButtonChecked", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "IsWindowEnabled", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "LoadIconA", "resource API of NT 3.1 and Windows 95"},
+    {"user32.dll", "LoadStringA", "resource API of NT 3.1 and Windows 95"},
+    {"user32.dll", "MessageBoxA", "NT 3.1 and Windows 95"},
+    {"user32.dll", "MoveWindow", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "PeekMessageA", "message API of NT 3.1 and Windows 95"},
+    {"user32.dll", "PostMessageA", "message API of NT 3.1 and Windows 95"},
+    {"user32.dll", "SendDlgItemMessageA", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "SendMessageA", "message API of NT 3.1 and Windows 95"},
+    {"user32.dll", "SetDlgItemTextA", "dialog API of NT 3.1 and Windows 95"},
+    {"user32.dll", "SetFocus", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "SetWindowLongA", "window API of NT 3.1 and Windows 95 (SetWindowLongPtrA is a macro for it)"},
+    {"user32.dll", "SetWindowTextA", "window API of NT 3.1 and Windows 95"},
+    {"user32.dll", "TranslateMessage", "message API of NT 3.1 and Windows 95"},
+    {"user32.dll", "wsprintfA", "NT 3.1 and Windows 95"},
+};
+
+class I686Stub : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    image = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/win32/quorvel-sfx.exe");
+    std::string error;
+    ASSERT_TRUE(pe_image::ParsePe(image, info, error)) << "build the win32 tree first: " << error;
+    ASSERT_FALSE(info.pe32Plus);
+  }
+  std::uint16_t OptionalWord(std::uint32_t offset) const { return ReadLe16(&image[info.peOffset + 24 + offset]); }
+  Bytes image;
+  pe_image::PeInfo info;
+};
+
+TEST_F(I686Stub, AsksForWindows310SoThatNt351LoadsIt) {
+  // Optional header: MajorOperatingSystemVersion at 40, MinorOperatingSystemVersion
+  // at 42, MajorSubsystemVersion at 48, MinorSubsystemVersion at 50.
+  EXPECT_EQ(OptionalWord(40), 3);
+  EXPECT_EQ(OptionalWord(42), 10);
+  EXPECT_EQ(OptionalWord(48), 3);
+  EXPECT_EQ(OptionalWord(50), 10);
+}
+
+TEST_F(I686Stub, ImportsOnlyWhatNt351AndWindows95Have) {
+  std::map<std::string, std::set<std::string>> known;
+  for (const OldSystemImport& entry : kOldSystemImports) known[entry.dll].insert(entry.function);
+  const Imports imports = ImportsOf(image, info);
+  EXPECT_TRUE(imports.count("kernel32.dll"));
+  for (const auto& entry : imports) {
+    EXPECT_TRUE(known.count(entry.first)) << "imports " << entry.first;
+    for (const std::string& function : entry.second)
+      EXPECT_TRUE(known[entry.first].count(function))
+          << entry.first << "!" << function << " is not known to be in NT 3.51 and Windows 95";
+  }
+}
+
 
 TEST(PeRelayout, RefusesWhatItCannotLayOut) {
   Bytes out;

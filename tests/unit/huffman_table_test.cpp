@@ -45,16 +45,17 @@ TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
   PutCodeLength(w, 3);        // sym 4: 111
   Load(w);
   ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
-  EXPECT_EQ(bitWindow, 0xBEEF);
-  EXPECT_EQ(smallTable[0], 0);
-  EXPECT_EQ(smallTable[63], 0);
-  EXPECT_EQ(smallTable[64], 1);
-  EXPECT_EQ(smallTable[128], 2);
-  EXPECT_EQ(smallTable[191], 2);
-  EXPECT_EQ(smallTable[192], 3);
-  EXPECT_EQ(smallTable[223], 3);
-  EXPECT_EQ(smallTable[224], 4);
-  EXPECT_EQ(smallTable[255], 4);
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  // Each entry: the symbol and the length of its code.
+  EXPECT_EQ(smallTable[0], SymbolEntry(0, 2));
+  EXPECT_EQ(smallTable[63], SymbolEntry(0, 2));
+  EXPECT_EQ(smallTable[64], SymbolEntry(1, 2));
+  EXPECT_EQ(smallTable[128], SymbolEntry(2, 2));
+  EXPECT_EQ(smallTable[191], SymbolEntry(2, 2));
+  EXPECT_EQ(smallTable[192], SymbolEntry(3, 3));
+  EXPECT_EQ(smallTable[223], SymbolEntry(3, 3));
+  EXPECT_EQ(smallTable[224], SymbolEntry(4, 3));
+  EXPECT_EQ(smallTable[255], SymbolEntry(4, 3));
   EXPECT_EQ(smallLengths[5], 0);
   EXPECT_EQ(smallLengths[18], 0);
 }
@@ -68,21 +69,28 @@ TEST(HuffmanTable, ZeroRunFollowsTheThirdLengthEvenWhenTheCountIsThree) {
   w.Put(3, 2);  // a run of three more zero lengths
   Load(w);
   ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
-  EXPECT_EQ(bitWindow, 0xBEEF);
-  EXPECT_EQ(smallTable[0x7F], 0);
-  EXPECT_EQ(smallTable[0x80], 1);
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  EXPECT_EQ(smallTable[0x7F], SymbolEntry(0, 1));
+  EXPECT_EQ(smallTable[0x80], SymbolEntry(1, 1));
 }
 
 TEST(HuffmanTable, EmptyAndSingleCodeSets) {
-  // Every length 0: complete enough, and no table entry is written.
+  // Every length 0: no symbol has a code. Reading such a set is fine (a block
+  // without matches may send its position set so); decoding a symbol with it
+  // is damage, never a symbol left from an earlier block.
   BitWriter w;
   w.Put(4, 4);
   for (int i = 0; i < 4; ++i) PutCodeLength(w, 0);
+  w.Put(0xFFFF, 16);
   Load(w);
   FillMarker();
-  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
-  EXPECT_EQ(bitWindow, 0xBEEF);
-  EXPECT_TRUE(std::all_of(std::begin(smallTable), std::end(smallTable), [](auto e) { return e == 0xAAAA; }));
+  ASSERT_TRUE(Guarded([] {
+    positionSetSize = 14;
+    ReadSmallSetLengths(14, 4, kNoZeroRun);
+  }));
+  EXPECT_EQ(PeekBits(16), 0xFFFF);
+  EXPECT_FALSE(Guarded([] { DecodePosition(); }));
+  EXPECT_EQ(Record.errors, kDamaged);
 
   // Count 0: one code of length 0 whose value fills the table.
   BitWriter s;
@@ -90,8 +98,9 @@ TEST(HuffmanTable, EmptyAndSingleCodeSets) {
   s.Put(300, 9);
   Load(s);
   ASSERT_TRUE(Guarded([] { ReadLiteralSetLengths(); }));
-  EXPECT_EQ(bitWindow, 0xBEEF);
-  EXPECT_TRUE(std::all_of(std::begin(literalTable), std::end(literalTable), [](auto e) { return e == 300; }));
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  EXPECT_TRUE(std::all_of(std::begin(literalTable), std::end(literalTable),
+                          [](auto e) { return e == SymbolEntry(300, 0); }));
   // Decoding from it consumes no bits.
   static unsigned symbols[3];
   ASSERT_TRUE(Guarded([] {
@@ -100,7 +109,7 @@ TEST(HuffmanTable, EmptyAndSingleCodeSets) {
   }));
   EXPECT_EQ(symbols[0], 300u);
   EXPECT_EQ(symbols[2], 300u);
-  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
 }
 
 TEST(HuffmanTable, OversubscribedAndIncompleteCodesAreDamage) {
@@ -143,10 +152,10 @@ TEST(HuffmanTable, CodesLongerThanTheTableWalkTheTree) {
     ReadSmallSetLengths(17, 5, kNoZeroRun);
     for (unsigned& p : positions) p = DecodePosition();
   }));
-  EXPECT_GE(smallTable[255], 17);  // the last entry is a tree root
+  EXPECT_TRUE(smallTable[255] & kEntryLink);  // the last entry links into the tree
   EXPECT_EQ(positions[0], 0u);
   for (unsigned j = 1; j < 17; ++j) EXPECT_EQ(positions[j], 1u << (j - 1)) << "symbol " << j;
-  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
 }
 
 TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
@@ -182,7 +191,7 @@ TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
     for (unsigned& s : symbols) s = DecodeSymbol();
   }));
   EXPECT_EQ(std::vector<unsigned>(symbols, symbols + 6), (std::vector<unsigned>{0, 11, 12, 14, 300, 509}));
-  EXPECT_EQ(bitWindow, 0xBEEF);
+  EXPECT_EQ(PeekBits(16), 0xBEEF);
 }
 
 TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {

@@ -209,6 +209,64 @@ TEST(LzhDecoder, ProbeCapturesTheFirstPieceAndReportsNothing) {
   EXPECT_TRUE(Record.reports.empty());
 }
 
+TEST(LzhDecoder, ProbeStopsAfterTheFirstPiece) {
+  // 200000 bytes of data, a header that claims 1 GiB: the probe shows the
+  // first piece and reads no further, so neither the claim nor the missing
+  // rest keeps it busy.
+  Bytes expected;
+  const Bytes stream = LiteralStream(200000, &expected);
+  InstallMemoryHost(stream);
+  OutputIsProbe = true;
+  MemberHeader.method = '5';
+  MemberHeader.originalSize = 1ll << 30;
+  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
+  ASSERT_TRUE(Guarded(DecodeMember));
+  EXPECT_EQ(decodedCount, 65536);
+  EXPECT_LT(Record.readPos, stream.size());
+  EXPECT_TRUE(Record.errors.empty());
+  EXPECT_EQ(probeTextCaptured, 1);
+}
+
+// A header may claim more than its data holds; the bits past the data are
+// never decoded into bytes.
+TEST(LzhDecoder, ReadingPastTheCompressedSizeIsDamage) {
+  Bytes expected;
+  const Bytes full = LiteralStream(1000, &expected);
+  StreamWriter w(14, 4);
+  w.BeginBlock(3);
+  for (char c : std::string("abc")) w.Put(Token::Lit(static_cast<unsigned char>(c)));
+  const Bytes abc = w.Finish();
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::int64_t originalSize;
+  };
+  const Case cases[] = {
+      {"no data, 1 GiB claimed", {}, 1ll << 30},
+      {"one block of 3 bytes, 1 GiB claimed", abc, 1ll << 30},
+      {"one block of 3 bytes, 2^62 claimed (64-bit sizes)", abc, 1ll << 62},
+      {"cut inside a block", Bytes(full.begin(), full.begin() + 500), 1000},
+      {"the last byte missing", Bytes(full.begin(), full.end() - 1), 1000},
+  };
+  for (const Case& c : cases) {
+    InstallMemoryHost(c.stream);
+    // Should the decoder produce bytes anyway, the first report ends it.
+    Record.cancelAtReport = 0;
+    MemberHeader.method = '5';
+    MemberHeader.originalSize = c.originalSize;
+    MemberHeader.compressedRemaining = static_cast<std::int64_t>(c.stream.size());
+    EXPECT_FALSE(Guarded(DecodeMember)) << c.what;
+    EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}})) << c.what;
+    EXPECT_TRUE(Record.written.empty()) << c.what;
+    EXPECT_EQ(Record.readPos, c.stream.size()) << c.what;
+  }
+  // Exactly the data, every bit of its last byte's symbols used: no damage.
+  ASSERT_TRUE(DecodeStream(full, '5', 1000));
+  EXPECT_TRUE(Record.written == expected);
+  ASSERT_TRUE(DecodeStream(abc, '5', 3));
+  EXPECT_EQ(std::string(Record.written.begin(), Record.written.end()), "abc");
+}
+
 TEST(LzhDecoder, WriteFailureAndCancellationLeaveTheMember) {
   Bytes expected;
   const Bytes stream = LiteralStream(140000 % 65536 + 2 * 65536, &expected);

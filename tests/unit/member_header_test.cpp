@@ -111,6 +111,25 @@ TEST(MemberHeader, NamesJoinWithSlashesAndKeepDoubleByteCharacters) {
   EXPECT_STREQ(JoinedName, "d/ab");
 }
 
+TEST(MemberHeader, DirectoryWithoutItsLastSeparatorStillHoldsTheFile) {
+  // As an Amiga archiver writes it: no separator after the last component.
+  ASSERT_EQ(Read(BuildHeader(Named("subdir\xffsubdir2", "hello.txt"))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "subdir/subdir2/hello.txt");
+  // A last byte 0x5C that is the trail byte of a double-byte character is no separator.
+  ASSERT_EQ(Read(BuildHeader(Named("\x95\x5c", "a"))), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "\x95\x5c/a");
+  // A directory entry without its separator names the same directory.
+  HeaderSpec entry = Named("docs", "");
+  entry.extended.erase(entry.extended.begin() + 1);
+  entry.method = "-lhd-";
+  ASSERT_EQ(Read(BuildHeader(entry)), HeaderResult::Member);
+  EXPECT_STREQ(JoinedName, "docs/");
+  // The added separator counts: 200 + '/' + 87 bytes no longer fit 287.
+  EXPECT_EQ(Read(BuildHeader(Named(std::string(200, 'd'), std::string(86, 'f')))), HeaderResult::Member);
+  EXPECT_EQ(std::string(JoinedName).size(), 287u);
+  EXPECT_EQ(Read(BuildHeader(Named(std::string(200, 'd'), std::string(87, 'f')))), HeaderResult::Damaged);
+}
+
 TEST(MemberHeader, SuppressFoldersDropsOnlyTheStoredDirectory) {
   InstallMemoryHost(BuildHeader(Named("dir\xff", "in\\name")));
   RunState.suppressFolders = 1;
@@ -122,14 +141,33 @@ TEST(MemberHeader, EndOfArchive) {
   EXPECT_EQ(Read({0}), HeaderResult::EndOfArchive);
   EXPECT_EQ(Read({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}),
             HeaderResult::EndOfArchive);
-  // A header whose size is a multiple of 256 reads as the end byte.
+  // A header whose size is a multiple of 256 starts with a zero byte, but its
+  // level byte and method name show it for the member it is.
   HeaderSpec s = Named("", "x");
+  for (std::size_t size : {256u, 512u, 257u}) {
+    s.padTo = size;
+    const Bytes h = BuildHeader(s);
+    ASSERT_EQ(h.size(), size);
+    EXPECT_EQ(Read(h), HeaderResult::Member) << size;
+    EXPECT_STREQ(JoinedName, "x");
+    EXPECT_EQ(Record.readPos, size);
+  }
+  // Such a header is checked like any other: a wrong CRC is damage, not an end.
   s.padTo = 256;
-  const Bytes h = BuildHeader(s);
-  ASSERT_EQ(h.size(), 256u);
-  EXPECT_EQ(Read(h), HeaderResult::EndOfArchive);
-  s.padTo = 257;
-  EXPECT_EQ(Read(BuildHeader(s)), HeaderResult::Member);
+  Bytes bad = BuildHeader(s);
+  bad[40] ^= 0x01;
+  EXPECT_EQ(Read(bad), HeaderResult::Damaged);
+  // After a real end byte: bytes with a level byte 2 but no method name, or a
+  // method name but another level, are never read as a header.
+  Bytes tail = BuildHeader(s);
+  tail[0] = 0, tail[1] = 0;
+  EXPECT_EQ(Read(tail), HeaderResult::EndOfArchive);  // a size of 0
+  tail = BuildHeader(s);
+  tail[2] = 'x';
+  EXPECT_EQ(Read(tail), HeaderResult::EndOfArchive);
+  tail = BuildHeader(s);
+  tail[20] = 1;
+  EXPECT_EQ(Read(tail), HeaderResult::EndOfArchive);
 }
 
 TEST(MemberHeader, ForeignMethodsAndLevels) {

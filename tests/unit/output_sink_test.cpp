@@ -89,16 +89,30 @@ TEST(CopyStoredMember, ShortReadWriteFailureAndCancel) {
   EXPECT_TRUE(Guarded(CopyStored));
 }
 
-TEST(WriteOutput, ProbeCapturesTextOfTheFirstPieceOnly) {
+TEST(WriteOutput, ProbeCapturesTextOfTheFirstPieceAndStops) {
   InstallMemoryHost({});
   OutputIsProbe = true;
+  static bool secondPieceReached;
+  secondPieceReached = false;
+  // The first piece ends the guarded region, as a normal end would.
   ASSERT_TRUE(Guarded([] {
     WriteOutput("abc\0def", 7);
+    secondPieceReached = true;
     WriteOutput("second", 6);
   }));
+  EXPECT_FALSE(secondPieceReached);
+  EXPECT_EQ(RunState.aborted, 0);
   EXPECT_STREQ(GeneralText, "abc");
   EXPECT_TRUE(Record.writeSizes.empty());
   EXPECT_EQ(crcValue, 0);
+
+  // A stored notice: one chunk is read, nothing more.
+  InstallMemoryHost(Pattern(200000));
+  OutputIsProbe = true;
+  storedSize = 200000;
+  ASSERT_TRUE(Guarded(CopyStored));
+  EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{65536}));
+  EXPECT_TRUE(Record.reports.empty());
 
   // A piece without a zero byte: its first 1023 bytes.
   static Bytes big(65536, 'q');

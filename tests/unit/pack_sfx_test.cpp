@@ -121,9 +121,9 @@ TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
   std::vector<std::uint8_t> header(4096, 0);
   header[0] = 'M';
   header[1] = 'Z';
-  exe_layout::WriteLe16(&header[exe_layout::kOffCparhdr], exe_layout::kCparhdr);
+  WriteLe16(&header[exe_layout::kOffCparhdr], exe_layout::kCparhdr);
   std::memcpy(&header[exe_layout::kOffMarker], exe_layout::kMarker, sizeof exe_layout::kMarker);
-  exe_layout::WriteLe32(&header[exe_layout::kOffLfanew], 0x510);
+  WriteLe32(&header[exe_layout::kOffLfanew], 0x510);
   EXPECT_FALSE(CheckStub(header, offset, error));
 }
 

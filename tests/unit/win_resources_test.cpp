@@ -83,7 +83,7 @@ Template Parse(int id) {
 
 void ExpectTemplate(int id, const char* caption, const std::vector<Item>& expected) {
   const Template t = Parse(id);
-  EXPECT_EQ(t.style, DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) << id;
+  EXPECT_EQ(t.style, DS_MODALFRAME | DS_3DLOOK | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU) << id;
   EXPECT_EQ(t.caption, caption);
   EXPECT_EQ(t.font, "ＭＳ Ｐゴシック");
   EXPECT_EQ(t.pointSize, 9);
