@@ -18,49 +18,10 @@ HANDLE OutputHandle = INVALID_HANDLE_VALUE;
 char DestinationPath[kDestinationPathBytes];
 
 namespace {
-// The block read ahead: it holds the archive's bytes from aheadStart on,
-// aheadFill of them, of which [aheadPos, aheadFill) are still unread; the
-// file stands just after them.
-std::uint8_t readAhead[kArchiveReadAheadBytes];
-unsigned long aheadPos;
-unsigned long aheadFill;
-std::uint64_t aheadStart;
-
-void ForgetReadAhead(std::uint64_t filePosition) {
-  aheadPos = aheadFill = 0;
-  aheadStart = filePosition;
-}
-
-// Reads at the file's position into buffer; the block read ahead is used up
-// by then and starts again after what was read, or is what was read.
-long ReadFromFile(void* buffer, unsigned long count) {
+long ReadArchiveFile(void* buffer, unsigned long count) {
   DWORD got = 0;
   if (!ReadFile(ArchiveHandle, buffer, count, &got, nullptr)) return -1;
-  ForgetReadAhead(aheadStart + aheadFill);
-  if (buffer == readAhead)
-    aheadFill = got;
-  else
-    aheadStart += got;
   return static_cast<long>(got);
-}
-
-long ReadArchiveFile(void* buffer, unsigned long count) {
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  unsigned long done = 0;
-  while (done < count) {
-    if (aheadPos == aheadFill) {
-      if (count - done >= kArchiveDirectReadBytes) {
-        const long got = ReadFromFile(out + done, count - done);
-        return got < 0 ? got : static_cast<long>(done) + got;
-      }
-      const long got = ReadFromFile(readAhead, kArchiveReadAheadBytes);
-      if (got < 0) return got;
-      if (got == 0) break;  // the file ends
-    }
-    // A plain loop: the stub has no C library to call for a copy.
-    while (done < count && aheadPos < aheadFill) out[done++] = readAhead[aheadPos++];
-  }
-  return static_cast<long>(done);
 }
 
 bool WriteOutputFile(const void* buffer, unsigned long length) {
@@ -116,36 +77,6 @@ std::uint64_t SystemFileTime() {
   return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 }  // namespace
-
-bool OpenArchive(const char* path) {
-  ArchiveHandle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  ForgetReadAhead(0);
-  return ArchiveHandle != INVALID_HANDLE_VALUE;
-}
-
-void CloseArchive() {
-  if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
-  ArchiveHandle = INVALID_HANDLE_VALUE;
-  ForgetReadAhead(0);
-}
-
-std::int64_t ArchivePosition() { return static_cast<std::int64_t>(aheadStart + aheadPos); }
-
-bool SeekArchive(std::int64_t position) {
-  // Unsigned: a position before the block is far beyond it.
-  const std::uint64_t into = static_cast<std::uint64_t>(position) - aheadStart;
-  if (into <= aheadFill) {
-    aheadPos = static_cast<unsigned long>(into);
-    return true;
-  }
-  LONG high = static_cast<LONG>(position >> 32);
-  SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(position), &high, FILE_BEGIN);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
-  ForgetReadAhead(static_cast<std::uint64_t>(position));
-  return true;
-}
 
 void InstallWin32EngineHost() {
   Host.readArchive = ReadArchiveFile;

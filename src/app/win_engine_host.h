@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 // DestinationFolder (255 bytes), a backslash, JoinedName (287 bytes) and the
 // closing zero, with room to spare.
 constexpr unsigned kDestinationPathBytes = 560;
@@ -18,24 +16,7 @@ extern HANDLE OutputHandle;
 // The current member's full destination path; write errors name it.
 extern char DestinationPath[kDestinationPathBytes];
 
-// The archive is read ahead in blocks of this size, so the small headers and
-// members of an archive cost one ReadFile per block, not several per member.
-// A read of at least kArchiveDirectReadBytes that finds the block used up goes
-// straight into the caller's buffer.
-constexpr unsigned long kArchiveReadAheadBytes = 65536;
-constexpr unsigned long kArchiveDirectReadBytes = 16384;
-
-// Opens path as the archive, read access, shared for reading and writing;
-// false when it cannot be opened.
-bool OpenArchive(const char* path);
-void CloseArchive();
-// The position of the next byte the engine reads.
-std::int64_t ArchivePosition();
-// Moves to position from the archive's start (within the block read ahead
-// without asking the file system); false when SetFilePointer reports a failure.
-bool SeekArchive(std::int64_t position);
-
-// Points the engine's Host at the functions below: the read-ahead archive,
+// Points the engine's Host at the functions below: ReadFile on ArchiveHandle,
 // WriteFile on OutputHandle, ReportFileError naming ExecutablePath or
 // DestinationPath, the progress command to PassWindow, LocalAlloc/LocalFree
 // and the system clock.

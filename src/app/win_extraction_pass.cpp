@@ -63,57 +63,43 @@ bool AdvancePastSkipped() {
 std::int64_t memberDataStart;
 std::int64_t memberDataBytes;
 
-void NoteMemberDataStart() {
-  memberDataStart = ArchivePosition();
+bool NoteMemberDataStart() {
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(ArchiveHandle, 0, &high, FILE_CURRENT);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  memberDataStart = (static_cast<std::int64_t>(high) << 32) | low;
   memberDataBytes = MemberHeader.compressedRemaining;
+  return true;
 }
 
 // Moves the archive to the end of the member's data, where the next header
 // stands, past whatever of the data is unread.
 Next SkipMemberData() {
-  if (!SeekArchive(memberDataStart + memberDataBytes)) return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  const std::int64_t next = memberDataStart + memberDataBytes;
+  LONG high = static_cast<LONG>(next >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(next & 0xFFFFFFFF), &high, FILE_BEGIN);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+    return FailWithFile(IDS_DAMAGED, ExecutablePath);
   MemberHeader.compressedRemaining = 0;
   return Next::Member;
 }
 
-// The folder of the last member whose folders the pass made: DestinationPath
-// up to and including its last '/'. Every level of it exists, or could not
-// be made and the file's creation says so; a member in the same folder or
-// below it only makes the levels that are new.
-char madeFolder[kMemberPathBytes];
-unsigned madeFolderLength;
+// How many bytes of DestinationPath name the member's folder: up to its last
+// '/' after the root, else the destination folder as every member path
+// begins (the volume's root).
+unsigned memberFolderBytes;
 
-void MakeMemberFolders() {
-  // A level (the path before one of its '/') is known when it lies within
-  // the bytes shared with madeFolder, which end in a '/' of their own. '/' is
-  // below 0x40, never a trail byte, so a byte scan splits.
-  unsigned same = 0;
-  while (same < madeFolderLength && DestinationPath[same] == madeFolder[same]) ++same;
-  unsigned end = 0;
-  for (unsigned i = 0; DestinationPath[i] && i < sizeof madeFolder - 1; ++i) {
-    const char c = DestinationPath[i];
-    if (c == '/') {
-      if (i >= same) {
-        madeFolder[i] = '\0';
-        CreateDirectoryA(madeFolder, nullptr);
-      }
-      end = i + 1;
-    }
-    madeFolder[i] = c;
-  }
-  madeFolderLength = end;
+unsigned MemberFolderBytes() {
+  if (memberFolderBytes) return memberFolderBytes;
+  unsigned n = 0;
+  while (folderPrefix[n]) ++n;
+  return n;
 }
 
-// Creates the member's file where none exists; a missing folder (removed
-// while the pass ran, or never made) is made again with all its levels.
 HANDLE CreateNewMemberFile() {
-  for (int attempt = 0;; ++attempt) {
-    HANDLE file = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file != INVALID_HANDLE_VALUE || attempt == 1 || GetLastError() != ERROR_PATH_NOT_FOUND) return file;
-    madeFolderLength = 0;
-    CreatePathDirectories(DestinationPath);
-  }
+  return CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The last guard before anything is created: the path, as Windows resolves
@@ -272,7 +258,7 @@ Next ExtractFile() {
     // A folder is not replaced by a file.
     if (existing & FILE_ATTRIBUTE_DIRECTORY) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     oldAttributes = existing;
-    OutputHandle = CreateFileBeside(DestinationPath, writtenPath, sizeof writtenPath);
+    OutputHandle = CreateFileBeside(DestinationPath, MemberFolderBytes(), writtenPath, sizeof writtenPath);
     if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     replacing = true;
   }
@@ -302,7 +288,7 @@ Next ExtractMember() {
     return FailWithFile(IDS_DAMAGED, DestinationPath);
 
   ShowMemberStatus(IDS_STATUS_EXTRACTING, JoinedName);
-  MakeMemberFolders();
+  memberFolderBytes = CreatePathDirectories(DestinationPath);
   return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
@@ -314,7 +300,7 @@ Next ReadNextMember() {
     Host.reportError(HeaderResultMessage(result), true);
     return Fail();
   }
-  NoteMemberDataStart();
+  if (!NoteMemberDataStart()) return FailWithFile(IDS_DAMAGED, ExecutablePath);
   return Next::Member;
 }
 
@@ -343,9 +329,11 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   OutputHandle = INVALID_HANDLE_VALUE;
 
   StartPacing();
-  madeFolderLength = 0;
+  ForgetPathDirectories();
 
-  if (!OpenArchive(ExecutablePath)) {
+  ArchiveHandle = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (ArchiveHandle == INVALID_HANDLE_VALUE) {
     ReportFileError(LoadText(IDS_READ_ERROR), ExecutablePath);
     RunState.aborted = 1;
     return 0;
@@ -353,8 +341,9 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   // The offset is trusted, not searched for; as a signed 32-bit distance an
   // offset beyond 2 GiB fails here.
   const LONG offset = static_cast<LONG>(ConfigArchiveOffset(Config));
-  if (!SeekArchive(offset)) {
-    CloseArchive();
+  if (SetFilePointer(ArchiveHandle, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    CloseHandle(ArchiveHandle);
+    ArchiveHandle = INVALID_HANDLE_VALUE;
     ReportFileError(LoadText(IDS_DAMAGED), ExecutablePath);
     RunState.aborted = 1;
     return 0;
@@ -367,7 +356,8 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   // The last member's name stays in the status line.
   FlushMemberStatus();
 
-  CloseArchive();
+  CloseHandle(ArchiveHandle);
+  ArchiveHandle = INVALID_HANDLE_VALUE;
   FreeMemberHeader();
   if (mode == ExtractMode::Extract) RunAutoCommand(mode);
   return RunState.aborted ? 0 : 1;
