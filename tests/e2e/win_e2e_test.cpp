@@ -152,13 +152,15 @@ TEST_F(EndToEnd, CancelOverAnInstalledCopyKeepsItByteForByte) {
 }
 
 TEST_F(EndToEnd, CancelDuringALargeExtractionDeletesThePartialFile) {
-  WriteSource("big.bin", Random(24 << 20), kStamp);
+  // Large enough that writing it takes well over the 50 ms within which the
+  // pass notices a Cancel.
+  WriteSource("big.bin", Random(64 << 20), kStamp);
   ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
   ExtractInto(main.window);
   // Wait until the file exists and is growing, then cancel.
-  for (int i = 0; i < 400 && FileSize(dest_ + "\\big.bin") == 0 && stub.Running(); ++i) Sleep(5);
+  for (int i = 0; i < 2000 && FileSize(dest_ + "\\big.bin") == 0 && stub.Running(); ++i) Sleep(1);
   ChildProcess::Press(main.window, IDCANCEL);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_FALSE(Exists(dest_ + "\\big.bin"));
