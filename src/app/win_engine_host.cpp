@@ -4,6 +4,7 @@
 #include "archive/member_header.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
+#include "common/stub_switches.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 
@@ -53,7 +54,7 @@ void ReportEngineError(int stringId, bool namesArchive) {
   FlushMemberStatus();
   if (stringId == kMsgOutOfMemory) {
     // Out of memory names no file: the text alone, owned by the pass's window.
-    MessageBoxA(PassWindow, LoadText(static_cast<UINT>(stringId)), Config.title, MB_ICONERROR);
+    ShowFailure(LoadText(static_cast<UINT>(stringId)), Config.title, kExitNoMemory);
     return;
   }
   ReportFileError(LoadText(static_cast<UINT>(stringId)), namesArchive ? ExecutablePath : DestinationPath);
