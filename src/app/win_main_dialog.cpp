@@ -23,8 +23,6 @@ void InitMainDialog(HWND dialog) {
   CentreOnScreen(dialog);
   RunState.extracting = 0;
   RunState.cancelRequested = 0;
-  // A temporary folder is not asked for: extraction starts at once.
-  if (Config.flags[0] & kFlagTemporaryFolder) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
 BOOL OnExtract(HWND dialog) {
@@ -98,6 +96,14 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
           SendDlgItemMessageA(dialog, IDC_PROGRESS, kProgressSetPos, lParam, 0);
           return FALSE;
       }
+      break;
+    case WM_PAINT:
+      // A temporary folder is not asked for: extraction starts as soon as
+      // the dialog shows. (The dialog manager shows it once its queue is
+      // empty; a command posted before that would run the passes while it
+      // is still hidden.) The dialog is painted as usual.
+      if ((Config.flags[0] & kFlagTemporaryFolder) && !RunState.extracting)
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       break;
     case WM_CTLCOLOREDIT:
       // Windows 95 and NT 4.0 paint a disabled edit like a static text, but

@@ -92,7 +92,7 @@ int OutcomeExitCode() {
 
 // The list of switches, as a box of its own; an unknown switch shows it
 // too, unless the run is unattended.
-__attribute__((noinline)) int ShowSwitches(unsigned switches, const char* caption) {
+int ShowSwitches(unsigned switches, const char* caption) {
   const int code = (switches & kSwitchInvalid) ? kExitCommandLine : kExitDone;
   if (!code || !RunState.unattended)
     MessageBoxA(nullptr, LoadText(IDS_USAGE), caption, code ? MB_ICONERROR : MB_ICONINFORMATION);
