@@ -221,6 +221,10 @@ TEST_F(Unattended, TemporaryFolderRunsTheCommandThereAndIsGoneAfterwards) {
   EXPECT_TRUE(GetFileAttributesA((folder + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(Exists(record));
   RemoveTree(folder);
+  // A command that cannot be started is fatal, and the folder goes.
+  ASSERT_TRUE(Pack({"--temp", "--run", "no-such-program-here.exe"}));
+  EXPECT_EQ(RunStub("/S"), 2);
+  EXPECT_EQ(TemporaryFolders(), before);
 }
 
 // The dialog shows the extraction into the temporary folder with its folder,
@@ -282,7 +286,13 @@ TEST_F(Unattended, TemporaryFolderInTheDialogFailedOrCancelled) {
 TEST_F(Unattended, EveryFileWrittenTakesTheDownloadsZone) {
   WriteSource("a.txt", "a", kStamp);
   WriteSource("docs\\b.txt", "b", kStamp);
-  ASSERT_TRUE(Pack({}));
+  WriteSource("ro.txt", "read-only", kStamp);
+  SetFileAttributesA((src_ + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(Pack({"--restore-attributes"}));
+  // Without a zone of its own the stub marks nothing.
+  EXPECT_EQ(RunStub("/S /D=" + dest_ + "\\plain"), 0);
+  EXPECT_EQ(ReadWholeFile(dest_ + "\\plain\\a.txt"), "a");
+  EXPECT_FALSE(Exists(dest_ + "\\plain\\a.txt:Zone.Identifier"));
   // Under Wine the stream sfx.exe:Zone.Identifier is a file of that name.
   const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.org/sfx.exe\r\n";
   WriteFileAt(exe_ + ":Zone.Identifier", zone);
@@ -290,7 +300,10 @@ TEST_F(Unattended, EveryFileWrittenTakesTheDownloadsZone) {
   EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt"), "a");
   EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt:Zone.Identifier"), zone);
   EXPECT_EQ(ReadWholeFile(dest_ + "\\docs\\b.txt:Zone.Identifier"), zone);
-  EXPECT_FALSE(Exists(dest_ + "\\docs:Zone.Identifier"));
+  // Marked before its attribute comes back: a read-only file takes no stream.
+  EXPECT_EQ(ReadWholeFile(dest_ + "\\ro.txt:Zone.Identifier"), zone);
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(Exists(dest_ + "\\docs:Zone.Identifier"));  // folders are not marked
 }
 
 }  // namespace

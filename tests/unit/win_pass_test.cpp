@@ -12,14 +12,10 @@
 
 #include "app/win_extraction_pass.h"
 #include "app/win_startup.h"
-#include "app/win_temporary_folder.h"
 #include "archive/crc16.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
-#include "common/stub_switches.h"
-#include "common/win_services.h"
 #include "paths/path_text.h"
-#include "paths/win_auto_run.h"
 #include "ui/resource_ids.h"
 #include "fixtures.h"
 #include "hostile_archives.h"
@@ -94,7 +90,6 @@ class Pass : public ::testing::Test {
     Config.archiveOffset[0] = kPrefixBytes & 0xFF;
     Config.archiveOffset[1] = (kPrefixBytes >> 8) & 0xFF;
     std::memset(&RunState, 0, sizeof RunState);
-    FailureExitCode = 0;
     ProgressTotals = {};
     lstrcpyA(ExecutablePath, archive_.c_str());
     lstrcpyA(DestinationFolder, dest_.c_str());
@@ -517,126 +512,6 @@ TEST_F(Pass, CompressedMembersFromJlhaAfterTheStubImage) {
   EXPECT_TRUE(seenBoxes.empty());
 }
 
-// Unattended runs (/S, /T): nobody to ask and no box; the exit code tells.
-TEST_F(Overwrite, UnattendedKeepsExistingFilesUnlessTheyAreToBeOverwritten) {
-  RunState.unattended = 1;
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  EXPECT_TRUE(seenBoxes.empty());
-  EXPECT_EQ(RunState.keptExisting, 1);
-  for (const char* name : {"a.txt", "b.txt", "c.txt"}) EXPECT_EQ(FileText(dest_ + "\\" + name), "old") << name;
-  // /O: every one replaced, nothing kept.
-  RunState.keptExisting = 0;
-  SetFlags(kFlagOverwriteWithoutAsking);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  EXPECT_EQ(RunState.keptExisting, 0);
-  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
-  EXPECT_EQ(FailureExitCode, 0);
-}
-
-TEST_F(Pass, UnattendedFailuresShowNoBoxAndKeepTheFirstExitCode) {
-  RunState.unattended = 1;
-  Member bad{"b.txt", "b"};
-  bad.crcDelta = 1;
-  Write({{"a.txt", "a"}, bad, {"c.txt", "c"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
-  EXPECT_TRUE(seenBoxes.empty());
-  EXPECT_EQ(FailureExitCode, kExitFatal);
-  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "a");
-  EXPECT_FALSE(Exists(dest_ + "\\b.txt"));  // nothing half-written stays
-  EXPECT_FALSE(Exists(dest_ + "\\c.txt"));
-  // An unsupported method is fatal too, and a later failure keeps the first code.
-  FailureExitCode = kExitNoMemory;
-  Write({{"a.txt", "a", 'x'}});
-  EXPECT_EQ(Run(ExtractMode::Test), 0);
-  EXPECT_EQ(FailureExitCode, kExitNoMemory);
-  FailureExitCode = 0;
-  EXPECT_EQ(Run(ExtractMode::Test), 0);
-  EXPECT_EQ(FailureExitCode, kExitFatal);
-  EXPECT_TRUE(seenBoxes.empty());
-}
-
-TEST_F(Pass, UnattendedNoticeIsDeclinedUnlessAcceptedBeforehand) {
-  Write({{"!", "Do you agree?"}, {"a.txt", "a"}});
-  RunState.unattended = 1;
-  EXPECT_EQ(Run(ExtractMode::Probe), 0);
-  EXPECT_EQ(FailureExitCode, 0);  // declined, not failed
-  RunState.acceptNotice = 1;
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
-  // /Y with the dialog: the notice is not asked either.
-  RunState.unattended = 0;
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
-  EXPECT_TRUE(seenBoxes.empty());
-}
-
-TEST_F(Pass, VerifyDecodesEveryMemberAndWritesNothing) {
-  RunState.unattended = 1;
-  const std::string lzh = Fixture("mixed.lzh");
-  ASSERT_FALSE(lzh.empty());
-  ASSERT_TRUE(WriteWholeFile(archive_, std::string(kPrefixBytes, '\0') + lzh));
-  EXPECT_EQ(RunExtractionPass(nullptr, ExtractMode::Verify), 1);
-  EXPECT_FALSE(Exists(dest_));
-  // A data CRC that does not match is found, also in the notice and in the
-  // last member, which the Test pass never reads.
-  for (int damaged : {0, 2}) {
-    std::vector<Member> members = {{"!", "notice"}, {"dir/", "", 'd'}, {"z.txt", std::string(5000, 'z')}};
-    members[damaged].crcDelta = 1;
-    Write(members);
-    FailureExitCode = 0;
-    EXPECT_EQ(Run(ExtractMode::Test), 1) << damaged;
-    EXPECT_EQ(RunExtractionPass(nullptr, ExtractMode::Verify), 0) << damaged;
-    EXPECT_EQ(FailureExitCode, kExitFatal);
-  }
-  EXPECT_FALSE(Exists(dest_));
-  EXPECT_TRUE(seenBoxes.empty());
-}
-
-// Mark-of-the-Web: under Wine a stream NAME:Zone.Identifier is a file of that name.
-TEST_F(Overwrite, EveryFileWrittenTakesTheProgramsZone) {
-  const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.org/sfx.exe\r\n";
-  ASSERT_TRUE(WriteWholeFile(archive_ + ":Zone.Identifier", zone));
-  Member folder{"", "", 'd', "docs\xff"};
-  Member readOnly{"ro.txt", "read-only"};
-  readOnly.attributes = FILE_ATTRIBUTE_READONLY;
-  Write({{"a.txt", "new a"}, {"inner.txt", "inner", '0', "sub\xff"}, folder, readOnly});
-  SetFlags(kFlagOverwriteWithoutAsking | kFlagRestoreAttributes);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  for (const char* name : {"a.txt", "sub\\inner.txt", "ro.txt"})
-    EXPECT_EQ(FileText(dest_ + "\\" + name + ":Zone.Identifier"), zone) << name;
-  EXPECT_FALSE(Exists(dest_ + "\\docs:Zone.Identifier"));  // folders are not marked
-  EXPECT_FALSE(Exists(dest_ + "\\b.txt:Zone.Identifier"));  // nor files not written
-  EXPECT_EQ(FileText(dest_ + "\\ro.txt"), "read-only");
-  // Without a zone of its own the program marks nothing.
-  ASSERT_TRUE(DeleteFileA((archive_ + ":Zone.Identifier").c_str()));
-  Write({{"c.txt", "new c"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  EXPECT_EQ(FileText(dest_ + "\\c.txt"), "new c");
-  EXPECT_FALSE(Exists(dest_ + "\\c.txt:Zone.Identifier"));
-}
-
-TEST(TemporaryFolder, NewUniqueFoldersUnderTempDeletedWithReadOnlyFiles) {
-  char temp[MAX_PATH];
-  ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
-  char first[kDestinationFolderBytes], second[kDestinationFolderBytes];
-  ASSERT_TRUE(MakeTemporaryFolder(first, sizeof first));
-  ASSERT_TRUE(MakeTemporaryFolder(second, sizeof second));
-  EXPECT_STRNE(first, second);
-  EXPECT_EQ(std::string(first).rfind(temp, 0), 0u) << first;
-  ASSERT_TRUE(GetFileAttributesA(first) & FILE_ATTRIBUTE_DIRECTORY);
-  const std::string tree = first;
-  ASSERT_TRUE(CreateDirectoryA((tree + "\\sub").c_str(), nullptr));
-  ASSERT_TRUE(WriteWholeFile(tree + "\\sub\\ro.txt", "read-only"));
-  ASSERT_TRUE(WriteWholeFile(tree + "\\top.txt", "top"));
-  SetFileAttributesA((tree + "\\sub\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  SetFileAttributesA((tree + "\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
-  DeleteFolderTree(first);
-  EXPECT_FALSE(Exists(tree));
-  DeleteFolderTree(second);
-  EXPECT_FALSE(Exists(second));
-  // A folder that is too long for the destination's field is not made.
-  char small[20];
-  EXPECT_FALSE(MakeTemporaryFolder(small, sizeof small));
-}
-
 // Auto-run: the tests' mark program, started through the shell.
 class AutoRun : public Pass {
  protected:
@@ -691,26 +566,5 @@ TEST_F(AutoRun, StartsEvenWhenEveryOverwriteWasDeclined) {
   EXPECT_EQ(Run(ExtractMode::Extract), 1);
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
   EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
-}
-// A command that is waited for: its process, and its exit code.
-TEST_F(AutoRun, WaitedForCommandHandsOutItsProcess) {
-  lstrcpyA(Config.autoRunCommand, "cmd.exe /c if exist a.txt exit 5");
-  RunState.waitForCommand = 1;
-  AutoRunProcess = nullptr;
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  ASSERT_NE(AutoRunProcess, nullptr);
-  EXPECT_EQ(WaitForSingleObject(AutoRunProcess, 20000), WAIT_OBJECT_0);
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeProcess(AutoRunProcess, &code));
-  EXPECT_EQ(code, 5u);  // run in the destination, where a.txt is
-  CloseHandle(AutoRunProcess);
-  EXPECT_EQ(RunState.waitForCommand, 1);
-  // A command that cannot be started is a failure of the run.
-  AutoRunProcess = nullptr;
-  lstrcpyA(Config.autoRunCommand, "no-such-program-here.exe");
-  SetFlags(kFlagOverwriteWithoutAsking);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  EXPECT_EQ(AutoRunProcess, nullptr);
-  EXPECT_EQ(FailureExitCode, kExitFatal);
 }
 }  // namespace
