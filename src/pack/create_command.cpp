@@ -29,12 +29,15 @@ namespace {
 constexpr char kUsage[] =
     "create -o OUT [--stub x86_64|i686|FILE] [--method lh0|lh5|lh6|lh7] [--title T] [--label T]\n"
     "      [--folder DIR] [--message T] [--run CMD] [--overwrite] [--restore-attributes]\n"
-    "      [--notice FILE] [--archive IN.lzh] [--quiet] PATH...";
+    "      [--notice FILE] [--archive IN.lzh] [--exact-times] [--quiet] PATH...";
 
 constexpr char kNotes[] =
     "notes:\n"
     "  Memory: at most about 200 MB, whatever the size of the files: a file of\n"
-    "  1.5 MiB or more is read, compressed and written piece by piece.\n";
+    "  1.5 MiB or more is read, compressed and written piece by piece.\n"
+    "  Times: members keep their modification times to the second. Times before\n"
+    "  1970 or after 2038-01-19 are kept exactly in an extended header of 27 bytes,\n"
+    "  and so is every time with --exact-times.\n";
 
 struct CreateOptions {
   std::string output;
@@ -45,6 +48,7 @@ struct CreateOptions {
   std::string notice;
   std::string archive;
   bool quiet = false;
+  bool exactTimes = false;
   std::vector<std::string> paths;
 };
 
@@ -84,7 +88,7 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
        FlagOption("--overwrite", nullptr, o.settings.overwriteWithoutAsking),
        FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
        ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
-       FlagOption("--quiet", "-q", o.quiet)},
+       FlagOption("--exact-times", nullptr, o.exactTimes), FlagOption("--quiet", "-q", o.quiet)},
       Operands::Paths);
   o.paths = args.operands;
   for (const std::string& option : args.given)
@@ -98,8 +102,9 @@ std::string Disagreement(const CreateOptions& o) {
     return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
   if (o.output.empty()) return "-o OUT is missing";
   if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
-  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty()))
-    return "--archive takes no paths and no --notice: the archive is appended as it is";
+  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty() || o.exactTimes))
+    return "--archive takes no paths, no --notice and no --exact-times: the archive is appended "
+           "as it is";
   if (IsPlainArchive(o.output) && !o.sfxOption.empty())
     return o.sfxOption + ": " + Quoted(o.output) +
            " is a plain archive; this option is for self-extracting files";
@@ -222,6 +227,7 @@ bool CreateJob::CollectMembers() {
   std::int64_t epoch = 0;
   if (!ReadSourceDateEpoch(reproducible, epoch, error)) return line_.Fail(error);
   if (reproducible) ClampTimes(sources_, epoch);
+  for (PackSource& source : sources_) source.entry.exactTime = o_.exactTimes;
   // An earlier output inside a packed folder is not packed into the new one.
   std::error_code ec;
   const fs::path target = fs::u8path(o_.output);

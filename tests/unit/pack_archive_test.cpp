@@ -9,6 +9,7 @@
 #include <random>
 
 #include "archive/member_header.h"
+#include "common/file_time.h"
 #include "engine_test_support.h"
 #include "pack/archive_reader.h"
 #include "pack/archive_writer.h"
@@ -67,6 +68,7 @@ TEST(PackHeader, CoreReaderSeesEveryField) {
   e.originalSize = 56789;
   e.modifiedSeconds = 1700000000;
   e.modifiedNanoseconds = 123456700;
+  e.exactTime = true;
   e.attributes = lzh::kDosArchive | lzh::kDosReadOnly;
   e.dataCrc = 0xBEEF;
   e.directory = std::string("docs\xFF\x95\x5C\xFF", 8);  // docs/表/
@@ -100,13 +102,42 @@ TEST(PackHeader, TimesBeyond2038AndSizesBeyond4GiBSurvive) {
   EXPECT_EQ(BuildMemberHeader(e).size(), 26u + 5 + 3 + 3 + 27);
 }
 
+TEST(PackHeader, TimesHeaderOnlyWhereTheTimeStampCannotSayTheTime) {
+  // The time stamp holds 1970-01-01 to 2038-01-19 03:14:07 for every reader,
+  // to the second; the file times header (27 bytes) only for times outside
+  // or when the exact time is asked for.
+  struct Case {
+    std::int64_t seconds;
+    bool exact, timesHeader;
+  };
+  for (const Case& c : {Case{0, false, false}, Case{0x7FFFFFFF, false, false},
+                        Case{1700000000, false, false}, Case{-1, false, true},
+                        Case{0x80000000, false, true}, Case{-11644473600, false, true},
+                        Case{1700000000, true, true}}) {
+    MemberEntry e;
+    e.fileName = "f";
+    e.modifiedSeconds = c.seconds;
+    e.modifiedNanoseconds = 999999900;
+    e.exactTime = c.exact;
+    const Bytes header = BuildMemberHeader(e);
+    EXPECT_EQ(header.size(), 26u + 5 + 3 + 1 + (c.timesHeader ? 27 : 0)) << c.seconds;
+    ASSERT_EQ(ReadBack(header), HeaderResult::Member);
+    const std::uint64_t whole = UnixToFileTime(c.seconds);
+    EXPECT_EQ(MemberHeader.modifiedTime, whole + (c.timesHeader ? 9999999 : 0)) << c.seconds;
+    FreeMemberHeader();
+  }
+}
+
 TEST(PackHeader, NoHeaderLengthIsAMultipleOf256) {
-  // Every name length from 0 to 255, alone and under a folder: the core
-  // reader must see a member each time, never the end of the archive.
+  // Every name length from 0 to 255, alone and under a folder, with and
+  // without the file times header: the core reader must see a member each
+  // time, never the end of the archive.
   for (std::size_t len = 1; len <= 255; ++len) {
-    for (bool inFolder : {false, true}) {
+    for (int variant = 0; variant < 4; ++variant) {
+      const bool inFolder = variant & 1;
       MemberEntry e;
       e.fileName.assign(len, 'n');
+      e.exactTime = variant & 2;
       if (inFolder) e.directory = "d\xFF";
       Bytes h = BuildMemberHeader(e);
       ASSERT_NE(h.size() % 256, 0u) << len;
