@@ -1,6 +1,8 @@
 #include "app/win_engine_host.h"
 
 #include "archive/engine_host.h"
+#include "archive/member_header.h"
+#include "common/run_state.h"
 #include "common/sfx_config.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
@@ -27,7 +29,26 @@ bool WriteOutputFile(const void* buffer, unsigned long length) {
   return WriteFile(OutputHandle, buffer, length, &written, nullptr) && written == length;
 }
 
+// What the person sees of a pass, and when. The percentage last sent (none
+// after StartPacing), the status line waiting to be shown, and the tick of
+// the last drain.
+constexpr unsigned kNoPercent = ~0u;
+unsigned sentPercent = kNoPercent;
+unsigned pendingPercent = kNoPercent;
+
+// Nothing is pending while both are kNoPercent.
+void SendPendingPercent() {
+  if (pendingPercent == sentPercent) return;
+  sentPercent = pendingPercent;
+  SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(sentPercent));
+}
+bool drainDue = true;
+DWORD lastDrainTick;
+UINT statusFormat;  // 0: nothing waits
+char statusName[kJoinedNameBytes];
+
 void ReportEngineError(int stringId, bool namesArchive) {
+  FlushMemberStatus();
   if (stringId == kMsgOutOfMemory) {
     // Out of memory names no file: the text alone, owned by the pass's window.
     MessageBoxA(PassWindow, LoadText(static_cast<UINT>(stringId)), Config.title, MB_ICONERROR);
@@ -37,9 +58,13 @@ void ReportEngineError(int stringId, bool namesArchive) {
 }
 
 void SendProgress(unsigned percent) {
-  // Sent, not posted: the bar has moved when the call returns.
-  SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(percent));
-  ProcessPendingMessages(PassWindow);
+  // Sent, not posted: the bar has moved when the call returns. Moving it
+  // costs about a millisecond, so after the first value of a pass it moves
+  // with the drains, and once more when it is full; a value it already
+  // shows is not sent again.
+  pendingPercent = percent;
+  if (percent == 100 || sentPercent == kNoPercent) SendPendingPercent();
+  DrainQueueWhenDue();
 }
 
 void* AllocZeroed(unsigned long size) { return LocalAlloc(LMEM_ZEROINIT, size); }
@@ -70,4 +95,36 @@ void ProcessPendingMessages(HWND window) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+}
+
+void StartPacing() {
+  sentPercent = pendingPercent = kNoPercent;
+  drainDue = true;
+  statusFormat = 0;
+}
+
+void DrainQueueWhenDue() {
+  const DWORD now = GetTickCount();
+  // Unsigned: the tick count wraps after 49.7 days.
+  if (!drainDue && now - lastDrainTick < kDrainIntervalMs) return;
+  drainDue = false;
+  lastDrainTick = now;
+  SendPendingPercent();
+  FlushMemberStatus();
+  ProcessPendingMessages(PassWindow);
+}
+
+void ShowMemberStatus(UINT formatId, const char* name) {
+  unsigned i = 0;
+  for (; i + 1 < sizeof statusName && name[i]; ++i) statusName[i] = name[i];
+  statusName[i] = '\0';
+  statusFormat = formatId;
+}
+
+void FlushMemberStatus() {
+  if (!statusFormat) return;
+  // The name is at most 287 bytes, the format a short line: well inside 1024.
+  wsprintfA(GeneralText, LoadText(statusFormat), statusName);
+  statusFormat = 0;
+  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
 }

@@ -1,6 +1,7 @@
 #include "app/win_extraction_pass.h"
 
 #include "app/win_engine_host.h"
+#include "app/win_file_replace.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/member_data.h"
@@ -37,15 +38,15 @@ Next Fail() {
   return Next::Leave;
 }
 
-Next FailWithFile(UINT messageId, const char* fileName) {
+// The status line shows the member that a message is about.
+void ReportMemberError(UINT messageId, const char* fileName) {
+  FlushMemberStatus();
   ReportFileError(LoadText(messageId), fileName);
-  return Fail();
 }
 
-void ShowStatus(UINT formatId, const char* name) {
-  // The name is at most 287 bytes, the format a short line: well inside 1024.
-  wsprintfA(GeneralText, LoadText(formatId), name);
-  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
+Next FailWithFile(UINT messageId, const char* fileName) {
+  ReportMemberError(messageId, fileName);
+  return Fail();
 }
 
 void ReportPassProgress() { ReportProgress(ProgressTotals.done, ProgressTotals.total); }
@@ -83,6 +84,22 @@ Next SkipMemberData() {
     return FailWithFile(IDS_DAMAGED, ExecutablePath);
   MemberHeader.compressedRemaining = 0;
   return Next::Member;
+}
+
+// How many bytes of DestinationPath name the member's folder: up to its last
+// '/' after the root, else the destination folder as every member path
+// begins (the volume's root).
+unsigned memberFolderBytes;
+
+unsigned MemberFolderBytes() {
+  if (memberFolderBytes) return memberFolderBytes;
+  unsigned n = 0;
+  while (folderPrefix[n]) ++n;
+  return n;
+}
+
+HANDLE CreateNewMemberFile() {
+  return CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The last guard before anything is created: the path, as Windows resolves
@@ -142,10 +159,15 @@ Next ProbeMember() {
   return Next::Leave;
 }
 
+// Lets the user act when the drain is due; true when Cancel was pressed.
+bool CancelSeen() {
+  DrainQueueWhenDue();
+  return RunState.cancelRequested == 1;
+}
+
 Next TestMember() {
-  ShowStatus(IDS_STATUS_TESTING, JoinedName);
-  ProcessPendingMessages(PassWindow);
-  if (RunState.cancelRequested == 1) return Fail();
+  ShowMemberStatus(IDS_STATUS_TESTING, JoinedName);
+  if (CancelSeen()) return Fail();
   ProgressTotals.total += static_cast<std::uint64_t>(MemberHeader.originalSize);
   return SkipMemberData();
 }
@@ -173,28 +195,43 @@ Next ExtractDirectoryEntry() {
   return SkipMemberData();
 }
 
-// Leaves the file's bytes on disk only when all of them arrived intact.
+// An existing file that the member replaces: its attributes when it was
+// found, and the temporary file beside it that takes the member's bytes.
+bool replacing;
+DWORD oldAttributes;
+char writtenPath[kDestinationPathBytes];
+
+// The member's file (or the temporary one) goes when anything failed.
+Next DropWrittenFile(UINT messageId) {
+  if (messageId) ReportMemberError(messageId, DestinationPath);
+  DeleteFileA(replacing ? writtenPath : DestinationPath);
+  return Fail();
+}
+
+// The old file gives way to the complete new one. Read-only, hidden and
+// system would make the replacement fail; an old file that stays gets its
+// attributes back.
+bool ReplaceOldFile() {
+  SetFileAttributesA(DestinationPath, FILE_ATTRIBUTE_NORMAL);
+  if (ReplaceFileWith(writtenPath, DestinationPath)) return true;
+  SetFileAttributesA(DestinationPath, oldAttributes);
+  return false;
+}
+
+// Leaves the file's bytes on disk only when all of them arrived intact; an
+// old file of the same name is touched only then.
 Next FinishWrittenFile(bool decoded) {
-  if (!decoded || RunState.aborted) {
-    CloseHandle(OutputHandle);
-    OutputHandle = INVALID_HANDLE_VALUE;
-    DeleteFileA(DestinationPath);
-    return Fail();
+  const bool whole = decoded && !RunState.aborted;
+  if (whole) {
+    const FILETIME time = ModifiedFileTime();
+    SetFileTime(OutputHandle, nullptr, nullptr, &time);
   }
-  const FILETIME time = ModifiedFileTime();
-  SetFileTime(OutputHandle, nullptr, nullptr, &time);
   const BOOL closed = CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
-  if (!closed) {
-    ReportFileError(LoadText(IDS_WRITE_ERROR), DestinationPath);
-    DeleteFileA(DestinationPath);
-    return Fail();
-  }
-  if (crcValue != MemberHeader.dataCrc) {
-    ReportFileError(LoadText(IDS_DAMAGED), DestinationPath);
-    DeleteFileA(DestinationPath);
-    return Fail();
-  }
+  if (!whole) return DropWrittenFile(0);
+  if (!closed) return DropWrittenFile(IDS_WRITE_ERROR);
+  if (crcValue != MemberHeader.dataCrc) return DropWrittenFile(IDS_DAMAGED);
+  if (replacing && !ReplaceOldFile()) return DropWrittenFile(IDS_WRITE_ERROR);
   if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
@@ -202,9 +239,15 @@ Next FinishWrittenFile(bool decoded) {
 }
 
 Next ExtractFile() {
-  const DWORD existing = GetFileAttributesA(DestinationPath);
-  if (existing != INVALID_FILE_ATTRIBUTES) {
+  // Creating the file is also the question whether one exists: one call
+  // where the name is free, as it is for every file of a new folder.
+  replacing = false;
+  OutputHandle = CreateNewMemberFile();
+  if (OutputHandle == INVALID_HANDLE_VALUE) {
+    const DWORD existing = GetFileAttributesA(DestinationPath);
+    if (existing == INVALID_FILE_ATTRIBUTES) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     if (!overwriteAll) {
+      FlushMemberStatus();
       const int answer = RunOverwriteDialog(PassWindow, DestinationPath);
       if (answer == IDNO) return AdvancePastSkipped() ? SkipMemberData() : Fail();
       if (answer == IDC_OVERWRITE_ALL)
@@ -212,16 +255,20 @@ Next ExtractFile() {
       else if (answer != IDYES)
         return Fail();  // Cancel, or a question that could not be asked
     }
-    // Read-only, hidden and system would make the creation fail.
-    if (!(existing & FILE_ATTRIBUTE_DIRECTORY)) SetFileAttributesA(DestinationPath, FILE_ATTRIBUTE_NORMAL);
+    // A folder is not replaced by a file.
+    if (existing & FILE_ATTRIBUTE_DIRECTORY) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
+    oldAttributes = existing;
+    OutputHandle = CreateFileBeside(DestinationPath, MemberFolderBytes(), writtenPath, sizeof writtenPath);
+    if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
+    replacing = true;
   }
-  OutputHandle = CreateFileA(DestinationPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
   return FinishWrittenFile(DecodeMemberData());
 }
 
 Next ExtractMember() {
+  // Directory entries and empty files report no progress: a Cancel is
+  // looked for between members too.
+  if (CancelSeen()) return Fail();
   if (lstrcmpA(JoinedName, kNoticeMemberName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
   // A directory entry whose stored folder was dropped (folders suppressed)
@@ -240,8 +287,8 @@ Next ExtractMember() {
   if (built == MemberPathResult::Outside || !ResolvesInsideDestination(DestinationPath))
     return FailWithFile(IDS_DAMAGED, DestinationPath);
 
-  ShowStatus(IDS_STATUS_EXTRACTING, JoinedName);
-  CreatePathDirectories(DestinationPath);
+  ShowMemberStatus(IDS_STATUS_EXTRACTING, JoinedName);
+  memberFolderBytes = CreatePathDirectories(DestinationPath);
   return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
@@ -281,6 +328,9 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   OutputIsProbe = false;
   OutputHandle = INVALID_HANDLE_VALUE;
 
+  StartPacing();
+  ForgetPathDirectories();
+
   ArchiveHandle = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ArchiveHandle == INVALID_HANDLE_VALUE) {
@@ -303,6 +353,8 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);
+  // The last member's name stays in the status line.
+  FlushMemberStatus();
 
   CloseHandle(ArchiveHandle);
   ArchiveHandle = INVALID_HANDLE_VALUE;

@@ -33,10 +33,14 @@ bool IsFullPath(const char* path) {
 }
 
 BOOL OnExtract(HWND dialog) {
-  char text[kEditLimit + 1];
+  // The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
+  // it holds a blank) and other programs can set longer texts. One byte more
+  // than the limit is read, so a longer text is refused instead of cut to a
+  // prefix of the folder.
+  char text[kEditLimit + 2];
   const int length = GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
   UnquotePath(DestinationFolder, sizeof DestinationFolder, text);
-  if (length == 0 || !IsFullPath(DestinationFolder)) {
+  if (length == 0 || length > static_cast<int>(kEditLimit) || !IsFullPath(DestinationFolder)) {
     char caption[kLoadTextBytes];
     lstrcpynA(caption, LoadText(IDS_TITLE), sizeof caption);
     MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH), caption, MB_ICONERROR);

@@ -74,6 +74,16 @@ void SetModifiedTime(const fs::path& path, std::uint64_t fileTime, bool director
 #endif
 }
 
+// A free name in target's folder for the bytes of a member until they are
+// complete and sound.
+fs::path TemporaryBeside(const fs::path& target) {
+  std::error_code ec;
+  for (unsigned n = 0;; ++n) {
+    fs::path candidate = target.parent_path() / ("~qv" + std::to_string(n) + ".tmp");
+    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+  }
+}
+
 // Writes the members of one archive below the destination folder.
 class Extraction {
  public:
@@ -141,7 +151,11 @@ bool Extraction::File(const fs::path& target, const std::string& name, const Arc
   fs::create_directories(target.parent_path(), ec);
   if (!options_.overwrite && fs::exists(fs::symlink_status(target, ec)))
     return FailAt(target, " exists (use --overwrite)");
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (fs::is_directory(target, ec)) return FailAt(target, ": cannot create the file");
+  // The member takes its name only once it is complete and its CRC matches:
+  // a failure leaves a file it would have replaced as it was.
+  const fs::path temporary = TemporaryBeside(target);
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   if (!out) return FailAt(target, ": cannot create the file");
   const bool decoded = walk_.Decode([this, &out](const void* data, std::size_t length) {
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
@@ -150,11 +164,16 @@ bool Extraction::File(const fs::path& target, const std::string& name, const Arc
   });
   out.close();
   if (!decoded || !out) {
-    fs::remove(target, ec);
+    fs::remove(temporary, ec);
     if (decoded) FailAt(target, ": cannot write the file");  // the walk reported the rest
     return false;
   }
-  SetModifiedTime(target, m.modifiedTime, false);
+  SetModifiedTime(temporary, m.modifiedTime, false);
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    return FailAt(target, ": cannot replace the file");
+  }
   ++files_;
   if (!options_.quiet) bar_.PrintAbove(name);
   return true;

@@ -11,14 +11,32 @@ NameRules SelectNameRules(const char* root) {
   return maxComponent == 255 ? LongNames : ShortNames;
 }
 
-void CreatePathDirectories(const char* path) {
-  char work[kMemberPathBytes];
+namespace {
+// The folder of the path that CreatePathDirectories was given last, up to
+// and including its last '/': every level of it exists, or could not be made.
+char madeFolder[kMemberPathBytes];
+unsigned madeFolderLength;
+}  // namespace
+
+void ForgetPathDirectories() { madeFolderLength = 0; }
+
+unsigned CreatePathDirectories(const char* path) {
+  // A level (the path before one of its '/') is known when it lies within
+  // the bytes shared with madeFolder, which end in a '/' of their own. '/' is
+  // below 0x40, never a trail byte, so a byte scan splits.
+  unsigned same = 0;
+  while (same < madeFolderLength && path[same] == madeFolder[same]) ++same;
+  unsigned end = 0;
   for (unsigned i = 0; i < kMemberPathBytes - 1 && path[i]; ++i) {
-    // '/' is below 0x40 and never a trail byte.
     if (path[i] == '/') {
-      work[i] = '\0';
-      CreateDirectoryA(work, nullptr);
+      if (i >= same) {
+        madeFolder[i] = '\0';
+        CreateDirectoryA(madeFolder, nullptr);
+      }
+      end = i + 1;
     }
-    work[i] = path[i];
+    madeFolder[i] = path[i];
   }
+  madeFolderLength = end;
+  return end;
 }

@@ -78,14 +78,89 @@ TEST_F(EndToEnd, FolderMustBeAFullPath) {
   EXPECT_EQ(stub.WaitForExit(), 0);
 }
 
+// Browse and other programs can put more into the folder edit than its limit
+// of 255 bytes; a longer text is refused with the full-path box, never cut to
+// a prefix of the folder, also when quotes and blanks make it long. 255 bytes
+// are taken whole.
+TEST_F(EndToEnd, FolderLongerThanTheFieldIsRefusedNotCut) {
+  WriteSource("a.txt", "a", kStamp);
+  ASSERT_TRUE(Pack({}));
+  ChildProcess stub;
+  SeenWindow main = StartToMainDialog(stub);
+  // A folder of n bytes below dest_, quoted after six blanks.
+  auto quoted = [&](std::size_t n) {
+    return "      \"" + dest_ + "\\" + std::string(n - dest_.size() - 1, 'q') + "\"";
+  };
+  const std::string tooLong = dest_ + "\\" + std::string(258 - dest_.size() - 1, 'f');
+  for (const std::string& text : {tooLong, quoted(248)}) {
+    SCOPED_TRACE(text.size());
+    ASSERT_GT(text.size(), 255u);
+    ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, text);
+    ASSERT_EQ(ChildProcess::ControlText(main.window, IDC_FOLDER_EDIT), text);
+    ChildProcess::Press(main.window, IDOK);
+    SeenWindow box;
+    ASSERT_TRUE(stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT));
+    ASSERT_FALSE(box.staticTexts.empty());
+    EXPECT_EQ(box.staticTexts.back(), Text(IDS_NOT_FULL_PATH));
+    ChildProcess::Press(box.window, IDOK);
+    WaitGone(box.window);
+  }
+  Sleep(300);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\*.*").c_str(), &found);
+  int entries = 0;
+  if (find != INVALID_HANDLE_VALUE) {
+    do entries += found.cFileName[0] != '.';
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  EXPECT_EQ(entries, 0) << "nothing went into a prefix of the folders";
+
+  const std::string whole = quoted(247);
+  ASSERT_EQ(whole.size(), 255u);
+  ChildProcess::SetControlText(main.window, IDC_FOLDER_EDIT, whole);
+  ChildProcess::Press(main.window, IDOK);
+  EXPECT_EQ(stub.WaitForExit(), 1);
+  EXPECT_EQ(ReadWholeFile(whole.substr(7, 247) + "\\a.txt"), "a");
+}
+
+// A user who cancels a re-run over an installed copy keeps that copy: the
+// member is written beside the old file, which gives way only to a complete
+// one. Cancel is pressed with Yes, before the member's first byte.
+TEST_F(EndToEnd, CancelOverAnInstalledCopyKeepsItByteForByte) {
+  WriteSource("big.bin", Random(4 << 20), kStamp);
+  ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
+  const std::string old = Random(3 << 20);
+  WriteFileAt(dest_ + "\\big.bin", old);
+  SetFileAttributesA((dest_ + "\\big.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+  ChildProcess stub;
+  SeenWindow main = StartToMainDialog(stub);
+  ExtractInto(main.window);
+  SeenWindow question;
+  ASSERT_TRUE(stub.WaitForWindow(question, 20000, IDC_OVERWRITE_ALL, IDYES));
+  ChildProcess::Press(question.window, IDYES);
+  ChildProcess::Press(main.window, IDCANCEL);
+  EXPECT_EQ(stub.WaitForExit(), 1);
+  EXPECT_TRUE(ReadWholeFile(dest_ + "\\big.bin") == old);
+  EXPECT_TRUE(GetFileAttributesA((dest_ + "\\big.bin").c_str()) & FILE_ATTRIBUTE_READONLY);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\~qv*").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left beside it: " << found.cFileName;
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  Sleep(500);
+  EXPECT_FALSE(Exists(dest_ + "\\ran.txt"));
+}
+
 TEST_F(EndToEnd, CancelDuringALargeExtractionDeletesThePartialFile) {
-  WriteSource("big.bin", Random(24 << 20), kStamp);
+  // Large enough that writing it takes well over the 50 ms within which the
+  // pass notices a Cancel.
+  WriteSource("big.bin", Random(64 << 20), kStamp);
   ASSERT_TRUE(Pack({"--method", "lh0", "--run", "cmd.exe /c echo ran> ran.txt"}));
   ChildProcess stub;
   SeenWindow main = StartToMainDialog(stub);
   ExtractInto(main.window);
   // Wait until the file exists and is growing, then cancel.
-  for (int i = 0; i < 400 && FileSize(dest_ + "\\big.bin") == 0 && stub.Running(); ++i) Sleep(5);
+  for (int i = 0; i < 2000 && FileSize(dest_ + "\\big.bin") == 0 && stub.Running(); ++i) Sleep(1);
   ChildProcess::Press(main.window, IDCANCEL);
   EXPECT_EQ(stub.WaitForExit(), 1);
   EXPECT_FALSE(Exists(dest_ + "\\big.bin"));

@@ -93,6 +93,18 @@ refused 1 extract "exists (use --overwrite)" "数字.txt" "extract again"
 run extract --overwrite -q テスト.lzh -o "展開先/テスト.lzh é"
 succeeded "extract --overwrite"
 [ -z "$out$err" ] || bad "extract --quiet printed: $out$err"
+[ -z "$(find 展開先 -name '~qv*')" ] || bad "extract --overwrite left: $(find 展開先 -name '~qv*')"
+# A member that fails (its last data byte changed: a CRC mismatch) leaves the
+# file it would have replaced as it was, and nothing beside it.
+cp テスト.lzh 壊れた.lzh
+python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(-2, 2); b = f.read(1); f.seek(-2, 2); f.write(bytes([b[0] ^ 1]))' 壊れた.lzh
+mkdir -p 展開先/壊れた/テスト
+printf 'old\n' > 展開先/壊れた/テスト/日本語.txt
+run extract --overwrite -q 壊れた.lzh -o 展開先/壊れた
+[ "$rc" = 1 ] || bad "extract --overwrite of a damaged member: exit code $rc"
+[ "$(cat 展開先/壊れた/テスト/日本語.txt)" = old ] || bad "a failed member changed the file it would replace"
+[ "$(ls -A 展開先/壊れた/テスト | tr '\n' ' ')" = "サブ 日本語.txt " ] ||
+  bad "a failed member left: $(ls -A 展開先/壊れた/テスト)"
 
 # Failures and usage errors.
 run list テスト/日本語.txt

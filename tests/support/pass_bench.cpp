@@ -1,19 +1,29 @@
 // Times the Test and the Extract pass of the stub on an archive file (a plain
-// .lzh, read from offset 0), alternating runs, and prints the medians.
-// Usage: pass_bench ARCHIVE DESTINATION_FOLDER RUNS
+// .lzh, read from offset 0) against the floor program, which writes the same
+// files from memory (pass_floor.h), and against the engine decoding them into
+// memory. The runs alternate in one process, so all see the same load, and
+// each writes into a folder of its own.
+// Usage: pass_bench ARCHIVE DESTINATION_FOLDER RUNS [--window]
+//   --window: the passes report to a real main dialog (status line, progress
+//   bar, queue drains), shown on the display Wine has.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/win_extraction_pass.h"
+#include "app/win_main_dialog.h"
 #include "app/win_startup.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
+#include "pass_floor.h"
 #include "paths/path_text.h"
+#include "ui/resource_ids.h"
 
 namespace {
 double Now() {
@@ -23,42 +33,123 @@ double Now() {
   return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
+// This thread's processor time (user and kernel), ms: what a run did itself,
+// apart from waiting for the disk, the Wine server or other programs.
+double ThreadCpu() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+  };
+  return ms(kernel) + ms(user);
+}
+
+struct Times {
+  std::vector<double> v;
+  std::vector<double> cpu;
+  double Median() const {
+    std::vector<double> s = v;
+    std::sort(s.begin(), s.end());
+    return s[s.size() / 2];
+  }
+  double Min() const { return *std::min_element(v.begin(), v.end()); }
+  double Max() const { return *std::max_element(v.begin(), v.end()); }
+};
+
+void PrintTimes(const char* what, const Times& t) {
+  std::vector<double> cpu = t.cpu;
+  std::sort(cpu.begin(), cpu.end());
+  std::printf("%-13s median %9.1f ms  (min %.1f, max %.1f), processor %.1f ms\n", what, t.Median(), t.Min(),
+              t.Max(), cpu[cpu.size() / 2]);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: pass_bench ARCHIVE DESTINATION_FOLDER RUNS\n");
+  const bool window = argc == 5 && std::strcmp(argv[4], "--window") == 0;
+  if (argc != 4 && !window) {
+    std::fprintf(stderr, "usage: pass_bench ARCHIVE DESTINATION_FOLDER RUNS [--window]\n");
     return 2;
   }
   AppInstance = GetModuleHandleA(nullptr);
   lstrcpynA(ExecutablePath, argv[1], sizeof ExecutablePath);
   lstrcpyA(Config.title, "pass_bench");
+  const std::string destination = argv[2];
   const int runs = std::atoi(argv[3]);
-  std::vector<double> test, extract;
-  for (int run = 0; run < runs; ++run) {
-    // Each Extract pass writes into a folder of its own, so no run overwrites.
-    const std::string folder = std::string(argv[2]) + "\\run" + std::to_string(run);
-    lstrcpynA(DestinationFolder, folder.c_str(), sizeof DestinationFolder);
-    ProgressTotals.total = 0;
-    double start = Now();
-    const int tested = RunExtractionPass(nullptr, ExtractMode::Test);
-    test.push_back(Now() - start);
-    start = Now();
-    const int extracted = RunExtractionPass(nullptr, ExtractMode::Extract);
-    extract.push_back(Now() - start);
-    if (!tested || !extracted) {
-      std::fprintf(stderr, "pass failed (test %d, extract %d)\n", tested, extracted);
+  if (runs < 1) return 2;
+
+  // The floor's files come from the engine itself; decoding them into memory
+  // again in every run shows what of the pass is the decoder's.
+  std::vector<FloorFile> files;
+  if (!LoadFloorFiles(argv[1], 0, files)) return 1;
+  HWND dialog = nullptr;
+  if (window) {
+    InitCommonControlsFromSystem();
+    dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    if (!dialog) {
+      std::fprintf(stderr, "the main dialog cannot be created (no display?)\n");
       return 1;
     }
+    ShowWindow(dialog, SW_SHOW);
+    RunState.extracting = 1;
   }
-  const double mb = static_cast<double>(ProgressTotals.total) / 1e6;
-  std::printf("original bytes %llu, runs %d\n", static_cast<unsigned long long>(ProgressTotals.total), runs);
-  std::printf("Test pass    median %8.1f ms\n", Median(test));
-  std::printf("Extract pass median %8.1f ms  (%.1f MB/s written)\n", Median(extract),
-              mb / (Median(extract) / 1000.0));
+
+  Times test, extract, floor, decode;
+  for (int run = 0; run < runs; ++run) {
+    const std::string suffix = std::to_string(run);
+    // The order turns with every run, so none of the three always meets a
+    // cache another has warmed.
+    for (int turn = 0; turn < 3; ++turn) {
+      const int which = (turn + run) % 3;
+      if (which == 0) {
+        const std::string folder = destination + "\\pass" + suffix;
+        lstrcpynA(DestinationFolder, folder.c_str(), sizeof DestinationFolder);
+        ProgressTotals.total = 0;
+        double start = Now(), cpu = ThreadCpu();
+        const int tested = RunExtractionPass(dialog, ExtractMode::Test);
+        test.v.push_back(Now() - start);
+        test.cpu.push_back(ThreadCpu() - cpu);
+        start = Now();
+        cpu = ThreadCpu();
+        const int extracted = tested && RunExtractionPass(dialog, ExtractMode::Extract);
+        extract.v.push_back(Now() - start);
+        extract.cpu.push_back(ThreadCpu() - cpu);
+        if (!extracted) {
+          std::fprintf(stderr, "pass failed (test %d, extract %d)\n", tested, extracted);
+          return 1;
+        }
+      } else if (which == 1) {
+        const double start = Now(), cpu = ThreadCpu();
+        const bool written = WriteFloorFiles(files, destination + "\\floor" + suffix);
+        floor.v.push_back(Now() - start);
+        floor.cpu.push_back(ThreadCpu() - cpu);
+        if (!written) {
+          std::fprintf(stderr, "floor failed (error %lu)\n", GetLastError());
+          return 1;
+        }
+      } else {
+        std::vector<FloorFile> again;
+        const double start = Now(), cpu = ThreadCpu();
+        if (!LoadFloorFiles(argv[1], 0, again)) return 1;
+        decode.v.push_back(Now() - start);
+        decode.cpu.push_back(ThreadCpu() - cpu);
+      }
+    }
+  }
+  if (dialog) DestroyWindow(dialog);
+
+  std::size_t written = 0;
+  for (const FloorFile& f : files) written += f.isFile;
+  std::printf("original bytes %llu, files %zu, runs %d%s\n",
+              static_cast<unsigned long long>(ProgressTotals.total), written, runs,
+              window ? ", passes report to the main dialog" : "");
+  PrintTimes("Test pass", test);
+  PrintTimes("Extract pass", extract);
+  PrintTimes("floor", floor);
+  PrintTimes("decoding", decode);
+  // Other programs only ever add time: the minima show each one uncontended.
+  std::printf("Extract pass / floor: %.2f (medians), %.2f (minima)\n", extract.Median() / floor.Median(),
+              extract.Min() / floor.Min());
+  std::printf("Extract pass - decoding - floor: %.1f ms (medians), %.1f ms (minima): the pass's own cost\n",
+              extract.Median() - decode.Median() - floor.Median(), extract.Min() - decode.Min() - floor.Min());
   return 0;
 }

@@ -1,7 +1,7 @@
 // The engine's Win32 host under Wine: archive reads and output writes on real
 // handles, the error boxes as the user sees them, the progress command sent to
-// a window of this program with the queue drained and a cancel noticed, and a
-// whole member decoded from a jlha archive into a real file.
+// a window of this program with the queue drained at its pace and a cancel
+// noticed, and a whole member decoded from a jlha archive into a real file.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -66,6 +66,7 @@ class Win32Engine : public ::testing::Test {
     dispatched.clear();
     StartWatchingBoxes();
     InstallWin32EngineHost();
+    StartPacing();
     BuildCrcTable(lzh::kCrcPolynomial);
   }
   void TearDown() override {
@@ -129,16 +130,32 @@ TEST_F(Win32Engine, ErrorBoxesNameTheArchiveOrTheDestination) {
   }
 }
 
-TEST_F(Win32Engine, ProgressIsSentAtOnceAndTheQueueDrained) {
+TEST_F(Win32Engine, ProgressIsSentOnceAndTheQueueDrainedAtItsPace) {
+  MSG left;
+  StartPacing();
   PostMessageA(window_, WM_NULL, 0, 0);
   Host.progress(42);
   EXPECT_EQ(reports, (std::vector<unsigned>{42}));
-  MSG left;
-  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // nothing waits any more
+  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // the first drain is due at once
 
-  // A cancel that arrives through the queue ends the guarded region at the report.
+  // The same value again is not sent; the queue waits for its interval.
+  const DWORD before = GetTickCount();
+  PostMessageA(window_, WM_NULL, 0, 0);
+  Host.progress(42);
+  EXPECT_EQ(reports, (std::vector<unsigned>{42}));
+  if (GetTickCount() - before < kDrainIntervalMs) {
+    EXPECT_TRUE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+  }
+  Sleep(kDrainIntervalMs + 20);
+  Host.progress(43);
+  EXPECT_EQ(reports, (std::vector<unsigned>{42, 43}));
+  EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
+
+  // A cancel that arrives through the queue ends the guarded region at the
+  // first report whose drain is due.
   ProgressTotals.total = 200;
   PostMessageA(window_, kCancelMessage, 0, 0);
+  Sleep(kDrainIntervalMs + 20);
   EXPECT_FALSE(RunGuarded([] { ReportProgress(50, ProgressTotals.total); }));
   EXPECT_EQ(dispatched, (std::vector<UINT>{kCancelMessage}));
   EXPECT_EQ(reports.back(), 25u);

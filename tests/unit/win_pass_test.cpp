@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -40,6 +41,23 @@ LRESULT CALLBACK PassWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 std::string FileText(const std::string& path) { return ReadWholeFile(path); }
+// The names in a folder, sorted, as one line.
+std::string Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  std::sort(names.begin(), names.end());
+  std::string line;
+  for (const std::string& name : names) line += (line.empty() ? "" : " ") + name;
+  return line;
+}
 std::uint64_t LastWrite(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -161,6 +179,49 @@ TEST_F(Pass, AttributesStayPlainUnlessAsked) {
   Write({readOnly});
   EXPECT_EQ(Run(ExtractMode::Extract), 1);
   EXPECT_FALSE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+// The folders of one member are made once and remembered for the next; a
+// name that only begins like a known folder gets its own.
+TEST_F(Pass, EveryFileLandsInItsFolderWhateverTheOrder) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"a/b/x.txt", "x"}, {"a/b/y.txt", "y"}, {"a/c/z.txt", "z"}, {"a/w.txt", "w"},
+      {"ab/v.txt", "v"},  {"a/u.txt", "u"},   {"a/b/c/d/t.txt", "t"}, {"s.txt", "s"}};
+  std::vector<Member> members;
+  for (const auto& f : files) members.push_back({f.first, f.second});
+  Write(members);
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  for (const auto& f : files) {
+    std::string path = dest_ + "\\" + f.first;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    EXPECT_EQ(FileText(path), f.second) << f.first;
+  }
+  EXPECT_TRUE(seenBoxes.empty());
+}
+
+// Members by the hundred: the bar gets each value once and ends full, the
+// status line ends on the last name, and Cancel is looked for between
+// members even where none reports progress.
+TEST_F(Pass, ManyMembersKeepToWhatAPersonSees) {
+  std::vector<Member> members;
+  for (int i = 0; i < 400; ++i) members.push_back({"m" + std::to_string(i) + ".txt", std::string(10, 'm')});
+  Write(members);
+  EXPECT_EQ(Run(ExtractMode::Test), 1);
+  const std::string testing = LoadText(IDS_STATUS_TESTING);
+  EXPECT_EQ(Status(), std::string(testing).replace(testing.find("%s"), 2, "m399.txt"));
+  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  const std::string extracting = LoadText(IDS_STATUS_EXTRACTING);
+  EXPECT_EQ(Status(), std::string(extracting).replace(extracting.find("%s"), 2, "m399.txt"));
+  ASSERT_FALSE(progressReports.empty());
+  EXPECT_LE(progressReports.size(), 101u);
+  EXPECT_TRUE(std::is_sorted(progressReports.begin(), progressReports.end()));
+  EXPECT_EQ(std::adjacent_find(progressReports.begin(), progressReports.end()), progressReports.end());
+  EXPECT_EQ(progressReports.back(), 100u);
+
+  Write({{"", "", 'd', "d1\xff"}, {"", "", 'd', "d2\xff"}});
+  RunState.cancelRequested = 1;
+  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_FALSE(Exists(dest_ + "\\d1"));
 }
 
 TEST_F(Pass, CrcMismatchDeletesTheFileNamesItsPathAndStopsThePass) {
@@ -293,6 +354,53 @@ TEST_F(Overwrite, WithoutAskingReplacesEvenReadOnlyFiles) {
   EXPECT_TRUE(seenBoxes.empty());
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
   EXPECT_EQ(FileText(dest_ + "\\c.txt"), "new c");
+  EXPECT_EQ(LastWrite(dest_ + "\\a.txt"), FileTimeOf(1000000000));
+  EXPECT_FALSE(GetFileAttributesA((dest_ + "\\a.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Entries(dest_), "a.txt b.txt c.txt");  // nothing written beside them stays
+}
+
+// Whatever ends a member that replaces a file (Cancel, a CRC mismatch, data
+// that ends early), the old file stays byte for byte with its attributes,
+// and nothing written for the member is left beside it.
+TEST_F(Overwrite, AFailedMemberLeavesTheOldFileAsItWas) {
+  SetFlags(kFlagOverwriteWithoutAsking);
+  const std::string big(200000, 'n');
+  Member badCrc{"a.txt", "new a"};
+  badCrc.crcDelta = 1;
+  struct Case {
+    const char* what;
+    std::string archive;
+    unsigned cancelAt;
+    std::string box;  // how the message begins; empty: no message
+    const char* b;    // b.txt afterwards
+  } cases[] = {
+      // Cancel at the first report, after the member's first 64 KiB.
+      {"cancel", ArchiveFile({{"a.txt", big}, {"b.txt", "new b"}}), 1, "", "old"},
+      {"CRC", ArchiveFile({{"b.txt", "new b"}, badCrc}), 0, FileError(Shown(dest_ + "/a.txt"), IDS_DAMAGED),
+       "new b"},
+      // The archive ends inside the member's data: a message naming the archive.
+      {"short data", ArchiveFile({{"b.txt", "new b"}, {"a.txt", big}}).substr(0, kPrefixBytes + 500), 0,
+       "\"" + archive_ + "\" ", "new b"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteWholeFile(archive_, c.archive));
+    seenBoxes.clear();
+    progressReports.clear();
+    cancelAtReport = c.cancelAt;
+    RunState.cancelRequested = 0;
+    ProgressTotals.total = 200005;
+    EXPECT_EQ(Run(ExtractMode::Extract), 0);
+    EXPECT_EQ(FileText(dest_ + "\\b.txt"), c.b);  // a member before it stays
+    EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
+    EXPECT_EQ(GetFileAttributesA((dest_ + "\\a.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Entries(dest_), "a.txt b.txt c.txt");
+    ASSERT_EQ(seenBoxes.size(), c.box.empty() ? 0u : 1u);
+    if (!c.box.empty()) {
+      EXPECT_EQ(seenBoxes[0].text.substr(0, c.box.size()), c.box);
+    }
+  }
 }
 
 TEST_F(Overwrite, NoKeepsTheFileYesReplacesIt) {
