@@ -116,10 +116,11 @@ endif()
 # The packer's output read by independent extractors, and signed; its
 # commands as a user runs them, with Japanese names.
 if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
-  add_test(NAME pack_interop
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>)
   set(QUORVEL_SIGNING_STUB "${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-x86_64.exe" CACHE FILEPATH
     "x86_64 stub for the signing test")
+  add_test(NAME pack_interop
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>
+            ${QUORVEL_SIGNING_STUB})
   add_test(NAME pack_commands
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
             ${PROJECT_VERSION} ${QUORVEL_SIGNING_STUB})

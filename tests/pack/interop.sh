@@ -3,9 +3,11 @@
 # lhasa, 7-Zip and jlha test and extract every kind of member the packer
 # writes, with each method, and produce the same bytes as the packed files and
 # as our own extract command.
-#   interop.sh PATH/TO/quorvel-pack
+#   interop.sh PATH/TO/quorvel-pack [STUB.exe]
 set -euo pipefail
 pack=$(realpath "$1")
+stub=
+if [ -f "${2:-}" ]; then stub=$(realpath "$2"); fi
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 cd "$work"
@@ -187,6 +189,65 @@ for case in own:lh7.lzh own-exact:exact.lzh lhasa:lh7.lzh 7zz:lh7.lzh; do
   got=$(times_of x)
   [ "$tool" = own ] || [ "$tool" = own-exact ] || got=$(grep -vE '^(after-2106|before-1970) ' <<< "$got")
   [ "$got" = "$want" ] || bad "$case: times $(diff <(echo "$want") <(echo "$got") | grep '^>' | tr '\n' ' ')"
+done
+
+# Members large enough to be read, compressed and written a piece at a time
+# (from 1.5 MiB on, in pieces of 1 MiB): text with random bytes across the
+# first piece's end, and random bytes that would grow, taken back and stored.
+# Every reader gets their bytes back; a self-extracting file keeps its image
+# checksum right after the headers were written again.
+mkdir -p big
+python3 - <<'PY'
+import random
+random.seed(14)
+words = [''.join(random.choice('etaoinshrdlucmfwyp') for _ in range(random.randint(2, 9)))
+         for _ in range(3000)]
+text = ' '.join(random.choice(words) for _ in range(700000)).encode()[:3600000]
+mib = 1 << 20
+with open('big/text', 'wb') as f:
+    f.write(text[:mib - 150000] + random.randbytes(300000) + text[mib - 150000:])
+with open('big/random', 'wb') as f:
+    f.write(random.randbytes(mib * 3 // 2 + 1))
+PY
+pe_checksum_ok() {  # file: the image checksum field holds the file's checksum
+  python3 - "$1" <<'PY'
+import struct, sys
+d = bytearray(open(sys.argv[1], 'rb').read())
+length = len(d)
+at = struct.unpack_from('<I', d, 0x3C)[0] + 24 + 64  # PE signature, file header
+stored = struct.unpack_from('<I', d, at)[0]
+d[at:at + 4] = bytes(4)
+if length % 2:
+    d.append(0)
+# 16-bit words added with the carry folded back in, plus the file's length.
+s = sum(struct.unpack(f'<{len(d) // 2}H', d))
+while s >> 16:
+    s = (s & 0xFFFF) + (s >> 16)
+sys.exit(0 if stored == s + length else 1)
+PY
+}
+for method in lh5 lh7; do
+  out=big-$method.lzh
+  "$pack" create -q --method $method -o $out big || { bad "big $method: create failed"; continue; }
+  "$pack" list $out | grep -q "^-$method- .* big/text$" || bad "big $method: the text is not compressed"
+  "$pack" list $out | grep -q "^-lh0- .* big/random$" || bad "big $method: the random bytes are not stored"
+  "$pack" test $out > /dev/null || bad "big $method: quorvel-pack test"
+  lhasa -t $out > /dev/null 2>&1 || bad "big $method: lhasa -t"
+  jlha t $out > /dev/null 2>&1 || bad "big $method: jlha t"
+  for tool in lhasa jlha own; do
+    rm -rf x && mkdir x
+    case $tool in
+      lhasa) (cd x && lhasa -xq "../$out") > /dev/null 2>&1 ;;
+      jlha) (cd x && jlha xq "../$out") > /dev/null 2>&1 ;;
+      own) "$pack" extract -q $out -o x ;;
+    esac || bad "big $method: $tool extract"
+    diff -r big x/big > /dev/null || bad "big $method: $tool extracted other bytes"
+  done
+  if [ -n "$stub" ]; then
+    "$pack" create -q --stub "$stub" --method $method -o big-$method.exe big || bad "big $method: create .exe"
+    pe_checksum_ok big-$method.exe || bad "big $method: the image checksum does not match the file"
+    "$pack" test big-$method.exe > /dev/null || bad "big $method: quorvel-pack test of the .exe"
+  fi
 done
 
 # Refusals: a non-zero exit, one line naming the file or option, no output.
