@@ -101,7 +101,7 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   target_link_options(hello PRIVATE -static -s)
   set_target_properties(hello PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
   if(TARGET win_e2e_tests)
-    foreach(driver demo_driver readme_pictures)
+    foreach(driver demo_driver readme_pictures progress_driver)
       add_executable(${driver} ${PROJECT_SOURCE_DIR}/tests/e2e/${driver}.cpp
                      ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
                      ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
