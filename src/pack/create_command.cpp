@@ -34,7 +34,8 @@ constexpr char kUsage[] =
 constexpr char kNotes[] =
     "notes:\n"
     "  Memory: at most about 200 MB, whatever the size of the files: a file of\n"
-    "  1.5 MiB or more is read, compressed and written piece by piece.\n"
+    "  1.5 MiB or more is read, compressed and written piece by piece. (An\n"
+    "  archive given with --archive is read whole.)\n"
     "  Times: members keep their modification times to the second. Times before\n"
     "  1970 or after 2038-01-19 are kept exactly in an extended header of 27 bytes,\n"
     "  and so is every time with --exact-times.\n";
