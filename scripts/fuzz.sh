@@ -5,6 +5,9 @@
 # differential target met.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 600 s, every target)
 #   scripts/fuzz.sh decode_fuzz 3600        (the older order works as well)
+#   FUZZ_RUNS=10000000 scripts/fuzz.sh 14400 diff_decode_fuzz
+#                                           (stops at 10^7 inputs or the time,
+#                                           whichever comes first)
 # New inputs collect in build/native/fuzz-corpus/TARGET, logs in
 # build/native/fuzz-logs/TARGET.log, a crashing input in
 # build/native/fuzz-findings/TARGET/. The machine's load is printed before
@@ -36,7 +39,9 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   echo "fuzz.sh: $t for $seconds s (load: $(cut -d' ' -f1-3 /proc/loadavg))"
   status=0
-  "$tree/$t" -max_total_time="$seconds" -max_len=65536 -timeout=20 -print_final_stats=1 \
+  runs=()
+  [ -z "${FUZZ_RUNS:-}" ] || runs=(-runs="$FUZZ_RUNS")
+  "$tree/$t" -max_total_time="$seconds" "${runs[@]}" -max_len=65536 -timeout=20 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$here/tests/fuzz/corpus/$t" >"$log" 2>&1 || status=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
@@ -45,7 +50,8 @@ for t in "${targets[@]}"; do
   units=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' <<<"$last")
   found=$(find "$findings" -type f | wc -l)
   if [ "$status" -ne 0 ] && [ "$found" -eq 0 ]; then found="? (exit $status, see $log)"; fi
-  summary+=("$(printf '%-17s %7s s %13s %9s %6s %7s  %s' "$t" "$seconds" "${execs:-?}" "${rate:-?}" \
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
+  summary+=("$(printf '%-17s %7s s %13s %9s %6s %7s  %s' "$t" "${took:-$seconds}" "${execs:-?}" "${rate:-?}" \
     "${cov:-?}" "${units:-?}" "$found")")
   if line=$(grep -h 'FINDING' "$log" | head -1); then summary+=("    $line"); fi
   if [ "$t" = diff_decode_fuzz ]; then intended=$(grep -h 'intended differences met' "$log" | tail -1 || true); fi
