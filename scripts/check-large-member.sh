@@ -25,7 +25,8 @@ done
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 
 mkdir -p "$work"
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cleanup() { [ -n "${KEEP:-}" ] || rm -rf "$work"; }
+trap cleanup EXIT
 cd "$work"
 needed=$((size * 2 + 500000000))
 free=$(df --output=avail -B1 . | tail -n 1)
@@ -99,6 +100,7 @@ step "extract, compared"
 source "$here/scripts/xvfb.sh"
 source "$here/scripts/wine32.sh"
 start_wine_display
+trap 'stop_private_display; cleanup' EXIT  # start_wine_display set its own
 step "Wine started on Xvfb $DISPLAY"
 for arch in ${STUBS:-x86_64 i686}; do
   stub=$here/build/win64/quorvel-sfx.exe
@@ -117,7 +119,7 @@ for arch in ${STUBS:-x86_64 i686}; do
   # The positions seen, in order: forward only, ending near the end.
   positions=$(sed -n 's/^progress *\([0-9]*\)%.*/\1/p' driver.txt)
   echo "  $(head -n 1 driver.txt)"
-  echo "  progress seen: $(wc -l <<< "$positions") positions, $(tr '\n' ' ' <<< "$positions" | cut -c1-150)..."
+  echo "  progress seen: $(wc -l <<< "$positions") positions, $(tr '\n' ' ' <<< "$positions" | cut -c1-100)... the last $(tail -n 1 <<< "$positions")%"
   echo "  $(tail -n 1 driver.txt)"
   sort -n -c <<< "$positions" 2>/dev/null || bad "$arch stub: the progress bar went back"
   [ "$(tail -n 1 <<< "$positions")" -ge 95 ] || bad "$arch stub: the progress bar ended at $(tail -n 1 <<< "$positions")%"
