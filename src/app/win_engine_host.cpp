@@ -4,6 +4,7 @@
 #include "archive/member_header.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
+#include "common/stub_switches.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 
@@ -13,8 +14,10 @@ static_assert(kMsgReadError == IDS_READ_ERROR && kMsgWriteError == IDS_WRITE_ERR
                   kMsgOutOfMemory == IDS_NO_MEMORY,
               "the engine's messages are the string table's");
 
-HANDLE ArchiveHandle = INVALID_HANDLE_VALUE;
-HANDLE OutputHandle = INVALID_HANDLE_VALUE;
+// Both are set by every pass before they are used; none starts with a value
+// other than zero, so the 32-bit stub needs no data section.
+HANDLE ArchiveHandle;
+HANDLE OutputHandle;
 char DestinationPath[kDestinationPathBytes];
 
 namespace {
@@ -33,8 +36,8 @@ bool WriteOutputFile(const void* buffer, unsigned long length) {
 // after StartPacing), the status line waiting to be shown, and the tick of
 // the last drain.
 constexpr unsigned kNoPercent = ~0u;
-unsigned sentPercent = kNoPercent;
-unsigned pendingPercent = kNoPercent;
+unsigned sentPercent;
+unsigned pendingPercent;
 
 // Nothing is pending while both are kNoPercent.
 void SendPendingPercent() {
@@ -42,7 +45,7 @@ void SendPendingPercent() {
   sentPercent = pendingPercent;
   SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(sentPercent));
 }
-bool drainDue = true;
+bool drainDue;
 DWORD lastDrainTick;
 UINT statusFormat;  // 0: nothing waits
 char statusName[kJoinedNameBytes];
@@ -51,7 +54,7 @@ void ReportEngineError(int stringId, bool namesArchive) {
   FlushMemberStatus();
   if (stringId == kMsgOutOfMemory) {
     // Out of memory names no file: the text alone, owned by the pass's window.
-    MessageBoxA(PassWindow, LoadText(static_cast<UINT>(stringId)), Config.title, MB_ICONERROR);
+    ShowFailure(LoadText(static_cast<UINT>(stringId)), Config.title, kExitNoMemory);
     return;
   }
   ReportFileError(LoadText(static_cast<UINT>(stringId)), namesArchive ? ExecutablePath : DestinationPath);

@@ -2,6 +2,7 @@
 
 #include "app/win_engine_host.h"
 #include "app/win_file_replace.h"
+#include "app/win_zone_mark.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
 #include "archive/member_data.h"
@@ -153,8 +154,11 @@ Next ProbeMember() {
   // Decoding ends with the first piece of output, the only one shown.
   DecodeMemberData();
   OutputIsProbe = false;
-  if (!RunState.aborted &&
-      MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONQUESTION | MB_YESNO) == IDNO)
+  // Accepted beforehand (/Y), the notice is not asked; unattended without
+  // that, it counts as declined.
+  if (!RunState.aborted && !RunState.acceptNotice &&
+      (RunState.unattended ||
+       MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONQUESTION | MB_YESNO) == IDNO))
     RunState.aborted = 1;
   return Next::Leave;
 }
@@ -232,6 +236,8 @@ Next FinishWrittenFile(bool decoded) {
   if (!closed) return DropWrittenFile(IDS_WRITE_ERROR);
   if (crcValue != MemberHeader.dataCrc) return DropWrittenFile(IDS_DAMAGED);
   if (replacing && !ReplaceOldFile()) return DropWrittenFile(IDS_WRITE_ERROR);
+  // Before the attributes: a read-only file takes no new stream.
+  MarkWithOwnZone(DestinationPath);
   if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
@@ -248,8 +254,12 @@ Next ExtractFile() {
     if (existing == INVALID_FILE_ATTRIBUTES) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     if (!overwriteAll) {
       FlushMemberStatus();
-      const int answer = RunOverwriteDialog(PassWindow, DestinationPath);
-      if (answer == IDNO) return AdvancePastSkipped() ? SkipMemberData() : Fail();
+      // Nobody to ask: the existing file stays, and the run ends with a warning.
+      const int answer = RunState.unattended ? IDNO : RunOverwriteDialog(PassWindow, DestinationPath);
+      if (answer == IDNO) {
+        RunState.keptExisting = 1;
+        return AdvancePastSkipped() ? SkipMemberData() : Fail();
+      }
       if (answer == IDC_OVERWRITE_ALL)
         overwriteAll = true;
       else if (answer != IDYES)
@@ -292,6 +302,16 @@ Next ExtractMember() {
   return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
+// Decodes a member's data into nothing and checks its CRC (/T).
+Next VerifyMember() {
+  if (MemberHeader.method == lzh::kMethodDirectory) return SkipMemberData();
+  if (!DecodeMemberData()) return Next::Leave;
+  if (crcValue != MemberHeader.dataCrc) return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  return SkipMemberData();
+}
+
+bool DiscardOutput(const void*, unsigned long) { return true; }
+
 Next ReadNextMember() {
   const HeaderResult result = ReadMemberHeader();
   if (result == HeaderResult::EndOfArchive) return Next::Leave;
@@ -312,6 +332,7 @@ void RunMemberLoop(ExtractMode mode) {
       case ExtractMode::Probe: next = ProbeMember(); break;
       case ExtractMode::Test: next = TestMember(); break;
       case ExtractMode::Extract: next = ExtractMember(); break;
+      case ExtractMode::Verify: next = VerifyMember(); break;
     }
     if (next == Next::Leave) return;
     FreeMemberHeader();
@@ -325,6 +346,7 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   ProgressTotals.done = 0;
   overwriteAll = (ConfigFlags(Config) & kFlagOverwriteWithoutAsking) != 0;
   InstallWin32EngineHost();
+  if (mode == ExtractMode::Verify) Host.writeOutput = DiscardOutput;
   OutputIsProbe = false;
   OutputHandle = INVALID_HANDLE_VALUE;
 
@@ -349,7 +371,10 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
     return 0;
   }
   // Only the Extract pass writes; the others need no name rules.
-  if (mode == ExtractMode::Extract) PrepareDestination();
+  if (mode == ExtractMode::Extract) {
+    PrepareDestination();
+    ReadOwnZone();
+  }
   BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);

@@ -25,35 +25,14 @@ void InitMainDialog(HWND dialog) {
   RunState.cancelRequested = 0;
 }
 
-// A full path: a network path "\\..." or a drive path "X:\..." (any byte in
-// the place of the drive letter).
-bool IsFullPath(const char* path) {
-  if (path[0] == '\\' && path[1] == '\\') return true;
-  return path[0] && path[1] == ':' && path[2] == '\\';
-}
-
 BOOL OnExtract(HWND dialog) {
   // The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
   // it holds a blank) and other programs can set longer texts. One byte more
   // than the limit is read, so a longer text is refused instead of cut to a
   // prefix of the folder.
   char text[kEditLimit + 2];
-  const int length = GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
-  UnquotePath(DestinationFolder, sizeof DestinationFolder, text);
-  if (length == 0 || length > static_cast<int>(kEditLimit) || !IsFullPath(DestinationFolder)) {
-    char caption[kLoadTextBytes];
-    lstrcpynA(caption, LoadText(IDS_TITLE), sizeof caption);
-    MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH), caption, MB_ICONERROR);
-    return FALSE;
-  }
-  static const int kInputs[] = {IDOK, IDC_BROWSE, IDC_OPTIONS, IDC_FOLDER_EDIT};
-  for (int id : kInputs) EnableWindow(GetDlgItem(dialog, id), FALSE);
-  HWND cancel = GetDlgItem(dialog, IDCANCEL);
-  SetFocus(cancel);
-  SendMessageA(cancel, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-  RunState.extracting = 1;
-  ProgressTotals.total = 0;
-  if (RunExtractionPass(dialog, ExtractMode::Test)) RunExtractionPass(dialog, ExtractMode::Extract);
+  GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
+  if (!ExtractIntoFolder(dialog, text)) return FALSE;
   EndDialog(dialog, 1);
   return TRUE;
 }
@@ -68,6 +47,29 @@ void OnBrowse(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text);
 }
 }  // namespace
+
+bool ExtractIntoFolder(HWND dialog, const char* text) {
+  unsigned length = 0;
+  while (text[length]) ++length;
+  UnquotePath(DestinationFolder, sizeof DestinationFolder, text);
+  if (length == 0 || length > kEditLimit || !IsFullPath(DestinationFolder)) {
+    if (RunState.unattended) return false;
+    char caption[kLoadTextBytes];
+    lstrcpynA(caption, LoadText(IDS_TITLE), sizeof caption);
+    MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH), caption, MB_ICONERROR);
+    return false;
+  }
+  // Without a dialog (unattended) these calls find no window and do nothing.
+  static const int kInputs[] = {IDOK, IDC_BROWSE, IDC_OPTIONS, IDC_FOLDER_EDIT};
+  for (int id : kInputs) EnableWindow(GetDlgItem(dialog, id), FALSE);
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  SetFocus(cancel);
+  SendMessageA(cancel, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  RunState.extracting = 1;
+  ProgressTotals.total = 0;
+  if (RunExtractionPass(dialog, ExtractMode::Test)) RunExtractionPass(dialog, ExtractMode::Extract);
+  return true;
+}
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -94,6 +96,14 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
           SendDlgItemMessageA(dialog, IDC_PROGRESS, kProgressSetPos, lParam, 0);
           return FALSE;
       }
+      break;
+    case WM_PAINT:
+      // A temporary folder is not asked for: extraction starts as soon as
+      // the dialog shows. (The dialog manager shows it once its queue is
+      // empty; a command posted before that would run the passes while it
+      // is still hidden.) The dialog is painted as usual.
+      if ((Config.flags[0] & kFlagTemporaryFolder) && !RunState.extracting)
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
       break;
     case WM_CTLCOLOREDIT:
       // Windows 95 and NT 4.0 paint a disabled edit like a static text, but

@@ -2,9 +2,13 @@
 
 #include "app/win_extraction_pass.h"
 #include "app/win_main_dialog.h"
+#include "app/win_temporary_folder.h"
 #include "common/dbcs.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
+#include "common/stub_switches.h"
+#include "paths/path_text.h"
+#include "paths/win_auto_run.h"
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 
@@ -79,27 +83,89 @@ bool LoadSfxConfig(const char* commandLineText) {
   return true;
 }
 
+namespace {
+int OutcomeExitCode() {
+  if (FailureExitCode) return FailureExitCode;
+  if (RunState.aborted) return kExitCancelled;  // cancelled, or the notice declined
+  return RunState.keptExisting ? kExitWarning : kExitDone;
+}
+
+// The list of switches, as a box of its own; an unknown switch shows it
+// too, unless the run is unattended.
+int ShowSwitches(unsigned switches, const char* caption) {
+  const int code = (switches & kSwitchInvalid) ? kExitCommandLine : kExitDone;
+  if (!code || !RunState.unattended)
+    MessageBoxA(nullptr, LoadText(IDS_USAGE), caption, code ? MB_ICONERROR : MB_ICONINFORMATION);
+  return code;
+}
+}  // namespace
+
 int RunStartup(HINSTANCE instance, const char* commandLineText) {
   AppInstance = instance;
   LeadByteTest = WindowsLeadByte;
+  // Switches, or a folder as the whole tail; a /D= folder stands in for it.
+  const char* folder;
+  const unsigned switches = ParseStubSwitches(commandLineText, &folder);
+  if (switches) commandLineText = folder;
+  RunState.unattended = (switches & (kSwitchSilent | kSwitchVerify)) != 0;
   InitCommonControlsFromSystem();
   char caption[128];
   caption[0] = '\0';
   LoadStringA(instance, IDS_TITLE, caption, sizeof caption);
-  if (!IsSupportedPlatform()) {
-    MessageBoxA(nullptr, LoadText(IDS_OLD_PLATFORM), caption, MB_ICONERROR);
-    return 0;
+  if (switches & (kSwitchHelp | kSwitchInvalid)) return ShowSwitches(switches, caption);
+  UINT startupFailure = IDS_OLD_PLATFORM;
+  if (IsSupportedPlatform()) {
+    GetModuleFileNameA(instance, ExecutablePath, kPathBytes);
+    startupFailure = LoadSfxConfig(commandLineText) ? 0 : IDS_DAMAGED;
   }
-  GetModuleFileNameA(instance, ExecutablePath, kPathBytes);
-  if (!LoadSfxConfig(commandLineText)) {
-    MessageBoxA(nullptr, LoadText(IDS_DAMAGED), caption, MB_ICONERROR);
-    return 0;
+  if (startupFailure) {
+    ShowFailure(LoadText(startupFailure), caption, kExitFatal);
+    return RunState.unattended ? kExitFatal : 0;
   }
+  // The flags' first byte holds every bit the stub knows (little-endian).
+  if (switches & kSwitchOverwrite) Config.flags[0] |= kFlagOverwriteWithoutAsking;
+  if (switches & kSwitchNoCommand) RunState.autoRun = 0;
+  RunState.acceptNotice = (switches & kSwitchAcceptNotice) != 0;
+  if (switches & kSwitchVerify) {
+    RunExtractionPass(nullptr, ExtractMode::Verify);
+    return OutcomeExitCode();
+  }
+  // Unattended and temporary-folder runs end with what happened; the dialog
+  // with 0 or 1, as it always has.
+  const bool temporary = (Config.flags[0] & kFlagTemporaryFolder) != 0;
+  const bool outcomeCodes = RunState.unattended || temporary;
   // The archive's notice, if it has one, is asked before any dialog; a
   // failure there has been shown by the pass.
-  if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return 0;
-  // 1 once the extract button has run its passes, 0 when closed before, -1
-  // when the dialog could not be created.
-  return static_cast<int>(
-      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
+  if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return outcomeCodes ? OutcomeExitCode() : 0;
+  if (temporary) {
+    if (!MakeTemporaryFolder(DestinationFolder, sizeof DestinationFolder)) {
+      ReportFileError(LoadText(IDS_WRITE_ERROR), DestinationFolder);
+      return kExitFatal;
+    }
+    // With /N the command does not start, and the folder stays to be looked at.
+    RunState.waitForCommand = !(switches & kSwitchNoCommand);
+    QuoteIfBlank(DestinationFolder, Config.defaultFolder, sizeof Config.defaultFolder);
+  }
+  if (RunState.unattended) {
+    // The extract button's work, with nobody to ask.
+    if (!ExtractIntoFolder(nullptr, Config.defaultFolder)) return kExitCommandLine;
+  } else {
+    // 1 once the extract button has run its passes, 0 when closed before, -1
+    // when the dialog could not be created.
+    const int code = static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
+    if (!outcomeCodes) return code;
+  }
+  int code = OutcomeExitCode();
+  // A temporary folder's run ends with the command's exit code, once it has
+  // ended; then the folder goes, unless nothing could be waited for.
+  if (AutoRunProcess) {
+    DWORD exitCode = static_cast<DWORD>(kExitFatal);
+    WaitForSingleObject(AutoRunProcess, INFINITE);
+    GetExitCodeProcess(AutoRunProcess, &exitCode);
+    CloseHandle(AutoRunProcess);
+    code = static_cast<int>(exitCode);
+  }
+  if (RunState.waitForCommand) DeleteFolderTree(DestinationFolder);
+  return code;
 }

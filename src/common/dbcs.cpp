@@ -6,7 +6,12 @@ bool Cp932LeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-LeadByteTestFn LeadByteTest = Cp932LeadByte;
+LeadByteTestFn LeadByteTest;
+
+bool IsLead(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return LeadByteTest ? LeadByteTest(byte) : Cp932LeadByte(byte);
+}
 
 unsigned CharBoundaryPrefix(const char* text, unsigned limit) {
   unsigned i = 0;

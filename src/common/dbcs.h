@@ -3,13 +3,15 @@
 #pragma once
 
 // True when the byte starts a double-byte character in the active code page.
+// Null (the start) means the code page 932 rule: a pointer that starts as
+// zero keeps the 32-bit stub free of a data section of 512 bytes.
 using LeadByteTestFn = bool (*)(unsigned char);
 extern LeadByteTestFn LeadByteTest;
 
 // Shift_JIS lead bytes: 0x81-0x9F and 0xE0-0xFC.
 bool Cp932LeadByte(unsigned char byte);
 
-inline bool IsLead(char c) { return LeadByteTest(static_cast<unsigned char>(c)); }
+bool IsLead(char c);
 
 // Copies at most size - 1 bytes of src into dst and terminates it, never
 // splitting a double-byte character. Returns the length copied.

@@ -12,6 +12,10 @@ struct RunStateFlags {
   std::int32_t extracting;       // set once the extract button has started the passes
   std::int32_t autoRun;          // start the configured command after extraction
   std::int32_t suppressFolders;  // drop the members' stored folders
+  std::int32_t unattended;       // /S or /T: no window and no box; the exit code tells
+  std::int32_t acceptNotice;     // /Y: the notice is not asked
+  std::int32_t keptExisting;     // an existing file stayed in place of a member
+  std::int32_t waitForCommand;   // temporary folder: the command is waited for
 };
 
 struct ProgressCounts {
@@ -19,7 +23,8 @@ struct ProgressCounts {
   std::uint64_t done;   // bytes written or skipped in the current pass
 };
 
-enum class ExtractMode : int { Extract = 0, Probe = 1, Test = 2 };
+// Verify decodes every member and checks its CRC, writing nothing (/T).
+enum class ExtractMode : int { Extract = 0, Probe = 1, Test = 2, Verify = 3 };
 
 extern RunStateFlags RunState;
 extern ProgressCounts ProgressTotals;

@@ -15,7 +15,7 @@ struct SfxConfig {
   char defaultFolder[256];        // offered destination; macros and %VAR% allowed
   char message[101];              // message line before extraction
   char autoRunCommand[260];       // command started after a successful extraction
-  std::uint8_t flags[4];          // LE, unaligned: bit 0 restore attributes, bit 1 overwrite
+  std::uint8_t flags[4];          // LE, unaligned: bit 0 restore attributes, bit 1 overwrite, bit 2 temporary folder
 };
 
 static_assert(sizeof(SfxConfig) == exe_layout::kConfigBytes, "the block is 717 bytes");
@@ -30,6 +30,9 @@ constexpr char kNoticeMemberName[] = "!";
 
 constexpr std::uint32_t kFlagRestoreAttributes = 1u << 0;
 constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;
+// Extract into a new folder under the user's temporary folder, run the
+// command there, wait for it, delete the folder: an installer's launcher.
+constexpr std::uint32_t kFlagTemporaryFolder = 1u << 2;
 
 extern SfxConfig Config;
 

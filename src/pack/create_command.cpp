@@ -29,7 +29,7 @@ namespace {
 constexpr char kUsage[] =
     "create -o OUT [--stub x86_64|i686|FILE] [--method lh0|lh5|lh6|lh7] [--title T] [--label T]\n"
     "      [--folder DIR] [--message T] [--run CMD] [--overwrite] [--restore-attributes]\n"
-    "      [--notice FILE] [--archive IN.lzh] [--exact-times] [--quiet] PATH...";
+    "      [--temp] [--notice FILE] [--archive IN.lzh] [--exact-times] [--quiet] PATH...";
 
 constexpr char kNotes[] =
     "notes:\n"
@@ -54,7 +54,7 @@ struct CreateOptions {
 };
 
 constexpr const char* kSfxOnlyOptions[] = {"--stub", "--title", "--label", "--folder", "--message",
-                                           "--run", "--overwrite", "--restore-attributes"};
+                                           "--run", "--overwrite", "--restore-attributes", "--temp"};
 constexpr const char* kMethods[] = {"lh0", "lh5", "lh6", "lh7"};
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
@@ -88,6 +88,7 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
        ValueOption("--run", nullptr, o.settings.command),
        FlagOption("--overwrite", nullptr, o.settings.overwriteWithoutAsking),
        FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
+       FlagOption("--temp", nullptr, o.settings.temporaryFolder),
        ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
        FlagOption("--exact-times", nullptr, o.exactTimes), FlagOption("--quiet", "-q", o.quiet)},
       Operands::Paths);
@@ -106,6 +107,8 @@ std::string Disagreement(const CreateOptions& o) {
   if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty() || o.exactTimes))
     return "--archive takes no paths, no --notice and no --exact-times: the archive is appended "
            "as it is";
+  if (o.settings.temporaryFolder && o.settings.command.empty())
+    return "--temp needs --run: the temporary folder is deleted once that command has ended";
   if (IsPlainArchive(o.output) && !o.sfxOption.empty())
     return o.sfxOption + ": " + Quoted(o.output) +
            " is a plain archive; this option is for self-extracting files";

@@ -142,6 +142,7 @@ void PrintDocument(const std::string& file, const SfxDescription& d, const Archi
   doc["flags"] = {{"value", flags},
                   {"restoreAttributes", (flags & kFlagRestoreAttributes) != 0},
                   {"overwriteWithoutAsking", (flags & kFlagOverwriteWithoutAsking) != 0},
+                  {"temporaryFolder", (flags & kFlagTemporaryFolder) != 0},
                   {"words", FlagWords(flags)}};
   doc["archive"] = {{"offset", ConfigArchiveOffset(c)}, {"members", s.members},
                     {"files", s.files},                 {"folders", s.folders},

@@ -79,7 +79,8 @@ std::vector<std::string> FlagWords(std::uint32_t flags) {
   std::vector<std::string> words;
   if (flags & kFlagRestoreAttributes) words.push_back("restore attributes");
   if (flags & kFlagOverwriteWithoutAsking) words.push_back("overwrite without asking");
-  for (int bit = 2; bit < 32; ++bit)
+  if (flags & kFlagTemporaryFolder) words.push_back("temporary folder");
+  for (int bit = 3; bit < 32; ++bit)
     if (flags & (1u << bit)) words.push_back("unknown bit " + std::to_string(bit));
   return words;
 }

@@ -40,6 +40,7 @@ bool FillSfxConfig(const SfxSettings& settings, std::uint32_t archiveOffset, Sfx
   std::uint32_t flags = 0;
   if (settings.restoreAttributes) flags |= kFlagRestoreAttributes;
   if (settings.overwriteWithoutAsking) flags |= kFlagOverwriteWithoutAsking;
+  if (settings.temporaryFolder) flags |= kFlagTemporaryFolder;
   SetConfigFlags(block, flags);
   return true;
 }

@@ -14,6 +14,7 @@ struct SfxSettings {
   std::string title, label, folder, message, command;
   bool overwriteWithoutAsking = false;
   bool restoreAttributes = false;
+  bool temporaryFolder = false;  // extract into a new folder under TEMP, run, wait, delete
 };
 
 // Fills block from the settings: texts in code page 932, each ending with a

@@ -125,3 +125,8 @@ const char* SplitCommand(char* program, unsigned programSize, const char* comman
   }
   return SkipBlanks(p);
 }
+
+bool IsFullPath(const char* path) {
+  if (path[0] == '\\' && path[1] == '\\') return true;
+  return path[0] && path[1] == ':' && path[2] == '\\';
+}

@@ -18,6 +18,10 @@ constexpr unsigned kPathRootBytes = 260;
 // boundary.
 void UnquotePath(char* dest, unsigned destSize, const char* text);
 
+// A full path: a network path "\\..." or a drive path "X:\..." (any byte
+// in the place of the drive letter).
+bool IsFullPath(const char* path);
+
 // The volume root of path into dest (kPathRootBytes); empty when the path is
 // neither a drive path "X:\..." nor a UNC path "\\...".
 void GetPathRoot(char* dest, const char* path);

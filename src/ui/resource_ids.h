@@ -16,6 +16,7 @@
 #define IDS_BROWSE_DIRECTORY 14
 #define IDS_NOT_FULL_PATH 15
 #define IDS_STATUS_TESTING 16
+#define IDS_USAGE 17
 
 // Dialogs and icon
 #define IDD_MAIN 101

@@ -7,7 +7,7 @@
 #include "ui/win_dialogs.h"
 
 namespace {
-const char* overwritePath = "";
+const char* overwritePath;  // set before the dialog opens
 
 void InitOptions(HWND dialog) {
   const std::uint32_t flags = ConfigFlags(Config);

@@ -129,6 +129,12 @@ run create -o x.lzh --bogus テスト
 refused 2 create "unknown option '--bogus'" "" "create --bogus"
 run bogus
 refused 2 "" "unknown command 'bogus'" "" "an unknown command"
+run create -o x.exe --temp テスト
+refused 2 create "--temp needs --run" "" "create --temp without a command"
+run create -o x.lzh --temp --run setup.exe テスト
+refused 2 create "--temp: 'x.lzh' is a plain archive" "" "create --temp of a plain archive"
+run create --help
+has "$out" "[--temp]" "create --help"
 
 run --version
 [ "$out" = "quorvel-pack $version" ] || bad "--version says: $out"

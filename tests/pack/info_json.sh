@@ -38,7 +38,7 @@ printf 'read me\n' > 製品/docs/readme.txt
 printf 'ご注意\r\n二行目です\r\n' > notice.txt
 run create -q --stub stub.exe -o 製品.exe --title '製品 1.0' --label '展開先:' \
   --folder '%ProgramFiles%\製品' --message 'ようこそ' --run 'setup.exe /s' \
-  --overwrite --restore-attributes --notice notice.txt 製品
+  --overwrite --restore-attributes --temp --notice notice.txt 製品
 [ "$rc" = 0 ] || bad "create: $err"
 run info 製品.exe
 [ "$rc" = 0 ] || bad "info: exit code $rc ($err)"
@@ -46,7 +46,7 @@ for line in 'stub:            x86_64 (PE32+), image ends at offset' \
             'title:           製品 1.0' 'label:           展開先:' \
             'default folder:  %ProgramFiles%\製品' 'message:         ようこそ' \
             'auto-run:        setup.exe /s' \
-            'flags:           0x00000003: restore attributes, overwrite without asking' \
+            'flags:           0x00000007: restore attributes, overwrite without asking, temporary folder' \
             ', 5 members (3 files, 2 folders), 34 bytes' \
             'notice:          ご注意' '                 二行目です' 'signature:       none'; do
   grep -qF -- "$line" <<< "$out" || bad "info lacks '$line': $out"
@@ -58,7 +58,7 @@ run info --json 製品.exe
 json_holds "stub|d['stub']['architecture'] == 'x86_64' and d['stub']['pe32Plus']" \
   "texts|[d['title'], d['label'], d['defaultFolder'], d['message'], d['autoRun']] == ['製品 1.0', '展開先:', '%ProgramFiles%\\\\製品', 'ようこそ', 'setup.exe /s']" \
   "no raw bytes for valid texts|not any(k.endswith('Bytes') for k in d)" \
-  "flags|d['flags'] == {'value': 3, 'restoreAttributes': True, 'overwriteWithoutAsking': True, 'words': ['restore attributes', 'overwrite without asking']}" \
+  "flags|d['flags'] == {'value': 7, 'restoreAttributes': True, 'overwriteWithoutAsking': True, 'temporaryFolder': True, 'words': ['restore attributes', 'overwrite without asking', 'temporary folder']}" \
   "archive|d['archive'] == {'offset': $stubsize, 'members': 5, 'files': 3, 'folders': 2, 'size': 34, 'packedSize': d['archive']['packedSize']}" \
   "notice|d['notice'] == {'text': 'ご注意\\r\\n二行目です\\r\\n', 'size': 20}" \
   "signature|d['signature'] == {'authenticode': False, 'certificateTable': None}" \

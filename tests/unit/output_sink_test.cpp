@@ -29,6 +29,15 @@ TEST(ProgressPercent, RoundsDownClampsAndWraps) {
   EXPECT_EQ(ProgressPercent(7, 3), 100u);
   // The product wraps modulo 2^64: 2^62 * 100 = 2^64 * 25, so 0.
   EXPECT_EQ(ProgressPercent(1ull << 62, 1ull << 63), 0u);
+  // Archives of many gigabytes, byte counts in 64 bits, against the
+  // division itself.
+  std::uint64_t x = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 1000; ++i) {
+    x = x * 6364136223846793005ull + 1442695040888963407ull;
+    const std::uint64_t total = (x >> 20) + 1, done = (x >> 11) % (total + total / 8 + 1);
+    const std::uint64_t exact = done * 100 / total;
+    ASSERT_EQ(ProgressPercent(done, total), exact < 100 ? exact : 100u) << done << "/" << total;
+  }
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "pack/cp932.h"
 #include "pack/output_file.h"
 #include "pack/pe_image.h"
+#include "pack/sfx_info.h"
 #include "pack/sfx_writer.h"
 
 namespace {
@@ -94,6 +95,11 @@ TEST(PackSfxConfig, FlagsAndEmptyFields) {
   ASSERT_TRUE(FillSfxConfig(s, 1234, block, error));
   EXPECT_EQ(ConfigFlags(block), kFlagOverwriteWithoutAsking | kFlagRestoreAttributes);
   EXPECT_EQ(bytes[713], 3);
+  s.temporaryFolder = true;
+  ASSERT_TRUE(FillSfxConfig(s, 1234, block, error));
+  EXPECT_EQ(bytes[713], 7);
+  EXPECT_EQ(FlagWords(ConfigFlags(block)),
+            (std::vector<std::string>{"restore attributes", "overwrite without asking", "temporary folder"}));
 }
 
 TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {

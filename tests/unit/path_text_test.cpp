@@ -124,3 +124,10 @@ TEST(SplitCommand, LongProgramIsCutNotOverrun) {
   EXPECT_EQ(std::string(program), "abcdefg");
   EXPECT_EQ(std::string(parameters), "-x");
 }
+
+TEST(IsFullPath, DrivePathsAndNetworkPathsOnly) {
+  for (const char* path : {"C:\\", "C:\\dest", "?:\\any letter", "\\\\server\\share"})
+    EXPECT_TRUE(IsFullPath(path)) << path;
+  for (const char* path : {"", "C:", "C:dest", "C:/dest", "\\single", "relative", "\"C:\\quoted\""})
+    EXPECT_FALSE(IsFullPath(path)) << path;
+}

@@ -20,7 +20,7 @@ const std::map<std::string, UINT> kStringIds = {
     STRING_ID(IDS_UNSUPPORTED),     STRING_ID(IDS_TITLE),          STRING_ID(IDS_NO_MEMORY),
     STRING_ID(IDS_STATUS_EXTRACTING), STRING_ID(IDS_OVERWRITE_MESSAGE), STRING_ID(IDS_CHOOSE_FOLDER),
     STRING_ID(IDS_COMMAND),         STRING_ID(IDS_OLD_PLATFORM),   STRING_ID(IDS_BROWSE_DIRECTORY),
-    STRING_ID(IDS_NOT_FULL_PATH),   STRING_ID(IDS_STATUS_TESTING),
+    STRING_ID(IDS_NOT_FULL_PATH),   STRING_ID(IDS_STATUS_TESTING), STRING_ID(IDS_USAGE),
 };
 #undef STRING_ID
 
@@ -35,7 +35,17 @@ std::map<std::string, std::string> ScriptTexts() {
     if (line == "END") break;
     const std::size_t name = line.find("IDS_"), open = line.find('"'), close = line.rfind('"');
     if (name == std::string::npos || open == std::string::npos || close <= open) continue;
-    texts[line.substr(name, line.find(' ', name) - name)] = line.substr(open + 1, close - open - 1);
+    // The resource compiler's escapes: \n, \t and \\.
+    std::string text;
+    for (std::size_t i = open + 1; i < close; ++i) {
+      if (line[i] == '\\' && i + 1 < close) {
+        const char next = line[++i];
+        text += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+      } else {
+        text += line[i];
+      }
+    }
+    texts[line.substr(name, line.find(' ', name) - name)] = text;
   }
   return texts;
 }
@@ -93,4 +103,18 @@ TEST(StringTable, TableIsJapanese) {
               nullptr)
         << "block " << block;
   }
+}
+
+// The box of /? comes through LoadText's 256 bytes: the whole list fits, and
+// it names every switch the command line takes, each at a line's start.
+TEST(StringTable, SwitchListFitsAndNamesEverySwitch) {
+  AppInstance = GetModuleHandleA(nullptr);
+  char whole[1024] = {};
+  const int length = LoadStringA(AppInstance, IDS_USAGE, whole, sizeof whole);
+  ASSERT_GT(length, 0);
+  EXPECT_LT(length, 256);
+  const std::string text = std::string("\n") + LoadText(IDS_USAGE);
+  EXPECT_EQ(text.substr(1), whole);
+  for (const char* name : {"/S\t", "/D=", "/Y\t", "/O\t", "/N\t", "/T\t", "/?\t"})
+    EXPECT_NE(text.find(std::string("\n") + name), std::string::npos) << name;
 }

@@ -1,0 +1,47 @@
+#include "app/win_temporary_folder.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/win_services.h"
+
+namespace {
+// Folder names tried before giving up; each one found taken is most likely
+// left from a run that was killed.
+constexpr unsigned kFolderNamesTried = 100;
+}  // namespace
+
+bool MakeTemporaryFolder(char* folder, unsigned size) {
+  char temp[MAX_PATH];
+  const DWORD n = GetTempPathA(sizeof temp, temp);
+  // Room for the name and what the extraction adds below it (a longer
+  // temporary folder does not fit temp: n is then the size it needs).
+  if (n == 0 || n + 16 > size) return false;
+  const DWORD seed = GetTickCount();
+  for (unsigned i = 0; i < kFolderNamesTried; ++i) {
+    wsprintfA(folder, "%sqv%lx", temp, seed + i);
+    // A folder that exists already is never taken: whoever made it may
+    // have put something into it.
+    if (CreateDirectoryA(folder, nullptr)) return true;
+  }
+  return false;
+}
+
+void DeleteFolderTree(const char* folder) {
+  // The shell's delete walks the tree and takes read-only files too, without
+  // a question. It came with the shell that can wait for a command; where it
+  // is missing (NT 3.51) nothing was waited for, and the folder stays anyway.
+  using FileOperationFn = int(WINAPI*)(SHFILEOPSTRUCTA*);
+  const auto fileOperation = reinterpret_cast<FileOperationFn>(ShellExport("SHFileOperationA"));
+  if (!fileOperation) return;
+  // A list of names, each ended by a zero, the list by one more.
+  char from[kPathBytes + 1];
+  ZeroMemory(from, sizeof from);
+  lstrcpyA(from, folder);  // a destination folder: at most 255 bytes
+  SHFILEOPSTRUCTA operation;
+  ZeroMemory(&operation, sizeof operation);
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from;
+  operation.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  fileOperation(&operation);
+}
