@@ -9,7 +9,7 @@ _quorvel_pack() {
   local command=${COMP_WORDS[1]} options
   case $command in
     create) options="-o --output --stub --method --title --label --folder --message --run
-                     --overwrite --restore-attributes --temp --notice --archive -q --quiet" ;;
+                     --overwrite --restore-attributes --temp --notice --archive --exact-times -q --quiet" ;;
     list | info) options="--json" ;;
     test) options="" ;;
     extract) options="-o --output --overwrite -q --quiet" ;;

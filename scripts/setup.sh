@@ -11,7 +11,7 @@ packages=(
   googletest locales fonts-ipafont-gothic fonts-wine
   jlha-utils lhasa 7zip osslsigncode openssl
   nlohmann-json3-dev dpkg-dev lintian
-  liblhasa-dev pkg-config
+  liblhasa-dev pkg-config time bc
 )
 
 missing=()

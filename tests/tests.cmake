@@ -101,7 +101,7 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   target_link_options(hello PRIVATE -static -s)
   set_target_properties(hello PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
   if(TARGET win_e2e_tests)
-    foreach(driver demo_driver readme_pictures)
+    foreach(driver demo_driver readme_pictures progress_driver)
       add_executable(${driver} ${PROJECT_SOURCE_DIR}/tests/e2e/${driver}.cpp
                      ${PROJECT_SOURCE_DIR}/tests/e2e/win_e2e_support.cpp
                      ${QUORVEL_TEST_SUPPORT}/win_child_process.cpp)
@@ -116,10 +116,11 @@ endif()
 # The packer's output read by independent extractors, and signed; its
 # commands as a user runs them, with Japanese names.
 if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
-  add_test(NAME pack_interop
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>)
   set(QUORVEL_SIGNING_STUB "${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-x86_64.exe" CACHE FILEPATH
     "x86_64 stub for the signing test")
+  add_test(NAME pack_interop
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/interop.sh $<TARGET_FILE:quorvel-pack>
+            ${QUORVEL_SIGNING_STUB})
   add_test(NAME pack_commands
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
             ${PROJECT_VERSION} ${QUORVEL_SIGNING_STUB})

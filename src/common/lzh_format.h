@@ -32,7 +32,7 @@ constexpr unsigned kOffHeaderSize = 0;      // 2: the whole header, extended hea
 constexpr unsigned kOffMethod = 2;          // 5: "-lh" + method letter + "-"
 constexpr unsigned kOffCompressedSize = 7;  // 4: bytes of member data after the header
 constexpr unsigned kOffOriginalSize = 11;   // 4: bytes once decoded
-constexpr unsigned kOffTimeStamp = 15;      // 4: Unix seconds, signed
+constexpr unsigned kOffTimeStamp = 15;      // 4: Unix seconds, signed (see kLatestTimeStamp)
 constexpr unsigned kOffAttribute = 19;      // 1: MS-DOS attribute byte
 constexpr unsigned kOffLevel = 20;          // 1
 constexpr unsigned kOffDataCrc = 21;        // 2: CRC of the original bytes
@@ -50,6 +50,13 @@ static_assert(kOffMethod == kOffHeaderSize + kSizeFieldBytes &&
                   kOffFirstExtSize == kOffOsId + 1 &&
                   kFixedHeaderBytes == kOffFirstExtSize + kSizeFieldBytes,
               "the fields of the fixed part follow each other without a gap");
+
+// The time stamp is read as a signed 32-bit count of seconds, and a negative
+// one as the current time: the field says 1970-01-01 00:00:00 UTC to
+// 2038-01-19 03:14:07 UTC to every reader. Times outside, and fractions of
+// a second, need the file times header (0x41).
+constexpr std::int64_t kEarliestTimeStamp = 0;
+constexpr std::int64_t kLatestTimeStamp = 0x7FFFFFFF;
 
 // The only level this format reads and writes: extended headers carry the
 // names, and the header size counts the whole header.

@@ -1,14 +1,12 @@
 #include "pack/archive_writer.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <exception>
+#include <deque>
 #include <fstream>
-#include <mutex>
+#include <future>
 #include <set>
-#include <thread>
 
 #include "archive/output_sink.h"
 #include "common/file_time.h"
@@ -17,6 +15,8 @@
 #include "pack/archive_reader.h"
 #include "pack/cp932.h"
 #include "pack/lzh_encoder.h"
+#include "pack/stream_encoder.h"
+#include "pack/worker_pool.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -185,18 +185,36 @@ bool ReadWhole(const fs::path& path, std::vector<std::uint8_t>& data) {
   return !in.bad();
 }
 
-// A member ready to write: its header and, unless it is copied from the disk
-// while it is written, its data.
+// Reads the file whole when it has fewer than limit bytes; sets whole to
+// false (and keeps nothing) when it has more.
+bool ReadBelow(const fs::path& path, std::size_t limit, std::vector<std::uint8_t>& data,
+               bool& whole) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  data.resize(limit);
+  in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(limit));
+  if (in.bad()) return false;
+  data.resize(static_cast<std::size_t>(in.gcount()));
+  whole = data.size() < limit;
+  if (!whole) data = std::vector<std::uint8_t>();
+  return true;
+}
+
+std::string CannotRead(const PackSource& source) {
+  return "'" + source.displayName + "': cannot read the file";
+}
+
+// A member ready to write: its header and its data; or, for a file too large
+// to hold, only the note that the writer streams it.
 struct PreparedMember {
   bool ok = false;
   std::string error;
   std::vector<std::uint8_t> header;
   std::vector<std::uint8_t> data;
   bool streamed = false;
-  std::uint64_t streamedSize = 0;
 };
 
-PreparedMember Prepare(const PackSource& source, char method, std::uint64_t storeFromBytes) {
+PreparedMember Prepare(const PackSource& source, char method) {
   PreparedMember m;
   MemberEntry entry = source.entry;
   if (source.directory) {
@@ -207,30 +225,19 @@ PreparedMember Prepare(const PackSource& source, char method, std::uint64_t stor
   std::vector<std::uint8_t> original;
   if (source.inMemory) {
     original = source.content;
-  } else if (source.size >= storeFromBytes) {
-    // Stored from the disk: one read for the CRC and size, one for the copy.
-    std::ifstream in(source.path, std::ios::binary);
-    if (!in) return m.error = "'" + source.displayName + "': cannot read the file", m;
-    std::vector<std::uint8_t> buffer(kCopyBufferBytes);
-    std::uint64_t size = 0;
-    std::uint16_t crc = 0;
-    while (in) {
-      in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-      std::size_t got = static_cast<std::size_t>(in.gcount());
-      crc = PackCrc16(buffer.data(), got, crc);
-      size += got;
-    }
-    if (in.bad()) return m.error = "'" + source.displayName + "': cannot read the file", m;
-    entry.method = lzh::kMethodStored;
-    entry.compressedSize = entry.originalSize = size;
-    entry.dataCrc = crc;
-    m.header = BuildMemberHeader(entry);
-    m.streamed = true;
-    m.streamedSize = size;
-    m.ok = true;
+  } else if (source.size >= kLzhSegmentedFromBytes) {
+    m.streamed = m.ok = true;
     return m;
-  } else if (!ReadWhole(source.path, original)) {
-    return m.error = "'" + source.displayName + "': cannot read the file", m;
+  } else {
+    // A file that grew past the limit since the member list was made is
+    // streamed as well.
+    bool whole = true;
+    if (!ReadBelow(source.path, kLzhSegmentedFromBytes, original, whole))
+      return m.error = CannotRead(source), m;
+    if (!whole) {
+      m.streamed = m.ok = true;
+      return m;
+    }
   }
   entry.originalSize = original.size();
   entry.dataCrc = PackCrc16(original.data(), original.size(), 0);
@@ -248,22 +255,117 @@ PreparedMember Prepare(const PackSource& source, char method, std::uint64_t stor
   return m;
 }
 
-bool CopyStored(const PackSource& source, std::uint64_t expected, const ByteSink& sink,
-                std::string& error) {
-  std::ifstream in(source.path, std::ios::binary);
-  if (!in) return error = "'" + source.displayName + "': cannot read the file", false;
-  std::vector<std::uint8_t> buffer(kCopyBufferBytes);
-  std::uint64_t copied = 0;
-  while (in) {
-    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    std::size_t got = static_cast<std::size_t>(in.gcount());
-    if (got && !sink(buffer.data(), got)) return error = "cannot write the output", false;
-    copied += got;
+// A member written while its file is read: the header first with the sizes
+// the file had when the member list was made (they decide whether it carries
+// 64-bit sizes), the data, then the header again with the sizes and CRC of
+// what was read.
+class StreamedMember {
+ public:
+  StreamedMember(const PackSource& source, ArchiveOutput& out,
+                 const std::function<void(std::uint64_t)>& progress, std::string& error)
+      : source_(source), out_(out), progress_(progress), error_(error) {}
+
+  bool Write(char method, WorkerPool& pool) {
+    const LzhMethod* lzh = FindLzhMethod(method);
+    entry_ = source_.entry;
+    entry_.method = lzh ? method : lzh::kMethodStored;
+    entry_.compressedSize = entry_.originalSize = source_.size;
+    header_ = BuildMemberHeader(entry_);
+    headerOffset_ = out_.Offset();
+    if (!WriteOut(header_.data(), header_.size())) return false;
+    out_.Mark();
+    if (!lzh) return Store(true) && FinishHeader();
+    if (!Open()) return false;
+    std::uint64_t written = 0;
+    const StreamResult result = LzhEncodeStream(
+        *lzh, pool,
+        [this](std::uint8_t* data, std::size_t size, std::size_t& got) { return Read(data, size, got); },
+        [this, &written](const std::uint8_t* data, std::size_t size) {
+          written += size;
+          return WriteOut(data, size);
+        });
+    if (result == StreamResult::ReadFailed) return error_ = CannotRead(source_), false;
+    if (result == StreamResult::WriteFailed) return false;
+    if (written < size_) {
+      entry_.compressedSize = written;
+      return FinishHeader();
+    }
+    // Compression would make it grow: the file is read again and stored.
+    entry_.method = lzh::kMethodStored;
+    if (!out_.ReturnToMark()) return error_ = kCannotWrite, false;
+    return Store(false) && FinishHeader();
   }
-  if (in.bad() || copied != expected)
-    return error = "'" + source.displayName + "': the file changed while it was packed", false;
-  return true;
-}
+
+ private:
+  static constexpr const char* kCannotWrite = "cannot write the output";
+
+  bool WriteOut(const std::uint8_t* data, std::size_t size) {
+    return out_.Write(data, size) || (error_ = kCannotWrite, false);
+  }
+
+  bool Open() {
+    in_ = std::ifstream(source_.path, std::ios::binary);
+    size_ = 0;
+    crc_ = 0;
+    return in_ || (error_ = CannotRead(source_), false);
+  }
+
+  bool Read(std::uint8_t* data, std::size_t size, std::size_t& got) {
+    in_.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(size));
+    got = static_cast<std::size_t>(in_.gcount());
+    if (in_.bad()) return false;
+    crc_ = PackCrc16(data, got, crc_);
+    size_ += got;
+    if (progress_ && reporting_) progress_(size_);
+    return true;
+  }
+
+  // Copies the file as it is. A second reading must find what the first
+  // found; the progress was reported by the first.
+  bool Store(bool first) {
+    const std::uint64_t firstSize = size_;
+    const std::uint16_t firstCrc = crc_;
+    reporting_ = first;
+    if (!Open()) return false;
+    std::vector<std::uint8_t> buffer(kCopyBufferBytes);
+    std::size_t got = 0;
+    do {
+      if (!Read(buffer.data(), buffer.size(), got)) return error_ = CannotRead(source_), false;
+      if (got && !WriteOut(buffer.data(), got)) return false;
+    } while (got == buffer.size());
+    if (!first && (size_ != firstSize || crc_ != firstCrc)) return Changed();
+    entry_.compressedSize = size_;
+    return true;
+  }
+
+  bool FinishHeader() {
+    entry_.originalSize = size_;
+    entry_.dataCrc = crc_;
+    const std::vector<std::uint8_t> header = BuildMemberHeader(entry_);
+    // The header's length is written already: sizes on the other side of
+    // 4 GiB would need another one.
+    if (header.size() != header_.size()) return Changed();
+    return out_.Rewrite(headerOffset_, header_.data(), header.data(), header.size()) ||
+           (error_ = kCannotWrite, false);
+  }
+
+  bool Changed() {
+    error_ = "'" + source_.displayName + "': the file changed while it was packed";
+    return false;
+  }
+
+  const PackSource& source_;
+  ArchiveOutput& out_;
+  const std::function<void(std::uint64_t)>& progress_;
+  std::string& error_;
+  MemberEntry entry_;
+  std::vector<std::uint8_t> header_;
+  std::uint64_t headerOffset_ = 0;
+  std::ifstream in_;
+  std::uint64_t size_ = 0;
+  std::uint16_t crc_ = 0;
+  bool reporting_ = true;
+};
 
 }  // namespace
 
@@ -324,107 +426,40 @@ bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& 
   return true;
 }
 
-// Prepares members on worker threads, each taking the next source in order,
-// at most a few members ahead of the one being written, and hands them out
-// strictly in order. Workers never wait for each other: a large member keeps
-// one busy while the others go on with the small ones behind it.
-class MemberPipeline {
- public:
-  MemberPipeline(const std::vector<PackSource>& sources, char method, std::uint64_t storeFromBytes,
-                 unsigned threads)
-      : sources_(sources), method_(method), storeFromBytes_(storeFromBytes),
-        slots_(threads > 1 ? kMembersAheadPerThread * threads : 0) {
-    if (threads > 1)
-      for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
-  }
-  ~MemberPipeline() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& t : workers_) t.join();
-  }
-
-  // Member k, after members 0 to k - 1 were taken.
-  PreparedMember Take(std::size_t k) {
-    if (workers_.empty()) return Prepare(sources_[k], method_, storeFromBytes_);
-    Slot& slot = slots_[k % slots_.size()];
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return slot.ready; });
-    if (slot.failure) std::rethrow_exception(slot.failure);
-    PreparedMember m = std::move(slot.member);
-    slot = Slot{};
-    taken_ = k + 1;
-    changed_.notify_all();
-    return m;
-  }
-
- private:
-  static constexpr unsigned kMembersAheadPerThread = 4;
-  struct Slot {
-    bool ready = false;
-    PreparedMember member;
-    std::exception_ptr failure;
-  };
-
-  void Work() {
-    for (;;) {
-      std::size_t k;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
-          return stop_ || next_ >= sources_.size() || next_ < taken_ + slots_.size();
-        });
-        if (stop_ || next_ >= sources_.size()) return;
-        k = next_++;
-      }
-      Slot done;
-      try {
-        done.member = Prepare(sources_[k], method_, storeFromBytes_);
-      } catch (...) {
-        done.failure = std::current_exception();
-      }
-      done.ready = true;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        slots_[k % slots_.size()] = std::move(done);
-      }
-      changed_.notify_all();
-    }
-  }
-
-  const std::vector<PackSource>& sources_;
-  const char method_;
-  const std::uint64_t storeFromBytes_;
-  std::vector<Slot> slots_;
-  std::vector<std::thread> workers_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::size_t next_ = 0, taken_ = 0;
-  bool stop_ = false;
-};
+// Members are prepared this many per thread ahead of the one being written,
+// so that a large member keeps one thread busy while the others go on with
+// the small ones behind it.
+constexpr std::size_t kMembersAheadPerThread = 4;
 
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
-                  const ByteSink& sink, const PackProgress& progress, std::string& error,
-                  std::uint64_t storeFromBytes) {
+                  ArchiveOutput& out, const PackProgress& progress, std::string& error) {
   std::uint64_t total = 0, done = 0;
   for (const PackSource& s : sources) total += s.size;
-  MemberPipeline members(sources, method, storeFromBytes, threads);
+  WorkerPool pool(threads > 1 ? threads : 0);
+  std::deque<std::future<PreparedMember>> ahead;
+  std::size_t submitted = 0;
+  const std::size_t aheadLimit = kMembersAheadPerThread * pool.parallel();
+  const std::function<void(std::uint64_t)> streamProgress = [&](std::uint64_t read) {
+    if (progress) progress(done + read, total);
+  };
   for (std::size_t k = 0; k < sources.size(); ++k) {
-    PreparedMember m = members.Take(k);
+    for (; submitted < sources.size() && submitted < k + aheadLimit; ++submitted)
+      ahead.push_back(pool.Submit<PreparedMember>(
+          [&sources, method, i = submitted] { return Prepare(sources[i], method); }));
+    PreparedMember m = ahead.front().get();
+    ahead.pop_front();
     if (!m.ok) return error = m.error, false;
-    if (!sink(m.header.data(), m.header.size())) return error = "cannot write the output", false;
     if (m.streamed) {
-      if (!CopyStored(sources[k], m.streamedSize, sink, error)) return false;
-    } else if (!m.data.empty() && !sink(m.data.data(), m.data.size())) {
+      if (!StreamedMember(sources[k], out, streamProgress, error).Write(method, pool)) return false;
+    } else if (!out.Write(m.header.data(), m.header.size()) ||
+               (!m.data.empty() && !out.Write(m.data.data(), m.data.size()))) {
       return error = "cannot write the output", false;
     }
     done += sources[k].size;
     if (progress) progress(done, total);
   }
   const std::uint8_t endByte = lzh::kEndByte;
-  if (!sink(&endByte, 1)) return error = "cannot write the output", false;
+  if (!out.Write(&endByte, 1)) return error = "cannot write the output", false;
   return true;
 }
 

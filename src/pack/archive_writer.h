@@ -31,22 +31,37 @@ bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSourc
 // The notice member "!": the file's text, UTF-8 converted to code page 932.
 bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error);
 
-// Where archive bytes go; false when they cannot be written.
-using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+// Where the archive goes. Members are written front to back; a member too
+// large to hold in memory is written before its sizes and CRC are known, so
+// its header is rewritten afterwards, and its compressed data is taken back
+// when it turns out larger than the file (the member is then stored).
+class ArchiveOutput {
+ public:
+  virtual ~ArchiveOutput() = default;
+  // Appends bytes; false when they cannot be written.
+  virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
+  // The offset of the next byte written; Rewrite takes such offsets.
+  virtual std::uint64_t Offset() const = 0;
+  // Replaces the size bytes at offset, which were `was`, with `now`.
+  virtual bool Rewrite(std::uint64_t offset, const std::uint8_t* was, const std::uint8_t* now,
+                       std::size_t size) = 0;
+  // Remembers the current end, then drops every byte written after it.
+  virtual void Mark() = 0;
+  virtual bool ReturnToMark() = 0;
+};
+
 // Called with bytes of original data handled so far and in all.
 using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-// Files of this size or more are stored, read twice from the disk instead
-// of held in memory.
-constexpr std::uint64_t kMaxCompressedMemberBytes = std::uint64_t{1} << 30;
-
 // Writes every member with method '0', '5', '6' or '7' (a member that would
-// grow is stored, and so is a file of storeFromBytes or more), then the end
-// byte. Members are compressed on up to `threads` threads; the output does
-// not depend on how many.
+// grow is stored), then the end byte. Members are compressed on up to
+// `threads` threads; the output does not depend on how many. The memory it
+// needs does not depend on the size of the files: a file of
+// kLzhSegmentedFromBytes or more is read, compressed and written piece by
+// piece (see LzhEncodeStream), smaller ones whole, a few members ahead of the
+// one being written.
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
-                  const ByteSink& sink, const PackProgress& progress, std::string& error,
-                  std::uint64_t storeFromBytes = kMaxCompressedMemberBytes);
+                  ArchiveOutput& out, const PackProgress& progress, std::string& error);
 
 // Reads an archive made elsewhere, for appending it to a stub as it is, the
 // way `quorvel-pack test` and the stub read it: every header, every member

@@ -82,6 +82,7 @@ ScannedArguments CommandLine::Scan(std::initializer_list<CommandOption> options,
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       std::printf("usage: %s %s\n", kProgram, command_.usage);
+      if (command_.notes) std::printf("\n%s", command_.notes);
       return finish(kExitSuccess);
     } else if (arg == "--version") {
       PrintVersion();

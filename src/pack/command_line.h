@@ -22,6 +22,7 @@ struct PackCommand {
   const char* name;
   const char* usage;  // after "quorvel-pack ", shown by --help
   int (*run)(const CommandLine& line);
+  const char* notes = nullptr;  // lines shown by the command's --help after the usage
 };
 
 struct CommandRegistration {

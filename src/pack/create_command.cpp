@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "common/exe_layout.h"
-#include "common/le_bytes.h"
 #include "pack/archive_writer.h"
 #include "pack/command_line.h"
 #include "pack/header_writer.h"
+#include "pack/output_file.h"
 #include "pack/progress_bar.h"
 #include "pack/sfx_writer.h"
 #include "pack/source_date.h"
@@ -29,7 +29,16 @@ namespace {
 constexpr char kUsage[] =
     "create -o OUT [--stub x86_64|i686|FILE] [--method lh0|lh5|lh6|lh7] [--title T] [--label T]\n"
     "      [--folder DIR] [--message T] [--run CMD] [--overwrite] [--restore-attributes]\n"
-    "      [--temp] [--notice FILE] [--archive IN.lzh] [--quiet] PATH...";
+    "      [--temp] [--notice FILE] [--archive IN.lzh] [--exact-times] [--quiet] PATH...";
+
+constexpr char kNotes[] =
+    "notes:\n"
+    "  Memory: at most about 200 MB, whatever the size of the files: a file of\n"
+    "  1.5 MiB or more is read, compressed and written piece by piece. (An\n"
+    "  archive given with --archive is read whole.)\n"
+    "  Times: members keep their modification times to the second. Times before\n"
+    "  1970 or after 2038-01-19 are kept exactly in an extended header of 27 bytes,\n"
+    "  and so is every time with --exact-times.\n";
 
 struct CreateOptions {
   std::string output;
@@ -40,6 +49,7 @@ struct CreateOptions {
   std::string notice;
   std::string archive;
   bool quiet = false;
+  bool exactTimes = false;
   std::vector<std::string> paths;
 };
 
@@ -80,7 +90,7 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
        FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
        FlagOption("--temp", nullptr, o.settings.temporaryFolder),
        ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
-       FlagOption("--quiet", "-q", o.quiet)},
+       FlagOption("--exact-times", nullptr, o.exactTimes), FlagOption("--quiet", "-q", o.quiet)},
       Operands::Paths);
   o.paths = args.operands;
   for (const std::string& option : args.given)
@@ -94,8 +104,9 @@ std::string Disagreement(const CreateOptions& o) {
     return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
   if (o.output.empty()) return "-o OUT is missing";
   if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
-  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty()))
-    return "--archive takes no paths and no --notice: the archive is appended as it is";
+  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty() || o.exactTimes))
+    return "--archive takes no paths, no --notice and no --exact-times: the archive is appended "
+           "as it is";
   if (o.settings.temporaryFolder && o.settings.command.empty())
     return "--temp needs --run: the temporary folder is deleted once that command has ended";
   if (IsPlainArchive(o.output) && !o.sfxOption.empty())
@@ -145,46 +156,6 @@ bool ReadFile(const fs::path& path, std::vector<std::uint8_t>& data) {
 }
 
 
-class OutputFile {
- public:
-  explicit OutputFile(const fs::path& path) : path_(path), temp_(path) {
-    temp_ += ".part";
-    file_.open(temp_, std::ios::binary | std::ios::trunc);
-  }
-  ~OutputFile() {
-    if (!committed_) {
-      file_.close();
-      std::error_code ec;
-      fs::remove(temp_, ec);
-    }
-  }
-  bool Ok() const { return static_cast<bool>(file_); }
-  bool Write(const std::uint8_t* data, std::size_t size) {
-    file_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    return static_cast<bool>(file_);
-  }
-  bool Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-    file_.seekp(static_cast<std::streamoff>(offset));
-    file_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file_.seekp(0, std::ios::end);
-    return static_cast<bool>(file_);
-  }
-  bool Commit() {
-    file_.close();
-    if (!file_) return false;
-    std::error_code ec;
-    fs::rename(temp_, path_, ec);
-    if (ec) return false;
-    committed_ = true;
-    return true;
-  }
-
- private:
-  fs::path path_, temp_;
-  std::ofstream file_;
-  bool committed_ = false;
-};
-
 // One run of create, step by step: everything that can be refused is
 // checked before the output is touched.
 class CreateJob {
@@ -202,7 +173,7 @@ class CreateJob {
  private:
   bool ReadAppendedArchive();
   bool CollectMembers();
-  bool WriteArchivePart(const ByteSink& sink);
+  bool WriteArchivePart(ArchiveOutput& out);
   bool FailOutput(const std::string& what) const {
     return line_.Fail(Quoted(o_.output) + ": " + what);
   }
@@ -260,6 +231,7 @@ bool CreateJob::CollectMembers() {
   std::int64_t epoch = 0;
   if (!ReadSourceDateEpoch(reproducible, epoch, error)) return line_.Fail(error);
   if (reproducible) ClampTimes(sources_, epoch);
+  for (PackSource& source : sources_) source.entry.exactTime = o_.exactTimes;
   // An earlier output inside a packed folder is not packed into the new one.
   std::error_code ec;
   const fs::path target = fs::u8path(o_.output);
@@ -275,25 +247,17 @@ bool CreateJob::CollectMembers() {
 bool CreateJob::WriteOutput() {
   OutputFile out(fs::u8path(o_.output));
   if (!out.Ok()) return FailOutput("cannot create the file");
-  PeChecksum checksum(checksumOffset_);
-  const ByteSink sink = [&](const std::uint8_t* data, std::size_t size) {
-    if (!plain_) checksum.Add(data, size);
-    return out.Write(data, size);
-  };
-  if (!plain_ && !sink(stub_.data(), stub_.size())) return FailOutput("cannot write the file");
-  if (!WriteArchivePart(sink)) return false;
   if (!plain_) {
-    std::uint8_t value[4];
-    WriteLe32(value, checksum.Finish());
-    if (!out.Patch(checksumOffset_, value, sizeof value))
-      return FailOutput("cannot write the file");
+    out.KeepChecksum(checksumOffset_);
+    if (!out.Write(stub_.data(), stub_.size())) return FailOutput("cannot write the file");
   }
+  if (!WriteArchivePart(out)) return false;
   return out.Commit() || FailOutput("cannot write the file");
 }
 
-bool CreateJob::WriteArchivePart(const ByteSink& sink) {
+bool CreateJob::WriteArchivePart(ArchiveOutput& out) {
   if (!o_.archive.empty())
-    return sink(appended_.data(), appended_.size()) || FailOutput("cannot write the file");
+    return out.Write(appended_.data(), appended_.size()) || FailOutput("cannot write the file");
   ProgressBar bar(o_.quiet);
   std::uint64_t total = 0;
   for (const PackSource& source : sources_) total += source.size;
@@ -302,7 +266,7 @@ bool CreateJob::WriteArchivePart(const ByteSink& sink) {
   const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
   std::string error;
   const bool ok = WriteArchive(
-      sources_, o_.method[2], threads, sink,
+      sources_, o_.method[2], threads, out,
       [&bar](std::uint64_t done, std::uint64_t) { bar.Update(done); }, error);
   if (ok) {
     bar.Finish();
@@ -331,6 +295,6 @@ int RunCreate(const CommandLine& line) {
   return kExitSuccess;
 }
 
-const CommandRegistration kRegistration({"create", kUsage, RunCreate});
+const CommandRegistration kRegistration({"create", kUsage, RunCreate, kNotes});
 
 }  // namespace

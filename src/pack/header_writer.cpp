@@ -29,8 +29,8 @@ void WriteFixedPart(std::uint8_t* fixed, const MemberEntry& entry, bool large) {
   fixed[kOffMethod + kMethodLetterPos + 1] = static_cast<std::uint8_t>(kMethodNameEnd);
   WriteLe32(fixed + kOffCompressedSize, large ? 0 : static_cast<std::uint32_t>(entry.compressedSize));
   WriteLe32(fixed + kOffOriginalSize, large ? 0 : static_cast<std::uint32_t>(entry.originalSize));
-  // The fixed part holds the time as an unsigned 32-bit count of seconds;
-  // the file times header keeps the exact time, also beyond what that field holds.
+  // Readers that take the field as unsigned get the times up to 2106 right;
+  // the file times header keeps times outside the field's range.
   std::int64_t stamp = entry.modifiedSeconds;
   if (stamp < 0) stamp = 0;
   if (stamp > 0xFFFFFFFF) stamp = 0xFFFFFFFF;
@@ -39,6 +39,11 @@ void WriteFixedPart(std::uint8_t* fixed, const MemberEntry& entry, bool large) {
   fixed[kOffLevel] = kHeaderLevel;
   WriteLe16(fixed + kOffDataCrc, entry.dataCrc);
   fixed[kOffOsId] = kOsIdMsdos;
+}
+
+bool NeedsFileTimes(const MemberEntry& entry) {
+  return entry.exactTime || entry.modifiedSeconds < kEarliestTimeStamp ||
+         entry.modifiedSeconds > kLatestTimeStamp;
 }
 
 const std::uint16_t* CrcTable() {
@@ -69,12 +74,15 @@ std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry) {
     AppendExtended(header, kExtFileName, entry.fileName.data(), entry.fileName.size());
   if (!entry.directory.empty())
     AppendExtended(header, kExtDirectoryName, entry.directory.data(), entry.directory.size());
-  // The modification time stands for all three: the others are not part of
-  // what the archive promises to restore, and the output stays reproducible.
-  std::uint8_t times[kFileTimesBytes];
-  const std::uint64_t fileTime = UnixToFileTime(entry.modifiedSeconds, entry.modifiedNanoseconds);
-  for (unsigned at = 0; at < kFileTimesBytes; at += kFileTimeBytes) WriteLe64(times + at, fileTime);
-  AppendExtended(header, kExtFileTimes, times, sizeof times);
+  if (NeedsFileTimes(entry)) {
+    // The modification time stands for all three: the others are not part
+    // of what the archive promises to restore, and the output stays
+    // reproducible.
+    std::uint8_t times[kFileTimesBytes];
+    const std::uint64_t fileTime = UnixToFileTime(entry.modifiedSeconds, entry.modifiedNanoseconds);
+    for (unsigned at = 0; at < kFileTimesBytes; at += kFileTimeBytes) WriteLe64(times + at, fileTime);
+    AppendExtended(header, kExtFileTimes, times, sizeof times);
+  }
   if (large) {
     std::uint8_t sizes[kLargeSizesBytes];
     WriteLe64(sizes, entry.compressedSize);

@@ -1,7 +1,9 @@
 // Level-2 LZH member headers as the packer writes them: the 26-byte fixed
 // part, then the extended headers for the header CRC (0x00), the file name
-// (0x01), the directory name (0x02), the Windows file times (0x41) and, for
-// members of 4 GiB or more, the 64-bit sizes (0x42).
+// (0x01), the directory name (0x02), the Windows file times (0x41) where the
+// fixed part's time stamp cannot say the time and, for members of 4 GiB or
+// more, the 64-bit sizes (0x42). Nothing else: most archives are many small
+// files, whose headers weigh as much as their data.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,9 @@ struct MemberEntry {
   std::uint64_t originalSize = 0;
   std::int64_t modifiedSeconds = 0;     // since 1970-01-01 UTC
   std::uint32_t modifiedNanoseconds = 0;
+  // Also carry the time to 100 ns in the file times header when the time
+  // stamp's whole seconds could say it.
+  bool exactTime = false;
   std::uint8_t attributes = lzh::kDosArchive;
   std::uint16_t dataCrc = 0;
   // In code page 932. The directory holds its components each followed by a

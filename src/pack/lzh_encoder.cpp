@@ -54,9 +54,6 @@ constexpr std::size_t kSliceBytes = 32768;
 constexpr std::size_t kCutUnitSymbols = 512;
 constexpr std::size_t kCutStepSymbols = 16;
 constexpr int kMaxMatchesPerPosition = 24;
-// Inputs of one and a half segments or more are encoded in segments on
-// several threads.
-constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxEncoderThreads = 4;
 static_assert(kCutUnitSymbols <= kMaxBlockSymbols, "a block of one unit fits");
 static_assert(kSliceBytes <= kRegionBytes, "a region holds whole slices");
@@ -471,16 +468,19 @@ class BlockCode {
 // way, without recording matches.
 class MatchFinder {
  public:
-  MatchFinder(const std::uint8_t* data, std::size_t size, std::uint32_t dictionary, int depth)
+  // Finds matches in data[0, size); the tables are sized for an input of
+  // inputBytes.
+  MatchFinder(const std::uint8_t* data, std::size_t size, std::size_t inputBytes,
+              std::uint32_t dictionary, int depth)
       : depth_(depth), data_(data), size_(size), dictionary_(dictionary) {
     // Small inputs get small tables: clearing them is a real cost for the
     // many small members of a typical archive.
     int bits = 10;
-    while (bits < kHashBits && (std::size_t{1} << bits) < size) ++bits;
+    while (bits < kHashBits && (std::size_t{1} << bits) < inputBytes) ++bits;
     hashShift_ = 32 - bits;
     head_.assign(std::size_t{1} << bits, 0);
     std::size_t cycle = 1024;
-    while (cycle < 2 * std::size_t{dictionary} && cycle < size) cycle *= 2;
+    while (cycle < 2 * std::size_t{dictionary} && cycle < inputBytes) cycle *= 2;
     tree_.assign(2 * cycle, 0);
     cycleMask_ = cycle - 1;
   }
@@ -795,13 +795,13 @@ class BlockCutter {
 
 class Encoder {
  public:
-  // Encodes data[begin, end) of the whole input data[0, size): matches may
-  // reach back before begin, never on past end.
+  // Encodes data[begin, end) of data[0, size), a window of an input of
+  // inputBytes: matches may reach back before begin, never on past end.
   Encoder(const LzhMethod& method, const std::uint8_t* data, std::size_t size, std::size_t begin,
-          std::size_t end, std::vector<std::uint8_t>& out)
+          std::size_t end, std::size_t inputBytes, std::vector<std::uint8_t>& out)
       : method_(method), data_(data), size_(size), begin_(begin), end_(end), bits_(out),
         effort_(EffortFor(method.letter)),
-        finder_(data, size, method.dictionaryBytes, effort_.treeDepth) {
+        finder_(data, size, inputBytes, method.dictionaryBytes, effort_.treeDepth) {
     prices_.SetDefaults();
   }
 
@@ -1075,28 +1075,68 @@ const LzhMethod* FindLzhMethod(char letter) {
   return nullptr;
 }
 
+LzhBits LzhEncodeSegment(const LzhMethod& method, const std::uint8_t* window,
+                         std::size_t windowSize, std::size_t begin, std::size_t end) {
+  LzhBits piece;
+  piece.bytes.reserve((end - begin) / 2 + 64);
+  // Every segment's tables are those of an input too large to be encoded in
+  // one piece, so the output does not depend on the input's size.
+  piece.bits = Encoder(method, window, windowSize, begin, end, kLzhSegmentedFromBytes, piece.bytes).Run();
+  return piece;
+}
+
+void LzhBitJoiner::Append(const LzhBits& piece, std::vector<std::uint8_t>& out) {
+  const std::size_t whole = static_cast<std::size_t>(piece.bits / 8);
+  const int rest = static_cast<int>(piece.bits % 8);
+  if (pendingBits_ == 0) {
+    out.insert(out.end(), piece.bytes.begin(), piece.bytes.begin() + static_cast<std::ptrdiff_t>(whole));
+  } else {
+    // Each byte of the piece completes the pending bits and leaves its low
+    // bits pending.
+    out.reserve(out.size() + whole);
+    for (std::size_t i = 0; i < whole; ++i) {
+      const unsigned b = piece.bytes[i];
+      out.push_back(static_cast<std::uint8_t>(pending_ | (b >> pendingBits_)));
+      pending_ = static_cast<std::uint8_t>(b << (8 - pendingBits_));
+    }
+  }
+  if (rest) {
+    // The piece's last bits, at the top of its last byte.
+    const unsigned b = piece.bytes[whole] & (0xFF00u >> rest);
+    pending_ = static_cast<std::uint8_t>(pending_ | (b >> pendingBits_));
+    pendingBits_ += rest;
+    if (pendingBits_ >= 8) {
+      out.push_back(pending_);
+      pendingBits_ -= 8;
+      pending_ = static_cast<std::uint8_t>(b << (rest - pendingBits_));
+    }
+  }
+}
+
+void LzhBitJoiner::Finish(std::vector<std::uint8_t>& out) {
+  if (pendingBits_) out.push_back(pending_);
+  pending_ = 0;
+  pendingBits_ = 0;
+}
+
 std::vector<std::uint8_t> LzhEncode(const LzhMethod& method, const std::uint8_t* data,
                                     std::size_t size) {
   std::vector<std::uint8_t> out;
   if (size == 0) return out;
-  if (size < kSegmentBytes + kSegmentBytes / 2) {
+  if (size < kLzhSegmentedFromBytes) {
     out.reserve(size / 2 + 64);
-    Encoder(method, data, size, 0, size, out).Run();
+    Encoder(method, data, size, 0, size, size, out).Run();
     return out;
   }
-  // Large inputs are cut into fixed segments, encoded side by side and
-  // joined bit by bit. The cuts depend on the size alone, so the output is
-  // the same however many threads ran.
-  struct Segment {
-    std::vector<std::uint8_t> bytes;
-    std::uint64_t bits = 0;
-  };
-  const std::size_t count = (size + kSegmentBytes - 1) / kSegmentBytes;
-  std::vector<Segment> segments(count);
+  // The cuts depend on the size alone, so the output is the same however
+  // many threads ran.
+  const std::size_t count = (size + kLzhSegmentBytes - 1) / kLzhSegmentBytes;
+  std::vector<LzhBits> segments(count);
   auto encode = [&](std::size_t k) {
-    const std::size_t begin = k * kSegmentBytes, end = std::min(size, begin + kSegmentBytes);
-    segments[k].bytes.reserve((end - begin) / 2 + 64);
-    segments[k].bits = Encoder(method, data, size, begin, end, segments[k].bytes).Run();
+    const std::size_t begin = k * kLzhSegmentBytes, end = std::min(size, begin + kLzhSegmentBytes);
+    const std::size_t from = begin - std::min<std::size_t>(begin, method.dictionaryBytes);
+    const std::size_t to = std::min(size, end + kLzhSegmentLookaheadBytes);
+    segments[k] = LzhEncodeSegment(method, data + from, to - from, begin - from, end - from);
   };
   const std::size_t threads =
       std::max<std::size_t>(1, std::min<std::size_t>(kMaxEncoderThreads, std::thread::hardware_concurrency()));
@@ -1109,16 +1149,9 @@ std::vector<std::uint8_t> LzhEncode(const LzhMethod& method, const std::uint8_t*
   worker();
   for (std::thread& t : pool) t.join();
 
-  std::uint64_t total = 0;
-  for (const Segment& s : segments) total += s.bits;
-  out.reserve(static_cast<std::size_t>((total + 7) / 8));
-  BitWriter joined(out);
-  for (const Segment& s : segments) {
-    const std::size_t whole = static_cast<std::size_t>(s.bits / 8);
-    for (std::size_t i = 0; i < whole; ++i) joined.Put(8, s.bytes[i]);
-    if (int rest = static_cast<int>(s.bits % 8)) joined.Put(rest, s.bytes[whole] >> (8 - rest));
-  }
-  joined.Finish();
+  LzhBitJoiner joiner;
+  for (const LzhBits& s : segments) joiner.Append(s, out);
+  joiner.Finish(out);
   return out;
 }
 

@@ -18,10 +18,47 @@ using LzhMethod = lzh::MethodFormat;
 // dictionary even though some readers keep more.
 const LzhMethod* FindLzhMethod(char letter);
 
+// Inputs below kLzhSegmentedFromBytes are encoded in one piece. Larger ones
+// are cut into segments of kLzhSegmentBytes (the last one takes what is
+// left), each encoded on its own from a window of the input and joined bit by
+// bit: segments can be encoded side by side, and an input of any size in
+// bounded memory.
+constexpr std::size_t kLzhSegmentBytes = std::size_t{1} << 20;
+constexpr std::size_t kLzhSegmentedFromBytes = kLzhSegmentBytes + kLzhSegmentBytes / 2;
+// A segment's window: the method's dictionary before the segment (or as much
+// of the input as there is), the segment, and up to this many bytes after it,
+// which the match finder compares while it enters the segment's last positions.
+constexpr std::size_t kLzhSegmentLookaheadBytes = lzh::kMaxMatchBytes;
+
 // Compresses size bytes into the member data of the method. The output depends
 // on the input alone, so equal files give equal members.
 std::vector<std::uint8_t> LzhEncode(const LzhMethod& method, const std::uint8_t* data,
                                     std::size_t size);
+
+// Encoded bits, whole bytes with the last one padded by zero bits.
+struct LzhBits {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t bits = 0;
+};
+
+// Encodes the segment window[begin, end) of a larger input: window[0, begin)
+// is its history, window[end, windowSize) the input's next bytes (see
+// kLzhSegmentLookaheadBytes).
+LzhBits LzhEncodeSegment(const LzhMethod& method, const std::uint8_t* window,
+                         std::size_t windowSize, std::size_t begin, std::size_t end);
+
+// Joins encoded segments bit by bit into bytes.
+class LzhBitJoiner {
+ public:
+  // Appends the piece's bits to out, all but those of a last byte not yet full.
+  void Append(const LzhBits& piece, std::vector<std::uint8_t>& out);
+  // Appends that last byte, padded by zero bits, if there is one.
+  void Finish(std::vector<std::uint8_t>& out);
+
+ private:
+  std::uint8_t pending_ = 0;  // pendingBits_ bits, from the top
+  int pendingBits_ = 0;
+};
 
 // Optimal prefix-code lengths for count symbols of the given weights, none
 // longer than maxBits (package-merge). Symbols of weight 0 get length 0. With

@@ -62,27 +62,35 @@ bool CheckStub(const std::vector<std::uint8_t>& stub, std::uint32_t& checksumOff
   return true;
 }
 
-void PeChecksum::Add(const std::uint8_t* data, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i, ++length_) {
-    if (pendingLow_ < 0) {
-      pendingLow_ = data[i];
-      continue;
-    }
-    std::uint64_t wordStart = length_ - 1;
-    std::uint32_t word = static_cast<std::uint32_t>(pendingLow_) | (std::uint32_t{data[i]} << 8);
-    pendingLow_ = -1;
-    if (wordStart == checksumOffset_ || wordStart == checksumOffset_ + 2) continue;
-    sum_ += word;
-    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+std::uint64_t PeChecksum::WordSum(std::uint64_t offset, const std::uint8_t* data,
+                                  std::size_t size) const {
+  // A byte at an even offset is a word's low half, at an odd one its high
+  // half. The checksum field is four bytes from an even offset.
+  auto outsideField = [this](std::uint64_t at) { return at - checksumOffset_ >= 4; };
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  if ((offset & 1) && size > 0) {
+    if (outsideField(offset)) sum += std::uint64_t{data[0]} << 8;
+    i = 1;
   }
+  for (; i + 1 < size; i += 2)
+    if (outsideField(offset + i)) sum += data[i] | (std::uint64_t{data[i + 1]} << 8);
+  if (i < size && outsideField(offset + i)) sum += data[i];
+  return sum;
+}
+
+void PeChecksum::Add(const std::uint8_t* data, std::size_t size) {
+  sum_ += WordSum(length_, data, size);
+  length_ += size;
+}
+
+void PeChecksum::Replace(std::uint64_t offset, const std::uint8_t* was, const std::uint8_t* now,
+                         std::size_t size) {
+  sum_ = sum_ - WordSum(offset, was, size) + WordSum(offset, now, size);
 }
 
 std::uint32_t PeChecksum::Finish() const {
   std::uint64_t sum = sum_;
-  if (pendingLow_ >= 0) {
-    sum += static_cast<std::uint32_t>(pendingLow_);
-    sum = (sum & 0xFFFF) + (sum >> 16);
-  }
-  sum = (sum & 0xFFFF) + (sum >> 16);
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
   return static_cast<std::uint32_t>(sum + length_);
 }

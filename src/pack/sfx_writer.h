@@ -31,16 +31,22 @@ bool CheckStub(const std::vector<std::uint8_t>& stub, std::uint32_t& checksumOff
 
 // The image checksum of a file given piece by piece (the loader's algorithm:
 // a folded 16-bit sum of the file's words, the checksum field taken as 0,
-// plus the file length).
+// plus the file length). The sum is kept unfolded, so bytes written earlier
+// can be replaced and a copy taken at some point of the file can go on from there.
 class PeChecksum {
  public:
   explicit PeChecksum(std::uint32_t checksumOffset) : checksumOffset_(checksumOffset) {}
   void Add(const std::uint8_t* data, std::size_t size);
+  // The size bytes at offset, added as `was`, are now `now`.
+  void Replace(std::uint64_t offset, const std::uint8_t* was, const std::uint8_t* now,
+               std::size_t size);
   std::uint32_t Finish() const;
 
  private:
+  // What the bytes at offset add to the sum.
+  std::uint64_t WordSum(std::uint64_t offset, const std::uint8_t* data, std::size_t size) const;
+
   std::uint32_t checksumOffset_;
   std::uint64_t sum_ = 0;
   std::uint64_t length_ = 0;
-  int pendingLow_ = -1;  // the low byte of a word whose high byte is still to come
 };

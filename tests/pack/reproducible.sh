@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SOURCE_DATE_EPOCH: the same tree checked out at two different times (file
 # and folder times after the epoch) packs into byte-identical files, while
-# times before the epoch stay as they are; without it the two differ; a
-# value that is no number of seconds is refused.
+# times before the epoch stay as they are (to the second, or exactly with
+# --exact-times); without it the two differ; a value that is no number of
+# seconds is refused.
 #   reproducible.sh PATH/TO/quorvel-pack [STUB.exe]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -38,18 +39,22 @@ for out in "${outputs[@]}"; do
   ! cmp -s "1-$out" "3-$out" || bad "$out: the times of the checkout make no difference without it"
 done
 
-# What was stored: the epoch for what was later, the old time as it was.
-"$pack" list --json 1-a.lzh > list.json
-python3 - list.json <<'PY' || fail=1
+# What was stored: the epoch for what was later, the old time as it was, to
+# the second; with --exact-times to the fraction.
+(cd first && SOURCE_DATE_EPOCH=$epoch "$pack" create -q --exact-times -o ../exact.lzh tree)
+for archive in 1-a.lzh exact.lzh; do
+  "$pack" list --json $archive > list.json
+  python3 - list.json $archive <<'PY' || fail=1
 import json, sys
 members = {m["name"]: m["modified"] for m in json.load(open(sys.argv[1]))["members"]}
 want = {"tree/": "2023-11-14T22:13:20Z", "tree/docs/": "2023-11-14T22:13:20Z",
         "tree/docs/readme.txt": "2023-11-14T22:13:20Z", "tree/numbers.txt": "2023-11-14T22:13:20Z",
-        "tree/old.txt": "2001-02-03T04:05:06.5Z"}
+        "tree/old.txt": "2001-02-03T04:05:06.5Z" if sys.argv[2] == "exact.lzh" else "2001-02-03T04:05:06Z"}
 if members != want:
-    print("reproducible: FAIL: stored times", members)
+    print("reproducible: FAIL: stored times in", sys.argv[2], members)
     sys.exit(1)
 PY
+done
 
 # Not a number of seconds: refused before anything is written.
 for value in soon -5 1.5 99999999999999999999; do

@@ -9,14 +9,48 @@
 #include <random>
 
 #include "archive/member_header.h"
+#include "common/file_time.h"
 #include "engine_test_support.h"
+#include "pack/archive_reader.h"
 #include "pack/archive_writer.h"
+#include "pack/lzh_encoder.h"
 #include "pack/header_writer.h"
 
 namespace fs = std::filesystem;
 using enginetest::Bytes;
 
 namespace {
+
+// The archive in memory, as create's output file holds it: rewritten bytes
+// must be what was written there, and a write may be made to fail.
+class MemoryOutput : public ArchiveOutput {
+ public:
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    if (bytes.size() + size > failFrom) return false;
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  std::uint64_t Offset() const override { return bytes.size(); }
+  bool Rewrite(std::uint64_t offset, const std::uint8_t* was, const std::uint8_t* now,
+               std::size_t size) override {
+    EXPECT_LE(offset + size, mark);
+    EXPECT_TRUE(std::equal(was, was + size, bytes.begin() + static_cast<std::ptrdiff_t>(offset)));
+    std::copy(now, now + size, bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    ++rewrites;
+    return true;
+  }
+  void Mark() override { mark = bytes.size(); }
+  bool ReturnToMark() override {
+    bytes.resize(mark);
+    ++returns;
+    return true;
+  }
+
+  Bytes bytes;
+  std::size_t failFrom = ~std::size_t{0};
+  std::size_t mark = 0;
+  int rewrites = 0, returns = 0;
+};
 
 // Reads one header with the core reader; the archive is the header, its
 // data (none) and the end byte.
@@ -34,6 +68,7 @@ TEST(PackHeader, CoreReaderSeesEveryField) {
   e.originalSize = 56789;
   e.modifiedSeconds = 1700000000;
   e.modifiedNanoseconds = 123456700;
+  e.exactTime = true;
   e.attributes = lzh::kDosArchive | lzh::kDosReadOnly;
   e.dataCrc = 0xBEEF;
   e.directory = std::string("docs\xFF\x95\x5C\xFF", 8);  // docs/表/
@@ -67,13 +102,42 @@ TEST(PackHeader, TimesBeyond2038AndSizesBeyond4GiBSurvive) {
   EXPECT_EQ(BuildMemberHeader(e).size(), 26u + 5 + 3 + 3 + 27);
 }
 
+TEST(PackHeader, TimesHeaderOnlyWhereTheTimeStampCannotSayTheTime) {
+  // The time stamp holds 1970-01-01 to 2038-01-19 03:14:07 for every reader,
+  // to the second; the file times header (27 bytes) only for times outside
+  // or when the exact time is asked for.
+  struct Case {
+    std::int64_t seconds;
+    bool exact, timesHeader;
+  };
+  for (const Case& c : {Case{0, false, false}, Case{0x7FFFFFFF, false, false},
+                        Case{1700000000, false, false}, Case{-1, false, true},
+                        Case{0x80000000, false, true}, Case{-11644473600, false, true},
+                        Case{1700000000, true, true}}) {
+    MemberEntry e;
+    e.fileName = "f";
+    e.modifiedSeconds = c.seconds;
+    e.modifiedNanoseconds = 999999900;
+    e.exactTime = c.exact;
+    const Bytes header = BuildMemberHeader(e);
+    EXPECT_EQ(header.size(), 26u + 5 + 3 + 1 + (c.timesHeader ? 27 : 0)) << c.seconds;
+    ASSERT_EQ(ReadBack(header), HeaderResult::Member);
+    const std::uint64_t whole = UnixToFileTime(c.seconds);
+    EXPECT_EQ(MemberHeader.modifiedTime, whole + (c.timesHeader ? 9999999 : 0)) << c.seconds;
+    FreeMemberHeader();
+  }
+}
+
 TEST(PackHeader, NoHeaderLengthIsAMultipleOf256) {
-  // Every name length from 0 to 255, alone and under a folder: the core
-  // reader must see a member each time, never the end of the archive.
+  // Every name length from 0 to 255, alone and under a folder, with and
+  // without the file times header: the core reader must see a member each
+  // time, never the end of the archive.
   for (std::size_t len = 1; len <= 255; ++len) {
-    for (bool inFolder : {false, true}) {
+    for (int variant = 0; variant < 4; ++variant) {
+      const bool inFolder = variant & 1;
       MemberEntry e;
       e.fileName.assign(len, 'n');
+      e.exactTime = variant & 2;
       if (inFolder) e.directory = "d\xFF";
       Bytes h = BuildMemberHeader(e);
       ASSERT_NE(h.size() % 256, 0u) << len;
@@ -183,16 +247,11 @@ TEST_F(PackTree, ArchivesDecodeBackAndDoNotDependOnThreads) {
   ASSERT_TRUE(MakeNoticeSource(Path("notice.txt"), sources[0], error)) << error;
   ASSERT_TRUE(CollectSources({Path("t")}, sources, error)) << error;
   for (char method : {'0', '5', '6', '7'}) {
-    Bytes one, four;
-    auto sinkTo = [](Bytes& b) {
-      return [&b](const std::uint8_t* d, std::size_t n) {
-        b.insert(b.end(), d, d + n);
-        return true;
-      };
-    };
-    ASSERT_TRUE(WriteArchive(sources, method, 1, sinkTo(one), nullptr, error)) << error;
-    ASSERT_TRUE(WriteArchive(sources, method, 4, sinkTo(four), nullptr, error)) << error;
-    EXPECT_EQ(one, four) << method;
+    MemoryOutput oneThread, fourThreads;
+    ASSERT_TRUE(WriteArchive(sources, method, 1, oneThread, nullptr, error)) << error;
+    ASSERT_TRUE(WriteArchive(sources, method, 4, fourThreads, nullptr, error)) << error;
+    const Bytes& one = oneThread.bytes;
+    EXPECT_EQ(one, fourThreads.bytes) << method;
     EXPECT_EQ(one.back(), 0) << "the end byte closes the archive";
     enginetest::Decoded d = enginetest::DecodeArchive(one);
     ASSERT_EQ(d.failure, "") << method;
@@ -203,13 +262,9 @@ TEST_F(PackTree, ArchivesDecodeBackAndDoNotDependOnThreads) {
     EXPECT_EQ(d.contents[6], Bytes(text.begin(), text.end())) << method;
   }
   // Random data would grow: it is stored, and the text is compressed.
-  Bytes archive;
-  ASSERT_TRUE(WriteArchive(sources, '7', 2,
-                           [&](const std::uint8_t* d, std::size_t n) {
-                             archive.insert(archive.end(), d, d + n);
-                             return true;
-                           },
-                           nullptr, error));
+  MemoryOutput out;
+  ASSERT_TRUE(WriteArchive(sources, '7', 2, out, nullptr, error));
+  const Bytes& archive = out.bytes;
   EXPECT_LT(archive.size(), random.size() + text.size() / 3);
   const Bytes stored(random.begin(), random.end());
   EXPECT_NE(std::search(archive.begin(), archive.end(), stored.begin(), stored.end()),
@@ -226,17 +281,13 @@ TEST_F(PackTree, FailuresStopTheWorkersThatRunAhead) {
   ASSERT_TRUE(CollectSources({Path("many")}, sources, error)) << error;
   ASSERT_EQ(sources.size(), 41u);
   fs::remove(root_ / "many" / "f120");
-  std::size_t written = 0;
-  auto count = [&](const std::uint8_t*, std::size_t n) {
-    written += n;
-    return true;
-  };
-  EXPECT_FALSE(WriteArchive(sources, '7', 4, count, nullptr, error));
+  MemoryOutput out;
+  EXPECT_FALSE(WriteArchive(sources, '7', 4, out, nullptr, error));
   EXPECT_NE(error.find("f120"), std::string::npos) << error;
   Write("many/f120", "back");
-  auto failAfter = [&](const std::uint8_t*, std::size_t n) { return (written += n) < 1000; };
-  written = 0;
-  EXPECT_FALSE(WriteArchive(sources, '7', 4, failAfter, nullptr, error));
+  MemoryOutput failing;
+  failing.failFrom = 1000;
+  EXPECT_FALSE(WriteArchive(sources, '7', 4, failing, nullptr, error));
   EXPECT_EQ(error, "cannot write the output");
 }
 
@@ -256,32 +307,103 @@ TEST_F(PackTree, NoticeMustFitTheStubsTextBuffer) {
 
 namespace {
 
-TEST_F(PackTree, LargeFilesAreStoredStraightFromTheDisk) {
-  // With a low threshold the streamed path stores the text as it is.
+// Text that compresses, different in every line.
+std::string Lines(std::size_t bytes, unsigned seed) {
+  std::mt19937 rng(seed);
   std::string text;
-  while (text.size() < 100000) text += "stored from the disk ";
+  while (text.size() < bytes) text += "line " + std::to_string(rng() % 100000) + " of the text\n";
+  text.resize(bytes);
+  return text;
+}
+
+// The member data of each member of an archive, as stored.
+std::vector<Bytes> MemberData(const Bytes& archive) {
+  std::vector<Bytes> data;
+  ArchiveReader reader;
+  reader.OpenBytes(archive.data(), archive.size());
+  ArchiveMember m;
+  std::string error;
+  while (reader.Next(m, error) == ReadStatus::Member) {
+    const auto from = archive.begin() + static_cast<std::ptrdiff_t>(m.dataOffset);
+    data.emplace_back(from, from + m.compressedSize);
+  }
+  return data;
+}
+
+TEST_F(PackTree, LargeFilesAreWrittenAsTheyAreReadInWhatEverForm) {
+  // Files of one and a half segments or more are read, compressed and
+  // written piece by piece, with the bytes the whole file gives; one that
+  // compression would make grow is taken back and stored; lh0 copies.
+  const std::string text = Lines(2 * kLzhSegmentBytes + 100, 1);
+  std::mt19937 rng(2);
+  std::string random(kLzhSegmentedFromBytes, '\0');
+  for (char& c : random) c = static_cast<char>(rng());
+  Write("big/random", random);
+  Write("big/small", "small");
   Write("big/text", text);
   std::vector<PackSource> sources;
   std::string error;
   ASSERT_TRUE(CollectSources({Path("big")}, sources, error)) << error;
-  Bytes archive;
-  auto sink = [&](const std::uint8_t* d, std::size_t n) {
-    archive.insert(archive.end(), d, d + n);
-    return true;
-  };
-  ASSERT_TRUE(WriteArchive(sources, '7', 1, sink, nullptr, error, 50000)) << error;
-  enginetest::Decoded d = enginetest::DecodeArchive(archive);
+  const Bytes textBytes(text.begin(), text.end()), randomBytes(random.begin(), random.end());
+  for (char method : {'0', '7'}) {
+    MemoryOutput out;
+    std::vector<std::uint64_t> reported;
+    ASSERT_TRUE(WriteArchive(sources, method, 3, out,
+                             [&](std::uint64_t done, std::uint64_t total) {
+                               EXPECT_TRUE(reported.empty() || done >= reported.back());
+                               EXPECT_LE(done, total);
+                               reported.push_back(done);
+                             },
+                             error))
+        << error;
+    EXPECT_EQ(out.rewrites, 2) << "each streamed member's header is written again";
+    EXPECT_EQ(out.returns, method == '7' ? 1 : 0);
+    // More reports than members: the large ones report as they are read.
+    EXPECT_GT(reported.size(), sources.size() + 2);
+    EXPECT_EQ(reported.back(), textBytes.size() + randomBytes.size() + 5);
+    const enginetest::Decoded d = enginetest::DecodeArchive(out.bytes);
+    ASSERT_EQ(d.failure, "") << method;
+    EXPECT_EQ(d.contents[1], randomBytes);
+    EXPECT_EQ(d.contents[3], textBytes);
+    const std::vector<Bytes> data = MemberData(out.bytes);
+    ASSERT_EQ(data.size(), 4u);
+    EXPECT_EQ(data[1], randomBytes);
+    EXPECT_EQ(data[3], method == '0' ? textBytes
+                                     : LzhEncode(*FindLzhMethod('7'), textBytes.data(), textBytes.size()));
+    MemoryOutput one;
+    ASSERT_TRUE(WriteArchive(sources, method, 1, one, nullptr, error)) << error;
+    EXPECT_EQ(one.bytes, out.bytes) << method;
+  }
+  // The output failing in the middle of a streamed member.
+  MemoryOutput failing;
+  failing.failFrom = kLzhSegmentBytes;
+  EXPECT_FALSE(WriteArchive(sources, '7', 2, failing, nullptr, error));
+  EXPECT_EQ(error, "cannot write the output");
+}
+
+TEST_F(PackTree, FilesThatChangeBeforeTheirTurnArePackedAsTheyAreRead) {
+  const std::string text = Lines(2 * kLzhSegmentBytes, 3);
+  Write("c/grew", "small at first");
+  Write("c/shrank", text);
+  std::vector<PackSource> sources;
+  std::string error;
+  ASSERT_TRUE(CollectSources({Path("c")}, sources, error)) << error;
+  // Past the size below which a file is read whole, and back under it.
+  Write("c/grew", text);
+  Write("c/shrank", text.substr(0, 60000));
+  MemoryOutput out;
+  ASSERT_TRUE(WriteArchive(sources, '7', 2, out, nullptr, error)) << error;
+  const enginetest::Decoded d = enginetest::DecodeArchive(out.bytes);
   ASSERT_EQ(d.failure, "");
   EXPECT_EQ(d.contents[1], Bytes(text.begin(), text.end()));
-  EXPECT_GT(archive.size(), text.size());
-  // A file that shrank after the member list was made is packed as it is
-  // read, its header and data agreeing.
-  Write("big/text", text.substr(0, 60000));
-  archive.clear();
-  ASSERT_TRUE(WriteArchive(sources, '7', 1, sink, nullptr, error, 1)) << error;
-  d = enginetest::DecodeArchive(archive);
-  ASSERT_EQ(d.failure, "");
-  EXPECT_EQ(d.contents[1], Bytes(text.begin(), text.begin() + 60000));
+  EXPECT_EQ(d.contents[2], Bytes(text.begin(), text.begin() + 60000));
+  // A header written for 64-bit sizes cannot be rewritten for a file that
+  // is smaller than 4 GiB after all.
+  sources[2].size = std::uint64_t{5} << 30;
+  Write("c/shrank", text);
+  MemoryOutput refused;
+  EXPECT_FALSE(WriteArchive(sources, '7', 2, refused, nullptr, error));
+  EXPECT_EQ(error, "'c/shrank': the file changed while it was packed");
 }
 
 }  // namespace

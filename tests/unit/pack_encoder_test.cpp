@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <queue>
 #include <random>
 
@@ -13,6 +14,7 @@
 #include "engine_test_support.h"
 #include "pack/header_writer.h"
 #include "pack/lzh_encoder.h"
+#include "pack/stream_encoder.h"
 
 namespace {
 
@@ -306,6 +308,97 @@ TEST(PackEncoder, LimitedCodeLengthsAreCompleteOptimalAndBounded) {
     BuildLimitedCodeLengths(w.data(), count, 30, loose.data());
     if (*std::max_element(loose.begin(), loose.end()) <= 16) EXPECT_EQ(cost, best);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PackEncoder, JoinedPiecesHoldEveryBitInOrder) {
+  // Pieces of every length modulo 8, joined, against the same bits laid
+  // down one at a time.
+  std::mt19937 rng(31);
+  LzhBitJoiner joiner;
+  Bytes joined, expected;
+  std::uint64_t expectedBits = 0;
+  for (int k = 0; k < 40; ++k) {
+    LzhBits piece;
+    piece.bits = rng() % 70;
+    piece.bytes.resize(static_cast<std::size_t>((piece.bits + 7) / 8));
+    for (auto& b : piece.bytes) b = static_cast<std::uint8_t>(rng());
+    // Bits past the piece's length are padding, and must not leak into the output.
+    if (piece.bits % 8) piece.bytes.back() |= static_cast<std::uint8_t>(0xFF >> (piece.bits % 8));
+    for (std::uint64_t i = 0; i < piece.bits; ++i, ++expectedBits) {
+      if (expectedBits % 8 == 0) expected.push_back(0);
+      if (piece.bytes[i / 8] & (0x80 >> (i % 8))) expected.back() |= 0x80 >> (expectedBits % 8);
+    }
+    joiner.Append(piece, joined);
+  }
+  joiner.Finish(joined);
+  EXPECT_EQ(joined, expected);
+}
+
+// Reads data in pieces of the size asked for.
+StreamRead ReadFrom(const Bytes& data) {
+  auto at = std::make_shared<std::size_t>(0);
+  return [&data, at](std::uint8_t* to, std::size_t size, std::size_t& got) {
+    got = std::min(size, data.size() - *at);
+    std::copy(data.begin() + static_cast<std::ptrdiff_t>(*at),
+              data.begin() + static_cast<std::ptrdiff_t>(*at + got), to);
+    *at += got;
+    return true;
+  };
+}
+
+Bytes EncodeStream(const LzhMethod& method, const Bytes& data, unsigned threads) {
+  WorkerPool pool(threads);
+  Bytes out;
+  const StreamResult result =
+      LzhEncodeStream(method, pool, ReadFrom(data), [&](const std::uint8_t* bytes, std::size_t size) {
+        out.insert(out.end(), bytes, bytes + size);
+        return true;
+      });
+  EXPECT_EQ(result, StreamResult::Done);
+  return out;
+}
+
+TEST(PackEncoder, StreamGivesTheBytesOfTheWholeInput) {
+  // Around each place where the stream changes course: one piece or
+  // segments, a last segment shorter than the bytes a window looks ahead,
+  // an input that ends with a whole segment.
+  Bytes text = TextLike(3 * kLzhSegmentBytes + 4096, 40);
+  const Bytes random = RandomBytes(300000, 41);
+  std::copy(random.begin(), random.end(), text.begin() + static_cast<std::ptrdiff_t>(kLzhSegmentBytes - 100000));
+  const LzhMethod& lh7 = *FindLzhMethod('7');
+  for (std::size_t size : {std::size_t{0}, std::size_t{5000}, kLzhSegmentedFromBytes - 1,
+                           kLzhSegmentedFromBytes, 2 * kLzhSegmentBytes + 100,
+                           3 * kLzhSegmentBytes}) {
+    const Bytes input(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
+    const Bytes whole = LzhEncode(lh7, input.data(), input.size());
+    EXPECT_EQ(EncodeStream(lh7, input, 0), whole) << size;
+    EXPECT_EQ(EncodeStream(lh7, input, 3), whole) << size;
+  }
+  const Bytes input(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(2 * kLzhSegmentBytes + 300));
+  const LzhMethod& lh5 = *FindLzhMethod('5');
+  EXPECT_EQ(EncodeStream(lh5, input, 2), LzhEncode(lh5, input.data(), input.size()));
+  EXPECT_EQ(RoundTrip('5', input), input);
+}
+
+TEST(PackEncoder, StreamStopsOnFailures) {
+  const LzhMethod& lh7 = *FindLzhMethod('7');
+  WorkerPool pool(2);
+  const Bytes text = TextLike(4 * kLzhSegmentBytes, 42);
+  const StreamRead read = ReadFrom(text);
+  std::size_t reads = 0;
+  auto failingRead = [&](std::uint8_t* to, std::size_t size, std::size_t& got) {
+    return read(to, size, got) && ++reads < 3;
+  };
+  auto anyWrite = [](const std::uint8_t*, std::size_t) { return true; };
+  EXPECT_EQ(LzhEncodeStream(lh7, pool, failingRead, anyWrite), StreamResult::ReadFailed);
+  std::size_t writes = 0;
+  auto failingWrite = [&](const std::uint8_t*, std::size_t) { return ++writes < 2; };
+  EXPECT_EQ(LzhEncodeStream(lh7, pool, ReadFrom(text), failingWrite), StreamResult::WriteFailed);
+  EXPECT_EQ(writes, 2u);
 }
 
 }  // namespace

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "common/exe_layout.h"
+#include "common/le_bytes.h"
 #include "pack/cp932.h"
+#include "pack/output_file.h"
 #include "pack/pe_image.h"
 #include "pack/sfx_info.h"
 #include "pack/sfx_writer.h"
@@ -115,6 +119,62 @@ TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {
     }
     EXPECT_EQ(sum.Finish(), expected) << size;
   }
+}
+
+TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
+  // Written as create writes a self-extracting file with a large member: a
+  // header, data taken back and written again, the header rewritten, more
+  // members; pieces of odd lengths at odd offsets. The file it leaves holds
+  // the bytes last written and the checksum of exactly those.
+  namespace fs = std::filesystem;
+  const fs::path path = fs::temp_directory_path() / "quorvel-output-file-test.exe";
+  const std::uint32_t checksumOffset = 0x88;
+  std::mt19937 rng(5);
+  auto random = [&](std::size_t n) {
+    std::vector<std::uint8_t> b(n);
+    for (auto& x : b) x = static_cast<std::uint8_t>(rng());
+    return b;
+  };
+  std::vector<std::uint8_t> expected = random(1001);
+  std::fill_n(expected.begin() + checksumOffset, 4, 0);
+  {
+    OutputFile out(path);
+    ASSERT_TRUE(out.Ok());
+    out.KeepChecksum(checksumOffset);
+    ASSERT_TRUE(out.Write(expected.data(), expected.size()));
+    const std::vector<std::uint8_t> header = random(37), data = random(5001);
+    ASSERT_TRUE(out.Write(header.data(), header.size()));
+    out.Mark();
+    ASSERT_TRUE(out.Write(data.data(), data.size()));
+    ASSERT_EQ(out.Offset(), 1001u + 37 + 5001);
+    ASSERT_TRUE(out.ReturnToMark());
+    ASSERT_EQ(out.Offset(), 1001u + 37);
+    const std::vector<std::uint8_t> stored = random(3333), rewritten = random(37);
+    ASSERT_TRUE(out.Write(stored.data(), stored.size()));
+    ASSERT_TRUE(out.Rewrite(1001, header.data(), rewritten.data(), rewritten.size()));
+    expected.insert(expected.end(), rewritten.begin(), rewritten.end());
+    expected.insert(expected.end(), stored.begin(), stored.end());
+    // A header before the mark rewritten after a later mark.
+    out.Mark();
+    const std::vector<std::uint8_t> last = random(11), again = random(11);
+    ASSERT_TRUE(out.Write(last.data(), last.size()));
+    ASSERT_TRUE(out.Rewrite(1001 + 37 + 7, stored.data() + 7, again.data(), again.size()));
+    std::copy(again.begin(), again.end(), expected.begin() + 1001 + 37 + 7);
+    ASSERT_TRUE(out.ReturnToMark());
+    ASSERT_TRUE(out.Commit());
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fs::remove(path);
+  WriteLe32(&expected[checksumOffset], pe_image::ComputeChecksum(expected, checksumOffset));
+  EXPECT_EQ(file, expected);
+  // An output that is not committed leaves nothing behind.
+  {
+    OutputFile out(path);
+    ASSERT_TRUE(out.Write(expected.data(), 10));
+  }
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(fs::exists(fs::path(path) += ".part"));
 }
 
 TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
