@@ -138,13 +138,13 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   // failure there has been shown by the pass.
   if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return outcomeCodes ? OutcomeExitCode() : 0;
   if (temporary) {
-    if (!MakeTemporaryFolder(DestinationFolder, sizeof DestinationFolder)) {
-      ReportFileError(LoadText(IDS_WRITE_ERROR), DestinationFolder);
+    if (!MakeTemporaryFolder()) {
+      ReportFileError(LoadText(IDS_WRITE_ERROR), TemporaryFolder);
       return kExitFatal;
     }
     // With /N the command does not start, and the folder stays to be looked at.
     RunState.waitForCommand = !(switches & kSwitchNoCommand);
-    QuoteIfBlank(DestinationFolder, Config.defaultFolder, sizeof Config.defaultFolder);
+    QuoteIfBlank(TemporaryFolder, Config.defaultFolder, sizeof Config.defaultFolder);
   }
   if (RunState.unattended) {
     // The extract button's work, with nobody to ask.
@@ -166,6 +166,6 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
     CloseHandle(AutoRunProcess);
     code = static_cast<int>(exitCode);
   }
-  if (RunState.waitForCommand) DeleteFolderTree(DestinationFolder);
+  if (RunState.waitForCommand) DeleteTemporaryFolder();
   return code;
 }
