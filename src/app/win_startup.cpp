@@ -155,6 +155,8 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
     const int code = static_cast<int>(
         DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
     if (!outcomeCodes) return code;
+    // Closed before the extraction began: nothing was done, as after Cancel.
+    if (!RunState.extracting) RunState.aborted = 1;
   }
   int code = OutcomeExitCode();
   // A temporary folder's run ends with the command's exit code, once it has
