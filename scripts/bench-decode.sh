@@ -23,18 +23,13 @@ done
 
 mkdir -p "$work"
 corpus=$work/corpus
-if [ ! -f "$work/corpus.done" ]; then
-  rm -rf "$corpus"
-  mkdir -p "$corpus/bin"
-  cp -r /usr/include/c++/12 "$corpus/include"
-  cp /usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30 "$(command -v cmake)" "$corpus/bin/"
-  touch "$work/corpus.done"
-fi
+source "$here/scripts/bench-corpus.sh"
+make_bench_corpus "$corpus"
 files=$(find "$corpus" -type f | wc -l)
 bytes=$(find "$corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 for m in 5 7; do
   if [ ! -f "$work/corpus-lh$m.lzh" ]; then
-    (cd "$corpus" && jlha "c2o${m}q" "$work/corpus-lh$m.lzh.tmp" include bin)
+    (cd "$work" && jlha "c2o${m}q" "corpus-lh$m.lzh.tmp" corpus)
     mv "$work/corpus-lh$m.lzh.tmp" "$work/corpus-lh$m.lzh"
   fi
 done

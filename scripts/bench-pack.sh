@@ -38,11 +38,8 @@ for tool in jlha lhasa python3; do
 done
 mkdir -p "$work"
 cd "$work"
-if [ ! -d corpus ]; then
-  mkdir -p corpus
-  cp -r /usr/include/c++/12 corpus/c++12
-  cp /usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30 "$(command -v cmake)" corpus/
-fi
+source "$here/scripts/bench-corpus.sh"
+make_bench_corpus corpus
 
 # Peak resident memory of create on generated files.
 if [ $mode = memory ]; then

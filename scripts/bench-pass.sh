@@ -39,10 +39,8 @@ if [ -z "$archive" ]; then
   archive=$work/corpus-lh7.lzh
   reference=$work/corpus
   if [ ! -f "$archive" ]; then
-    rm -rf "$work/corpus"
-    mkdir -p "$work/corpus"
-    cp -r /usr/include/c++/12 "$work/corpus/c++12"
-    cp /usr/lib/x86_64-linux-gnu/libstdc++.so.6.0.30 "$(command -v cmake)" "$work/corpus/"
+    source "$here/scripts/bench-corpus.sh"
+    make_bench_corpus "$work/corpus"
     (cd "$work" && jlha c2o7q corpus-lh7.lzh corpus >/dev/null)
   fi
 fi
