@@ -85,7 +85,7 @@ const IntendedDifference kIntended[kIntendedCount] = {
     {"damaged code table", "the engine refuses an incomplete or oversubscribed code, a length above 16, a single value or a count out of its set's range; lhasa decodes with what it built"},
     {"empty code used", "the engine refuses to decode with a set that has no code; lhasa decodes with a tree left from before"},
     {"block of 65536 symbols", "a block-size field of 0 stands for 65536 symbols in the engine; lhasa reads another block header"},
-    {"lengths past the set", "the engine reads and ignores lengths beyond the set's symbols; lhasa builds its tree with them"},
+    {"lengths past the set", "a count above the set's symbols: the engine (as jlha) reads the lengths beyond them and ignores them; lhasa goes on reading the stream from another place"},
     {"final match past the size", "the stub writes a final match in full and checks the CRC of every byte written; lhasa cuts at the original size"},
     {"position beyond the dictionary", "the engine reaches back 64 KiB for every method; lhasa's history for the method may be smaller"},
 };

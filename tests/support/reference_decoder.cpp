@@ -146,9 +146,9 @@ class Decoder {
       lengths.push_back(len);
       if (lengths.size() == zeroRunAfter) lengths.resize(lengths.size() + in_.Get(2), 0);
     }
-    // Lengths beyond the set's symbols are read and not used.
-    for (std::size_t s = symbols; s < lengths.size(); ++s)
-      if (lengths[s]) notes_.lengthsPastSet = true;
+    // Lengths beyond the set's symbols are read and not used. lhasa reads
+    // such a count otherwise, even when every length past the set is 0.
+    if (lengths.size() > symbols) notes_.lengthsPastSet = true;
     lengths.resize(symbols, 0);
     code.Build(lengths, notes_);
   }

@@ -16,7 +16,7 @@ namespace enginetest {
 
 struct ReferenceNotes {
   bool blockOf65536 = false;    // a block-size field of 0
-  bool lengthsPastSet = false;  // a small set's count above its size, with a nonzero length there
+  bool lengthsPastSet = false;  // a small set's count above its size
   bool emptyCodeUsed = false;   // a symbol decoded with a set that has no code
   bool damagedTable = false;    // a code-length list or a set refused as damage
   bool pastDataEnd = false;     // bits consumed past the member's data
