@@ -9,6 +9,9 @@ namespace {
 // Folder names tried before giving up; each one found taken is most likely
 // left from a run that was killed.
 constexpr unsigned kFolderNamesTried = 100;
+// How long the folder is tried again while something still holds it.
+constexpr unsigned kDeleteTries = 50;
+constexpr DWORD kDeleteRetryMs = 100;
 }  // namespace
 
 // The only folder this run ever deletes, whatever becomes of the destination
@@ -47,5 +50,9 @@ void DeleteTemporaryFolder() {
   operation.wFunc = FO_DELETE;
   operation.pFrom = from;
   operation.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  fileOperation(&operation);
+  // The command's end is not always the end of everything it started: a
+  // program it left running (a console host under Wine, a virus scanner
+  // reading what was just written) may hold the folder a moment longer.
+  // What could not go is tried again for a few seconds.
+  for (unsigned tries = kDeleteTries; fileOperation(&operation) != 0 && --tries;) Sleep(kDeleteRetryMs);
 }

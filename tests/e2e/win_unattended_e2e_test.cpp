@@ -221,6 +221,11 @@ TEST_F(Unattended, TemporaryFolderRunsTheCommandThereAndIsGoneAfterwards) {
   EXPECT_TRUE(GetFileAttributesA((folder + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(Exists(record));
   RemoveTree(folder);
+  // A program the command leaves running holds the folder as its current one
+  // for a second after the command ends: the folder still goes, once it can.
+  ASSERT_TRUE(Pack({"--temp", "--run", "cmd.exe /c start /b ping -n 2 127.0.0.1>nul& exit 5"}));
+  EXPECT_EQ(RunStub("/S"), 5);
+  EXPECT_EQ(TemporaryFolders(), before);
   // A command that cannot be started is fatal, and the folder goes.
   ASSERT_TRUE(Pack({"--temp", "--run", "no-such-program-here.exe"}));
   EXPECT_EQ(RunStub("/S"), 2);
