@@ -2,10 +2,11 @@
 # Wall time of the stub's Test and Extract passes under wine64 against the
 # floor program (the same files written from memory with CreateDirectoryA once
 # per folder, CreateFileA, WriteFile in 64 KiB pieces, SetFileTime and
-# CloseHandle) and against the engine decoding them into memory, alternating
-# in one process: medians, minima, the thread's processor time (what a run
-# did itself, apart from waiting for the disk or the Wine server), the ratio
-# pass / floor and the pass's own cost (pass - decoding - floor).
+# CloseHandle) and against the Verify pass (the engine decoding and checking
+# every member, writing nothing), alternating in one process: medians, minima,
+# the process's processor time (what a run did itself, apart from waiting for
+# the disk or the Wine server), the ratio pass / floor and what the pass adds
+# to the floor.
 #
 # Usage: scripts/bench-pass.sh [--archive FILE] [--runs N] [--window] [BUILD_TREE [RUNS]]
 #   default archive: the benchmark corpus (/usr/include/c++/12,

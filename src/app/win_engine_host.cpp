@@ -1,5 +1,6 @@
 #include "app/win_engine_host.h"
 
+#include "app/win_write_behind.h"
 #include "archive/engine_host.h"
 #include "archive/member_header.h"
 #include "common/run_state.h"
@@ -57,7 +58,10 @@ void ReportEngineError(int stringId, bool namesArchive) {
     ShowFailure(LoadText(static_cast<UINT>(stringId)), Config.title, kExitNoMemory);
     return;
   }
-  ReportFileError(LoadText(static_cast<UINT>(stringId)), namesArchive ? ExecutablePath : DestinationPath);
+  // A write that failed behind the decoder names its own file.
+  const char* file = namesArchive ? ExecutablePath : DestinationPath;
+  if (kWritesBehind && stringId == kMsgWriteError) file = FailedWritePath(file);
+  ReportFileError(LoadText(static_cast<UINT>(stringId)), file);
 }
 
 void SendProgress(unsigned percent) {

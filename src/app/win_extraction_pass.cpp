@@ -2,6 +2,7 @@
 
 #include "app/win_engine_host.h"
 #include "app/win_file_replace.h"
+#include "app/win_write_behind.h"
 #include "app/win_zone_mark.h"
 #include "archive/crc16.h"
 #include "archive/engine_host.h"
@@ -222,14 +223,37 @@ bool ReplaceOldFile() {
   return false;
 }
 
+bool WritesBehind() { return kWritesBehind && WritingBehind(); }
+
+// Whatever was handed to the writing thread is done; false (reported) when
+// some of it failed.
+bool EarlierFilesWritten() {
+  if (!WritesBehind() || WaitForWriteBehind()) return true;
+  ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
+  return false;
+}
+
 // Leaves the file's bytes on disk only when all of them arrived intact; an
 // old file of the same name is touched only then.
 Next FinishWrittenFile(bool decoded) {
-  const bool whole = decoded && !RunState.aborted;
-  if (whole) {
-    const FILETIME time = ModifiedFileTime();
-    SetFileTime(OutputHandle, nullptr, nullptr, &time);
+  bool whole = decoded && !RunState.aborted;
+  const FILETIME time = ModifiedFileTime();
+  // A new file that arrived intact: the rest of its way is the writing
+  // thread's.
+  if (WritesBehind() && whole && !replacing && crcValue == MemberHeader.dataCrc &&
+      FinishFileBehind(OutputHandle, time, DestinationPath,
+                       RestoreAttributes() ? MemberHeader.attributes : kKeepAttributes)) {
+    OutputHandle = INVALID_HANDLE_VALUE;
+    return SkipMemberData();
   }
+  // Anything else in order, once the thread has written every piece of this
+  // file and done everything handed over before it. Where the decoder
+  // stopped, a failure of the thread's has been reported already.
+  if (WritesBehind() && !WaitForWriteBehind() && whole) {
+    ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
+    whole = false;
+  }
+  if (whole) SetFileTime(OutputHandle, nullptr, nullptr, &time);
   const BOOL closed = CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
   if (!whole) return DropWrittenFile(0);
@@ -250,6 +274,9 @@ Next ExtractFile() {
   replacing = false;
   OutputHandle = CreateNewMemberFile();
   if (OutputHandle == INVALID_HANDLE_VALUE) {
+    // The name may be a file of this archive still being written: it is
+    // complete before anything is asked about it.
+    if (!EarlierFilesWritten()) return Fail();
     const DWORD existing = GetFileAttributesA(DestinationPath);
     if (existing == INVALID_FILE_ATTRIBUTES) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     if (!overwriteAll) {
@@ -311,6 +338,10 @@ Next VerifyMember() {
 }
 
 bool DiscardOutput(const void*, unsigned long) { return true; }
+
+bool WriteOutputBehind(const void* buffer, unsigned long length) {
+  return WritePieceBehind(OutputHandle, buffer, length);
+}
 
 Next ReadNextMember() {
   const HeaderResult result = ReadMemberHeader();
@@ -374,10 +405,16 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   if (mode == ExtractMode::Extract) {
     PrepareDestination();
     ReadOwnZone();
+    if (kWritesBehind && StartWriteBehind()) Host.writeOutput = WriteOutputBehind;
   }
   BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);
+  // Every file handed over is complete (or gone) before the pass ends.
+  if (WritesBehind() && !StopWriteBehind() && !RunState.aborted) {
+    ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
+    RunState.aborted = 1;
+  }
   // The last member's name stays in the status line.
   FlushMemberStatus();
 
