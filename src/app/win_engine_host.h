@@ -1,6 +1,6 @@
 // The extraction engine's host in the stub: the archive and output files, the
 // error boxes, and the progress report, status line and queue drain that keep
-// the main dialog alive while a pass runs on its one thread.
+// the main dialog alive while a pass runs on the dialog's thread.
 #pragma once
 
 #include <windows.h>

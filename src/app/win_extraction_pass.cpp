@@ -225,11 +225,12 @@ bool ReplaceOldFile() {
 
 bool WritesBehind() { return kWritesBehind && WritingBehind(); }
 
-// Whatever was handed to the writing thread is done; false (reported) when
-// some of it failed.
-bool EarlierFilesWritten() {
+// Waits until the writing thread has done everything handed to it; false
+// when some of it failed, which is reported when asked (not when a failure
+// that ended the member was reported already).
+bool WrittenBehind(bool report) {
   if (!WritesBehind() || WaitForWriteBehind()) return true;
-  ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
+  if (report) ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
   return false;
 }
 
@@ -247,12 +248,8 @@ Next FinishWrittenFile(bool decoded) {
     return SkipMemberData();
   }
   // Anything else in order, once the thread has written every piece of this
-  // file and done everything handed over before it. Where the decoder
-  // stopped, a failure of the thread's has been reported already.
-  if (WritesBehind() && !WaitForWriteBehind() && whole) {
-    ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
-    whole = false;
-  }
+  // file and done everything handed over before it.
+  if (!WrittenBehind(whole)) whole = false;
   if (whole) SetFileTime(OutputHandle, nullptr, nullptr, &time);
   const BOOL closed = CloseHandle(OutputHandle);
   OutputHandle = INVALID_HANDLE_VALUE;
@@ -276,7 +273,7 @@ Next ExtractFile() {
   if (OutputHandle == INVALID_HANDLE_VALUE) {
     // The name may be a file of this archive still being written: it is
     // complete before anything is asked about it.
-    if (!EarlierFilesWritten()) return Fail();
+    if (!WrittenBehind(true)) return Fail();
     const DWORD existing = GetFileAttributesA(DestinationPath);
     if (existing == INVALID_FILE_ATTRIBUTES) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     if (!overwriteAll) {
@@ -411,9 +408,9 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
 
   RunMemberLoop(mode);
   // Every file handed over is complete (or gone) before the pass ends.
-  if (WritesBehind() && !StopWriteBehind() && !RunState.aborted) {
-    ReportMemberError(IDS_WRITE_ERROR, FailedWritePath(DestinationPath));
-    RunState.aborted = 1;
+  if (WritesBehind()) {
+    if (!WrittenBehind(!RunState.aborted)) RunState.aborted = 1;
+    StopWriteBehind();
   }
   // The last member's name stays in the status line.
   FlushMemberStatus();

@@ -96,6 +96,8 @@ DWORD WINAPI WriteBehindThread(void*) {
       AwaitPiece(next);
       continue;
     }
+    // What the pass wrote into the piece before it counted is read after.
+    MemoryBarrier();
     const unsigned slot = static_cast<unsigned>(next) % kRingPieces;
     Carry(ring[slot], ringBytes + slot * kPieceBytes);
     InterlockedExchange(&done, ++next);
