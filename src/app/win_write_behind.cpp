@@ -2,11 +2,13 @@
 
 #include "app/win_engine_host.h"
 #include "app/win_zone_mark.h"
+#include "archive/output_sink.h"
 
 namespace {
 // 1 MiB of decoded bytes ahead of the disk at the most.
 constexpr unsigned kRingPieces = 16;
 constexpr unsigned kPieceBytes = 65536;
+static_assert(kMaxOutputPiece <= kPieceBytes, "every piece the engine writes fits one of the ring");
 // The length of a file's end.
 constexpr DWORD kEndOfFile = ~0u;
 // Rounds the thread yields, about a microsecond each, before it sleeps until
@@ -39,12 +41,6 @@ volatile LONG failed;
 HANDLE failedFile;
 char failedPath[kDestinationPathBytes];
 
-void CopyPath(char* to, const char* from) {
-  unsigned i = 0;
-  for (; i + 1 < kDestinationPathBytes && from[i]; ++i) to[i] = from[i];
-  to[i] = '\0';
-}
-
 void Fail(HANDLE file) {
   failedFile = file;
   failed = 1;
@@ -65,7 +61,7 @@ void Carry(Piece& piece, const unsigned char* bytes) {
     // The failed file and every one after it go, as if the pass had
     // stopped at the failure. A handle value may be used again once closed:
     // the failed file's own end is the first with its value.
-    if (piece.file == failedFile && !failedPath[0]) CopyPath(failedPath, piece.path);
+    if (piece.file == failedFile && !failedPath[0]) lstrcpynA(failedPath, piece.path, sizeof failedPath);
     DeleteFileA(piece.path);
     return;
   }
@@ -186,7 +182,7 @@ bool FinishFileBehind(HANDLE file, const FILETIME& time, const char* path, DWORD
   piece->length = kEndOfFile;
   piece->time = time;
   piece->attributes = attributes;
-  CopyPath(piece->path, path);
+  lstrcpynA(piece->path, path, sizeof piece->path);
   HandOver();
   return true;
 }
