@@ -24,6 +24,8 @@ pack=root/usr/bin/quorvel-pack
 zcat root/usr/share/man/man1/quorvel-pack.1.gz | grep -q "^\.TH QUORVEL-PACK 1 \"\" \"Quorvel $version\"" ||
   bad "the man page does not carry the version"
 
+grep -q '^License: Zlib$' root/usr/share/doc/quorvel/copyright || bad "the copyright file names no zlib licence"
+
 # Depends: every shared library the program needs, by the package that ships it.
 depends=$(dpkg-deb -f "$deb" Depends | sed 's/ ([^)]*)//g; s/, /\n/g')
 for path in $(ldd "$pack" | awk '$2 == "=>" && $3 ~ /^\// { print $3 }'); do

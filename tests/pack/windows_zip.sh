@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows zip as a user gets it: one folder with quorvel-pack.exe and both
-# stubs beside it; unpacked, the program (under Wine) finds the stubs beside
+# stubs beside it, and the licence; unpacked, the program (under Wine) finds the stubs beside
 # itself and packs self-extracting files that test and extract.
 #   windows_zip.sh quorvel-VERSION-windows.zip VERSION
 set -euo pipefail
@@ -10,7 +10,8 @@ version=$2
 pack_test windows_zip
 
 folder=quorvel-$version-windows
-want=$(printf '%s\n' "$folder/quorvel-pack.exe" "$folder/quorvel-sfx-i686.exe" "$folder/quorvel-sfx-x86_64.exe")
+want=$(printf '%s\n' "$folder/COPYRIGHT.txt" "$folder/LICENSE.txt" "$folder/quorvel-pack.exe" \
+  "$folder/quorvel-sfx-i686.exe" "$folder/quorvel-sfx-x86_64.exe")
 [ "$(unzip -Z1 "$zip" | grep -v '/$' | sort)" = "$want" ] || bad "the zip holds: $(unzip -Z1 "$zip")"
 unzip -q "$zip"
 pack=$work/$folder/quorvel-pack.exe
