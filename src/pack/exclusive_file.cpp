@@ -119,7 +119,7 @@ bool OpenFolder::Open(const fs::path& path) {
   Close();
   path_ = path;
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(path.empty() ? L"." : path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
   fd_ = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -38,7 +38,8 @@ class OpenFolder {
   OpenFolder& operator=(const OpenFolder&) = delete;
 
   // Opens the folder at path, following links on the way: whoever gave the
-  // path chose them. False when it is no folder that can be opened.
+  // path chose them; an empty path is the current folder. False when it is
+  // no folder that can be opened.
   bool Open(const std::filesystem::path& path);
   // The path it was reached by, for messages.
   const std::filesystem::path& path() const { return path_; }

@@ -52,22 +52,34 @@ run create -o failed.lzh tree /proc/self/mem
 [ "$rc" = 1 ] && [[ $err == *"'mem': cannot read the file"* ]] || bad "create of an unreadable file: $rc $err"
 [ "$(ls -A)" = "$before" ] || bad "a failed create left: $(comm -13 <(echo "$before") <(ls -A))"
 
-# extract against a process that, as fast as it can, plants and removes
-# again links to the file outside at the fixed names an extractor might use
-# (so that a test for a free name sees none, then the open finds one), and
-# replaces every other name in the destination that is no member's by one.
-mkdir -p race/tree
-python3 - race/tree "$victim" tree <<'PY' &
+# extract against a process that, as fast as it can, either ("names")
+# plants and removes again links to the file outside at the fixed names an
+# extractor might use (so that a test for a free name sees none, then the
+# open finds one) and replaces every other name in the destination that is
+# no member's by one, or ("folder") swaps the member folder sub for a link to
+# the folder outside and back.
+cat > racer.py <<'PY'
 import os, sys
-dest, victim, tree = sys.argv[1:]
-members = set(os.listdir(tree))
+mode, dest, victim, tree = sys.argv[1:]
+members = set(os.listdir(tree)) | {"sub.real"}
 fixed = [os.path.join(dest, "~qv%d.tmp" % n) for n in range(2)]
+sub, real = os.path.join(dest, "sub"), os.path.join(dest, "sub.real")
 def plant(path):
     try:
         os.symlink(victim, path)
     except OSError:
         pass
-while True:
+while mode == "folder":
+    try:
+        if os.path.islink(sub):
+            os.unlink(sub)
+            os.rename(real, sub)
+        elif os.path.isdir(sub):
+            os.rename(sub, real)
+            os.symlink(os.path.dirname(victim), sub)
+    except OSError:
+        pass
+while mode == "names":
     for turn in range(20):
         for path in fixed:
             if os.path.islink(path):
@@ -83,19 +95,27 @@ while True:
                 continue
             plant(path)
 PY
-racer=$!
-failures=0
-for i in $(seq 1 25); do
-  run extract -q --overwrite out.lzh -o race
-  [ "$rc" = 0 ] || failures=$((failures + 1))
-  [ "$(cat "$victim")" = victim ] || { bad "extract run $i wrote the file outside"; break; }
-  for m in a.txt f1.txt f200.txt; do
-    [ ! -L "race/tree/$m" ] || bad "extract run $i left a link at $m: $(readlink "race/tree/$m")"
+mkdir -p tree2/sub race/tree race2/tree2/sub
+for i in $(seq 1 100); do printf 'deep %s\n' "$i" > "tree2/sub/d$i.txt"; done
+run create -q -o deep.lzh tree2
+refusals=0
+race() {  # mode archive destination tree
+  python3 racer.py "$1" "$3/$4" "$victim" "$4" &
+  local racer=$! i links
+  for i in $(seq 1 25); do
+    run extract -q --overwrite "$2" -o "$3"
+    [ "$rc" = 0 ] || refusals=$((refusals + 1))
+    [ "$(cat "$victim")" = victim ] && [ "$(ls -A outside)" = victim.txt ] ||
+      { bad "extract run $i against racing $1 wrote outside: $(ls -A outside)"; break; }
+    links=$(find "$3" -type l -name '*.txt' 2> /dev/null || true)
+    [ -z "$links" ] || bad "extract run $i left a link: $links"
   done
-done
-kill "$racer"
-wait "$racer" 2> /dev/null || true
-victim_intact "extract against a racing link"
+  kill "$racer"
+  wait "$racer" 2> /dev/null || true
+}
+race names out.lzh race tree
+race folder deep.lzh race2 tree2
+victim_intact "extract against racing links"
 
 # A linked folder and a link at a member's own path in the destination.
 mkdir -p linked/tree plain/tree
@@ -147,4 +167,4 @@ run create -q --follow-links -o dangling.lzh linky
   bad "create --follow-links of a dangling link: $rc $err"
 [ ! -e dangling.lzh ] || bad "a failed create --follow-links left its output"
 
-finish "no write through a link; links in a packed tree announced ($failures of 25 racing extracts refused)"
+finish "no write through a link; links in a packed tree announced ($refusals of 50 racing extracts refused)"
