@@ -111,7 +111,8 @@ std::string Disagreement(const CreateOptions& o) {
     return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
   if (o.output.empty()) return "-o OUT is missing";
   if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
-  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty() || o.exactTimes || o.followLinks))
+  if (!o.archive.empty() &&
+      (!o.paths.empty() || !o.notice.empty() || o.exactTimes || o.followLinks))
     return "--archive takes no paths, no --notice, no --exact-times and no --follow-links: the "
            "archive is appended as it is";
   if (o.settings.temporaryFolder && o.settings.command.empty())

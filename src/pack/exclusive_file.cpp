@@ -137,7 +137,8 @@ OpenFolder::Step OpenFolder::OpenChild(const fs::path& name, bool create, bool f
     CreateDirectoryW(child.path_.c_str(), nullptr);  // one made meanwhile will do as well
     kind = KindAtPath(child.path_);
   }
-  if (kind == EntryKind::Link && followLinks) kind = fs::is_directory(child.path_) ? EntryKind::Folder : EntryKind::File;
+  if (kind == EntryKind::Link && followLinks)
+    kind = fs::is_directory(child.path_) ? EntryKind::Folder : EntryKind::File;
   switch (kind) {
     case EntryKind::Folder: return Step::Opened;
     case EntryKind::Link: return Step::Link;
@@ -333,7 +334,8 @@ NewFile::Named NewFile::GiveName(const fs::path& name, bool replace) {
   int renamed = -1;
   if (!replace) {
 #ifdef RENAME_NOREPLACE
-    renamed = renameat2(folder_.fd_, tempName_.c_str(), folder_.fd_, name.c_str(), RENAME_NOREPLACE);
+    renamed =
+        renameat2(folder_.fd_, tempName_.c_str(), folder_.fd_, name.c_str(), RENAME_NOREPLACE);
     if (renamed != 0 && errno == EEXIST) return Named::Exists;
     if (renamed != 0 && errno != EINVAL && errno != ENOSYS) return Named::Failed;
 #endif

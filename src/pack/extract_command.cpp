@@ -112,8 +112,9 @@ const OpenFolder* Extraction::Reach(const fs::path& relative, bool create, bool 
   for (const fs::path& name : relative) {
     const OpenFolder::Step step = from->OpenChild(name, create, options_.followLinks, next);
     if (step != OpenFolder::Step::Opened) {
-      if (report) FailAt(next.path(), step == OpenFolder::Step::Link ? kLinkRefused
-                                                                      : ": cannot create the folder");
+      if (report)
+        FailAt(next.path(),
+               step == OpenFolder::Step::Link ? kLinkRefused : ": cannot create the folder");
       return nullptr;
     }
     at = std::move(next);
@@ -216,7 +217,8 @@ int RunExtract(const CommandLine& line) {
   ExtractOptions options;
   const ScannedArguments args = line.Scan({ValueOption("--output", "-o", options.output),
                                            FlagOption("--overwrite", nullptr, options.overwrite),
-                                           FlagOption("--follow-links", nullptr, options.followLinks),
+                                           FlagOption("--follow-links", nullptr,
+                                                      options.followLinks),
                                            FlagOption("--quiet", "-q", options.quiet)},
                                           Operands::OneArchive);
   if (args.finished) return args.exitCode;

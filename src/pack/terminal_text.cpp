@@ -64,7 +64,8 @@ std::string TerminalText(const std::string& text, ShownAs as) {
       AppendEscaped(out, c);
       ++i;
     } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-      AppendEscaped(out, static_cast<unsigned char>(text[i + 1]));  // a C1 control, U+0080 to U+009F
+      // A C1 control, U+0080 to U+009F: shown by its code point.
+      AppendEscaped(out, static_cast<unsigned char>(text[i + 1]));
       i += 2;
     } else {
       out.append(text, i, length);

@@ -4,7 +4,8 @@
 #   - create beside a link planted at the old fixed temporary name; its
 #     output's mode under the umask; nothing left behind when it fails;
 #   - extract while another process plants links at every name that might be
-#     its temporary file (the file outside must stay as it was);
+#     its temporary file, or swaps a member's folder for a link (the files
+#     outside must stay as they were);
 #   - extract into a destination that holds a linked folder or a link at a
 #     member's own path: refused, naming the link, unless --follow-links;
 #   - create of a tree that holds links: skipped with a warning naming each
