@@ -9,10 +9,11 @@ _quorvel_pack() {
   local command=${COMP_WORDS[1]} options
   case $command in
     create) options="-o --output --stub --method --title --label --folder --message --run
-                     --overwrite --restore-attributes --temp --notice --archive --exact-times -q --quiet" ;;
+                     --overwrite --restore-attributes --temp --notice --archive --exact-times
+                     --follow-links -q --quiet" ;;
     list | info) options="--json" ;;
     test) options="" ;;
-    extract) options="-o --output --overwrite -q --quiet" ;;
+    extract) options="-o --output --overwrite --follow-links -q --quiet" ;;
     *) return ;;
   esac
   options+=" -h --help --version"

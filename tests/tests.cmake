@@ -128,6 +128,12 @@ if(NOT QUORVEL_WINDOWS AND TARGET quorvel-pack)
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})
   set_tests_properties(pack_signing PROPERTIES SKIP_RETURN_CODE 77)
+  # Links in the packer's way, and control bytes in what it prints.
+  add_test(NAME pack_links
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/links.sh $<TARGET_FILE:quorvel-pack>)
+  add_test(NAME pack_control_bytes
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/control_bytes.sh $<TARGET_FILE:quorvel-pack>
+            ${QUORVEL_SIGNING_STUB})
 endif()
 
 include(${PROJECT_SOURCE_DIR}/tests/publishing.cmake)

@@ -13,6 +13,7 @@
 #include "common/file_time.h"
 #include "common/run_state.h"
 #include "pack/cp932.h"
+#include "pack/terminal_text.h"
 #include "pack/utf8_system.h"
 
 namespace {
@@ -193,19 +194,7 @@ bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
 }
 
 std::string MemberNameForDisplay(const std::string& cp932) {
-  std::string utf8;
-  if (Cp932ToUtf8(cp932, utf8)) return utf8;
-  std::string shown;
-  for (unsigned char c : cp932) {
-    if (c >= 0x20 && c < 0x7F) {
-      shown += static_cast<char>(c);
-    } else {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\x%02X", c);
-      shown += esc;
-    }
-  }
-  return shown;
+  return Cp932ForTerminal(cp932);
 }
 
 std::string FormatFileTime(std::uint64_t fileTime) {

@@ -74,8 +74,8 @@ class ArchiveReader {
 // The engine's message for a string id, in English.
 const char* EngineMessage(int stringId);
 
-// A member name for the terminal: code page 932 to UTF-8, bytes that are not
-// valid code page 932 shown as \xNN.
+// A member name for the terminal: code page 932 to UTF-8, control characters
+// and bytes that are not valid code page 932 shown as \xNN.
 std::string MemberNameForDisplay(const std::string& cp932);
 
 // A Windows file time as "YYYY-MM-DD hh:mm:ss" (UTC).

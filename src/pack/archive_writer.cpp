@@ -14,6 +14,7 @@
 #include "common/sfx_config.h"
 #include "pack/archive_reader.h"
 #include "pack/cp932.h"
+#include "pack/exclusive_file.h"
 #include "pack/lzh_encoder.h"
 #include "pack/stream_encoder.h"
 #include "pack/worker_pool.h"
@@ -88,6 +89,7 @@ std::string LowerAscii(std::string s) {
 struct Collector {
   std::vector<PackSource>& out;
   std::string& error;
+  const CollectOptions& options;
   std::set<std::string> names;        // joined names, ASCII case folded as Windows compares
   std::vector<fs::path> openFolders;  // the folders being walked, to refuse loops
 
@@ -154,17 +156,28 @@ struct Collector {
     });
     openFolders.push_back(canonical);
     for (const fs::path& child : children)
-      if (!Add(child, dir, display)) return false;
+      if (!Add(child, dir, display, false)) return false;
     openFolders.pop_back();
     return true;
   }
 
-  bool Add(const fs::path& path, const std::string& dir, const std::string& dirDisplay) {
+  // given: the path was given on the command line, not found in a folder.
+  bool Add(const fs::path& path, const std::string& dir, const std::string& dirDisplay,
+           bool given) {
     std::string name;
     const std::string display = dirDisplay + Utf8Of(path.filename());
+    std::string linkTarget;
+    const bool link = !given && IsSymbolicLink(path, linkTarget);
+    if (link && !options.followLinks) {
+      if (options.skippedLink) options.skippedLink(display, linkTarget);
+      return true;
+    }
     if (!ComponentName(path.filename(), name, error)) return false;
     std::error_code ec;
     fs::file_status st = fs::status(path, ec);
+    if (link && (ec || !fs::exists(st)))
+      return error = "'" + display + "': a symbolic link that leads nowhere ('" + linkTarget + "')",
+             false;
     if (ec) return error = "'" + display + "': cannot read it", false;
     if (fs::is_directory(st))
       return AddFolder(path, dir + name + static_cast<char>(kDirectorySeparator), display + "/");
@@ -370,8 +383,8 @@ class StreamedMember {
 }  // namespace
 
 bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
-                    std::string& error) {
-  Collector collector{sources, error, {}, {}};
+                    std::string& error, const CollectOptions& options) {
+  Collector collector{sources, error, options, {}, {}};
   for (const std::string& arg : paths) {
     fs::path path = fs::u8path(arg);
     std::error_code ec;
@@ -394,7 +407,7 @@ bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSourc
         return false;
       continue;
     }
-    if (!collector.Add(normal, std::string(), std::string())) return false;
+    if (!collector.Add(normal, std::string(), std::string(), true)) return false;
   }
   return true;
 }

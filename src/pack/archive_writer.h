@@ -20,13 +20,23 @@ struct PackSource {
   std::uint64_t size = 0;             // as seen when the member list was made
 };
 
+// How the folders given are walked.
+struct CollectOptions {
+  // A symbolic link inside a folder given is skipped (and reported to
+  // skippedLink) unless followLinks is set; then what it points at is packed,
+  // and a link that leads nowhere is an error. A link given as a path itself
+  // is always followed: its user named it.
+  bool followLinks = false;
+  std::function<void(const std::string& display, const std::string& target)> skippedLink;
+};
+
 // The members for the given files and folders: a folder gives its directory
 // entry, then its contents in byte order of their names, each subfolder's
 // entry before what it holds. False with a one-line message naming
 // the path on anything the archive cannot carry. A folder given as "." or
 // "dir/." (or a root) gives its contents without a directory entry of its own.
 bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
-                    std::string& error);
+                    std::string& error, const CollectOptions& options = CollectOptions());
 
 // The notice member "!": the file's text, UTF-8 converted to code page 932.
 bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error);

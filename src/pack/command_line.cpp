@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "pack/progress_bar.h"
+#include "pack/terminal_text.h"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION comes from the CMake project"
@@ -34,7 +35,7 @@ std::string OperandProblem(const std::vector<std::string>& operands, Operands wa
 
 void PrintLine(std::FILE* to, const char* command, const std::string& message) {
   ProgressBar::ClearForMessage();
-  std::fprintf(to, "%s %s: %s\n", kProgram, command, message.c_str());
+  std::fprintf(to, "%s %s: %s\n", kProgram, command, TerminalText(message).c_str());
 }
 }  // namespace
 

@@ -29,7 +29,8 @@ namespace {
 constexpr char kUsage[] =
     "create -o OUT [--stub x86_64|i686|FILE] [--method lh0|lh5|lh6|lh7] [--title T] [--label T]\n"
     "      [--folder DIR] [--message T] [--run CMD] [--overwrite] [--restore-attributes]\n"
-    "      [--temp] [--notice FILE] [--archive IN.lzh] [--exact-times] [--quiet] PATH...";
+    "      [--temp] [--notice FILE] [--archive IN.lzh] [--exact-times] [--follow-links] [--quiet]\n"
+    "      PATH...";
 
 constexpr char kNotes[] =
     "notes:\n"
@@ -38,7 +39,11 @@ constexpr char kNotes[] =
     "  archive given with --archive is read whole.)\n"
     "  Times: members keep their modification times to the second. Times before\n"
     "  1970 or after 2038-01-19 are kept exactly in an extended header of 27 bytes,\n"
-    "  and so is every time with --exact-times.\n";
+    "  and so is every time with --exact-times.\n"
+    "  Links: a symbolic link found in a folder is skipped with a warning that\n"
+    "  names it and its target; --follow-links packs what it points at instead\n"
+    "  (a link that leads nowhere is then an error). A link given as PATH is\n"
+    "  always followed.\n";
 
 struct CreateOptions {
   std::string output;
@@ -50,6 +55,7 @@ struct CreateOptions {
   std::string archive;
   bool quiet = false;
   bool exactTimes = false;
+  bool followLinks = false;
   std::vector<std::string> paths;
 };
 
@@ -90,7 +96,8 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
        FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
        FlagOption("--temp", nullptr, o.settings.temporaryFolder),
        ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
-       FlagOption("--exact-times", nullptr, o.exactTimes), FlagOption("--quiet", "-q", o.quiet)},
+       FlagOption("--exact-times", nullptr, o.exactTimes),
+       FlagOption("--follow-links", nullptr, o.followLinks), FlagOption("--quiet", "-q", o.quiet)},
       Operands::Paths);
   o.paths = args.operands;
   for (const std::string& option : args.given)
@@ -104,9 +111,10 @@ std::string Disagreement(const CreateOptions& o) {
     return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
   if (o.output.empty()) return "-o OUT is missing";
   if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
-  if (!o.archive.empty() && (!o.paths.empty() || !o.notice.empty() || o.exactTimes))
-    return "--archive takes no paths, no --notice and no --exact-times: the archive is appended "
-           "as it is";
+  if (!o.archive.empty() &&
+      (!o.paths.empty() || !o.notice.empty() || o.exactTimes || o.followLinks))
+    return "--archive takes no paths, no --notice, no --exact-times and no --follow-links: the "
+           "archive is appended as it is";
   if (o.settings.temporaryFolder && o.settings.command.empty())
     return "--temp needs --run: the temporary folder is deleted once that command has ended";
   if (IsPlainArchive(o.output) && !o.sfxOption.empty())
@@ -226,7 +234,12 @@ bool CreateJob::CollectMembers() {
     if (!MakeNoticeSource(o_.notice, notice, error)) return line_.Fail("--notice " + error);
     sources_.push_back(std::move(notice));
   }
-  if (!CollectSources(o_.paths, sources_, error)) return line_.Fail(error);
+  CollectOptions collect;
+  collect.followLinks = o_.followLinks;
+  collect.skippedLink = [this](const std::string& display, const std::string& target) {
+    line_.Note("skipped symbolic link " + Quoted(display) + " -> " + Quoted(target));
+  };
+  if (!CollectSources(o_.paths, sources_, error, collect)) return line_.Fail(error);
   bool reproducible = false;
   std::int64_t epoch = 0;
   if (!ReadSourceDateEpoch(reproducible, epoch, error)) return line_.Fail(error);

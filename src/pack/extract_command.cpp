@@ -3,35 +3,29 @@
 // every CRC, with the modification times restored.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "common/file_time.h"
 #include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/cp932.h"
+#include "pack/exclusive_file.h"
 #include "pack/progress_bar.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#endif
+#include "pack/terminal_text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr char kUsage[] =
-    "extract FILE -o DIR [--overwrite] [--quiet]   write every member into DIR";
+    "extract FILE -o DIR [--overwrite] [--follow-links] [--quiet]   write every member into DIR";
 
 struct ExtractOptions {
   std::string output;
   bool overwrite = false;
+  bool followLinks = false;
   bool quiet = false;
 };
 
@@ -53,43 +47,21 @@ bool RelativeMemberPath(const std::string& utf8, fs::path& relative) {
   return !relative.empty();
 }
 
-void SetModifiedTime(const fs::path& path, std::uint64_t fileTime, bool directory) {
-#ifdef _WIN32
-  HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, directory ? FILE_FLAG_BACKUP_SEMANTICS : 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(fileTime);
-  ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
-  SetFileTime(h, nullptr, nullptr, &ft);
-  CloseHandle(h);
-#else
-  (void)directory;
-  const UnixTime time = FileTimeToUnix(fileTime);
-  struct timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(time.seconds);
-  times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(time.nanoseconds);
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-#endif
-}
+constexpr char kLinkRefused[] =
+    " is a symbolic link: not followed (--follow-links writes through it)";
 
-// A free name in target's folder for the bytes of a member until they are
-// complete and sound.
-fs::path TemporaryBeside(const fs::path& target) {
-  std::error_code ec;
-  for (unsigned n = 0;; ++n) {
-    fs::path candidate = target.parent_path() / ("~qv" + std::to_string(n) + ".tmp");
-    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
-  }
-}
-
-// Writes the members of one archive below the destination folder.
+// Writes the members of one archive below the destination folder. Every
+// folder below the destination is reached from the destination's own
+// descriptor one name at a time, and every file is written under a name of
+// its own and then renamed (see OpenFolder and NewFile): a link that is in
+// the way, or is put there while the extraction runs, is never written
+// through unless --follow-links says so.
 class Extraction {
  public:
   Extraction(const CommandLine& line, ArchiveWalk& walk, const ExtractOptions& options,
              ProgressBar& bar)
-      : line_(line), walk_(walk), options_(options), root_(fs::u8path(options.output)), bar_(bar) {}
+      : line_(line), walk_(walk), options_(options), rootPath_(fs::u8path(options.output)),
+        bar_(bar) {}
 
   bool MakeRoot();
   // Writes the member that the walk gave; false after a message.
@@ -99,8 +71,12 @@ class Extraction {
   unsigned files() const { return files_; }
 
  private:
-  bool Folder(const fs::path& target, const ArchiveMember& m);
-  bool File(const fs::path& target, const std::string& name, const ArchiveMember& m);
+  // The folder at relative below the destination, created where it is
+  // missing when create is set; null (after a message when report is set)
+  // when it cannot be reached.
+  const OpenFolder* Reach(const fs::path& relative, bool create, bool report);
+  bool Folder(const fs::path& relative, const ArchiveMember& m);
+  bool File(const fs::path& relative, const std::string& name, const ArchiveMember& m);
   // Reports what went wrong with a path below the destination; returns false.
   bool FailAt(const fs::path& target, const std::string& what) const {
     return line_.Fail(Quoted(target.u8string()) + what);
@@ -109,8 +85,13 @@ class Extraction {
   const CommandLine& line_;
   ArchiveWalk& walk_;
   const ExtractOptions& options_;
-  const fs::path root_;
+  const fs::path rootPath_;
   ProgressBar& bar_;
+  OpenFolder root_;
+  // The folder reached last: members come folder by folder.
+  OpenFolder last_;
+  fs::path lastRelative_;
+  bool lastValid_ = false;
   std::uint64_t bytesDone_ = 0;
   std::vector<std::pair<fs::path, std::uint64_t>> folderTimes_;
   unsigned files_ = 0;
@@ -118,8 +99,31 @@ class Extraction {
 
 bool Extraction::MakeRoot() {
   std::error_code ec;
-  fs::create_directories(root_, ec);
-  return fs::is_directory(root_, ec) || FailAt(root_, ": cannot create the folder");
+  fs::create_directories(rootPath_, ec);
+  return root_.Open(rootPath_) || FailAt(rootPath_, ": cannot create the folder");
+}
+
+const OpenFolder* Extraction::Reach(const fs::path& relative, bool create, bool report) {
+  if (relative.empty()) return &root_;
+  if (lastValid_ && relative == lastRelative_) return &last_;
+  lastValid_ = false;
+  OpenFolder at, next;
+  const OpenFolder* from = &root_;
+  for (const fs::path& name : relative) {
+    const OpenFolder::Step step = from->OpenChild(name, create, options_.followLinks, next);
+    if (step != OpenFolder::Step::Opened) {
+      if (report)
+        FailAt(next.path(),
+               step == OpenFolder::Step::Link ? kLinkRefused : ": cannot create the folder");
+      return nullptr;
+    }
+    at = std::move(next);
+    from = &at;
+  }
+  last_ = std::move(at);
+  lastRelative_ = relative;
+  lastValid_ = true;
+  return &last_;
 }
 
 bool Extraction::Write(const ArchiveMember& m) {
@@ -134,54 +138,64 @@ bool Extraction::Write(const ArchiveMember& m) {
   fs::path relative;
   if (!RelativeMemberPath(name, relative))
     return walk_.FailMember("the name would leave the destination folder");
-  const fs::path target = root_ / relative;
-  return m.IsDirectory() ? Folder(target, m) : File(target, name, m);
+  return m.IsDirectory() ? Folder(relative, m) : File(relative, name, m);
 }
 
-bool Extraction::Folder(const fs::path& target, const ArchiveMember& m) {
-  std::error_code ec;
-  fs::create_directories(target, ec);
-  if (!fs::is_directory(target, ec)) return FailAt(target, ": cannot create the folder");
-  folderTimes_.emplace_back(target, m.modifiedTime);
+bool Extraction::Folder(const fs::path& relative, const ArchiveMember& m) {
+  if (!Reach(relative, true, true)) return false;
+  folderTimes_.emplace_back(relative, m.modifiedTime);
   return true;
 }
 
-bool Extraction::File(const fs::path& target, const std::string& name, const ArchiveMember& m) {
-  std::error_code ec;
-  fs::create_directories(target.parent_path(), ec);
-  if (!options_.overwrite && fs::exists(fs::symlink_status(target, ec)))
+bool Extraction::File(const fs::path& relative, const std::string& name, const ArchiveMember& m) {
+  const OpenFolder* folder = Reach(relative.parent_path(), true, true);
+  if (!folder) return false;
+  fs::path leaf = relative.filename();
+  const fs::path target = folder->path() / leaf;
+  EntryKind kind = folder->KindOf(leaf);
+  if (kind != EntryKind::Missing && !options_.overwrite)
     return FailAt(target, " exists (use --overwrite)");
-  if (fs::is_directory(target, ec)) return FailAt(target, ": cannot create the file");
+  OpenFolder linkedFolder;  // where a link at the member's path leads, when it is followed
+  if (kind == EntryKind::Link) {
+    if (!options_.followLinks) return FailAt(target, kLinkRefused);
+    std::error_code ec;
+    const fs::path real = fs::canonical(target, ec);
+    if (ec || !linkedFolder.Open(real.parent_path()))
+      return FailAt(target, ": a symbolic link that leads nowhere");
+    folder = &linkedFolder;
+    leaf = real.filename();
+    kind = folder->KindOf(leaf);
+  }
+  if (kind == EntryKind::Folder) return FailAt(target, ": cannot create the file");
   // The member takes its name only once it is complete and its CRC matches:
   // a failure leaves a file it would have replaced as it was.
-  const fs::path temporary = TemporaryBeside(target);
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) return FailAt(target, ": cannot create the file");
+  NewFile out(*folder);
+  if (!out.Create()) return FailAt(target, ": cannot create the file");
   const bool decoded = walk_.Decode([this, &out](const void* data, std::size_t length) {
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(length));
     bar_.Update(bytesDone_ += length);
-    return static_cast<bool>(out);
+    return out.Write(static_cast<const std::uint8_t*>(data), length);
   });
-  out.close();
-  if (!decoded || !out) {
-    fs::remove(temporary, ec);
-    if (decoded) FailAt(target, ": cannot write the file");  // the walk reported the rest
-    return false;
-  }
-  SetModifiedTime(temporary, m.modifiedTime, false);
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    return FailAt(target, ": cannot replace the file");
+  if (!decoded) return false;  // the walk reported it
+  out.SetModifiedTime(m.modifiedTime);
+  switch (out.GiveName(leaf, options_.overwrite)) {
+    case NewFile::Named::Done:
+      break;
+    case NewFile::Named::Exists:
+      return FailAt(target, " exists (use --overwrite)");
+    case NewFile::Named::Replaced:
+      return FailAt(target, ": replaced by someone else while it was written; removed");
+    case NewFile::Named::Failed:
+      return FailAt(target, ": cannot write the file");
   }
   ++files_;
-  if (!options_.quiet) bar_.PrintAbove(name);
+  if (!options_.quiet) bar_.PrintAbove(TerminalText(name));
   return true;
 }
 
 void Extraction::RestoreFolderTimes() {
   for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it)
-    SetModifiedTime(it->first, it->second, true);
+    if (const OpenFolder* folder = Reach(it->first, false, false))
+      folder->SetModifiedTime(it->second);
 }
 
 // The bytes that the members will give, for the progress bar: a quiet walk
@@ -203,6 +217,8 @@ int RunExtract(const CommandLine& line) {
   ExtractOptions options;
   const ScannedArguments args = line.Scan({ValueOption("--output", "-o", options.output),
                                            FlagOption("--overwrite", nullptr, options.overwrite),
+                                           FlagOption("--follow-links", nullptr,
+                                                      options.followLinks),
                                            FlagOption("--quiet", "-q", options.quiet)},
                                           Operands::OneArchive);
   if (args.finished) return args.exitCode;
@@ -221,7 +237,7 @@ int RunExtract(const CommandLine& line) {
   bar.Finish();
   if (!options.quiet)
     std::printf("%s extracted into %s\n", CountOf(extraction.files(), "file").c_str(),
-                options.output.c_str());
+                TerminalText(options.output).c_str());
   return kExitSuccess;
 }
 

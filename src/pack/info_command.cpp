@@ -10,6 +10,7 @@
 #include "pack/cp932.h"
 #include "pack/pack_json.h"
 #include "pack/sfx_info.h"
+#include "pack/terminal_text.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ bool Summarize(ArchiveWalk& walk, ArchiveSummary& s) {
   return !walk.failed();
 }
 
-std::string TextOf(const char* cp932) { return MemberNameForDisplay(cp932); }
+std::string TextOf(const char* cp932) { return Cp932ForTerminal(cp932); }
 
 // A text of the block, or what the stub puts in its place when it is empty.
 std::string FieldOrDefault(const char* cp932, const char* whenEmpty) {
@@ -97,7 +98,7 @@ void PrintField(const char* name, const std::string& value) {
 void PrintText(const std::string& file, const SfxDescription& d, const ArchiveSummary& s) {
   const SfxConfig& c = d.config;
   const std::uint32_t flags = ConfigFlags(c);
-  PrintField("file:", file + ", " + CountOf(d.fileSize, "byte"));
+  PrintField("file:", TerminalText(file) + ", " + CountOf(d.fileSize, "byte"));
   PrintField("stub:", MachineName(d.machine) + (d.pe32Plus ? " (PE32+)" : " (PE32)") +
                           ", image ends at offset " + std::to_string(d.imageEnd));
   PrintField("title:", FieldOrDefault(c.title, "the stub's own title"));
@@ -115,7 +116,7 @@ void PrintText(const std::string& file, const SfxDescription& d, const ArchiveSu
                              " packed");
   std::string notice = "none";
   if (s.hasNotice) {
-    notice = Indented(TextOf(s.notice.c_str()), 17);
+    notice = Indented(Cp932ForTerminal(s.notice.c_str(), ShownAs::Lines), 17);
     if (s.noticeBytes > s.notice.size())
       notice += "\n" + std::string(17, ' ') + "(the first " + std::to_string(s.notice.size()) +
                 " of " + CountOf(s.noticeBytes, "byte") + ")";

@@ -1,25 +1,26 @@
-// The file that create writes: under a temporary name (OUT.part) until it is
-// complete, removed when it is not. For a self-extracting file it keeps the
-// image checksum of every byte written, also across rewritten headers and
-// data taken back, and writes it into the checksum field at the end.
+// The file that create writes: created new under an unpredictable name in
+// the output's folder (see NewFile) until it is complete, then renamed to
+// the output's name; removed when it is not. For a self-extracting file it
+// keeps the image checksum of every byte written, also across rewritten
+// headers and data taken back, and writes it into the checksum field at the
+// end.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "pack/archive_writer.h"
+#include "pack/exclusive_file.h"
 #include "pack/sfx_writer.h"
 
 class OutputFile : public ArchiveOutput {
  public:
   explicit OutputFile(const std::filesystem::path& path);
-  ~OutputFile() override;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  bool Ok() const { return static_cast<bool>(file_); }
+  bool Ok() const { return file_.IsOpen(); }
   // Keeps the image checksum, whose field is at checksumOffset; call before
   // the first write.
   void KeepChecksum(std::uint32_t checksumOffset);
@@ -35,13 +36,11 @@ class OutputFile : public ArchiveOutput {
   bool Commit();
 
  private:
-  bool Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
-
-  std::filesystem::path path_, temp_;
-  std::fstream file_;
+  std::filesystem::path name_;
+  OpenFolder folder_;  // before file_, which it must outlive
+  NewFile file_;
   std::uint64_t size_ = 0;
   std::optional<std::uint32_t> checksumOffset_;
   std::optional<PeChecksum> checksum_, checksumAtMark_;
   std::uint64_t mark_ = 0;
-  bool committed_ = false;
 };

@@ -6,6 +6,7 @@
 
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
+#include "pack/terminal_text.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ int RunTest(const CommandLine& line) {
   if (walk.failed()) return kExitFailure;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("%s: %s, %s, every CRC matches (%.3f s)\n", walk.file().c_str(),
+  std::printf("%s: %s, %s, every CRC matches (%.3f s)\n", TerminalText(walk.file()).c_str(),
               CountOf(walk.count(), "member").c_str(), CountOf(bytes, "byte").c_str(), seconds);
   return kExitSuccess;
 }

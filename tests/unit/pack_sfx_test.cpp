@@ -124,10 +124,14 @@ TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {
 TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
   // Written as create writes a self-extracting file with a large member: a
   // header, data taken back and written again, the header rewritten, more
-  // members; pieces of odd lengths at odd offsets. The file it leaves holds
-  // the bytes last written and the checksum of exactly those.
+  // members; pieces of odd lengths at odd offsets, one larger than what it
+  // buffers. The file it leaves holds the bytes last written and the
+  // checksum of exactly those, and nothing else in its folder.
   namespace fs = std::filesystem;
-  const fs::path path = fs::temp_directory_path() / "quorvel-output-file-test.exe";
+  const fs::path folder = fs::temp_directory_path() / "quorvel-output-file-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path path = folder / "out.exe";
   const std::uint32_t checksumOffset = 0x88;
   std::mt19937 rng(5);
   auto random = [&](std::size_t n) {
@@ -142,11 +146,11 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
     ASSERT_TRUE(out.Ok());
     out.KeepChecksum(checksumOffset);
     ASSERT_TRUE(out.Write(expected.data(), expected.size()));
-    const std::vector<std::uint8_t> header = random(37), data = random(5001);
+    const std::vector<std::uint8_t> header = random(37), data = random(500001);
     ASSERT_TRUE(out.Write(header.data(), header.size()));
     out.Mark();
     ASSERT_TRUE(out.Write(data.data(), data.size()));
-    ASSERT_EQ(out.Offset(), 1001u + 37 + 5001);
+    ASSERT_EQ(out.Offset(), 1001u + 37 + 500001);
     ASSERT_TRUE(out.ReturnToMark());
     ASSERT_EQ(out.Offset(), 1001u + 37);
     const std::vector<std::uint8_t> stored = random(3333), rewritten = random(37);
@@ -163,8 +167,10 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
     ASSERT_TRUE(out.ReturnToMark());
     ASSERT_TRUE(out.Commit());
   }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
   fs::remove(path);
   WriteLe32(&expected[checksumOffset], pe_image::ComputeChecksum(expected, checksumOffset));
   EXPECT_EQ(file, expected);
@@ -173,8 +179,8 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
     OutputFile out(path);
     ASSERT_TRUE(out.Write(expected.data(), 10));
   }
-  EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(fs::exists(fs::path(path) += ".part"));
+  EXPECT_TRUE(fs::is_empty(folder));
+  fs::remove(folder);
 }
 
 TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
