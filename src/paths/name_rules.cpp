@@ -4,9 +4,11 @@
 #include "paths/path_text.h"
 
 namespace {
-// Bytes that no long file name may hold: the separators, the drive and stream
-// colon, the wildcards, the redirection characters and the quote.
+// Bytes that no long file name may hold: the control characters, the
+// separators, the drive and stream colon, the wildcards, the redirection
+// characters and the quote.
 bool ForbiddenInLongName(unsigned char c) {
+  if (c < 0x20) return true;
   switch (c) {
     case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|':
       return true;
@@ -15,12 +17,11 @@ bool ForbiddenInLongName(unsigned char c) {
   }
 }
 
-// 8.3 names also refuse the blank and control bytes, the punctuation that
-// separated FAT names and switches, a second '.', and 0xFF.
+// 8.3 names also refuse the blank, the punctuation that separated FAT names
+// and switches, a second '.', and 0xFF.
 bool ForbiddenInShortName(unsigned char c) {
-  if (c >= 0x01 && c <= 0x20) return true;
   switch (c) {
-    case '+': case ',': case '.': case ';': case '=': case '[': case ']': case 0xFF:
+    case ' ': case '+': case ',': case '.': case ';': case '=': case '[': case ']': case 0xFF:
       return true;
     default:
       return ForbiddenInLongName(c);

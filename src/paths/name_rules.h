@@ -14,7 +14,8 @@ constexpr unsigned kShortBaseBytes = 8;
 constexpr unsigned kShortExtensionBytes = 3;
 
 // Replaces, within the first limit bytes of span, every byte the rules forbid
-// by '_' (double-byte characters are left whole), then cuts the span after
+// by '_' (double-byte characters are left whole; both rules forbid the
+// control bytes 0x01-0x1F, which Windows refuses in any name), then cuts the span after
 // limit bytes. A lead byte whose trail byte would fall beyond the cut, or that
 // ends the text, goes too. Returns the position of the new terminating zero.
 char* SanitizeSpan(char* span, unsigned limit, NameRules rules);
