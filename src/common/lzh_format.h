@@ -111,6 +111,15 @@ constexpr std::uint8_t kExtDirectoryName = 0x02;  // components each ending in a
 constexpr std::uint8_t kExtAttributes = 0x40;     // 16-bit attributes (MS-DOS members only)
 constexpr std::uint8_t kExtFileTimes = 0x41;      // creation, last write, last access
 constexpr std::uint8_t kExtLargeSizes = 0x42;     // 64-bit compressed and original sizes
+// The names again as UTF-16LE units, no terminating zero, for names that a
+// code page cannot hold; a reader that knows only 0x01 and 0x02 reads the
+// byte names beside them. The directory name's levels each end in the unit
+// 0xFFFF, as those of 0x02 end in the byte 0xFF (libarchive reads it so).
+constexpr std::uint8_t kExtUtf16FileName = 0x44;
+constexpr std::uint8_t kExtUtf16DirectoryName = 0x45;
+// The 32-bit Windows code page of the byte names in 0x01 and 0x02; without
+// it they are code page 932 (Shift_JIS).
+constexpr std::uint8_t kExtCodePage = 0x46;
 
 // Data bytes of the types that carry numbers.
 constexpr unsigned kHeaderCrcBytes = 2;
@@ -120,9 +129,13 @@ constexpr unsigned kFileTimesBytes = 3 * kFileTimeBytes;
 constexpr unsigned kLastWriteTimeOffset = kFileTimeBytes;  // the second of the three
 constexpr unsigned kLargeSizeBytes = 8;
 constexpr unsigned kLargeSizesBytes = 2 * kLargeSizeBytes;  // compressed, then original
+constexpr unsigned kCodePageBytes = 4;
+constexpr std::uint32_t kCodePageShiftJis = 932, kCodePageUtf8 = 65001;
 
 // The directory name's separator; backslash and '/' are read as one too.
 constexpr std::uint8_t kDirectorySeparator = 0xFF;
+// The same in the UTF-16 directory name: a unit that is no character.
+constexpr std::uint16_t kUtf16DirectorySeparator = 0xFFFF;
 
 // ---- Compressed methods: one table for the decoder and the encoder -------
 

@@ -2,6 +2,7 @@
 
 #include "common/dbcs.h"
 #include "common/le_bytes.h"
+#include "common/sfx_config_impl.h"
 
 SfxConfig Config;
 
@@ -31,32 +32,7 @@ void TerminateConfigTexts(SfxConfig& config) {
   TerminateField(config.autoRunCommand, sizeof config.autoRunCommand);
 }
 
-char* QuoteIfBlank(const char* path, char* dest, unsigned destSize) {
-  unsigned length = 0;
-  bool blank = false;
-  for (; path[length]; ++length) blank = blank || path[length] == ' ';
-  if (path[0] != '"' && blank && length + 3 <= destSize) {
-    dest[0] = '"';
-    for (unsigned i = 0; i < length; ++i) dest[i + 1] = path[i];
-    dest[length + 1] = '"';
-    dest[length + 2] = '\0';
-  } else {
-    CopyTextBounded(dest, path, destSize);
-  }
-  return dest;
-}
-
-const char* CommandLineTail(const char* p) {
-  if (*p == '"') {
-    ++p;
-    while (*p && *p != '"') p += (IsLead(*p) && p[1]) ? 2 : 1;
-    if (*p == '"') ++p;
-  } else {
-    while (static_cast<unsigned char>(*p) > 0x20) ++p;
-  }
-  while (*p && static_cast<unsigned char>(*p) <= 0x20) ++p;
-  return p;
-}
+QUORVEL_INSTANTIATE_SFX_CONFIG_TEXT(char)
 
 bool IsSupportedVersion(std::uint32_t version) {
   const unsigned major = version & 0xFF;

@@ -45,13 +45,18 @@ void SetConfigFlags(SfxConfig& config, std::uint32_t flags);
 void TerminateConfigTexts(SfxConfig& config);
 
 // The path in double quotes when it holds a blank and does not already start
-// with a quote, else a copy. When the quoted form does not fit destSize the
-// path is copied unquoted: the quotes only help the eye, and the folder edit
-// takes an unquoted path with blanks as it stands.
-char* QuoteIfBlank(const char* path, char* dest, unsigned destSize);
+// with a quote, else a copy. When the quoted form does not fit destSize (in
+// units) the path is copied unquoted: the quotes only help the eye, and the
+// folder edit takes an unquoted path with blanks as it stands. For bytes and
+// UTF-16 alike (common/dbcs.h).
+template <typename Unit>
+Unit* QuoteIfBlank(const Unit* path, Unit* dest, unsigned destSize);
 
-// The part of a process command line after the program's own name.
-const char* CommandLineTail(const char* commandLine);
+// The part of a process command line after the program's own name: a quoted
+// name runs to its closing quote, an unquoted one to the first unit at or
+// below 0x20; the units from 0x01 to 0x20 after it are skipped.
+template <typename Unit>
+const Unit* CommandLineTail(const Unit* commandLine);
 
 // Windows 95 family from 4.0, NT family from 3.51, on a GetVersion value.
 bool IsSupportedVersion(std::uint32_t version);

@@ -30,5 +30,7 @@ constexpr int kExitCancelled = 255;   // cancelled, or the notice not accepted
 // blanks or tabs. /D= takes the rest of the line, taken then as a folder
 // argument is (quotes around it dropped when the folder is used); folder
 // points at it, or at an empty text without /D=. An empty folder, or one
-// longer than the 255 bytes of the configured folder, is invalid.
-unsigned ParseStubSwitches(const char* tail, const char** folder);
+// longer than the 255 units of the configured folder, is invalid. For bytes
+// and UTF-16 alike (common/dbcs.h).
+template <typename Unit>
+unsigned ParseStubSwitches(const Unit* tail, const Unit** folder);

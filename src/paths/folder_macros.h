@@ -4,7 +4,7 @@
 
 struct FolderMacro {
   const char* name;     // from '%' to '%' inclusive; null closes the table
-  unsigned nameLength;  // bytes
+  unsigned nameLength;  // units
 };
 
 enum FolderMacroRow {
@@ -20,15 +20,19 @@ enum FolderMacroRow {
 
 extern const FolderMacro kFolderMacros[9];
 
-constexpr unsigned kMacroValueBytes = 260;  // each value: at most 259 bytes and a zero
+constexpr unsigned kMacroValueBytes = 260;  // units of each value: at most 259 and a zero
 
-// Writes the value of a macro row into value (kMacroValueBytes). The rows of
-// the destination folder receive it as destinationFolder (never null there).
-using MacroValueFn = void (*)(int row, const char* destinationFolder, char* value);
+// Writes the value of a macro row into value (kMacroValueBytes units). The
+// rows of the destination folder receive it as destinationFolder (never null
+// there).
+template <typename Unit>
+using MacroValueFn = void (*)(int row, const Unit* destinationFolder, Unit* value);
 
-// Copies source into dest (destSize bytes, terminated), replacing every macro
+// Copies source into dest (destSize units, terminated), replacing every macro
 // of the table by its value. Without a destination folder (null) the two
 // destination-folder macros stay as written. Output that would not fit is
-// cut on a character boundary. Returns false when it had to cut.
-bool ExpandFolderMacros(const char* source, char* dest, unsigned destSize,
-                        const char* destinationFolder, MacroValueFn valueOf);
+// cut on a character boundary. Returns false when it had to cut. For bytes
+// and UTF-16 alike (common/dbcs.h).
+template <typename Unit>
+bool ExpandFolderMacros(const Unit* source, Unit* dest, unsigned destSize,
+                        const Unit* destinationFolder, MacroValueFn<Unit> valueOf);

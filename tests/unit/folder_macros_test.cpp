@@ -1,64 +1,73 @@
-// Expansion of the folder macros, with values from a provider of the test.
+// Expansion of the folder macros, with values from a provider of the test, on
+// bytes and on UTF-16 alike.
 #include "paths/folder_macros.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
+#include "text_units.h"
 
 namespace {
 const char* const kValues[8] = {nullptr,          "C:\\WINDOWS\\system32", "C:\\Program Files",
-                                "C:\\Common",     "C:\\TEMP\\",           nullptr,
+                                "C:\\Common",     "C:\\TEMP\\",           "D:\\DEST~1",
                                 "C:\\Docs",       "C:\\WINDOWS"};
 
-void TestValue(int row, const char* destination, char* value) {
-  if (row == kMacroExtractDir) std::strcpy(value, destination);
-  else if (row == kMacroExtractDirShort) std::strcpy(value, "D:\\DEST~1");
-  else std::strcpy(value, kValues[row]);
+template <typename Unit>
+void TestValue(int row, const Unit* destination, Unit* value) {
+  const Text<Unit> text = row == kMacroExtractDir ? Text<Unit>(destination) : W<Unit>(kValues[row]);
+  value[text.copy(value, text.size())] = '\0';
 }
 
-std::string Expand(const char* source, const char* destination = nullptr, unsigned size = 1024) {
-  char out[1024];
-  ExpandFolderMacros(source, out, size, destination, TestValue);
-  return out;
+// The expansion into size units; "!" after it when it had to cut.
+template <typename Unit>
+Text<Unit> Expand(const Text<Unit>& source, const char* destination = nullptr,
+                  unsigned size = 1024) {
+  Unit out[1024];
+  const Text<Unit> folder = W<Unit>(destination ? destination : "");
+  const Unit* const folderOrNull = destination ? folder.c_str() : nullptr;
+  const bool whole = ExpandFolderMacros(source.c_str(), out, size, folderOrNull, TestValue<Unit>);
+  return out + W<Unit>(whole ? "" : "!");
 }
 }  // namespace
 
-TEST(FolderMacros, EveryRowOfTheTable) {
-  EXPECT_EQ(Expand("%ExtractDir%\\a", "D:\\dest"), "D:\\dest\\a");
-  EXPECT_EQ(Expand("%SystemDir%"), "C:\\WINDOWS\\system32");
-  EXPECT_EQ(Expand("%ProgramFilesDir%\\App"), "C:\\Program Files\\App");
-  EXPECT_EQ(Expand("%CommonFilesDir%"), "C:\\Common");
-  EXPECT_EQ(Expand("%TEMP%\\x"), "C:\\TEMP\\\\x");  // the value keeps its backslash
-  EXPECT_EQ(Expand("%ExtractDirX%", "D:\\dest folder"), "D:\\DEST~1");
-  EXPECT_EQ(Expand("%MyDocuments%"), "C:\\Docs");
-  EXPECT_EQ(Expand("%windir%"), "C:\\WINDOWS");
+template <typename Unit>
+using FolderMacros = BothUnits<Unit>;
+TYPED_TEST_SUITE(FolderMacros, TextUnits);
+
+TYPED_TEST(FolderMacros, TableRowsAndMatchingRules) {
+  using Unit = TypeParam;
+  const struct {
+    const char* source;
+    const char* destination;
+    const char* result;
+  } kCases[] = {
+      {"%ExtractDir%\\a", "D:\\dest", "D:\\dest\\a"},
+      {"%SystemDir%", nullptr, "C:\\WINDOWS\\system32"},
+      {"%ProgramFilesDir%\\App", nullptr, "C:\\Program Files\\App"},
+      {"%CommonFilesDir%", nullptr, "C:\\Common"},
+      {"%TEMP%\\x", nullptr, "C:\\TEMP\\\\x"},  // the value keeps its backslash
+      {"%ExtractDirX%", "D:\\dest folder", "D:\\DEST~1"},
+      {"%MyDocuments%", nullptr, "C:\\Docs"},
+      {"%windir%", nullptr, "C:\\WINDOWS"},
+      {"%WINDIR%", nullptr, "%WINDIR%"},           // case-sensitive
+      {"100% sure", nullptr, "100% sure"},         // a lone '%'
+      {"%%windir%", nullptr, "%C:\\WINDOWS"},      // '%' then the macro
+      {"%windir", nullptr, "%windir"},             // the whole name must be there
+      {"%ExtractDir%", "%windir%", "%windir%"},    // values are never searched again
+      // Without a destination its two macros stay as written...
+      {"%ExtractDir%\\a", nullptr, "%ExtractDir%\\a"},
+      {"%ExtractDirX%", nullptr, "%ExtractDirX%"},
+      // ...and the closing '%' of the first name opens "%windir%".
+      {"%ExtractDir%windir%", nullptr, "%ExtractDirC:\\WINDOWS"},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(Expand(W<Unit>(c.source), c.destination), W<Unit>(c.result)) << c.source;
 }
 
-TEST(FolderMacros, MatchingRules) {
-  EXPECT_EQ(Expand("%WINDIR%"), "%WINDIR%");                 // case-sensitive
-  EXPECT_EQ(Expand("100% sure"), "100% sure");               // a lone '%'
-  EXPECT_EQ(Expand("%%windir%"), "%C:\\WINDOWS");            // '%' then the macro
-  EXPECT_EQ(Expand("%windir"), "%windir");                   // the whole name must be there
-  // Values are never searched for macros again.
-  EXPECT_EQ(Expand("%ExtractDir%", "%windir%"), "%windir%");
-}
-
-TEST(FolderMacros, DestinationMacrosStayWithoutADestination) {
-  EXPECT_EQ(Expand("%ExtractDir%\\a"), "%ExtractDir%\\a");
-  EXPECT_EQ(Expand("%ExtractDirX%"), "%ExtractDirX%");
-  // The closing '%' of the first name opens "%windir%".
-  EXPECT_EQ(Expand("%ExtractDir%windir%"), "%ExtractDirC:\\WINDOWS");
-}
-
-TEST(FolderMacros, OutputIsCutOnACharacterBoundary) {
-  char out[8];
-  std::memset(out, 'Z', sizeof out);
-  // Room for 7 bytes: the value of %windir% (10 bytes) does not fit and is cut.
-  EXPECT_FALSE(ExpandFolderMacros("ab%windir%", out, sizeof out, nullptr, TestValue));
-  EXPECT_STREQ(out, "abC:\\WI");
-  // A double-byte character that would straddle the end is left out whole.
-  EXPECT_FALSE(ExpandFolderMacros("abcdef\x82\xa0", out, sizeof out, nullptr, TestValue));
-  EXPECT_STREQ(out, "abcdef");
-  EXPECT_TRUE(ExpandFolderMacros("abc", out, sizeof out, nullptr, TestValue));
+TYPED_TEST(FolderMacros, OutputIsCutOnACharacterBoundary) {
+  using Unit = TypeParam;
+  // Room for 7 units: the value of %windir% (10 units) does not fit and is cut.
+  EXPECT_EQ(Expand(W<Unit>("ab%windir%"), nullptr, 8), W<Unit>("abC:\\WI!"));
+  // A pair that would straddle the end is left out whole.
+  EXPECT_EQ(Expand(W<Unit>("abcdef") + Pairs<Unit>(1), nullptr, 8), W<Unit>("abcdef!"));
+  EXPECT_EQ(Expand(W<Unit>("abc"), nullptr, 8), W<Unit>("abc"));
 }

@@ -1,38 +1,46 @@
+// The name rules on bytes and on UTF-16: the same tables for both, then what
+// only one kind has.
 #include "paths/name_rules.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-
-#include "common/dbcs.h"
-#include "paths/path_text.h"
+#include "text_units.h"
 
 namespace {
-std::string Component(const std::string& name, NameRules rules) {
-  char buffer[600];
-  std::strcpy(buffer, name.c_str());
-  SanitizeComponent(buffer, rules);
-  return buffer;
+template <typename Unit>
+Text<Unit> Component(Text<Unit> name, NameRules rules) {
+  name.resize(name.size() + 1);
+  SanitizeComponent(&name[0], rules);
+  return name.c_str();
 }
 
-std::string Relative(const std::string& path, NameRules rules) {
-  char buffer[600];
-  std::strcpy(buffer, path.c_str());
-  SanitizeRelativePath(buffer, rules);
-  return buffer;
+template <typename Unit>
+Text<Unit> Relative(Text<Unit> path, NameRules rules) {
+  path.resize(path.size() + 1);
+  SanitizeRelativePath(&path[0], rules);
+  return path.c_str();
 }
 
-// A Shift_JIS character (0x82 0xA0, hiragana) repeated n times.
-std::string Kana(int n) {
-  std::string s;
-  for (int i = 0; i < n; ++i) s += "\x82\xa0";
-  return s;
+// The member part of the path built below prefix from a name as the header
+// reader leaves it (separators normalised), or why there is none.
+template <typename Unit>
+Text<Unit> Member(const Text<Unit>& prefix, Text<Unit> name, NameRules rules, unsigned size = 600) {
+  Unit path[600];
+  NormalizeSeparators(&name[0], '/');
+  switch (BuildMemberPath(path, size, prefix.c_str(), name.c_str(), rules)) {
+    case MemberPathResult::Outside: return W<Unit>("(outside)");
+    case MemberPathResult::TooLong: return W<Unit>("(too long)");
+    default: return Text<Unit>(path).substr(prefix.size());
+  }
 }
 }  // namespace
 
-TEST(SanitizeComponent, SampleNamesUnderBothRules) {
-  ASSERT_TRUE(IsLead('\x82') && !IsLead('\xA0') && !IsLead('a')) << "the code page 932 rule";
+template <typename Unit>
+using NameRulesTest = BothUnits<Unit>;
+TYPED_TEST_SUITE(NameRulesTest, TextUnits);
+
+TYPED_TEST(NameRulesTest, SampleComponentsUnderBothRules) {
+  using Unit = TypeParam;
   const struct {
     const char* name;
     const char* shortResult;
@@ -44,64 +52,57 @@ TEST(SanitizeComponent, SampleNamesUnderBothRules) {
       {"name.", "name.", "name."},
       {"..", "_.", ".."},
       {"a:b?.txt", "a_b_.txt", "a_b_.txt"},
-      {"a\tname", "a_name", "a\tname"},
       {"x\"*<>|.y", "x_____.y", "x_____.y"},
       {"a+b,c;d=e", "a_b_c_d_", "a+b,c;d=e"},  // cut to 8 after replacing
-      {"[a]\xff", "_a__", "[a]\xff"},
-      // Half-width katakana (single bytes from 0xA1) and 0x7F are never replaced.
-      {"\xb1\xb2\x7f.\xb3", "\xb1\xb2\x7f.\xb3", "\xb1\xb2\x7f.\xb3"},
-      // A trail byte 0x5C or 0x7C is part of its character, not a separator or bar.
-      {"\x95\x5c\x83\x7c.txt", "\x95\x5c\x83\x7c.txt", "\x95\x5c\x83\x7c.txt"},
+      {"[a]\xff", "_a__", "[a]\xff"},          // the all-ones unit is no 8.3 character
+      // Windows refuses control characters in any name; 0x7F it takes.
+      {"a\tname", "a_name", "a_name"},
+      {"\x01x\x1f.\x7f", "_x_.\x7f", "_x_.\x7f"},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(Component(c.name, ShortNames), c.shortResult) << c.name;
-    EXPECT_EQ(Component(c.name, LongNames), c.longResult) << c.name;
+    EXPECT_EQ(Component(W<Unit>(c.name), ShortNames), W<Unit>(c.shortResult)) << c.name;
+    EXPECT_EQ(Component(W<Unit>(c.name), LongNames), W<Unit>(c.longResult)) << c.name;
   }
 }
 
-TEST(SanitizeComponent, ShortNameCutsNeverSplitACharacter) {
-  // Four double-byte characters are exactly 8 bytes: whole.
-  EXPECT_EQ(Component(Kana(4) + ".txt", ShortNames), Kana(4) + ".txt");
-  // "a" and four characters: the eighth byte would be a lead byte, 7 remain.
-  EXPECT_EQ(Component("a" + Kana(4) + ".txt", ShortNames), "a" + Kana(3) + ".txt");
-  // An extension of two characters keeps only the first.
-  EXPECT_EQ(Component("f." + Kana(2), ShortNames), "f." + Kana(1));
-  // Without a '.', the whole component is the base.
-  EXPECT_EQ(Component("abcdefghij", ShortNames), "abcdefgh");
-  // A lead byte that ends the text has no character to belong to.
-  EXPECT_EQ(Component("ab\x82", ShortNames), "ab");
-  EXPECT_EQ(Component("ab\x82", LongNames), "ab");
+TYPED_TEST(NameRulesTest, CutsNeverSplitAPair) {
+  using Unit = TypeParam;
+  const Text<Unit> txt = W<Unit>(".txt");
+  // Four pairs are exactly 8 units: whole.
+  EXPECT_EQ(Component(Pairs<Unit>(4) + txt, ShortNames), Pairs<Unit>(4) + txt);
+  // "a" and four pairs: the eighth unit would be a lead, 7 remain.
+  const Text<Unit> a = W<Unit>("a");
+  EXPECT_EQ(Component(a + Pairs<Unit>(4) + txt, ShortNames), a + Pairs<Unit>(3) + txt);
+  // An extension of two pairs keeps only the first.
+  EXPECT_EQ(Component(W<Unit>("f.") + Pairs<Unit>(2), ShortNames), W<Unit>("f.") + Pairs<Unit>(1));
+  EXPECT_EQ(Component(W<Unit>("abcdefghij"), ShortNames), W<Unit>("abcdefgh"));
+  // A lead that ends the text has no character to belong to.
+  for (NameRules rules : {ShortNames, LongNames})
+    EXPECT_EQ(Component(W<Unit>("ab") + Lead<Unit>(), rules), W<Unit>("ab"));
+  // Long names: 255 units, or 254 when the 255th is a lead.
+  EXPECT_EQ(Component(Text<Unit>(300, 'a'), LongNames), Text<Unit>(255, 'a'));
+  EXPECT_EQ(Component(Text<Unit>(254, 'a') + Pairs<Unit>(3), LongNames), Text<Unit>(254, 'a'));
+  EXPECT_EQ(Component(Text<Unit>(253, 'a') + Pairs<Unit>(3), LongNames),
+            Text<Unit>(253, 'a') + Pairs<Unit>(1));
+  // SanitizeSpan returns the new end: the lead is the 4th unit and goes.
+  Text<Unit> span = W<Unit>("a/b") + Pairs<Unit>(1) + W<Unit>("z");
+  EXPECT_EQ(SanitizeSpan(&span[0], 4, LongNames), &span[3]);
+  EXPECT_EQ(Text<Unit>(span.c_str()), W<Unit>("a_b"));
 }
 
-TEST(SanitizeComponent, LongNameCutAt255Or254) {
-  EXPECT_EQ(Component(std::string(300, 'a'), LongNames), std::string(255, 'a'));
-  // 254 single bytes, then a character whose lead byte is the 255th.
-  EXPECT_EQ(Component(std::string(254, 'a') + Kana(3), LongNames), std::string(254, 'a'));
-  // 253 single bytes, then a character that ends exactly at 255.
-  EXPECT_EQ(Component(std::string(253, 'a') + Kana(3), LongNames), std::string(253, 'a') + Kana(1));
+TYPED_TEST(NameRulesTest, RelativePathsKeepTheirSlashes) {
+  using Unit = TypeParam;
+  for (const auto& [path, result] : TextCases{
+           {"/lead/x", "/lead/x"}, {"a//b", "a//b"}, {"//a", "//a"}, {"a/b/", "a/b/"}, {"", ""},
+           {"Program Files/my file.html", "Program_/my_file.htm"},
+           {"dir.with.dots/archive.tar.gz", "dir_with.dot/archive_.gz"},
+           // Each component is cut on its own, so the later ones move down intact.
+           {"xxxxxxxxxxxxxxxxxxxx/yyyyyyyyyyyyyyyyyyyy", "xxxxxxxx/yyyyyyyy"}})
+    EXPECT_EQ(Relative(W<Unit>(path), ShortNames), W<Unit>(result)) << path;
 }
 
-TEST(SanitizeSpan, ReturnsTheNewEnd) {
-  char span[] = "a/b\x82\xa0z";
-  char* end = SanitizeSpan(span, 4, LongNames);  // the lead byte is the 4th: it goes
-  EXPECT_EQ(end, span + 3);
-  EXPECT_EQ(std::string(span), "a_b");
-}
-
-TEST(SanitizeRelativePath, SlashesAndComponents) {
-  EXPECT_EQ(Relative("/lead/x", LongNames), "/lead/x");
-  EXPECT_EQ(Relative("a//b", LongNames), "a//b");
-  EXPECT_EQ(Relative("//a", ShortNames), "//a");
-  EXPECT_EQ(Relative("Program Files/my file.html", ShortNames), "Program_/my_file.htm");
-  EXPECT_EQ(Relative("dir.with.dots/archive.tar.gz", ShortNames), "dir_with.dot/archive_.gz");
-  EXPECT_EQ(Relative("a/b/", LongNames), "a/b/");
-  EXPECT_EQ(Relative("", ShortNames), "");
-  // Each component is cut on its own, so the later ones move down intact.
-  EXPECT_EQ(Relative(std::string(20, 'x') + "/" + std::string(20, 'y'), ShortNames),
-            std::string(8, 'x') + "/" + std::string(8, 'y'));
-}
-
-TEST(MemberPath, HostileNamesAreRefusedOrMadePlain) {
+TYPED_TEST(NameRulesTest, HostileMemberNamesAreRefusedOrMadePlain) {
+  using Unit = TypeParam;
   // Each entry attacks the destination folder through the member's stored
   // name. Expected: the member part of the written path under long and under
   // 8.3 rules, or null when the member must be refused.
@@ -114,7 +115,7 @@ TEST(MemberPath, HostileNamesAreRefusedOrMadePlain) {
       {"../x", nullptr, "_./x"},                     // one level up
       {"a/../../x", nullptr, "a/_./_./x"},           // up after a descent
       {"..\\x", nullptr, "_./x"},                    // backslash as separator
-      {"..\xff" "x", nullptr, "_./x"},               // 0xFF, the header's level separator
+      {"..\xff" "x", nullptr, "_./x"},               // the header's level separator
       {"./../x", nullptr, nullptr},                  // "." stays "." under both rules
       {".../x", nullptr, "__./x"},                   // Windows trims trailing dots
       {". ./x", nullptr, "__./x"},                   // only dots and blanks
@@ -136,68 +137,77 @@ TEST(MemberPath, HostileNamesAreRefusedOrMadePlain) {
       {"", nullptr, nullptr},                            // nothing to name
       {"/", nullptr, nullptr},
       {"a//", "a//", "a//"},
+      // Names that only look like the above stay.
+      {"/lead", "/lead", "/lead"},
+      {"..a/b..", "..a/b..", "_.a/b_."},
+      {"console.txt", "console.txt", "console.txt"},
+      {"com10", "com10", "com10"},
   };
-  char prefix[300];
-  ASSERT_TRUE(PrepareFolderPrefix(prefix, sizeof prefix, "C:\\dest", 3, LongNames));
-  ASSERT_EQ(std::string(prefix), "C:\\dest/");
-  char path[600];
+  Unit prefix[300];
+  ASSERT_TRUE(PrepareFolderPrefix(prefix, 300, W<Unit>("C:\\dest").c_str(), 3, LongNames));
+  ASSERT_EQ(Text<Unit>(prefix), W<Unit>("C:\\dest/"));
   for (const auto& c : kCases) {
     for (NameRules rules : {LongNames, ShortNames}) {
-      char stored[300];
-      std::strcpy(stored, c.name);
-      NormalizeSeparators(stored, '/');
       const char* expected = rules == LongNames ? c.longResult : c.shortResult;
-      const MemberPathResult result = BuildMemberPath(path, sizeof path, prefix, stored, rules);
-      if (!expected) {
-        EXPECT_EQ(result, MemberPathResult::Outside) << c.name << " rules " << rules;
-      } else {
-        EXPECT_EQ(result, MemberPathResult::Inside) << c.name << " rules " << rules;
-        EXPECT_EQ(std::string(path), std::string("C:\\dest/") + expected) << c.name;
-      }
+      EXPECT_EQ(Member(Text<Unit>(prefix), W<Unit>(c.name), rules),
+                W<Unit>(expected ? expected : "(outside)"))
+          << c.name << " rules " << rules;
     }
   }
 }
 
-TEST(MemberPath, PlainNamesAreKept) {
-  char prefix[300];
-  char path[600];
-  ASSERT_TRUE(PrepareFolderPrefix(prefix, sizeof prefix, "\\\\srv\\share\\my dir", 13, LongNames));
-  EXPECT_EQ(std::string(prefix), "\\\\srv\\share\\my dir/");
-  const struct {
-    const char* name;
-    const char* path;
-  } kCases[] = {
-      {"a/b.txt", "\\\\srv\\share\\my dir/a/b.txt"},
-      {"/lead", "\\\\srv\\share\\my dir//lead"},
-      {"\\lead", "\\\\srv\\share\\my dir/lead"},
-      {"..a/b..", "\\\\srv\\share\\my dir/..a/b.."},
-      {"console.txt", "\\\\srv\\share\\my dir/console.txt"},
-      {"com10", "\\\\srv\\share\\my dir/com10"},
-      {"\x95\x5c/x", "\\\\srv\\share\\my dir/\x95\x5c/x"},
-      {"dir/", "\\\\srv\\share\\my dir/dir/"},
-  };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(BuildMemberPath(path, sizeof path, prefix, c.name, LongNames), MemberPathResult::Inside)
-        << c.name;
-    EXPECT_EQ(std::string(path), c.path);
-  }
-}
-
-TEST(MemberPath, FolderComponentsFollowTheVolumeRulesAndBoundsHold) {
-  char prefix[300];
-  ASSERT_TRUE(PrepareFolderPrefix(prefix, sizeof prefix, "C:\\Program Files\\x.y.z\\", 3, ShortNames));
-  EXPECT_EQ(std::string(prefix), "C:\\Program_/x_y.z/");
-  ASSERT_TRUE(PrepareFolderPrefix(prefix, sizeof prefix, "C:\\", 3, ShortNames));
-  EXPECT_EQ(std::string(prefix), "C:\\");
-  EXPECT_FALSE(PrepareFolderPrefix(prefix, 8, "C:\\long folder", 3, LongNames));
+TYPED_TEST(NameRulesTest, FolderPrefixFollowsTheVolumeRulesAndBoundsHold) {
+  using Unit = TypeParam;
+  Unit prefix[300];
+  const Text<Unit> share = W<Unit>("\\\\srv\\share\\my dir");
+  ASSERT_TRUE(PrepareFolderPrefix(prefix, 300, share.c_str(), 13, LongNames));
+  EXPECT_EQ(Text<Unit>(prefix), W<Unit>("\\\\srv\\share\\my dir/"));
+  // One leading backslash of the name is dropped.
+  Unit path[300];
+  ASSERT_EQ(BuildMemberPath(path, 300, prefix, W<Unit>("\\lead").c_str(), LongNames),
+            MemberPathResult::Inside);
+  EXPECT_EQ(Text<Unit>(path), W<Unit>("\\\\srv\\share\\my dir/lead"));
+  const Text<Unit> dotted = W<Unit>("C:\\Program Files\\x.y.z\\");
+  ASSERT_TRUE(PrepareFolderPrefix(prefix, 300, dotted.c_str(), 3, ShortNames));
+  EXPECT_EQ(Text<Unit>(prefix), W<Unit>("C:\\Program_/x_y.z/"));
+  ASSERT_TRUE(PrepareFolderPrefix(prefix, 300, W<Unit>("C:\\").c_str(), 3, ShortNames));
+  EXPECT_EQ(Text<Unit>(prefix), W<Unit>("C:\\"));
+  EXPECT_FALSE(PrepareFolderPrefix(prefix, 8, W<Unit>("C:\\long folder").c_str(), 3, LongNames));
 
   // A path longer than the buffer is refused, not written past it.
-  char path[32];
-  std::memset(path, 'Z', sizeof path);
-  char small[24];
-  EXPECT_EQ(BuildMemberPath(small, sizeof small, "C:\\dest/", std::string(40, 'n').c_str(), LongNames),
-            MemberPathResult::TooLong);
-  EXPECT_EQ(BuildMemberPath(path, 16, "C:\\dest/", "1234567", LongNames), MemberPathResult::Inside);
-  EXPECT_EQ(BuildMemberPath(path, 16, "C:\\dest/", "12345678", LongNames), MemberPathResult::TooLong);
-  EXPECT_EQ(path[16], 'Z');
+  const Text<Unit> dest = W<Unit>("C:\\dest/");
+  EXPECT_EQ(Member(dest, Text<Unit>(40, 'n'), LongNames, 24), W<Unit>("(too long)"));
+  EXPECT_EQ(Member(dest, W<Unit>("1234567"), LongNames, 16), W<Unit>("1234567"));
+  EXPECT_EQ(Member(dest, W<Unit>("12345678"), LongNames, 16), W<Unit>("(too long)"));
+}
+
+TEST(NameRulesBytes, ShiftJisCharactersAreNeverTouched) {
+  ASSERT_TRUE(IsLead('\x82') && !IsLead('\xa0')) << "the code page 932 rule";
+  // Half-width katakana (single bytes from 0xA1) are letters; a trail byte
+  // 0x5C or 0x7C is part of its character, not a separator or a bar.
+  for (const std::string name : {"\xb1\xb2.\xb3", "\x95\x5c\x83\x7c.txt"})
+    for (NameRules rules : {ShortNames, LongNames}) EXPECT_EQ(Component(name, rules), name);
+  EXPECT_EQ(Member<char>("C:\\dest/", "\x95\x5c/x", LongNames), "\x95\x5c/x");
+  // A lead byte whose second byte is below 0x40 is no character Windows
+  // would read as this rule does: refused.
+  EXPECT_FALSE(IsContainedMemberPath("a\x82/b"));
+}
+
+TEST(NameRulesUtf16, SurrogatesAndUnicodeOnlyNames) {
+  using U = Utf16Unit;
+  const Text<U> pair = Pairs<U>(1);
+  // A surrogate that is half of no pair is no character: replaced.
+  const Text<U> lone = {'a', 0xDE00, 'b', 0xD83D, 'c'};
+  EXPECT_EQ(Component(lone, LongNames), W<U>("a_b_c"));
+  // U+00FF is a letter; only the unit 0xFFFF is refused in 8.3 names.
+  EXPECT_EQ(Component(Text<U>{'y', 0xFF}, ShortNames), (Text<U>{'y', 0xFF}));
+  // COM followed by a superscript digit is a device too.
+  const Text<U> dest = W<U>("C:\\dest/");
+  EXPECT_EQ(Member(dest, Text<U>{'C', 'O', 'M', 0xB9, '.', 't'}, LongNames), W<U>("(outside)"));
+  // 255 CJK characters (765 bytes in UTF-8) fit a long name; a 256th is cut.
+  const Text<U> cjk(255, 0x6F22);
+  EXPECT_EQ(Component(cjk, LongNames), cjk);
+  EXPECT_EQ(Component(cjk + Text<U>(1, 0x6F22), LongNames), cjk);
+  const Text<U> name = W<U>("dir/") + pair + W<U>(".txt");
+  EXPECT_EQ(Member(dest, name, LongNames), name);
 }

@@ -6,13 +6,20 @@
 #include <cstring>
 #include <string>
 
+#include "text_units.h"
+
 namespace {
-std::string Quote(const char* path, unsigned size = 260) {
-  char dest[300];
-  std::memset(dest, 'X', sizeof dest);
-  return QuoteIfBlank(path, dest, size);
+template <typename Unit>
+Text<Unit> Quote(const Text<Unit>& path, unsigned size = 260) {
+  Unit dest[300];
+  std::fill(dest, dest + 300, Unit('X'));
+  return QuoteIfBlank(path.c_str(), dest, size);
 }
 }  // namespace
+
+template <typename Unit>
+using StartupText = BothUnits<Unit>;
+TYPED_TEST_SUITE(StartupText, TextUnits);
 
 TEST(SfxConfigBlock, FieldsAtTheirFileOffsets) {
   // Bytes as the packer writes them, read through the record.
@@ -57,32 +64,45 @@ TEST(SfxConfigBlock, UnterminatedFieldsEndInsideTheirWidth) {
   EXPECT_EQ(c.flags[0], 'A');
 }
 
-TEST(QuoteIfBlank, QuotesOnlyUnquotedPathsWithBlanks) {
-  EXPECT_EQ(Quote("C:\\Program Files\\App"), "\"C:\\Program Files\\App\"");
-  EXPECT_EQ(Quote("\"C:\\Already quoted"), "\"C:\\Already quoted");
-  EXPECT_EQ(Quote("C:\\tabs\tonly"), "C:\\tabs\tonly");
-  EXPECT_EQ(Quote(""), "");
-  EXPECT_EQ(Quote("C:\\plain"), "C:\\plain");
+TYPED_TEST(StartupText, QuoteIfBlankQuotesOnlyUnquotedPathsWithBlanks) {
+  using Unit = TypeParam;
+  for (const auto& [path, result] : TextCases{
+           {"C:\\Program Files\\App", "\"C:\\Program Files\\App\""},
+           {"\"C:\\Already quoted", "\"C:\\Already quoted"},
+           {"C:\\tabs\tonly", "C:\\tabs\tonly"},
+           {"", ""},
+           {"C:\\plain", "C:\\plain"}})
+    EXPECT_EQ(Quote(W<Unit>(path)), W<Unit>(result)) << path;
 }
 
-TEST(QuoteIfBlank, FolderThatWouldNotFitQuotedStaysUnquoted) {
-  std::string folder = "C:\\" + std::string(250, 'a') + " b";  // 255 bytes
-  ASSERT_EQ(folder.size(), 255u);
-  EXPECT_EQ(Quote(folder.c_str(), 256), folder);
+TYPED_TEST(StartupText, QuoteIfBlankLeavesAFolderThatWouldNotFitQuotedUnquoted) {
+  using Unit = TypeParam;
+  Text<Unit> folder = W<Unit>("C:\\") + Text<Unit>(250, 'a') + W<Unit>(" b");  // 255 units
+  EXPECT_EQ(Quote(folder, 256), folder);
   folder.resize(253);  // 253 + two quotes + zero fit 256
   folder.back() = ' ';
-  EXPECT_EQ(Quote(folder.c_str(), 256), "\"" + folder + "\"");
+  EXPECT_EQ(Quote(folder, 256), W<Unit>("\"") + folder + W<Unit>("\""));
 }
 
-TEST(CommandLineTail, TextAfterTheProgramName) {
-  EXPECT_STREQ(CommandLineTail("sfx.exe"), "");
-  EXPECT_STREQ(CommandLineTail("sfx.exe   C:\\Dest "), "C:\\Dest ");
-  EXPECT_STREQ(CommandLineTail("\"C:\\My Apps\\sfx.exe\"\t \"D:\\x y\""), "\"D:\\x y\"");
-  EXPECT_STREQ(CommandLineTail("\"C:\\My Apps\\sfx.exe\"D:\\next"), "D:\\next");
-  // A double-byte character inside the quoted name is stepped over as one character.
+TYPED_TEST(StartupText, CommandLineTailIsTheTextAfterTheProgramName) {
+  using Unit = TypeParam;
+  for (const auto& [commandLine, tail] : TextCases{
+           {"sfx.exe", ""},
+           {"sfx.exe   C:\\Dest ", "C:\\Dest "},
+           {"\"C:\\My Apps\\sfx.exe\"\t \"D:\\x y\"", "\"D:\\x y\""},
+           {"\"C:\\My Apps\\sfx.exe\"D:\\next", "D:\\next"},
+           {"\"unclosed name", ""},
+           {"sfx.exe\x01\x02 x", "x"}}) {
+    const Text<Unit> line = W<Unit>(commandLine);
+    EXPECT_EQ(Text<Unit>(CommandLineTail(line.c_str())), W<Unit>(tail)) << commandLine;
+  }
+  // A pair inside the quoted name is stepped over as one character.
+  const Text<Unit> line = W<Unit>("\"C:\\") + Pairs<Unit>(2) + W<Unit>("\\sfx.exe\" arg");
+  EXPECT_EQ(Text<Unit>(CommandLineTail(line.c_str())), W<Unit>("arg"));
+}
+
+TEST(StartupTextBytes, ShiftJisTrailByte5CInTheProgramName) {
   EXPECT_STREQ(CommandLineTail("\"C:\\\x95\x5c\\sfx.exe\" arg"), "arg");
-  EXPECT_STREQ(CommandLineTail("\"unclosed name"), "");
-  EXPECT_STREQ(CommandLineTail("sfx.exe\x01\x02 x"), "x");
 }
 
 TEST(PlatformCheck, WindowsNinetyFiveAndNtThreeFiftyOne) {
