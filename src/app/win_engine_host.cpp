@@ -86,10 +86,15 @@ void SetWin32EngineHost(EngineHost& host) {
 UINT EngineResultMessage(EngineResult result) {
   // Indexed by the result; 0: no failure, or one that shows nothing.
   static const std::uint8_t kMessages[kEngineResultCount] = {
-      0, 0, IDS_READ_ERROR, IDS_WRITE_ERROR, IDS_DAMAGED, IDS_UNSUPPORTED, IDS_NO_MEMORY, 0};
-  static_assert(static_cast<int>(EngineResult::ReadError) == 2 && static_cast<int>(EngineResult::Cancelled) == 7 &&
-                    static_cast<int>(EngineResult::OutOfMemory) == 6,
-                "the table follows the results");
+      0,                // Ok
+      0,                // EndOfArchive
+      IDS_READ_ERROR,   // ReadError
+      IDS_WRITE_ERROR,  // WriteError
+      IDS_DAMAGED,      // Damaged
+      IDS_UNSUPPORTED,  // Unsupported
+      IDS_NO_MEMORY,    // OutOfMemory
+      0,                // Cancelled: the person asked for it
+  };
   return kMessages[static_cast<unsigned>(result)];
 }
 

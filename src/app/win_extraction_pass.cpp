@@ -60,7 +60,7 @@ bool AdvancePastSkipped() {
 
 // Decodes the member's data to the engine's sink. A failure is shown (a
 // cancellation shows nothing) and ends the pass.
-bool DecodeMember() {
+bool DecodeCurrentMember() {
   ProgressTotals.memberStart = ProgressTotals.done;
   const EngineResult result = DecodeMemberData(engine);
   if (result == EngineResult::Ok) return true;
@@ -171,7 +171,7 @@ Next ProbeMember() {
   // An empty notice shows an empty question, not a text left from before.
   GeneralText[0] = '\0';
   engine.host.writeOutput = CaptureNotice;
-  if (!DecodeMember()) return Next::Leave;
+  if (!DecodeCurrentMember()) return Next::Leave;
   // Accepted beforehand (/Y), the notice is not asked; unattended without
   // that, it counts as declined.
   if (!RunState.acceptNotice &&
@@ -313,7 +313,7 @@ Next ExtractFile() {
     if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     replacing = true;
   }
-  return FinishWrittenFile(DecodeMember());
+  return FinishWrittenFile(DecodeCurrentMember());
 }
 
 Next ExtractMember() {
@@ -346,7 +346,7 @@ Next ExtractMember() {
 // Decodes a member's data into nothing and checks its CRC (/T).
 Next VerifyMember() {
   if (engine.header.method == lzh::kMethodDirectory) return SkipMemberData();
-  if (!DecodeMember()) return Next::Leave;
+  if (!DecodeCurrentMember()) return Next::Leave;
   if (engine.crc != engine.header.dataCrc) return FailWithFile(IDS_DAMAGED, ExecutablePath);
   return SkipMemberData();
 }

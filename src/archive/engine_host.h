@@ -19,6 +19,14 @@ enum class EngineResult : std::uint8_t {
   Cancelled,     // the progress report asked to stop
 };
 constexpr unsigned kEngineResultCount = 8;
+static_assert(static_cast<unsigned>(EngineResult::Ok) == 0 && static_cast<unsigned>(EngineResult::EndOfArchive) == 1 &&
+                  static_cast<unsigned>(EngineResult::ReadError) == 2 &&
+                  static_cast<unsigned>(EngineResult::WriteError) == 3 &&
+                  static_cast<unsigned>(EngineResult::Damaged) == 4 &&
+                  static_cast<unsigned>(EngineResult::Unsupported) == 5 &&
+                  static_cast<unsigned>(EngineResult::OutOfMemory) == 6 &&
+                  static_cast<unsigned>(EngineResult::Cancelled) + 1 == kEngineResultCount,
+              "tables indexed by a result list them in this order");
 
 // The sink's answer to a piece of a member's bytes.
 enum class SinkReply : std::uint8_t {
