@@ -1,19 +1,12 @@
 #include "app/win_engine_host.h"
 
 #include "app/win_write_behind.h"
-#include "archive/engine_host.h"
 #include "archive/member_header.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
 #include "common/stub_switches.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
-
-// The engine reports string ids; they are the string table's.
-static_assert(kMsgReadError == IDS_READ_ERROR && kMsgWriteError == IDS_WRITE_ERROR &&
-                  kMsgDamaged == IDS_DAMAGED && kMsgUnsupported == IDS_UNSUPPORTED &&
-                  kMsgOutOfMemory == IDS_NO_MEMORY,
-              "the engine's messages are the string table's");
 
 // Both are set by every pass before they are used; none starts with a value
 // other than zero, so the 32-bit stub needs no data section.
@@ -22,15 +15,16 @@ HANDLE OutputHandle;
 char DestinationPath[kDestinationPathBytes];
 
 namespace {
-long ReadArchiveFile(void* buffer, unsigned long count) {
+long ReadArchiveFile(void*, void* buffer, unsigned long count) {
   DWORD got = 0;
   if (!ReadFile(ArchiveHandle, buffer, count, &got, nullptr)) return -1;
   return static_cast<long>(got);
 }
 
-bool WriteOutputFile(const void* buffer, unsigned long length) {
+SinkReply WriteOutputFile(void*, const void* buffer, unsigned long length) {
   DWORD written = 0;
-  return WriteFile(OutputHandle, buffer, length, &written, nullptr) && written == length;
+  const bool whole = WriteFile(OutputHandle, buffer, length, &written, nullptr) && written == length;
+  return whole ? SinkReply::More : SinkReply::Failed;
 }
 
 // What the person sees of a pass, and when. The percentage last sent (none
@@ -51,19 +45,6 @@ DWORD lastDrainTick;
 UINT statusFormat;  // 0: nothing waits
 char statusName[kJoinedNameBytes];
 
-void ReportEngineError(int stringId, bool namesArchive) {
-  FlushMemberStatus();
-  if (stringId == kMsgOutOfMemory) {
-    // Out of memory names no file: the text alone, owned by the pass's window.
-    ShowFailure(LoadText(static_cast<UINT>(stringId)), Config.title, kExitNoMemory);
-    return;
-  }
-  // A write that failed behind the decoder names its own file.
-  const char* file = namesArchive ? ExecutablePath : DestinationPath;
-  if (kWritesBehind && stringId == kMsgWriteError) file = FailedWritePath(file);
-  ReportFileError(LoadText(static_cast<UINT>(stringId)), file);
-}
-
 void SendProgress(unsigned percent) {
   // Sent, not posted: the bar has moved when the call returns. Moving it
   // costs about a millisecond, so after the first value of a pass it moves
@@ -74,25 +55,68 @@ void SendProgress(unsigned percent) {
   DrainQueueWhenDue();
 }
 
-void* AllocZeroed(unsigned long size) { return LocalAlloc(LMEM_ZEROINIT, size); }
+bool ReportMemberProgress(void*, std::uint64_t memberBytes) {
+  ProgressTotals.done = ProgressTotals.memberStart + memberBytes;
+  return ReportPassProgress();
+}
 
-void Release(void* block) { LocalFree(block); }
+void* AllocZeroed(void*, unsigned long size) { return LocalAlloc(LMEM_ZEROINIT, size); }
 
-std::uint64_t SystemFileTime() {
+void Release(void*, void* block) { LocalFree(block); }
+
+std::uint64_t SystemFileTime(void*) {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 }  // namespace
 
-void InstallWin32EngineHost() {
-  Host.readArchive = ReadArchiveFile;
-  Host.writeOutput = WriteOutputFile;
-  Host.reportError = ReportEngineError;
-  Host.progress = SendProgress;
-  Host.allocZeroed = AllocZeroed;
-  Host.release = Release;
-  Host.currentFileTime = SystemFileTime;
+void SetWin32EngineHost(EngineHost& host) {
+  // Field by field: an initialised struct would be a copy in a data section,
+  // which the 32-bit stub does not have.
+  host.context = nullptr;
+  host.readArchive = ReadArchiveFile;
+  host.writeOutput = WriteOutputFile;
+  host.progress = ReportMemberProgress;
+  host.allocZeroed = AllocZeroed;
+  host.release = Release;
+  host.currentFileTime = SystemFileTime;
+}
+
+UINT EngineResultMessage(EngineResult result) {
+  // Indexed by the result; 0: no failure, or one that shows nothing.
+  static const std::uint8_t kMessages[kEngineResultCount] = {
+      0,                // Ok
+      0,                // EndOfArchive
+      IDS_READ_ERROR,   // ReadError
+      IDS_WRITE_ERROR,  // WriteError
+      IDS_DAMAGED,      // Damaged
+      IDS_UNSUPPORTED,  // Unsupported
+      IDS_NO_MEMORY,    // OutOfMemory
+      0,                // Cancelled: the person asked for it
+  };
+  return kMessages[static_cast<unsigned>(result)];
+}
+
+void ReportEngineResult(EngineResult result) {
+  const UINT message = EngineResultMessage(result);
+  if (!message) return;
+  FlushMemberStatus();
+  if (result == EngineResult::OutOfMemory) {
+    // Out of memory names no file: the text alone, owned by the pass's window.
+    ShowFailure(LoadText(message), Config.title, kExitNoMemory);
+    return;
+  }
+  // A write error names the member's file, or the one that failed behind the
+  // decoder; everything else names the archive.
+  const char* file = ExecutablePath;
+  if (result == EngineResult::WriteError) file = kWritesBehind ? FailedWritePath(DestinationPath) : DestinationPath;
+  ReportFileError(LoadText(message), file);
+}
+
+bool ReportPassProgress() {
+  SendProgress(ProgressPercent(ProgressTotals.done, ProgressTotals.total));
+  return RunState.cancelRequested != 1;
 }
 
 void ProcessPendingMessages(HWND window) {

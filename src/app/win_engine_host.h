@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "archive/engine_host.h"
+
 // DestinationFolder (255 bytes), a backslash, JoinedName (287 bytes) and the
 // closing zero, with room to spare.
 constexpr unsigned kDestinationPathBytes = 560;
@@ -16,11 +18,25 @@ extern HANDLE OutputHandle;
 // The current member's full destination path; write errors name it.
 extern char DestinationPath[kDestinationPathBytes];
 
-// Points the engine's Host at the functions below: ReadFile on ArchiveHandle,
-// WriteFile on OutputHandle, ReportFileError naming ExecutablePath or
-// DestinationPath, the progress command to PassWindow, LocalAlloc/LocalFree
-// and the system clock.
-void InstallWin32EngineHost();
+// Makes host the engine's host in the stub: ReadFile on ArchiveHandle,
+// WriteFile on OutputHandle, the member's progress counted into
+// ProgressTotals from its memberStart on and reported as ReportPassProgress
+// does, LocalAlloc/LocalFree and the system clock. No context.
+void SetWin32EngineHost(EngineHost& host);
+
+// The string that names a result to the user, 0 for those that show nothing
+// (Ok, EndOfArchive, Cancelled).
+UINT EngineResultMessage(EngineResult result);
+
+// Shows the result's message, if it has one, after the status line that
+// waits: naming the member's destination (or the file that failed behind the
+// decoder) for a write error, no file for out of memory (exit code 8), the
+// archive for everything else.
+void ReportEngineResult(EngineResult result);
+
+// Sends the percentage of ProgressTotals and lets the user act; false once
+// Cancel was pressed.
+bool ReportPassProgress();
 
 // Removes every waiting message of this thread's queue, offering each to the
 // dialog manager of window first; never waits.
@@ -37,8 +53,8 @@ void StartPacing();
 // Drains PassWindow's queue when kDrainIntervalMs have passed since the last
 // drain, after moving the progress bar and showing the status line that
 // wait; a Cancel pressed meanwhile is seen in RunState.cancelRequested
-// afterwards. The engine's progress report drains through here; it moves
-// the bar at once only when the bar is full.
+// afterwards. The progress report drains through here; it moves the bar at
+// once only when the bar is full.
 void DrainQueueWhenDue();
 // Formats string formatId with name for the status line of PassWindow, shown
 // at the next drain that is due or at FlushMemberStatus.

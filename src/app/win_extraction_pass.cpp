@@ -4,11 +4,7 @@
 #include "app/win_file_replace.h"
 #include "app/win_write_behind.h"
 #include "app/win_zone_mark.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
-#include "archive/output_sink.h"
+#include "archive/engine.h"
 #include "common/sfx_config.h"
 #include "common/win_services.h"
 #include "paths/path_text.h"
@@ -19,10 +15,14 @@
 
 static_assert(sizeof DestinationPath >= kMemberPathBytes,
               "every destination folder joined with every member name fits");
+static_assert(kNoticeTextMaxBytes + 1 == sizeof GeneralText, "the notice's text fills the general text");
 
 namespace {
 // Longer than any path the pass builds, so a full path never fails for room.
 constexpr unsigned kFullPathBytes = 1024;
+
+// The engine that decodes the archive for every pass.
+Engine engine;
 
 // What the pass keeps from its set-up to its end.
 NameRules passRules;
@@ -51,13 +51,22 @@ Next FailWithFile(UINT messageId, const char* fileName) {
   return Fail();
 }
 
-void ReportPassProgress() { ReportProgress(ProgressTotals.done, ProgressTotals.total); }
-
 // A skipped member still moves the bar by its size; a cancellation seen
 // there ends the pass.
 bool AdvancePastSkipped() {
-  ProgressTotals.done += static_cast<std::uint64_t>(MemberHeader.originalSize);
-  return RunGuarded(ReportPassProgress);
+  ProgressTotals.done += static_cast<std::uint64_t>(engine.header.originalSize);
+  return ReportPassProgress();
+}
+
+// Decodes the member's data to the engine's sink. A failure is shown (a
+// cancellation shows nothing) and ends the pass.
+bool DecodeCurrentMember() {
+  ProgressTotals.memberStart = ProgressTotals.done;
+  const EngineResult result = DecodeMemberData(engine);
+  if (result == EngineResult::Ok) return true;
+  ReportEngineResult(result);
+  RunState.aborted = 1;
+  return false;
 }
 
 // Where the current member's data begins and how long it is: the next header
@@ -71,7 +80,7 @@ bool NoteMemberDataStart() {
   const DWORD low = SetFilePointer(ArchiveHandle, 0, &high, FILE_CURRENT);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
   memberDataStart = (static_cast<std::int64_t>(high) << 32) | low;
-  memberDataBytes = MemberHeader.compressedRemaining;
+  memberDataBytes = engine.header.compressedRemaining;
   return true;
 }
 
@@ -84,7 +93,7 @@ Next SkipMemberData() {
   const DWORD low = SetFilePointer(ArchiveHandle, static_cast<LONG>(next & 0xFFFFFFFF), &high, FILE_BEGIN);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
     return FailWithFile(IDS_DAMAGED, ExecutablePath);
-  MemberHeader.compressedRemaining = 0;
+  engine.header.compressedRemaining = 0;
   return Next::Member;
 }
 
@@ -138,26 +147,34 @@ void PrepareDestination() {
 
 FILETIME ModifiedFileTime() {
   FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(MemberHeader.modifiedTime);
-  time.dwHighDateTime = static_cast<DWORD>(MemberHeader.modifiedTime >> 32);
+  time.dwLowDateTime = static_cast<DWORD>(engine.header.modifiedTime);
+  time.dwHighDateTime = static_cast<DWORD>(engine.header.modifiedTime >> 32);
   return time;
 }
 
 bool RestoreAttributes() { return (ConfigFlags(Config) & kFlagRestoreAttributes) != 0; }
 
+// Keeps the notice's first piece as text, up to its first zero byte and at
+// most kNoticeTextMaxBytes, and wants no more: decoding the rest of a notice
+// (its header may claim gigabytes) would only keep the user waiting.
+SinkReply CaptureNotice(void*, const void* piece, unsigned long length) {
+  const char* text = static_cast<const char*>(piece);
+  unsigned long n = 0;
+  for (; n < length && n < kNoticeTextMaxBytes && text[n]; ++n) GeneralText[n] = text[n];
+  GeneralText[n] = '\0';
+  return SinkReply::Enough;
+}
+
 Next ProbeMember() {
-  if (lstrcmpA(JoinedName, kNoticeMemberName) != 0) return Next::Leave;
+  if (lstrcmpA(engine.joinedName, kNoticeMemberName) != 0) return Next::Leave;
   OutputHandle = INVALID_HANDLE_VALUE;
-  OutputIsProbe = true;
-  probeTextCaptured = 0;
   // An empty notice shows an empty question, not a text left from before.
   GeneralText[0] = '\0';
-  // Decoding ends with the first piece of output, the only one shown.
-  DecodeMemberData();
-  OutputIsProbe = false;
+  engine.host.writeOutput = CaptureNotice;
+  if (!DecodeCurrentMember()) return Next::Leave;
   // Accepted beforehand (/Y), the notice is not asked; unattended without
   // that, it counts as declined.
-  if (!RunState.aborted && !RunState.acceptNotice &&
+  if (!RunState.acceptNotice &&
       (RunState.unattended ||
        MessageBoxA(PassWindow, GeneralText, Config.title, MB_ICONQUESTION | MB_YESNO) == IDNO))
     RunState.aborted = 1;
@@ -171,9 +188,9 @@ bool CancelSeen() {
 }
 
 Next TestMember() {
-  ShowMemberStatus(IDS_STATUS_TESTING, JoinedName);
+  ShowMemberStatus(IDS_STATUS_TESTING, engine.joinedName);
   if (CancelSeen()) return Fail();
-  ProgressTotals.total += static_cast<std::uint64_t>(MemberHeader.originalSize);
+  ProgressTotals.total += static_cast<std::uint64_t>(engine.header.originalSize);
   return SkipMemberData();
 }
 
@@ -194,7 +211,7 @@ Next ExtractDirectoryEntry() {
       CloseHandle(directory);
     }
   }
-  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
+  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, engine.header.attributes);
   // The format gives directory entries no data; data that is there anyway is
   // passed over so the next header is read where it stands.
   return SkipMemberData();
@@ -241,9 +258,9 @@ Next FinishWrittenFile(bool decoded) {
   const FILETIME time = ModifiedFileTime();
   // A new file that arrived intact: the rest of its way is the writing
   // thread's.
-  if (WritesBehind() && whole && !replacing && crcValue == MemberHeader.dataCrc &&
+  if (WritesBehind() && whole && !replacing && engine.crc == engine.header.dataCrc &&
       FinishFileBehind(OutputHandle, time, DestinationPath,
-                       RestoreAttributes() ? MemberHeader.attributes : kKeepAttributes)) {
+                       RestoreAttributes() ? engine.header.attributes : kKeepAttributes)) {
     OutputHandle = INVALID_HANDLE_VALUE;
     return SkipMemberData();
   }
@@ -255,11 +272,11 @@ Next FinishWrittenFile(bool decoded) {
   OutputHandle = INVALID_HANDLE_VALUE;
   if (!whole) return DropWrittenFile(0);
   if (!closed) return DropWrittenFile(IDS_WRITE_ERROR);
-  if (crcValue != MemberHeader.dataCrc) return DropWrittenFile(IDS_DAMAGED);
+  if (engine.crc != engine.header.dataCrc) return DropWrittenFile(IDS_DAMAGED);
   if (replacing && !ReplaceOldFile()) return DropWrittenFile(IDS_WRITE_ERROR);
   // Before the attributes: a read-only file takes no new stream.
   MarkWithOwnZone(DestinationPath);
-  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, MemberHeader.attributes);
+  if (RestoreAttributes()) SetFileAttributesA(DestinationPath, engine.header.attributes);
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
   return SkipMemberData();
@@ -296,23 +313,23 @@ Next ExtractFile() {
     if (OutputHandle == INVALID_HANDLE_VALUE) return FailWithFile(IDS_WRITE_ERROR, DestinationPath);
     replacing = true;
   }
-  return FinishWrittenFile(DecodeMemberData());
+  return FinishWrittenFile(DecodeCurrentMember());
 }
 
 Next ExtractMember() {
   // Directory entries and empty files report no progress: a Cancel is
   // looked for between members too.
   if (CancelSeen()) return Fail();
-  if (lstrcmpA(JoinedName, kNoticeMemberName) == 0)
+  if (lstrcmpA(engine.joinedName, kNoticeMemberName) == 0)
     return AdvancePastSkipped() ? SkipMemberData() : Fail();
   // A directory entry whose stored folder was dropped (folders suppressed)
   // names no directory at all: there is nothing to make, and the destination
   // folder's own time and attributes are not the archive's to change.
-  if (MemberHeader.method == lzh::kMethodDirectory && JoinedName[0] == '\0') return SkipMemberData();
+  if (engine.header.method == lzh::kMethodDirectory && engine.joinedName[0] == '\0') return SkipMemberData();
 
   const MemberPathResult built =
       folderPrefixReady ? BuildMemberPath(DestinationPath, sizeof DestinationPath, folderPrefix,
-                                          JoinedName, passRules)
+                                          engine.joinedName, passRules)
                         : MemberPathResult::TooLong;
   if (built == MemberPathResult::TooLong)
     return FailWithFile(IDS_WRITE_ERROR, folderPrefixReady ? DestinationPath : DestinationFolder);
@@ -321,31 +338,30 @@ Next ExtractMember() {
   if (built == MemberPathResult::Outside || !ResolvesInsideDestination(DestinationPath))
     return FailWithFile(IDS_DAMAGED, DestinationPath);
 
-  ShowMemberStatus(IDS_STATUS_EXTRACTING, JoinedName);
+  ShowMemberStatus(IDS_STATUS_EXTRACTING, engine.joinedName);
   memberFolderBytes = CreatePathDirectories(DestinationPath);
-  return MemberHeader.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
+  return engine.header.method == lzh::kMethodDirectory ? ExtractDirectoryEntry() : ExtractFile();
 }
 
 // Decodes a member's data into nothing and checks its CRC (/T).
 Next VerifyMember() {
-  if (MemberHeader.method == lzh::kMethodDirectory) return SkipMemberData();
-  if (!DecodeMemberData()) return Next::Leave;
-  if (crcValue != MemberHeader.dataCrc) return FailWithFile(IDS_DAMAGED, ExecutablePath);
+  if (engine.header.method == lzh::kMethodDirectory) return SkipMemberData();
+  if (!DecodeCurrentMember()) return Next::Leave;
+  if (engine.crc != engine.header.dataCrc) return FailWithFile(IDS_DAMAGED, ExecutablePath);
   return SkipMemberData();
 }
 
-bool DiscardOutput(const void*, unsigned long) { return true; }
+SinkReply DiscardOutput(void*, const void*, unsigned long) { return SinkReply::More; }
 
-bool WriteOutputBehind(const void* buffer, unsigned long length) {
-  return WritePieceBehind(OutputHandle, buffer, length);
+SinkReply WriteOutputBehind(void*, const void* buffer, unsigned long length) {
+  return WritePieceBehind(OutputHandle, buffer, length) ? SinkReply::More : SinkReply::Failed;
 }
 
 Next ReadNextMember() {
-  const HeaderResult result = ReadMemberHeader();
-  if (result == HeaderResult::EndOfArchive) return Next::Leave;
-  if (result != HeaderResult::Member) {
-    // The host names the archive, except for out of memory, which names no file.
-    Host.reportError(HeaderResultMessage(result), true);
+  const EngineResult result = ReadMemberHeader(engine, RunState.suppressFolders != 0);
+  if (result == EngineResult::EndOfArchive) return Next::Leave;
+  if (result != EngineResult::Ok) {
+    ReportEngineResult(result);
     return Fail();
   }
   if (!NoteMemberDataStart()) return FailWithFile(IDS_DAMAGED, ExecutablePath);
@@ -363,7 +379,7 @@ void RunMemberLoop(ExtractMode mode) {
       case ExtractMode::Verify: next = VerifyMember(); break;
     }
     if (next == Next::Leave) return;
-    FreeMemberHeader();
+    FreeMemberHeader(engine);
   }
 }
 }  // namespace
@@ -373,9 +389,10 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   RunState.aborted = 0;
   ProgressTotals.done = 0;
   overwriteAll = (ConfigFlags(Config) & kFlagOverwriteWithoutAsking) != 0;
-  InstallWin32EngineHost();
-  if (mode == ExtractMode::Verify) Host.writeOutput = DiscardOutput;
-  OutputIsProbe = false;
+  EngineHost host;
+  SetWin32EngineHost(host);
+  if (mode == ExtractMode::Verify) host.writeOutput = DiscardOutput;
+  StartEngine(engine, host);
   OutputHandle = INVALID_HANDLE_VALUE;
 
   StartPacing();
@@ -402,9 +419,8 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
   if (mode == ExtractMode::Extract) {
     PrepareDestination();
     ReadOwnZone();
-    if (kWritesBehind && StartWriteBehind()) Host.writeOutput = WriteOutputBehind;
+    if (kWritesBehind && StartWriteBehind()) engine.host.writeOutput = WriteOutputBehind;
   }
-  BuildCrcTable(lzh::kCrcPolynomial);
 
   RunMemberLoop(mode);
   // Every file handed over is complete (or gone) before the pass ends.
@@ -417,7 +433,7 @@ int RunExtractionPass(HWND window, ExtractMode mode) {
 
   CloseHandle(ArchiveHandle);
   ArchiveHandle = INVALID_HANDLE_VALUE;
-  FreeMemberHeader();
+  FreeMemberHeader(engine);
   if (mode == ExtractMode::Extract) RunAutoCommand(mode);
   return RunState.aborted ? 0 : 1;
 }

@@ -1,66 +1,63 @@
 #include "archive/archive_input.h"
 
-#include "archive/engine_host.h"
-#include "archive/member_header.h"
-
-BitReader bits;
-unsigned bytesPastEnd;
+#include "archive/engine.h"
 
 namespace {
-std::uint8_t inputBuffer[kArchiveInputBytes];
-
-// Reads the member's next block into the buffer: never more than the
+// Reads the member's next block into the input block: never more than the
 // member's bytes not yet fetched, so the archive stands at the next header
 // once the member is used up.
-void FetchNextBlock(BitReader& r) {
-  const std::uint64_t remaining = static_cast<std::uint64_t>(MemberHeader.compressedRemaining);
+void FetchNextBlock(Engine& e, BitReader& r) {
+  const std::uint64_t remaining = static_cast<std::uint64_t>(e.header.compressedRemaining);
   const unsigned long count = remaining < kArchiveInputBytes ? static_cast<unsigned long>(remaining) : kArchiveInputBytes;
-  if (Host.readArchive(inputBuffer, count) != static_cast<long>(count)) AbortWithMessage(kMsgReadError, true);
-  MemberHeader.compressedRemaining -= static_cast<std::int64_t>(count);
-  r.next = inputBuffer;
-  r.end = inputBuffer + count;
+  if (e.host.readArchive(e.host.context, e.input, count) != static_cast<long>(count))
+    FailMember(e, EngineResult::ReadError);
+  e.header.compressedRemaining -= static_cast<std::int64_t>(count);
+  r.next = e.input;
+  r.end = e.input + count;
 }
 }  // namespace
 
-void ResetArchiveInput() { bits.next = bits.end = inputBuffer; }
+void ResetArchiveInput(Engine& e) { e.bits.next = e.bits.end = e.input; }
 
-void RefillSlowly() {
-  BitReader& r = bits;
-  CheckInsideMemberData(r);
+void RefillSlowly(Engine& e) {
+  BitReader& r = e.bits;
+  CheckInsideMemberData(e, r);
   while (r.count <= kWordBits - 8) {
-    if (r.next == r.end && MemberHeader.compressedRemaining > 0) FetchNextBlock(r);
+    if (r.next == r.end && e.header.compressedRemaining > 0) FetchNextBlock(e, r);
     if (r.next != r.end) {
       r.buffer |= static_cast<BitWord>(*r.next++) << (kWordBits - 8 - r.count);
     } else {
       // Past the member's data: zero bits, which the buffer already holds.
-      ++bytesPastEnd;
+      ++e.bytesPastEnd;
     }
     r.count += 8;
   }
 }
 
-void AbortPastMemberData() { AbortDamaged(); }
-
-void StartBitReader() {
-  bytesPastEnd = 0;
-  bits.buffer = 0;
-  bits.count = 0;
-  Refill(bits);
+void CheckInsideMemberData(Engine& e, const BitReader& r) {
+  if (e.bytesPastEnd * 8 > r.count) FailMember(e, EngineResult::Damaged);
 }
 
-unsigned PeekBits(unsigned n) {
-  if (bits.count < n) Refill(bits);
-  return Peek(bits, n);
+void StartBitReader(Engine& e) {
+  e.bytesPastEnd = 0;
+  e.bits.buffer = 0;
+  e.bits.count = 0;
+  Refill(e, e.bits);
 }
 
-void FillBits(unsigned n) {
-  if (bits.count < n) Refill(bits);
-  Skip(bits, n);
+unsigned PeekBits(Engine& e, unsigned n) {
+  if (e.bits.count < n) Refill(e, e.bits);
+  return Peek(e.bits, n);
 }
 
-unsigned GetBits(unsigned n) {
+void FillBits(Engine& e, unsigned n) {
+  if (e.bits.count < n) Refill(e, e.bits);
+  Skip(e.bits, n);
+}
+
+unsigned GetBits(Engine& e, unsigned n) {
   if (n == 0) return 0;
-  const unsigned value = PeekBits(n);
-  FillBits(n);
+  const unsigned value = PeekBits(e, n);
+  FillBits(e, n);
   return value;
 }

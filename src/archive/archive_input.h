@@ -5,14 +5,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
-#include "archive/member_header.h"
+struct Engine;
 
 constexpr unsigned kArchiveInputBytes = 16384;
 
-// Marks the buffer empty, so no byte of one member is handed out for another.
-void ResetArchiveInput();
+// Marks the engine's input block empty, so no byte of one member is handed
+// out for another.
+void ResetArchiveInput(Engine& e);
 
 // ---- The bit reader ---------------------------------------------------------
 
@@ -29,6 +29,8 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are loaded as li
 // next bit, and count bits from the top on are valid; below them lie either
 // zeros or the same bits of the byte at next that a later refill brings in
 // again. The bytes from next to end are the member's, not yet in the buffer.
+// The engine keeps its reader in Engine::bits; the decoding loop works on a
+// copy in registers and writes it back before anything else reads bits.
 struct BitReader {
   BitWord buffer;
   unsigned count;
@@ -36,39 +38,13 @@ struct BitReader {
   const std::uint8_t* end;
 };
 
-// The process-wide reader. The decoding loop works on a copy in registers and
-// writes it back before anything else reads bits.
-extern BitReader bits;
-
-// Zero bytes taken into the buffer after the member's compressed bytes were
-// used up: the reader looks ahead of what the decoder consumes, and what it
-// looks at past the end is zero. Consuming any of it is damage.
-extern unsigned bytesPastEnd;
-
-// Tops up the process-wide reader when it runs low on the member's bytes in
-// its buffer: fetches the next block of the archive when the buffer is used
-// up, and zero bytes once the member's data is; reports a read error
-// (message 2) or, when bits past the data were consumed, damage (message 4).
-void RefillSlowly();
-
-// At least kRefilledBits valid bits afterwards. While 8 bytes of the member
-// remain in the buffer, a refill loads a whole word without a branch per
-// byte; it advances by the whole bytes that fit below the valid bits.
-inline void Refill(BitReader& r) {
-  if (r.end - r.next >= static_cast<long>(sizeof(BitWord))) {
-    BitWord word;
-    std::memcpy(&word, r.next, sizeof word);
-    word = __builtin_bswap64(word);
-    r.buffer |= word >> r.count;
-    r.next += (kWordBits - 1 - r.count) >> 3;
-    r.count |= kRefilledBits;
-    return;
-  }
-  // Through the process-wide reader, so that a reader in registers stays there.
-  bits = r;
-  RefillSlowly();
-  r = bits;
-}
+// Tops up e.bits when it runs low on the member's bytes in the input block:
+// fetches the archive's next block when the block is used up, and zero bytes
+// once the member's data is. A failed or short read ends the member
+// (ReadError); bits past the data consumed, too (Damaged). The inline Refill
+// that calls it, for the engine's reader or a copy of it, is in engine.h,
+// where the engine's reader is known.
+void RefillSlowly(Engine& e);
 
 // The next n bits (1..16) as a number, first bit most significant, without
 // consuming them; the reader holds at least n bits.
@@ -80,25 +56,22 @@ inline void Skip(BitReader& r, unsigned n) {
   r.count -= n;
 }
 
-// Reports the member as damaged (message 4) when bits past its compressed
-// size were consumed: a header that claims more than its data holds must not
-// turn into bytes decoded from nothing. The zero bytes still in the buffer
-// were looked at, never consumed.
-[[noreturn]] void AbortPastMemberData();
-inline void CheckInsideMemberData(const BitReader& r) {
-  if (bytesPastEnd * 8 > r.count) AbortPastMemberData();
-}
+// Ends the member as damaged when r has consumed bits past its compressed
+// size: a header that claims more than its data holds must not turn into
+// bytes decoded from nothing. The zero bytes still in the buffer were looked
+// at, never consumed.
+void CheckInsideMemberData(Engine& e, const BitReader& r);
 
-// ---- The same on the process-wide reader, for reading the tables ----------
+// ---- The same on the engine's reader, for reading the tables ----------------
 
 // Empties the buffer and loads the member's first bits.
-void StartBitReader();
+void StartBitReader(Engine& e);
 
 // The next n bits (1..16), not consumed.
-unsigned PeekBits(unsigned n);
+unsigned PeekBits(Engine& e, unsigned n);
 
 // Consumes n bits (0..16).
-void FillBits(unsigned n);
+void FillBits(Engine& e, unsigned n);
 
 // The next n bits (0..16) as a number, consumed.
-unsigned GetBits(unsigned n);
+unsigned GetBits(Engine& e, unsigned n);

@@ -1,17 +1,16 @@
 // CRC-16 of the LZH format (lzh::kCrcPolynomial), each byte least
-// significant bit first.
-// Used for member data and for the level-2 header check.
+// significant bit first: for member data and for the level-2 header check,
+// in the stub, the packer and the tests alike.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "common/lzh_format.h"
+// crc continued over length bytes of data; a run starts from 0. The lookup
+// tables are made at run time, since the 32-bit stub has no room for 8 KiB of
+// them in its file: by the first call, unless InitCrc16 made them before.
+std::uint16_t Crc16(std::uint16_t crc, const void* data, std::size_t length);
 
-extern std::uint16_t crcTable[256];
-// The one CRC register of the program; each run resets it to 0 first.
-extern std::uint16_t crcValue;
-
-void BuildCrcTable(std::uint16_t polynomial);
-
-// Runs length bytes through crcValue and returns it; length 0 or less leaves it.
-std::uint16_t UpdateCrc(const void* data, long length);
+// Makes the tables now, if they are not made yet. Code that starts threads
+// which compute CRCs calls it first, so that no two threads make them at once.
+void InitCrc16();

@@ -1,54 +1,24 @@
-#include "archive/engine_host.h"
+#include "archive/engine.h"
 
-#include "common/run_state.h"
+void StartEngine(Engine& e, const EngineHost& host) {
+  e.host = host;
+  e.header.bytes = nullptr;
+  e.guarded = false;
+  ResetArchiveInput(e);
+}
 
-EngineHost Host;
-bool OutputIsProbe;
-
-namespace {
-// The compiler's own non-local jump keeps the stub free of C++ exception
-// tables and of any C runtime (msvcrt, whose setjmp it would be, is missing on
-// NT 3.51 and early Windows 95). Its buffer holds five words. It restores the
-// stack and frame only, not the 32-bit system's chain of exception handlers;
-// that chain is the same at both ends, because the engine raises only from
-// its own code, after every call into the host has returned.
-using JumpBuffer = void* [5];
-// The innermost guarded region; null outside every region.
-JumpBuffer* activeGuard;
-// How the region was left: the compiler's jump carries no value of its own.
-bool leftEarlyButSound;
-
-[[noreturn]] void LeaveGuardedRegion(bool sound) {
-  // Leaving outside a guarded region is a fault of the caller: stop here
+void FailMember(Engine& e, EngineResult result) {
+  // Leaving outside the guarded region is a fault of the engine: stop here
   // rather than jump into a dead frame.
-  if (!activeGuard) __builtin_trap();
-  leftEarlyButSound = sound;
-  __builtin_longjmp(*activeGuard, 1);
-}
-}  // namespace
-
-void ExtractAbort() { LeaveGuardedRegion(false); }
-
-void FinishDecodingEarly() { LeaveGuardedRegion(true); }
-
-void AbortWithMessage(int stringId, bool namesArchive) {
-  Host.reportError(stringId, namesArchive);
-  ExtractAbort();
+  if (!e.guarded) __builtin_trap();
+  e.result = result;
+  __builtin_longjmp(e.guard, 1);
 }
 
-void AbortDamaged() { AbortWithMessage(kMsgDamaged, true); }
-
-bool RunGuarded(void (*body)()) {
-  JumpBuffer guard;
-  JumpBuffer* const outer = activeGuard;
-  activeGuard = &guard;
-  if (__builtin_setjmp(guard) == 0) {
-    body();
-    activeGuard = outer;
-    return true;
-  }
-  activeGuard = outer;
-  if (leftEarlyButSound) return true;
-  RunState.aborted = 1;
-  return false;
+EngineResult RunGuarded(Engine& e, void (*body)(Engine&)) {
+  e.result = EngineResult::Ok;
+  e.guarded = true;
+  if (__builtin_setjmp(e.guard) == 0) body(e);
+  e.guarded = false;
+  return e.result;
 }

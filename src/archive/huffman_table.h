@@ -8,6 +8,8 @@
 
 #include "common/lzh_format.h"
 
+struct Engine;
+
 constexpr unsigned kSmallTableBits = 8;
 constexpr unsigned kLiteralTableBits = 12;
 constexpr unsigned kSmallLengthEntries = 128;
@@ -37,31 +39,27 @@ constexpr TableEntry SymbolEntry(unsigned symbol, unsigned length) {
   return static_cast<TableEntry>(symbol | length << kEntryLengthShift);
 }
 
-extern std::uint8_t smallLengths[kSmallLengthEntries];
-extern TableEntry smallTable[1u << kSmallTableBits];
-extern std::uint8_t literalLengths[lzh::kLiteralSetSize];
-extern TableEntry literalTable[1u << kLiteralTableBits];
-extern std::uint16_t treeLeft[kTreeNodes];
-extern std::uint16_t treeRight[kTreeNodes];
+// The tables themselves (smallTable, literalTable, their lengths and the
+// overflow tree) are the engine's.
 
-// Builds table (2^tableBits entries) and the overflow tree from the code
-// lengths of symbolCount symbols. A code that is neither complete nor empty
-// is reported as a damaged archive (ExtractAbort); an empty one fills the
-// table with kNoCode, which is reported the same way once a symbol is decoded
-// with it.
-void BuildHuffmanTable(unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits, TableEntry* table);
+// Builds table (2^tableBits entries) and the engine's overflow tree from the
+// code lengths of symbolCount symbols. A code that is neither complete nor
+// empty ends the member as damaged; an empty one fills the table with
+// kNoCode, which ends it the same way once a symbol is decoded with it.
+void BuildHuffmanTable(Engine& e, unsigned symbolCount, const std::uint8_t* lengths, unsigned tableBits,
+                       TableEntry* table);
 
 // Reads the code lengths of the code-length set (its size, its count width,
 // lzh::kCodeLengthZeroRunAfter) or of the position set (its size, its count
 // width, kNoZeroRun) and builds smallTable.
-void ReadSmallSetLengths(unsigned symbolCount, unsigned countBits, unsigned zeroRunIndex);
+void ReadSmallSetLengths(Engine& e, unsigned symbolCount, unsigned countBits, unsigned zeroRunIndex);
 
 // Reads the code lengths of the literal/length set, coded with the
 // code-length set, and builds literalTable.
-void ReadLiteralSetLengths();
+void ReadLiteralSetLengths(Engine& e);
 
 // The next symbol of a set whose table has 2^tableBits entries, read with
-// the process-wide reader: one lookup, or for a code longer than the table
-// the overflow tree from the entry's node, one bit at a time. kNoCode, or a
-// walk that does not end within 16 bits, is damage.
-unsigned DecodeWithTable(const TableEntry* table, unsigned tableBits, unsigned symbolCount);
+// the engine's reader: one lookup, or for a code longer than the table the
+// overflow tree from the entry's node, one bit at a time. kNoCode, or a walk
+// that does not end within 16 bits, is damage.
+unsigned DecodeWithTable(Engine& e, const TableEntry* table, unsigned tableBits, unsigned symbolCount);

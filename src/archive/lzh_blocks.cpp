@@ -2,120 +2,109 @@
 
 #include <cstring>
 
-#include "archive/archive_input.h"
-#include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
+#include "archive/engine.h"
 #include "archive/output_sink.h"
-#include "common/run_state.h"
-
-std::uint8_t window[2 * kWindowBytes + kCopySlackBytes];
-unsigned windowPos;
-std::uint16_t blockRemaining;
-unsigned positionSetSize;
-unsigned positionCountBits;
-std::int64_t decodedCount;
-DistanceEntry distanceTable[1u << kSmallTableBits];
-bool windowUnfilled;
 
 namespace {
 using namespace lzh;
 
-void BuildDistanceTable() {
+void BuildDistanceTable(Engine& e) {
   for (unsigned i = 0; i < (1u << kSmallTableBits); ++i) {
-    const TableEntry e = smallTable[i];
-    if (e & kEntryLink) {
-      distanceTable[i] = kDistanceLink;
+    const TableEntry entry = e.smallTable[i];
+    if (entry & kEntryLink) {
+      e.distanceTable[i] = kDistanceLink;
       continue;
     }
     // Position symbol j > 1 stands for 2^(j-1) plus its j - 1 low bits.
-    const unsigned j = e & kEntryValueMask, low = j > 1 ? j - 1 : 0;
+    const unsigned j = entry & kEntryValueMask, low = j > 1 ? j - 1 : 0;
     const unsigned distance = (j > 1 ? 1u << low : j) + 1;
-    distanceTable[i] = distance << kDistanceBaseShift | low << kLowBitsShift | e >> kEntryLengthShift;
+    e.distanceTable[i] = distance << kDistanceBaseShift | low << kLowBitsShift | entry >> kEntryLengthShift;
   }
 }
 
-void ReadBlockTables() {
-  blockRemaining = static_cast<std::uint16_t>(GetBits(kBlockSizeBits));
-  ReadSmallSetLengths(kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunAfter);
-  ReadLiteralSetLengths();
-  ReadSmallSetLengths(positionSetSize, positionCountBits, kNoZeroRun);
-  BuildDistanceTable();
+void ReadBlockTables(Engine& e) {
+  e.blockRemaining = static_cast<std::uint16_t>(GetBits(e, kBlockSizeBits));
+  ReadSmallSetLengths(e, kCodeLengthSetSize, kCodeLengthCountBits, kCodeLengthZeroRunAfter);
+  ReadLiteralSetLengths(e);
+  ReadSmallSetLengths(e, e.positionSetSize, e.positionCountBits, kNoZeroRun);
+  BuildDistanceTable(e);
   // A block whose tables came from past the data would turn nothing into up
   // to 65536 symbols.
-  CheckInsideMemberData(bits);
+  CheckInsideMemberData(e, e.bits);
 }
 
 }  // namespace
 
-void FlushFullPiece(std::int64_t count, std::uint64_t doneBefore) {
+bool FlushFullPiece(Engine& e, std::int64_t count) {
   // No byte decoded from bits past the data ever reaches the output.
-  CheckInsideMemberData(bits);
-  windowPos = kWindowBytes;
-  decodedCount = count;
-  ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
-  std::uint8_t* const piece = window + kWindowBytes;
-  WriteOutput(piece, kWindowBytes);
-  if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
-  std::memcpy(window, piece, kWindowBytes);
-  windowUnfilled = false;
+  CheckInsideMemberData(e, e.bits);
+  e.windowPos = kWindowBytes;
+  e.decodedCount = count;
+  std::uint8_t* const piece = e.window + kWindowBytes;
+  if (!HandOverPiece(e, piece, kWindowBytes, count)) return false;
+  std::memcpy(e.window, piece, kWindowBytes);
+  e.windowUnfilled = false;
+  return true;
 }
 
-void FillHistory() {
-  std::memset(window, kWindowFill, kWindowBytes);
-  windowUnfilled = false;
+void FillHistory(Engine& e) {
+  std::memset(e.window, kWindowFill, kWindowBytes);
+  e.windowUnfilled = false;
 }
 
-void StartMethod(char methodLetter) {
+void StartMethod(Engine& e, char methodLetter) {
   const MethodFormat* method = FindCompressedMethod(methodLetter);
   // Only compressed members reach the decoder.
-  if (!method) AbortDamaged();
-  positionSetSize = method->positionSetSize;
-  positionCountBits = method->positionCountBits;
-  StartBitReader();
-  blockRemaining = 0;
-  windowUnfilled = true;
+  if (!method) FailMember(e, EngineResult::Damaged);
+  e.positionSetSize = method->positionSetSize;
+  e.positionCountBits = method->positionCountBits;
+  StartBitReader(e);
+  e.blockRemaining = 0;
+  e.windowUnfilled = true;
 }
 
-unsigned DecodeSymbol() {
-  if (blockRemaining == 0) ReadBlockTables();
-  --blockRemaining;  // a block-size field of 0 stands for 65536 symbols
-  return DecodeWithTable(literalTable, kLiteralTableBits, kLiteralSetSize);
+unsigned DecodeSymbol(Engine& e) {
+  if (e.blockRemaining == 0) ReadBlockTables(e);
+  --e.blockRemaining;  // a block-size field of 0 stands for 65536 symbols
+  return DecodeWithTable(e, e.literalTable, kLiteralTableBits, kLiteralSetSize);
 }
 
-unsigned DecodePosition() {
-  const unsigned j = DecodeWithTable(smallTable, kSmallTableBits, positionSetSize);
-  return j <= 1 ? j : (1u << (j - 1)) + GetBits(j - 1);
+unsigned DecodePosition(Engine& e) {
+  const unsigned j = DecodeWithTable(e, e.smallTable, kSmallTableBits, e.positionSetSize);
+  return j <= 1 ? j : (1u << (j - 1)) + GetBits(e, j - 1);
 }
 
-void DecodeSymbolCarefully(std::uint64_t doneBefore) {
-  unsigned pos = windowPos;
-  std::int64_t count = decodedCount;
-  const unsigned c = DecodeSymbol();
+bool DecodeSymbolCarefully(Engine& e) {
+  unsigned pos = e.windowPos;
+  std::int64_t count = e.decodedCount;
+  std::uint8_t* const piece = e.window + kWindowBytes;
+  const unsigned c = DecodeSymbol(e);
   if (c < kFirstLengthSymbol) {
-    window[kWindowBytes + pos++] = static_cast<std::uint8_t>(c);
+    piece[pos++] = static_cast<std::uint8_t>(c);
     ++count;
   } else {
     const unsigned length = c - kMatchLengthBias;
-    const unsigned distance = DecodePosition() + 1;
-    if (windowUnfilled && distance > pos) FillHistory();
+    const unsigned distance = DecodePosition(e) + 1;
+    if (e.windowUnfilled && distance > pos) FillHistory(e);
     // The whole match counts before its first byte: a flush inside the copy
     // reports it. Byte by byte in increasing order, so that the match may
     // repeat the bytes it produces.
     count += length;
     unsigned source = kWindowBytes + pos - distance;
     for (unsigned i = 0; i < length; ++i) {
-      window[kWindowBytes + pos++] = window[source++];
+      piece[pos++] = e.window[source++];
       if (pos == kWindowBytes && i + 1 < length) {
-        FlushFullPiece(count, doneBefore);
+        if (!FlushFullPiece(e, count)) return false;
         pos = 0;
         source -= kWindowBytes;  // the piece became the history
       }
     }
   }
   if (pos == kWindowBytes) {
-    FlushFullPiece(count, doneBefore);
+    if (!FlushFullPiece(e, count)) return false;
     pos = 0;
   }
-  windowPos = pos;
-  decodedCount = count;
+  e.windowPos = pos;
+  e.decodedCount = count;
+  return true;
 }

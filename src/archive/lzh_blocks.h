@@ -16,31 +16,30 @@
 constexpr unsigned kMaxSymbolBits = 2 * lzh::kMaxCodeLength + lzh::kMaxPositionSymbols - 2;
 static_assert(kRefilledBits >= kMaxSymbolBits, "a refill holds a whole symbol");
 
-// For each entry of the position set's table: the distance (position plus
-// one) at which its symbol starts, the bits of its code and the number of low
-// bits that follow the code; or kDistanceLink when the code continues in the
-// tree, or the set has none.
+// For each entry of the position set's table (Engine::distanceTable): the
+// distance (position plus one) at which its symbol starts, the bits of its
+// code and the number of low bits that follow the code; or kDistanceLink when
+// the code continues in the tree, or the set has none.
 using DistanceEntry = std::uint32_t;
 constexpr DistanceEntry kDistanceLink = 0xFFFFFFFF;
 constexpr unsigned kDistanceBaseShift = 16;
 constexpr unsigned kLowBitsShift = 8;
 constexpr DistanceEntry kCodeBitsMask = 0xFF;
-extern DistanceEntry distanceTable[1u << kSmallTableBits];
 
 // Before the member's first piece is full, its history reads as kWindowFill;
-// it is filled when a match first reaches it (most small members never do).
-// True until then.
-extern bool windowUnfilled;
-void FillHistory();
+// it is filled when a match first reaches it (most small members never do),
+// and Engine::windowUnfilled is true until then.
+void FillHistory(Engine& e);
 
 // Hands the full piece to the sink, reports the progress (count bytes of the
-// member decoded, after doneBefore) and makes the piece the history.
-void FlushFullPiece(std::int64_t count, std::uint64_t doneBefore);
+// member decoded) and makes the piece the history. False when the sink has
+// enough: the member ends there.
+bool FlushFullPiece(Engine& e, std::int64_t count);
 
-// Decodes one symbol with the process-wide reader at windowPos, decodedCount
+// Decodes one symbol with the engine's reader at windowPos, decodedCount
 // bytes of the member done and blockRemaining symbols left in its block, and
 // writes its bytes with every check: a new block, a code longer than its
 // table, the member's last input bytes, a match into the unfilled history or
-// across the piece's end, which is then flushed (progress counted from
-// doneBefore).
-void DecodeSymbolCarefully(std::uint64_t doneBefore);
+// across the piece's end, which is then flushed. False when the sink has
+// enough.
+bool DecodeSymbolCarefully(Engine& e);

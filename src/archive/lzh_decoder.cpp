@@ -2,14 +2,8 @@
 
 #include <cstring>
 
-#include "archive/archive_input.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/huffman_table.h"
-#include "archive/lzh_blocks.h"
-#include "archive/member_header.h"
+#include "archive/engine.h"
 #include "archive/output_sink.h"
-#include "common/run_state.h"
 
 // The decoding loop. The stub builds this file for speed while the rest of it
 // stays small; its helpers are inlined into the loop.
@@ -60,27 +54,28 @@ QUORVEL_HOT void CopyMatch(std::uint8_t* to, unsigned distance, unsigned length)
 
 }  // namespace
 
-void DecodeMember() {
-  crcValue = 0;
-  StartMethod(MemberHeader.method);
-  decodedCount = 0;
-  windowPos = 0;
-  const std::int64_t originalSize = MemberHeader.originalSize;
+void DecodeMember(Engine& e) {
+  StartMethod(e, e.header.method);
+  e.decodedCount = 0;
+  e.windowPos = 0;
+  const std::int64_t originalSize = e.header.originalSize;
   if (originalSize <= 0) return;
 
   // The loop keeps the reader, the piece's position and the counts in locals
   // (a byte store into the window could otherwise alias them); the calls it
-  // makes take the process-wide reader, never the address of r, so that r
-  // stays in registers.
-  std::uint8_t* const piece = window + kWindowBytes;
-  const std::uint64_t doneBefore = ProgressTotals.done;
-  BitReader r = bits;
+  // makes take the engine's reader, never the address of r, so that r stays
+  // in registers. The tables are read through e, whose address stays in a
+  // register of its own.
+  std::uint8_t* const piece = e.window + kWindowBytes;
+  const TableEntry* const literalTable = e.literalTable;
+  const DistanceEntry* const distanceTable = e.distanceTable;
+  BitReader r = e.bits;
   unsigned pos = 0;
   std::int64_t count = 0;
   // Symbols left in the block (blockRemaining); at 0 the next symbol opens
   // a block, which the careful path reads.
   unsigned blockLeft = 0;
-  bool unfilled = windowUnfilled;
+  bool unfilled = e.windowUnfilled;
 
   // The loop ends only between symbols: a final match that passes the
   // original size is produced and written in full.
@@ -89,7 +84,7 @@ void DecodeMember() {
     // original size, decoded without a call: each symbol is read from the
     // bits that one refill holds before any is consumed, and whatever the
     // stretch does not handle (a new block, a code longer than its table,
-    // the member's last bytes in the input buffer, a match into the unfilled
+    // the member's last bytes in the input block, a match into the unfilled
     // history) leaves it to the careful path below.
     const std::int64_t left = originalSize - count;
     const unsigned limit =
@@ -99,11 +94,11 @@ void DecodeMember() {
     // table entry of the next code is looked up as soon as the code before
     // it is consumed (a refill leaves the bits already held as they are).
     bool whole = r.count >= kMaxSymbolBits || r.end - r.next >= static_cast<long>(sizeof(BitWord));
-    if (whole && r.count < kMaxSymbolBits) Refill(r);
-    TableEntry e = literalTable[Peek(r, kLiteralTableBits)];
-    while (whole && pos + kMaxMatchBytes < limit && blockLeft != 0 && !(e & kEntryLink)) {
-      const unsigned c = e & kEntryValueMask;
-      const unsigned codeBits = e >> kEntryLengthShift;
+    if (whole && r.count < kMaxSymbolBits) Refill(e, r);
+    TableEntry entry = literalTable[Peek(r, kLiteralTableBits)];
+    while (whole && pos + kMaxMatchBytes < limit && blockLeft != 0 && !(entry & kEntryLink)) {
+      const unsigned c = entry & kEntryValueMask;
+      const unsigned codeBits = entry >> kEntryLengthShift;
       if (c < kFirstLengthSymbol) {
         Skip(r, codeBits);
         piece[pos++] = static_cast<std::uint8_t>(c);
@@ -124,36 +119,32 @@ void DecodeMember() {
         CopyMatch(piece + pos, distance, length);
         pos += length;
       }
-      e = literalTable[Peek(r, kLiteralTableBits)];
+      entry = literalTable[Peek(r, kLiteralTableBits)];
       if (r.count < kMaxSymbolBits) {
         whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));
-        if (whole) Refill(r);
+        if (whole) Refill(e, r);
       }
     }
     count += pos - stretchStart;
     if (count >= originalSize) break;
 
-    // One symbol with every check, out of line, through the process-wide
-    // state.
-    bits = r;
-    windowPos = pos;
-    decodedCount = count;
-    blockRemaining = static_cast<std::uint16_t>(blockLeft);
-    windowUnfilled = unfilled;
-    DecodeSymbolCarefully(doneBefore);
-    r = bits;
-    pos = windowPos;
-    count = decodedCount;
-    blockLeft = blockRemaining;
-    unfilled = windowUnfilled;
+    // One symbol with every check, out of line, through the engine's state.
+    e.bits = r;
+    e.windowPos = pos;
+    e.decodedCount = count;
+    e.blockRemaining = static_cast<std::uint16_t>(blockLeft);
+    e.windowUnfilled = unfilled;
+    // A sink that has enough ends the member here, as decoded.
+    if (!DecodeSymbolCarefully(e)) return;
+    r = e.bits;
+    pos = e.windowPos;
+    count = e.decodedCount;
+    blockLeft = e.blockRemaining;
+    unfilled = e.windowUnfilled;
   }
-  bits = r;
-  windowPos = pos;
-  decodedCount = count;
-  ProgressTotals.done = doneBefore + static_cast<std::uint64_t>(count);
-  CheckInsideMemberData(r);
-  if (windowPos != 0) {
-    WriteOutput(piece, windowPos);
-    if (!OutputIsProbe) ReportProgress(ProgressTotals.done, ProgressTotals.total);
-  }
+  e.bits = r;
+  e.windowPos = pos;
+  e.decodedCount = count;
+  CheckInsideMemberData(e, e.bits);
+  if (pos != 0) HandOverPiece(e, piece, pos, count);
 }

@@ -14,26 +14,19 @@ constexpr unsigned kCopySlackBytes = 32;    // room for copies that run past a m
 constexpr std::uint8_t kWindowFill = 0x20;  // what positions before the first byte read
 static_assert(lzh::kMethodLh7.dictionaryBytes <= kWindowBytes, "every method's matches reach into the history");
 
-// The history (the piece before, or kWindowFill before the member's first
-// piece), the piece being decoded from kWindowBytes on, and slack behind it.
-extern std::uint8_t window[2 * kWindowBytes + kCopySlackBytes];
-// Bytes of the current piece decoded.
-extern unsigned windowPos;
-extern std::uint16_t blockRemaining;
-extern unsigned positionSetSize;
-extern unsigned positionCountBits;
-extern std::int64_t decodedCount;
+struct Engine;
 
 // Chooses the position set of the method letter and starts the bit reader.
-void StartMethod(char methodLetter);
+void StartMethod(Engine& e, char methodLetter);
 
 // The next literal/length symbol; reads a new block's tables when the current
 // block is used up.
-unsigned DecodeSymbol();
+unsigned DecodeSymbol(Engine& e);
 
 // The next match position (distance minus one).
-unsigned DecodePosition();
+unsigned DecodePosition(Engine& e);
 
-// Decodes the current member (MemberHeader) to its original size, handing
-// each piece to WriteOutput and reporting progress after each.
-void DecodeMember();
+// Decodes the current member (e.header) to its original size, handing each
+// piece to the sink and reporting progress after each, until the end or
+// until the sink has enough.
+void DecodeMember(Engine& e);

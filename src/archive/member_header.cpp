@@ -1,14 +1,10 @@
 #include "archive/member_header.h"
 
 #include "archive/crc16.h"
-#include "archive/engine_host.h"
+#include "archive/engine.h"
 #include "common/dbcs.h"
 #include "common/file_time.h"
 #include "common/le_bytes.h"
-#include "common/run_state.h"
-
-MemberHeaderRecord MemberHeader;
-char JoinedName[kJoinedNameBytes];
 
 namespace {
 using namespace lzh;
@@ -19,8 +15,7 @@ bool IsKnownMethod(const std::uint8_t* name) {
 
 // Applies one extended header whose type byte is at pos and whose data has
 // dataBytes bytes. Returns false when a known type is too short for its data.
-bool ApplyExtendedHeader(unsigned pos, unsigned dataBytes) {
-  MemberHeaderRecord& h = MemberHeader;
+bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes) {
   const std::uint8_t* data = h.bytes + pos + 1;
   switch (h.bytes[pos]) {
     case kExtHeaderCrc:
@@ -62,23 +57,20 @@ bool ApplyExtendedHeader(unsigned pos, unsigned dataBytes) {
 
 // Walks the chain of extended headers. Every size must leave room for its
 // type byte and next-size field and keep the chain inside the header bytes.
-bool WalkExtendedHeaders() {
-  const unsigned headerSize = MemberHeader.headerSize;
+bool WalkExtendedHeaders(MemberHeaderRecord& h) {
   unsigned pos = kOffFirstExtSize;
   for (;;) {
-    const unsigned size = ReadLe16(MemberHeader.bytes + pos);
+    const unsigned size = ReadLe16(h.bytes + pos);
     if (size == 0) return true;
-    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > headerSize) return false;
-    if (!ApplyExtendedHeader(pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
+    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > h.headerSize) return false;
+    if (!ApplyExtendedHeader(h, pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
     pos += size;
   }
 }
 
-bool HeaderCrcMatches() {
-  MemberHeaderRecord& h = MemberHeader;
+bool HeaderCrcMatches(MemberHeaderRecord& h) {
   for (unsigned i = 0; i < kHeaderCrcBytes; ++i) h.bytes[h.headerCrcPos + i] = 0;
-  crcValue = 0;
-  return UpdateCrc(h.bytes, h.headerSize) == h.headerCrc;
+  return Crc16(0, h.bytes, h.headerSize) == h.headerCrc;
 }
 
 unsigned BoundedLength(const std::uint8_t* text, unsigned length) {
@@ -89,22 +81,21 @@ unsigned BoundedLength(const std::uint8_t* text, unsigned length) {
 
 // Directory and file name joined; a name that does not fit is refused rather
 // than cut, since a cut name could land on another member's file.
-bool BuildJoinedName() {
-  MemberHeaderRecord& h = MemberHeader;
-  if (h.directoryLength != 0 && RunState.suppressFolders) h.directoryLength = 0;
+bool BuildJoinedName(MemberHeaderRecord& h, char (&joined)[kJoinedNameBytes], bool dropFolders) {
+  if (dropFolders) h.directoryLength = 0;
   const unsigned dirBytes = BoundedLength(h.bytes + h.directoryPos, h.directoryLength);
   const unsigned fileBytes = BoundedLength(h.bytes + h.fileNamePos, h.fileNameLength);
   if (dirBytes + fileBytes >= kJoinedNameBytes) return false;
   unsigned n = 0;
-  for (; n < dirBytes; ++n) JoinedName[n] = static_cast<char>(h.bytes[h.directoryPos + n]);
-  JoinedName[n] = '\0';
-  NormalizeSeparators(JoinedName, '/');
+  for (; n < dirBytes; ++n) joined[n] = static_cast<char>(h.bytes[h.directoryPos + n]);
+  joined[n] = '\0';
+  NormalizeSeparators(joined, '/');
   // Every component of the directory name ends in a separator, but some
   // writers leave it off the last one: the file name still goes below it.
   // ('/' is never the trail byte of a double-byte character.)
-  if (n != 0 && JoinedName[n - 1] != '/') JoinedName[n++] = '/';
+  if (n != 0 && joined[n - 1] != '/') joined[n++] = '/';
   if (n + fileBytes >= kJoinedNameBytes) return false;
-  char* const file = JoinedName + n;
+  char* const file = joined + n;
   for (unsigned i = 0; i < fileBytes; ++i) file[i] = static_cast<char>(h.bytes[h.fileNamePos + i]);
   file[fileBytes] = '\0';
   NormalizeSeparators(file, '/');
@@ -122,13 +113,13 @@ bool IsHeaderAfterAll(const std::uint8_t* fixed, long got) {
          fixed[kOffLevel] == kHeaderLevel && HasMethodNameShape(fixed + kOffMethod);
 }
 
-void TakeFixedPart() {
-  MemberHeaderRecord& h = MemberHeader;
+void TakeFixedPart(Engine& e) {
+  MemberHeaderRecord& h = e.header;
   const std::uint8_t* b = h.bytes;
   h.method = static_cast<char>(b[kOffMethod + kMethodLetterPos]);
   h.compressedRemaining = ReadLe32(b + kOffCompressedSize);
   h.originalSize = ReadLe32(b + kOffOriginalSize);
-  h.modifiedTime = UnixTimeToFileTime(static_cast<std::int32_t>(ReadLe32(b + kOffTimeStamp)));
+  h.modifiedTime = UnixTimeToFileTime(e, static_cast<std::int32_t>(ReadLe32(b + kOffTimeStamp)));
   h.attributes = b[kOffAttribute];
   h.dataCrc = ReadLe16(b + kOffDataCrc);
   h.osId = b[kOffOsId];
@@ -141,57 +132,45 @@ void TakeFixedPart() {
 // Sizes that the 64-bit extended header could make negative are refused
 // where it is read; a stored member's data is its original bytes, so its two
 // sizes agree.
-bool SizesAreSound() {
-  const MemberHeaderRecord& h = MemberHeader;
+bool SizesAreSound(const MemberHeaderRecord& h) {
   return h.method != kMethodStored || h.compressedRemaining == h.originalSize;
 }
 }  // namespace
 
-int HeaderResultMessage(HeaderResult result) {
-  static const std::uint8_t kMessages[] = {0, 0, kMsgDamaged, kMsgUnsupported, kMsgOutOfMemory};
-  static_assert(static_cast<int>(HeaderResult::Member) == 0 &&
-                    static_cast<int>(HeaderResult::EndOfArchive) == 1 &&
-                    static_cast<int>(HeaderResult::Damaged) == 2 &&
-                    static_cast<int>(HeaderResult::Unsupported) == 3 &&
-                    static_cast<int>(HeaderResult::OutOfMemory) == 4,
-                "the table follows the results");
-  return kMessages[static_cast<int>(result)];
-}
-
-std::uint64_t UnixTimeToFileTime(std::int32_t seconds) {
-  if (seconds < 0) return Host.currentFileTime();
+std::uint64_t UnixTimeToFileTime(Engine& e, std::int32_t seconds) {
+  if (seconds < 0) return e.host.currentFileTime(e.host.context);
   return ::UnixToFileTime(seconds);
 }
 
-void FreeMemberHeader() {
-  if (MemberHeader.bytes) Host.release(MemberHeader.bytes);
-  MemberHeader.bytes = nullptr;
+void FreeMemberHeader(Engine& e) {
+  if (e.header.bytes) e.host.release(e.host.context, e.header.bytes);
+  e.header.bytes = nullptr;
 }
 
-HeaderResult ReadMemberHeader() {
-  FreeMemberHeader();
+EngineResult ReadMemberHeader(Engine& e, bool dropFolders) {
+  FreeMemberHeader(e);
   std::uint8_t fixed[kFixedHeaderBytes];
-  const long got = Host.readArchive(fixed, kFixedHeaderBytes);
-  if (got <= 0) return HeaderResult::Damaged;
-  if (fixed[kOffHeaderSize] == kEndByte && !IsHeaderAfterAll(fixed, got)) return HeaderResult::EndOfArchive;
-  if (got < static_cast<long>(kFixedHeaderBytes)) return HeaderResult::Damaged;
-  if (fixed[kOffLevel] != kHeaderLevel) return HeaderResult::Damaged;
+  const long got = e.host.readArchive(e.host.context, fixed, kFixedHeaderBytes);
+  if (got <= 0) return EngineResult::Damaged;
+  if (fixed[kOffHeaderSize] == kEndByte && !IsHeaderAfterAll(fixed, got)) return EngineResult::EndOfArchive;
+  if (got < static_cast<long>(kFixedHeaderBytes)) return EngineResult::Damaged;
+  if (fixed[kOffLevel] != kHeaderLevel) return EngineResult::Damaged;
   const unsigned headerSize = ReadLe16(fixed + kOffHeaderSize);
-  if (headerSize < kFixedHeaderBytes) return HeaderResult::Damaged;
+  if (headerSize < kFixedHeaderBytes) return EngineResult::Damaged;
 
-  MemberHeaderRecord& h = MemberHeader;
-  h.bytes = static_cast<std::uint8_t*>(Host.allocZeroed(headerSize));
-  if (!h.bytes) return HeaderResult::OutOfMemory;
+  MemberHeaderRecord& h = e.header;
+  h.bytes = static_cast<std::uint8_t*>(e.host.allocZeroed(e.host.context, headerSize));
+  if (!h.bytes) return EngineResult::OutOfMemory;
   h.headerSize = static_cast<std::uint16_t>(headerSize);
   for (unsigned i = 0; i < kFixedHeaderBytes; ++i) h.bytes[i] = fixed[i];
   const unsigned rest = headerSize - kFixedHeaderBytes;
-  if (rest != 0 && Host.readArchive(h.bytes + kFixedHeaderBytes, rest) != static_cast<long>(rest))
-    return HeaderResult::Damaged;
+  if (rest != 0 && e.host.readArchive(e.host.context, h.bytes + kFixedHeaderBytes, rest) != static_cast<long>(rest))
+    return EngineResult::Damaged;
 
-  if (!IsKnownMethod(h.bytes + kOffMethod)) return HeaderResult::Unsupported;
-  TakeFixedPart();
-  if (!WalkExtendedHeaders() || !SizesAreSound()) return HeaderResult::Damaged;
-  if (!h.headerCrcSeen || !HeaderCrcMatches()) return HeaderResult::Damaged;
-  if (!BuildJoinedName()) return HeaderResult::Damaged;
-  return HeaderResult::Member;
+  if (!IsKnownMethod(h.bytes + kOffMethod)) return EngineResult::Unsupported;
+  TakeFixedPart(e);
+  if (!WalkExtendedHeaders(h) || !SizesAreSound(h)) return EngineResult::Damaged;
+  if (!h.headerCrcSeen || !HeaderCrcMatches(h)) return EngineResult::Damaged;
+  if (!BuildJoinedName(h, e.joinedName, dropFolders)) return EngineResult::Damaged;
+  return EngineResult::Ok;
 }

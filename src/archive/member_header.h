@@ -4,18 +4,15 @@
 
 #include <cstdint>
 
+#include "archive/engine_host.h"
 #include "common/lzh_format.h"
+
+struct Engine;
 
 constexpr unsigned kJoinedNameBytes = 288;  // 287 name bytes and the closing zero
 
-enum class HeaderResult { Member, EndOfArchive, Damaged, Unsupported, OutOfMemory };
-
-// The message (string id) that reports a result: 0 for Member and
-// EndOfArchive, which are no failures.
-int HeaderResultMessage(HeaderResult result);
-
 struct MemberHeaderRecord {
-  std::uint8_t* bytes;         // the whole header, headerSize bytes, from Host.allocZeroed
+  std::uint8_t* bytes;         // the whole header, headerSize bytes, from the host's allocZeroed
   std::uint16_t headerSize;
   char method;                 // lzh::IsReadableMethod
   // Compressed bytes of the member not yet fetched; counted down while the
@@ -33,16 +30,15 @@ struct MemberHeaderRecord {
   std::uint16_t headerCrcPos;
 };
 
-extern MemberHeaderRecord MemberHeader;
-// Directory and file name joined, '/' between components, zero-terminated.
-extern char JoinedName[kJoinedNameBytes];
-
-// Reads and checks the next header; on Member the archive stands at the
-// member's data, whose sizes are sound: not negative, and equal for a stored
-// member. The caller reports failures and frees the header bytes.
-HeaderResult ReadMemberHeader();
-void FreeMemberHeader();
+// Reads and checks the next header into e.header and e.joinedName, dropping
+// the stored folder of the name when dropFolders. Ok: the archive stands at
+// the member's data, whose sizes are sound (not negative, and equal for a
+// stored member). Else EndOfArchive, Damaged (a read that fails counts as
+// damage here), Unsupported or OutOfMemory. The caller names failures and
+// frees the header bytes.
+EngineResult ReadMemberHeader(Engine& e, bool dropFolders);
+void FreeMemberHeader(Engine& e);
 
 // Seconds since 1970-01-01 UTC, signed; a negative stamp (past 2038-01-19)
-// gives the current time.
-std::uint64_t UnixTimeToFileTime(std::int32_t seconds);
+// gives the current time, from the host's clock.
+std::uint64_t UnixTimeToFileTime(Engine& e, std::int32_t seconds);

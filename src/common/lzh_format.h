@@ -2,6 +2,32 @@
 // level-2 member header (read by the stub's engine, written by the packer),
 // the method names, and the block format of the static-Huffman methods -lh4-
 // to -lh7- (decoded by the engine, written by the packer's encoder).
+//
+// The words the engine and the encoder use:
+//   archive   members one after another, closed by the end byte.
+//   member    a header (fixed part, then a chain of extended headers) and
+//             its data: the original bytes (stored, -lh0-), compressed
+//             blocks (-lh4- to -lh7-), or none (a directory entry, -lhd-).
+//   block     a symbol count, the code lengths of the three sets, then that
+//             many symbols.
+//   set       the symbols one code covers: the code-length set (the lengths
+//             of the literal/length set), the literal/length set (a byte, or
+//             a match length) and the position set.
+//   symbol    a literal byte, or a match: a length, then a position.
+//   position  how far back a match starts, less one: distance - 1. Position
+//             symbols 0 and 1 stand for themselves, j > 1 for 2^(j-1) plus
+//             the j - 1 low bits that follow its code.
+//   distance  position + 1: the number of bytes back from the next byte.
+//   window    the decoder's 128 KiB: the history, then the piece.
+//   piece     up to 64 KiB of decoded bytes, handed to the sink whole (the
+//             last one shorter); it then becomes the history.
+//   history   the piece before, which matches reach back into; before the
+//             first piece, spaces (kWindowFill in the engine).
+//   stretch   symbols the decoding loop takes without a check each: none
+//             reaches the piece's end, the member's end or a new block.
+//   sink      whoever takes the pieces: a file, the notice's text, nothing.
+//   host      what the engine's caller supplies: archive reads, the sink,
+//             progress, memory for a header, the clock.
 #pragma once
 
 #include <cstdint>

@@ -19,9 +19,14 @@ struct RunStateFlags {
 };
 
 struct ProgressCounts {
-  std::uint64_t total;  // summed original sizes (Test pass)
-  std::uint64_t done;   // bytes written or skipped in the current pass
+  std::uint64_t total;         // summed original sizes (Test pass)
+  std::uint64_t done;          // bytes written or skipped in the current pass
+  std::uint64_t memberStart;   // done when the current member began: the engine counts its bytes
 };
+
+// done * 100 / total in unsigned 64-bit arithmetic (the product wraps), at most
+// 100; 0 when total is 0.
+unsigned ProgressPercent(std::uint64_t done, std::uint64_t total);
 
 // Verify decodes every member and checks its CRC, writing nothing (/T).
 enum class ExtractMode : int { Extract = 0, Probe = 1, Test = 2, Verify = 3 };

@@ -27,6 +27,9 @@ static_assert(offsetof(SfxConfig, title) == 4 && offsetof(SfxConfig, folderLabel
 // A first member of this name is the notice: its text is shown as a question
 // before the dialog, and it is never written as a file.
 constexpr char kNoticeMemberName[] = "!";
+// The stub shows the notice's first bytes up to its first zero byte, at most
+// this many (the text buffer it fills holds them and the closing zero).
+constexpr unsigned kNoticeTextMaxBytes = 1023;
 
 constexpr std::uint32_t kFlagRestoreAttributes = 1u << 0;
 constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;

@@ -4,64 +4,21 @@
 #include <cstring>
 #include <ctime>
 
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
+#include "archive/engine.h"
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "common/file_time.h"
-#include "common/run_state.h"
 #include "pack/cp932.h"
 #include "pack/terminal_text.h"
 #include "pack/utf8_system.h"
 
 namespace {
-// The engine reaches the archive and the caller through these: a file, or
-// bytes in memory with a read position of their own.
-std::FILE* engineFile;
-const std::uint8_t* engineBytes;
-std::size_t engineSize, enginePos;
-const MemberSink* engineSink;
-int engineError;
+bool NoProgress(void*, std::uint64_t) { return true; }
+void* Calloc(void*, unsigned long size) { return std::calloc(size, 1); }
+void Free(void*, void* block) { std::free(block); }
+std::uint64_t Now(void*) { return UnixToFileTime(std::time(nullptr)); }
 
-long SourceRead(void* buffer, unsigned long count) {
-  if (engineFile) {
-    const std::size_t n = std::fread(buffer, 1, count, engineFile);
-    if (n < count && std::ferror(engineFile)) return -1;
-    return static_cast<long>(n);
-  }
-  const std::size_t n = count < engineSize - enginePos ? count : engineSize - enginePos;
-  if (n) std::memcpy(buffer, engineBytes + enginePos, n);
-  enginePos += n;
-  return static_cast<long>(n);
-}
-bool SinkWrite(const void* buffer, unsigned long length) {
-  return !*engineSink || (*engineSink)(buffer, length);
-}
-void RecordError(int stringId, bool) {
-  if (!engineError) engineError = stringId;
-}
-void NoProgress(unsigned) {}
-void* Calloc(unsigned long size) { return std::calloc(size, 1); }
-void Free(void* block) { std::free(block); }
-std::uint64_t Now() { return UnixToFileTime(std::time(nullptr)); }
-
-void InstallHost(std::FILE* file, const std::uint8_t* bytes, std::size_t size) {
-  engineFile = file;
-  engineBytes = bytes;
-  engineSize = size;
-  engineError = 0;
-  Host = EngineHost{SourceRead, SinkWrite, RecordError, NoProgress, Calloc, Free, Now};
-  OutputIsProbe = false;
-  RunState = RunStateFlags{};
-  ProgressTotals = ProgressCounts{};
-  // The table depends on the polynomial alone: once per process.
-  static const bool crcTableBuilt = (BuildCrcTable(lzh::kCrcPolynomial), true);
-  static_cast<void>(crcTableBuilt);
-}
-
-bool SeekTo(std::FILE* f, std::uint64_t offset) {
+bool SeekFile(std::FILE* f, std::uint64_t offset) {
 #ifdef _WIN32
   return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0;
 #else
@@ -69,35 +26,51 @@ bool SeekTo(std::FILE* f, std::uint64_t offset) {
 #endif
 }
 
-std::uint64_t Tell(std::FILE* f) {
+std::uint64_t TellFile(std::FILE* f) {
 #ifdef _WIN32
   return static_cast<std::uint64_t>(_ftelli64(f));
 #else
   return static_cast<std::uint64_t>(ftello(f));
 #endif
 }
-
-std::uint64_t EnginePosition() { return engineFile ? Tell(engineFile) : enginePos; }
 }  // namespace
 
-const char* EngineMessage(int stringId) {
-  switch (stringId) {
-    case kMsgReadError: return "read error";
-    case kMsgWriteError: return "write error";
-    case kMsgDamaged: return "archive damaged";
-    case kMsgUnsupported: return "unsupported compression method";
-    case kMsgOutOfMemory: return "out of memory";
+const char* EngineMessage(EngineResult result) {
+  switch (result) {
+    case EngineResult::ReadError: return "read error";
+    case EngineResult::WriteError: return "write error";
+    case EngineResult::Damaged: return "archive damaged";
+    case EngineResult::Unsupported: return "unsupported compression method";
+    case EngineResult::OutOfMemory: return "out of memory";
+    case EngineResult::Cancelled: return "cancelled";
     default: return "failed";
   }
 }
 
-ArchiveReader::~ArchiveReader() {
-  // The engine's current header is this reader's while the engine reads it.
-  if ((file_ && engineFile == file_) || (bytes_ && engineBytes == bytes_)) {
-    FreeMemberHeader();
-    engineFile = nullptr;
-    engineBytes = nullptr;
+long ArchiveReader::Read(void* reader, void* buffer, unsigned long count) {
+  ArchiveReader& r = *static_cast<ArchiveReader*>(reader);
+  if (r.file_) {
+    const std::size_t n = std::fread(buffer, 1, count, r.file_);
+    if (n < count && std::ferror(r.file_)) return -1;
+    return static_cast<long>(n);
   }
+  const std::size_t n = count < r.size_ - r.bytesPos_ ? count : r.size_ - r.bytesPos_;
+  if (n) std::memcpy(buffer, r.bytes_ + r.bytesPos_, n);
+  r.bytesPos_ += n;
+  return static_cast<long>(n);
+}
+
+SinkReply ArchiveReader::Write(void* reader, const void* buffer, unsigned long length) {
+  const MemberSink& sink = *static_cast<ArchiveReader*>(reader)->sink_;
+  return !sink || sink(buffer, length) ? SinkReply::More : SinkReply::Failed;
+}
+
+ArchiveReader::ArchiveReader() : engine_(std::make_unique<Engine>()) {
+  StartEngine(*engine_, EngineHost{this, Read, Write, NoProgress, Calloc, Free, Now});
+}
+
+ArchiveReader::~ArchiveReader() {
+  FreeMemberHeader(*engine_);
   if (file_) std::fclose(file_);
 }
 
@@ -107,13 +80,14 @@ void ArchiveReader::OpenBytes(const std::uint8_t* data, std::size_t size) {
   archiveOffset_ = nextHeader_ = 0;
 }
 
-bool ArchiveReader::Attach(std::uint64_t offset) {
-  InstallHost(file_, bytes_, size_);
-  if (file_) return SeekTo(file_, offset);
+bool ArchiveReader::SeekTo(std::uint64_t offset) {
+  if (file_) return SeekFile(file_, offset);
   // Past the end, as in a file: the next read gives no bytes.
-  enginePos = offset < size_ ? static_cast<std::size_t>(offset) : size_;
+  bytesPos_ = offset < size_ ? static_cast<std::size_t>(offset) : size_;
   return true;
 }
+
+std::uint64_t ArchiveReader::Position() const { return file_ ? TellFile(file_) : bytesPos_; }
 
 bool ArchiveReader::Open(const std::string& path, std::string& error) {
   file_ = OpenUtf8File(path, "rb");
@@ -135,7 +109,7 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
     archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
   }
   nextHeader_ = archiveOffset_;
-  if (!SeekTo(file_, archiveOffset_)) {
+  if (!SeekTo(archiveOffset_)) {
     error = "archive offset unreachable";
     return false;
   }
@@ -143,26 +117,27 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
 }
 
 ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
-  if (!Attach(nextHeader_)) {
+  if (!SeekTo(nextHeader_)) {
     error = "cannot seek to the next header";
     return ReadStatus::Failed;
   }
-  const HeaderResult result = ReadMemberHeader();
-  if (result != HeaderResult::Member) {
-    FreeMemberHeader();
-    if (result == HeaderResult::EndOfArchive) return ReadStatus::End;
-    error = EngineMessage(HeaderResultMessage(result));
+  Engine& e = *engine_;
+  const EngineResult result = ReadMemberHeader(e, false);
+  if (result != EngineResult::Ok) {
+    FreeMemberHeader(e);
+    if (result == EngineResult::EndOfArchive) return ReadStatus::End;
+    error = EngineMessage(result);
     return ReadStatus::Failed;
   }
-  member.method = MemberHeader.method;
-  member.compressedSize = MemberHeader.compressedRemaining;
-  member.originalSize = MemberHeader.originalSize;
-  member.modifiedTime = MemberHeader.modifiedTime;
-  member.attributes = MemberHeader.attributes;
-  member.dataCrc = MemberHeader.dataCrc;
-  member.osId = MemberHeader.osId;
-  member.name = JoinedName;
-  member.dataOffset = EnginePosition();
+  member.method = e.header.method;
+  member.compressedSize = e.header.compressedRemaining;
+  member.originalSize = e.header.originalSize;
+  member.modifiedTime = e.header.modifiedTime;
+  member.attributes = e.header.attributes;
+  member.dataCrc = e.header.dataCrc;
+  member.osId = e.header.osId;
+  member.name = e.joinedName;
+  member.dataOffset = Position();
   // A directory entry has no data in the format; its size is skipped all the
   // same, so a writer that gave it some cannot shift the next header.
   nextHeader_ = member.dataOffset + static_cast<std::uint64_t>(member.compressedSize);
@@ -172,21 +147,24 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
 
 bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
   if (current_.method == lzh::kMethodDirectory) return true;
-  if (!Attach(current_.dataOffset)) {
+  if (!SeekTo(current_.dataOffset)) {
     error = "cannot seek to the member's data";
     return false;
   }
-  MemberHeader.compressedRemaining = current_.compressedSize;
-  engineSink = &sink;
-  const bool finished = DecodeMemberData();
-  engineSink = nullptr;
-  if (!finished) {
-    error = EngineMessage(engineError ? engineError : kMsgDamaged);
+  Engine& e = *engine_;
+  e.header.method = current_.method;
+  e.header.originalSize = current_.originalSize;
+  e.header.compressedRemaining = current_.compressedSize;
+  sink_ = &sink;
+  const EngineResult result = DecodeMemberData(e);
+  sink_ = nullptr;
+  if (result != EngineResult::Ok) {
+    error = EngineMessage(result);
     return false;
   }
-  if (crcValue != current_.dataCrc) {
+  if (e.crc != current_.dataCrc) {
     char text[64];
-    std::snprintf(text, sizeof text, "data CRC %04X, expected %04X", crcValue, current_.dataCrc);
+    std::snprintf(text, sizeof text, "data CRC %04X, expected %04X", e.crc, current_.dataCrc);
     error = text;
     return false;
   }

@@ -1,14 +1,18 @@
 // Reads an LZH archive with the stub's own engine: a plain .lzh file, or a
 // self-extracting file whose configuration block says where its archive
-// starts. The engine's state is process-wide, so one reader decodes at a time.
+// starts. Each reader owns its engine, so readers may decode side by side.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "archive/engine_host.h"
 #include "common/lzh_format.h"
+
+struct Engine;
 
 struct ArchiveMember {
   char method = 0;                 // '0', '4'..'7' or 'd'
@@ -35,7 +39,7 @@ using MemberSink = std::function<bool(const void* data, std::size_t length)>;
 
 class ArchiveReader {
  public:
-  ArchiveReader() = default;
+  ArchiveReader();
   ArchiveReader(const ArchiveReader&) = delete;
   ArchiveReader& operator=(const ArchiveReader&) = delete;
   ~ArchiveReader();
@@ -60,19 +64,27 @@ class ArchiveReader {
   bool Decode(const MemberSink& sink, std::string& error);
 
  private:
-  // Installs the engine's host over this reader's file or bytes and moves to offset.
-  bool Attach(std::uint64_t offset);
+  // Moves the archive's read position (the engine's) to offset.
+  bool SeekTo(std::uint64_t offset);
+  std::uint64_t Position() const;
 
+  // The engine's host, with this reader as its context.
+  static long Read(void* reader, void* buffer, unsigned long count);
+  static SinkReply Write(void* reader, const void* buffer, unsigned long length);
+
+  std::unique_ptr<Engine> engine_;
   std::FILE* file_ = nullptr;
   const std::uint8_t* bytes_ = nullptr;
   std::size_t size_ = 0;
+  std::size_t bytesPos_ = 0;
+  const MemberSink* sink_ = nullptr;
   std::uint64_t archiveOffset_ = 0;
   std::uint64_t nextHeader_ = 0;
   ArchiveMember current_;
 };
 
-// The engine's message for a string id, in English.
-const char* EngineMessage(int stringId);
+// The engine's message for a result, in English.
+const char* EngineMessage(EngineResult result);
 
 // A member name for the terminal: code page 932 to UTF-8, control characters
 // and bytes that are not valid code page 932 shown as \xNN.

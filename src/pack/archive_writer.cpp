@@ -8,7 +8,7 @@
 #include <future>
 #include <set>
 
-#include "archive/output_sink.h"
+#include "archive/crc16.h"
 #include "common/file_time.h"
 #include "common/lzh_format.h"
 #include "common/sfx_config.h"
@@ -30,8 +30,7 @@ namespace fs = std::filesystem;
 namespace {
 using lzh::kDirectorySeparator;
 
-// The stub keeps the notice's text in its general text buffer.
-constexpr std::size_t kMaxNoticeBytes = kProbeTextMaxBytes;
+constexpr std::size_t kMaxNoticeBytes = kNoticeTextMaxBytes;
 constexpr std::size_t kCopyBufferBytes = 1 << 16;
 
 std::string Utf8Of(const fs::path& p) {
@@ -253,7 +252,7 @@ PreparedMember Prepare(const PackSource& source, char method) {
     }
   }
   entry.originalSize = original.size();
-  entry.dataCrc = PackCrc16(original.data(), original.size(), 0);
+  entry.dataCrc = Crc16(0, original.data(), original.size());
   const LzhMethod* lzh = FindLzhMethod(method);
   if (lzh && !original.empty()) m.data = LzhEncode(*lzh, original.data(), original.size());
   if (lzh && !original.empty() && m.data.size() < original.size()) {
@@ -327,7 +326,7 @@ class StreamedMember {
     in_.read(reinterpret_cast<char*>(data), static_cast<std::streamsize>(size));
     got = static_cast<std::size_t>(in_.gcount());
     if (in_.bad()) return false;
-    crc_ = PackCrc16(data, got, crc_);
+    crc_ = Crc16(crc_, data, got);
     size_ += got;
     if (progress_ && reporting_) progress_(size_);
     return true;
@@ -448,6 +447,8 @@ bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned 
                   ArchiveOutput& out, const PackProgress& progress, std::string& error) {
   std::uint64_t total = 0, done = 0;
   for (const PackSource& s : sources) total += s.size;
+  // The workers compute CRCs with tables made before they start.
+  InitCrc16();
   WorkerPool pool(threads > 1 ? threads : 0);
   std::deque<std::future<PreparedMember>> ahead;
   std::size_t submitted = 0;

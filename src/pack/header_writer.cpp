@@ -1,7 +1,5 @@
 #include "pack/header_writer.h"
 
-#include <mutex>
-
 #include "archive/crc16.h"
 #include "common/file_time.h"
 #include "common/le_bytes.h"
@@ -46,19 +44,7 @@ bool NeedsFileTimes(const MemberEntry& entry) {
          entry.modifiedSeconds > kLatestTimeStamp;
 }
 
-const std::uint16_t* CrcTable() {
-  static std::once_flag built;
-  std::call_once(built, [] { BuildCrcTable(kCrcPolynomial); });
-  return crcTable;
-}
-
 }  // namespace
-
-std::uint16_t PackCrc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc) {
-  const std::uint16_t* table = CrcTable();
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return crc;
-}
 
 std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry) {
   const bool large = entry.compressedSize > 0xFFFFFFFFu || entry.originalSize > 0xFFFFFFFFu;
@@ -97,6 +83,6 @@ std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry) {
     WriteLe16(&header[kOffFirstExtSize], static_cast<std::uint16_t>(kHeaderCrcBytes + 1 + kExtOverheadBytes));
   }
   WriteLe16(&header[kOffHeaderSize], static_cast<std::uint16_t>(header.size()));
-  WriteLe16(&header[crcPos], PackCrc16(header.data(), header.size(), 0));
+  WriteLe16(&header[crcPos], Crc16(0, header.data(), header.size()));
   return header;
 }

@@ -37,7 +37,3 @@ constexpr std::size_t kMaxMemberNameBytes = 255;
 // 256 is lengthened by one byte inside its CRC header: readers take a first
 // byte of 0 for the end of the archive.
 std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry);
-
-// CRC-16 of the LZH format over bytes, continuing from crc. Thread-safe: it
-// uses no register of its own.
-std::uint16_t PackCrc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc);

@@ -5,10 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/lzh_decoder.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
-#include "common/run_state.h"
 #include "fuzz_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,15 +12,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const char kMethods[] = {'0', '4', '5', '6', '7'};
   const char method = kMethods[data[0] % sizeof kMethods];
   const std::int64_t originalSize = data[1] | (data[2] << 8) | ((data[3] & 1) << 16);
-  InstallFuzzHost(data + 4, size - 4);
-  MemberHeader.method = method;
-  MemberHeader.originalSize = originalSize;
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(size - 4);
-  ProgressTotals.total = static_cast<std::uint64_t>(originalSize);
-  if (DecodeMemberData() && method != lzh::kMethodStored) {
+  Engine& e = InstallFuzzHost(data + 4, size - 4);
+  e.header.method = method;
+  e.header.originalSize = originalSize;
+  e.header.compressedRemaining = static_cast<std::int64_t>(size - 4);
+  const EngineResult result = DecodeMemberData(e);
+  // Compressed data fails only as damage, a stored copy only as a short read.
+  if (result != EngineResult::Ok &&
+      result != (method == lzh::kMethodStored ? EngineResult::ReadError : EngineResult::Damaged))
+    __builtin_trap();
+  if (result == EngineResult::Ok && method != lzh::kMethodStored) {
     // A finished member produced at least its original size, and at most
     // one match more.
-    if (decodedCount < originalSize || decodedCount > originalSize + 256) __builtin_trap();
+    if (e.decodedCount < originalSize || e.decodedCount > originalSize + 256) __builtin_trap();
   }
   return 0;
 }

@@ -28,10 +28,6 @@
 #include <vector>
 
 #include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
 #include "common/le_bytes.h"
 #include "common/lzh_format.h"
 #include "fuzz_host.h"
@@ -110,7 +106,7 @@ void PrintSeen() {
 // ---- The engine's walk ----------------------------------------------------
 
 struct EngineMember {
-  HeaderResult header = HeaderResult::EndOfArchive;
+  EngineResult header = EngineResult::EndOfArchive;
   std::size_t headerOffset = 0;
   char method = 0;
   std::int64_t compressedSize = 0, originalSize = 0;
@@ -118,8 +114,7 @@ struct EngineMember {
   std::uint8_t osId = 0;
   bool hasFileName = false;
   bool compared = false;  // decoded by the engine and checked by the others
-  bool finished = false;  // decoded to the end
-  int message = 0;        // when not finished
+  EngineResult decoded = EngineResult::Ok;
   Bytes written;
   std::uint16_t crc = 0;
   std::int64_t decodedCount = 0;
@@ -127,25 +122,26 @@ struct EngineMember {
   enginetest::ReferenceResult reference;
 };
 
-bool Accepted(const EngineMember& m) { return m.finished && m.crc == m.dataCrc; }
+bool Finished(const EngineMember& m) { return m.decoded == EngineResult::Ok; }
+bool Accepted(const EngineMember& m) { return Finished(m) && m.crc == m.dataCrc; }
 
 std::vector<EngineMember> WalkWithTheEngine(const std::uint8_t* archive, std::size_t size) {
   std::vector<EngineMember> members;
-  InstallFuzzHost(archive, size);
+  Engine& e = InstallFuzzHost(archive, size);
   for (int k = 0; k < maxMembers; ++k) {
     EngineMember m;
     m.headerOffset = FuzzInputPosition();
-    m.header = ReadMemberHeader();
-    if (m.header != HeaderResult::Member) {
+    m.header = ReadMemberHeader(e, false);
+    if (m.header != EngineResult::Ok) {
       members.push_back(std::move(m));
       break;
     }
-    m.method = MemberHeader.method;
-    m.compressedSize = MemberHeader.compressedRemaining;
-    m.originalSize = MemberHeader.originalSize;
-    m.dataCrc = MemberHeader.dataCrc;
-    m.osId = MemberHeader.osId;
-    m.hasFileName = MemberHeader.fileNameLength != 0 && MemberHeader.bytes[MemberHeader.fileNamePos] != 0;
+    m.method = e.header.method;
+    m.compressedSize = e.header.compressedRemaining;
+    m.originalSize = e.header.originalSize;
+    m.dataCrc = e.header.dataCrc;
+    m.osId = e.header.osId;
+    m.hasFileName = e.header.fileNameLength != 0 && e.header.bytes[e.header.fileNamePos] != 0;
     const std::size_t dataStart = FuzzInputPosition();
     // Members whose data runs past the input end in a read error, a matter
     // of the file rather than of decoding: they are walked, not compared.
@@ -153,11 +149,10 @@ std::vector<EngineMember> WalkWithTheEngine(const std::uint8_t* archive, std::si
     if (m.method != lzh::kMethodDirectory && whole && m.originalSize <= memberLimit) {
       m.data.assign(archive + dataStart, archive + dataStart + m.compressedSize);
       KeepFuzzOutput(&m.written);
-      m.finished = DecodeMemberData();
+      m.decoded = DecodeMemberData(e);
       KeepFuzzOutput(nullptr);
-      m.message = m.finished ? 0 : LastFuzzMessage();
-      m.crc = crcValue;
-      m.decodedCount = m.method == lzh::kMethodStored ? m.originalSize : decodedCount;
+      m.crc = e.crc;
+      m.decodedCount = m.method == lzh::kMethodStored ? m.originalSize : e.decodedCount;
       m.compared = true;
     }
     SeekFuzzInput(dataStart + static_cast<std::uint64_t>(m.compressedSize));
@@ -165,7 +160,7 @@ std::vector<EngineMember> WalkWithTheEngine(const std::uint8_t* archive, std::si
     members.push_back(std::move(m));
     if (stop) break;
   }
-  FreeMemberHeader();
+  FreeMemberHeader(e);
   return members;
 }
 
@@ -174,17 +169,17 @@ std::vector<EngineMember> WalkWithTheEngine(const std::uint8_t* archive, std::si
 void CheckAgainstTheReference(int k, EngineMember& m) {
   m.reference = enginetest::ReferenceDecode(m.method, m.data, m.originalSize);
   const Bytes& ref = m.reference.output;
-  if (m.finished != m.reference.finished)
-    Finding(k, std::string("engine ") + (m.finished ? "finished" : "refused") + ", reference " +
+  if (Finished(m) != m.reference.finished)
+    Finding(k, std::string("engine ") + (Finished(m) ? "finished" : "refused") + ", reference " +
                    (m.reference.finished ? "finished" : "refused"));
-  if (m.finished) {
+  if (Finished(m)) {
     if (m.written != ref) Finding(k, "the engine's bytes differ from the reference's");
     if (m.decodedCount != static_cast<std::int64_t>(ref.size())) Finding(k, "decoded counts differ");
-    crcValue = 0;
-    if (m.crc != UpdateCrc(ref.data(), static_cast<long>(ref.size()))) Finding(k, "the CRC is not that of the bytes");
+    if (m.crc != Crc16(0, ref.data(), ref.size())) Finding(k, "the CRC is not that of the bytes");
     return;
   }
-  if (m.message != kMsgDamaged) Finding(k, "the engine refused with message " + std::to_string(m.message));
+  if (m.decoded != EngineResult::Damaged)
+    Finding(k, "the engine refused with result " + std::to_string(static_cast<int>(m.decoded)));
   // Refused: whatever the engine wrote before is what the reference produced.
   if (m.written.size() > ref.size() || !std::equal(m.written.begin(), m.written.end(), ref.begin()))
     Finding(k, "the engine wrote bytes the reference did not produce");
@@ -304,11 +299,11 @@ HeaderFacts ScanHeader(const std::uint8_t* p, std::size_t avail) {
 // Why the engine refuses (or ends at) a header that lhasa reads; -1 when no
 // listed reason applies.
 int WhyOnlyLhasaReads(const EngineMember& m, const HeaderFacts& f) {
-  if (m.header == HeaderResult::EndOfArchive) return kAfterEndByte;
+  if (m.header == EngineResult::EndOfArchive) return kAfterEndByte;
   if (!f.fixedPart) return -1;
   if (f.osId == 'K') return kOs9Header;
   if (f.level != lzh::kHeaderLevel) return kLevelNotTwo;
-  if (m.header == HeaderResult::Unsupported || !f.ourMethod) return kForeignMethod;
+  if (m.header == EngineResult::Unsupported || !f.ourMethod) return kForeignMethod;
   if (!f.hasCrc) return kNoHeaderCrc;
   if (f.shortKnown) return kShortKnownExtendedHeader;
   if (f.largeSizes) return kLargeSizes;
@@ -385,7 +380,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LhasaMember l;
     const bool lhasaHas = lhasa.Next(l, m.compared);
     const int at = static_cast<int>(k);
-    if (m.header != HeaderResult::Member) {
+    if (m.header != EngineResult::Ok) {
       if (!lhasaHas) break;  // both end here
       const int why = WhyOnlyLhasaReads(m, ScanHeader(data + m.headerOffset, size - m.headerOffset));
       if (why < 0) Finding(at, "lhasa reads a header the engine refuses");

@@ -10,10 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/crc16.h"
-#include "archive/lzh_decoder.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
 #include "common/lzh_format.h"
 #include "fuzz_host.h"
 #include "pack/lzh_encoder.h"
@@ -90,14 +86,14 @@ Bytes ThroughLhasa(char letter, const Bytes& packed, std::size_t length) {
 
 bool ThroughTheEngine(char letter, const Bytes& packed, const Bytes& original) {
   Bytes out;
-  InstallFuzzHost(packed.data(), packed.size());
+  Engine& e = InstallFuzzHost(packed.data(), packed.size());
   KeepFuzzOutput(&out);
-  MemberHeader.method = letter;
-  MemberHeader.originalSize = static_cast<std::int64_t>(original.size());
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(packed.size());
-  const bool finished = DecodeMemberData();
+  e.header.method = letter;
+  e.header.originalSize = static_cast<std::int64_t>(original.size());
+  e.header.compressedRemaining = static_cast<std::int64_t>(packed.size());
+  const EngineResult result = DecodeMemberData(e);
   KeepFuzzOutput(nullptr);
-  return finished && out == original;
+  return result == EngineResult::Ok && out == original;
 }
 
 [[noreturn]] void Finding(char letter, std::size_t size, const char* what) {

@@ -2,26 +2,20 @@
 
 #include <cstdlib>
 #include <cstring>
-
-#include "archive/archive_input.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/output_sink.h"
-#include "common/run_state.h"
+#include <memory>
 
 namespace {
 const std::uint8_t* input;
 std::size_t inputSize, inputPos;
 std::vector<std::uint8_t>* kept;
-int lastMessage;
 
-long Read(void* buffer, unsigned long count) {
+long Read(void*, void* buffer, unsigned long count) {
   const std::size_t n = count < inputSize - inputPos ? count : inputSize - inputPos;
   std::memcpy(buffer, input + inputPos, n);
   inputPos += n;
   return static_cast<long>(n);
 }
-bool Write(const void* buffer, unsigned long length) {
+SinkReply Write(void*, const void* buffer, unsigned long length) {
   const auto* p = static_cast<const std::uint8_t*>(buffer);
   if (kept) {
     kept->insert(kept->end(), p, p + length);
@@ -30,32 +24,23 @@ bool Write(const void* buffer, unsigned long length) {
     volatile std::uint8_t sink = 0;
     for (unsigned long i = 0; i < length; i += 4096) sink = sink ^ p[i];
   }
-  return length <= 65536;
+  return length <= 65536 ? SinkReply::More : SinkReply::Failed;
 }
-void Error(int message, bool) { lastMessage = message; }
-void Progress(unsigned percent) {
-  if (percent > 100) std::abort();
-}
-void* Alloc(unsigned long size) { return std::calloc(size, 1); }
-void Release(void* block) { std::free(block); }
-std::uint64_t Now() { return 0x01DB000000000000ull; }
+bool Progress(void*, std::uint64_t) { return true; }
+void* Alloc(void*, unsigned long size) { return std::calloc(size, 1); }
+void Release(void*, void* block) { std::free(block); }
+std::uint64_t Now(void*) { return 0x01DB000000000000ull; }
 }  // namespace
 
-void InstallFuzzHost(const std::uint8_t* data, std::size_t size) {
+Engine& InstallFuzzHost(const std::uint8_t* data, std::size_t size) {
+  static const std::unique_ptr<Engine> engine(new Engine());
   input = data;
   inputSize = size;
   inputPos = 0;
   kept = nullptr;
-  lastMessage = 0;
-  Host = EngineHost{Read, Write, Error, Progress, Alloc, Release, Now};
-  OutputIsProbe = false;
-  RunState = RunStateFlags{};
-  ProgressTotals = ProgressCounts{};
-  ResetArchiveInput();
-  // The table depends on the polynomial alone: once per process.
-  static bool crcTableBuilt = false;
-  if (!crcTableBuilt) BuildCrcTable(lzh::kCrcPolynomial);
-  crcTableBuilt = true;
+  FreeMemberHeader(*engine);
+  StartEngine(*engine, EngineHost{nullptr, Read, Write, Progress, Alloc, Release, Now});
+  return *engine;
 }
 
 void SkipFuzzInput(std::uint64_t bytes) {
@@ -69,5 +54,3 @@ void SeekFuzzInput(std::uint64_t position) {
 }
 
 void KeepFuzzOutput(std::vector<std::uint8_t>* out) { kept = out; }
-
-int LastFuzzMessage() { return lastMessage; }

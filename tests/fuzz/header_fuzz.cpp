@@ -5,26 +5,28 @@
 #include <cstdint>
 #include <cstring>
 
-#include "archive/member_header.h"
-#include "common/run_state.h"
 #include "fuzz_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  InstallFuzzHost(data + 1, size - 1);
-  RunState.suppressFolders = data[0] & 1;
+  Engine& e = InstallFuzzHost(data + 1, size - 1);
+  const bool dropFolders = data[0] & 1;
   for (int members = 0; members < 64; ++members) {
-    if (ReadMemberHeader() != HeaderResult::Member) break;
+    const EngineResult result = ReadMemberHeader(e, dropFolders);
+    // A header ends the walk only as the end, damage or a foreign method.
+    if (result == EngineResult::EndOfArchive || result == EngineResult::Damaged ||
+        result == EngineResult::Unsupported)
+      break;
+    if (result != EngineResult::Ok) __builtin_trap();
     // What the pass relies on: a terminated name inside the buffer, sizes
     // that never move backwards and agree for a stored member, a known method.
-    if (std::strlen(JoinedName) >= kJoinedNameBytes) __builtin_trap();
-    if (MemberHeader.compressedRemaining < 0 || MemberHeader.originalSize < 0) __builtin_trap();
-    if (MemberHeader.method == lzh::kMethodStored &&
-        MemberHeader.compressedRemaining != MemberHeader.originalSize)
+    if (std::strlen(e.joinedName) >= kJoinedNameBytes) __builtin_trap();
+    if (e.header.compressedRemaining < 0 || e.header.originalSize < 0) __builtin_trap();
+    if (e.header.method == lzh::kMethodStored && e.header.compressedRemaining != e.header.originalSize)
       __builtin_trap();
-    if (!std::strchr("04567d", MemberHeader.method)) __builtin_trap();
-    SkipFuzzInput(static_cast<std::uint64_t>(MemberHeader.compressedRemaining));
+    if (!std::strchr("04567d", e.header.method)) __builtin_trap();
+    SkipFuzzInput(static_cast<std::uint64_t>(e.header.compressedRemaining));
   }
-  FreeMemberHeader();
+  FreeMemberHeader(e);
   return 0;
 }

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "archive/engine.h"
 #include "fixtures.h"
 #include "lzh_test_data.h"
 
@@ -22,21 +22,29 @@ struct HostRecord {
   Bytes written;
   std::vector<unsigned long> writeSizes;
   bool failWrites = false;
-  std::vector<std::pair<int, bool>> errors;  // string id, names the archive
-  std::vector<unsigned> reports;             // percentages
-  std::size_t cancelAtReport = SIZE_MAX;     // sets cancelRequested during this report (0-based)
+  std::size_t enoughAtWrite = SIZE_MAX;   // the sink has enough with this write (0-based)
+  std::vector<std::uint64_t> reports;     // the member's bytes, at every progress report
+  std::size_t cancelAtReport = SIZE_MAX;  // this report (0-based) asks to stop
   int liveBlocks = 0;
   std::uint64_t now = 0x01DB000000000000ull;
 };
 
 extern HostRecord Record;
 
-// Installs the recording host over archive; resets RunState, ProgressTotals,
-// the probe state and the CRC table.
+// The engine the tests drive, one for the whole test program.
+Engine& TestEngine();
+
+// Starts TestEngine afresh with the recording host over archive; frees the
+// header it held.
 void InstallMemoryHost(Bytes archive);
 
-// Runs body inside the engine's guarded region; false when ExtractAbort left it.
-bool Guarded(void (*body)());
+// Runs body on TestEngine inside its guarded region: how it ended.
+EngineResult Guarded(void (*body)(Engine&));
+
+// Installs the recording host over stream, the data of a member of method
+// and originalSize, as the current member; DecodeStream decodes it too.
+void InstallMember(const Bytes& stream, char method, std::int64_t originalSize);
+EngineResult DecodeStream(const Bytes& stream, char method, std::int64_t originalSize);
 
 struct Decoded {
   std::vector<std::string> names;
@@ -44,7 +52,7 @@ struct Decoded {
   std::string failure;  // empty when every member decoded with a matching CRC
 };
 // Walks an archive in memory as the extraction pass does: every header, every
-// member decoded inside the guarded region, every data CRC compared.
+// member decoded, every data CRC compared.
 Decoded DecodeArchive(const Bytes& archive);
 
 }  // namespace enginetest

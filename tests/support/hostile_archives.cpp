@@ -64,9 +64,9 @@ Bytes ClaimingMoreThanItsData(std::uint32_t originalSize) {
   return Joined({BuildHeader(s), stream});
 }
 
-HostileArchive Refused(std::string attack, Bytes bytes, int message = kMsgDamaged) {
+HostileArchive Refused(std::string attack, Bytes bytes, EngineResult result = EngineResult::Damaged) {
   HostileArchive a{std::move(attack), std::move(bytes), false};
-  a.message = message;
+  a.result = result;
   return a;
 }
 
@@ -127,9 +127,9 @@ std::vector<HostileArchive> HostileArchives() {
                           s.dataCrc = ReferenceCrc(Text("x"));
                         })})));
   all.push_back(Refused("method -lh1-",
-                        Archive({StoredWith("x", [](HeaderSpec& s) { s.method = "-lh1-"; })}), kMsgUnsupported));
+                        Archive({StoredWith("x", [](HeaderSpec& s) { s.method = "-lh1-"; })}), EngineResult::Unsupported));
   all.push_back(Refused("method -lzs-",
-                        Archive({StoredWith("x", [](HeaderSpec& s) { s.method = "-lzs-"; })}), kMsgUnsupported));
+                        Archive({StoredWith("x", [](HeaderSpec& s) { s.method = "-lzs-"; })}), EngineResult::Unsupported));
   all.push_back(Refused("header level 1", Archive({StoredWith("x", [](HeaderSpec& s) { s.level = 1; })})));
   all.push_back(Refused("a joined name longer than the stub's 287 bytes",
                         Archive({StoredWith("x", [](HeaderSpec& s) {
@@ -166,7 +166,7 @@ std::vector<HostileArchive> HostileArchives() {
   all.push_back(Refused("no end byte", Bytes(good.begin(), good.end() - 1)));
   {
     const Bytes m = StoredMember("long.txt", std::string(100, 'L'));
-    all.push_back(Refused("member data cut short", Bytes(m.begin(), m.end() - 40), kMsgReadError));
+    all.push_back(Refused("member data cut short", Bytes(m.begin(), m.end() - 40), EngineResult::ReadError));
   }
   {
     Bytes lh5 = ReadFile(FixturePath("sample-lh5.lzh"));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine_host.h"
 #include "lzh_test_data.h"
 
 namespace enginetest {
@@ -16,8 +17,8 @@ struct HostileArchive {
   std::string attack;   // what the archive tries
   Bytes bytes;          // from its first header on
   bool readable;        // every reader takes it whole
-  // When refused: the message (string id) that reports it, 2, 4 or 5.
-  int message = 0;
+  // When refused: how (ReadError, Damaged or Unsupported).
+  EngineResult result = EngineResult::Ok;
   // Bytes up to and including the end byte, when readable.
   std::size_t archiveBytes = 0;
   // When readable: every member's name as the engine joins it, in order.

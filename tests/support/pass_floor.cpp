@@ -1,13 +1,11 @@
 #include "pass_floor.h"
 
 #include <cstdio>
+#include <memory>
 #include <set>
 
 #include "app/win_engine_host.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
+#include "archive/engine.h"
 #include "common/sfx_config.h"
 
 namespace {
@@ -15,7 +13,7 @@ std::string* capture;
 // The floor reads the archive on its own, not through the pass's host.
 HANDLE archiveFile = INVALID_HANDLE_VALUE;
 
-long ReadArchive(void* buffer, unsigned long count) {
+long ReadArchive(void*, void* buffer, unsigned long count) {
   DWORD got = 0;
   return ReadFile(archiveFile, buffer, count, &got, nullptr) ? static_cast<long>(got) : -1;
 }
@@ -33,12 +31,12 @@ bool SeekTo(std::int64_t position) {
          GetLastError() == NO_ERROR;
 }
 
-bool KeepInMemory(const void* buffer, unsigned long length) {
+SinkReply KeepInMemory(void*, const void* buffer, unsigned long length) {
   capture->append(static_cast<const char*>(buffer), length);
-  return true;
+  return SinkReply::More;
 }
 
-void NoProgress(unsigned) {}
+bool NoProgress(void*, std::uint64_t) { return true; }
 
 // The folders of relative (up to its last backslash, or all of it for a
 // directory entry) not seen before, parents first.
@@ -51,28 +49,28 @@ void NoteNewFolders(const std::string& relative, bool whole, std::set<std::strin
   }
 }
 
-bool LoadMembers(std::vector<FloorFile>& files) {
+bool LoadMembers(Engine& e, std::vector<FloorFile>& files) {
   std::set<std::string> known;
   for (;;) {
-    const HeaderResult result = ReadMemberHeader();
-    if (result == HeaderResult::EndOfArchive) return true;
-    if (result != HeaderResult::Member) return false;
-    const std::int64_t dataEnd = FilePosition() + MemberHeader.compressedRemaining;
+    const EngineResult result = ReadMemberHeader(e, false);
+    if (result == EngineResult::EndOfArchive) return true;
+    if (result != EngineResult::Ok) return false;
+    const std::int64_t dataEnd = FilePosition() + e.header.compressedRemaining;
     FloorFile file;
-    file.relative = JoinedName;
+    file.relative = e.joinedName;
     for (char& c : file.relative)
       if (c == '/') c = '\\';
-    file.isFile = MemberHeader.method != lzh::kMethodDirectory;
+    file.isFile = e.header.method != lzh::kMethodDirectory;
     if (file.isFile && !file.relative.empty() && file.relative.back() == '\\') return false;
     while (!file.isFile && !file.relative.empty() && file.relative.back() == '\\') file.relative.pop_back();
-    file.modified.dwLowDateTime = static_cast<DWORD>(MemberHeader.modifiedTime);
-    file.modified.dwHighDateTime = static_cast<DWORD>(MemberHeader.modifiedTime >> 32);
+    file.modified.dwLowDateTime = static_cast<DWORD>(e.header.modifiedTime);
+    file.modified.dwHighDateTime = static_cast<DWORD>(e.header.modifiedTime >> 32);
     if (file.isFile) {
       capture = &file.data;
-      if (!DecodeMemberData() || crcValue != MemberHeader.dataCrc) return false;
+      if (DecodeMemberData(e) != EngineResult::Ok || e.crc != e.header.dataCrc) return false;
     }
     if (!SeekTo(dataEnd)) return false;
-    FreeMemberHeader();
+    FreeMemberHeader(e);
     // The notice is shown, never written.
     if (file.relative == kNoticeMemberName) continue;
     NoteNewFolders(file.relative, !file.isFile, known, file.newFolders);
@@ -82,15 +80,16 @@ bool LoadMembers(std::vector<FloorFile>& files) {
 }  // namespace
 
 bool LoadFloorFiles(const char* archive, std::uint32_t offset, std::vector<FloorFile>& files) {
-  InstallWin32EngineHost();
-  Host.readArchive = ReadArchive;
-  Host.writeOutput = KeepInMemory;
-  Host.progress = NoProgress;
-  OutputIsProbe = false;
-  BuildCrcTable(lzh::kCrcPolynomial);
+  EngineHost host;
+  SetWin32EngineHost(host);
+  host.readArchive = ReadArchive;
+  host.writeOutput = KeepInMemory;
+  host.progress = NoProgress;
+  const auto engine = std::make_unique<Engine>();
+  StartEngine(*engine, host);
   archiveFile = CreateFileA(archive, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  const bool loaded = archiveFile != INVALID_HANDLE_VALUE && SeekTo(offset) && LoadMembers(files);
-  FreeMemberHeader();
+  const bool loaded = archiveFile != INVALID_HANDLE_VALUE && SeekTo(offset) && LoadMembers(*engine, files);
+  FreeMemberHeader(*engine);
   if (archiveFile != INVALID_HANDLE_VALUE) CloseHandle(archiveFile);
   archiveFile = INVALID_HANDLE_VALUE;
   if (!loaded) std::fprintf(stderr, "floor: %s cannot be read whole\n", archive);

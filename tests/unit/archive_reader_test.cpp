@@ -79,6 +79,49 @@ TEST(ArchiveReader, FindsTheArchiveOfASelfExtractingFile) {
   EXPECT_EQ(Pack("test " + path).status, 0);
 }
 
+TEST(ArchiveReader, ReadersDecodeSideBySide) {
+  // Two readers of one archive and one of another, their steps interleaved,
+  // two whole members decoded inside a third's first piece: each engine
+  // keeps its own window, bits, tables, header and CRC.
+  ArchiveReader a, b, c;
+  std::string error;
+  ASSERT_TRUE(a.Open(FixturePath("mixed.lzh"), error) && b.Open(FixturePath("mixed.lzh"), error) &&
+              c.Open(FixturePath("sample-lh5.lzh"), error));
+  ArchiveMember m;
+  for (int k = 0; k < 4; ++k) ASSERT_EQ(b.Next(m, error), ReadStatus::Member);
+  ASSERT_EQ(m.name, "zeros.bin");
+  for (int k = 0; k < 3; ++k) ASSERT_EQ(a.Next(m, error), ReadStatus::Member);
+  ASSERT_EQ(m.name, "spaces.txt");
+  ASSERT_EQ(c.Next(m, error), ReadStatus::Member);
+  Bytes gotA, gotB, gotC;
+  const auto into = [](Bytes& out) {
+    return [&out](const void* data, std::size_t n) {
+      const auto* p = static_cast<const std::uint8_t*>(data);
+      out.insert(out.end(), p, p + n);
+      return true;
+    };
+  };
+  const bool decoded = a.Decode(
+      [&](const void* data, std::size_t n) {
+        if (gotA.empty()) {
+          std::string inner;
+          EXPECT_TRUE(b.Decode(into(gotB), inner)) << inner;
+          EXPECT_TRUE(c.Decode(into(gotC), inner)) << inner;
+        }
+        return into(gotA)(data, n);
+      },
+      error);
+  EXPECT_TRUE(decoded) << error;
+  EXPECT_TRUE(gotA == Bytes(65537, ' '));
+  EXPECT_TRUE(gotB == Bytes(70000, 0));
+  EXPECT_TRUE(gotC == ReadFile(FixturePath("sample.txt")));
+  // Each goes on from where it stood.
+  ASSERT_EQ(a.Next(m, error), ReadStatus::Member);
+  EXPECT_EQ(m.name, "zeros.bin");
+  EXPECT_EQ(b.Next(m, error), ReadStatus::End);
+  EXPECT_EQ(c.Next(m, error), ReadStatus::End);
+}
+
 TEST(ArchiveReader, NamesAreShownAsUtf8) {
   // "日本語\表.txt" in code page 932; 0x95 0x5C is one character, not a separator.
   Bytes archive = StoredMember("\x93\xfa\x96\x7b\x8c\xea\xff\x95\x5c.txt", "hello");

@@ -6,10 +6,6 @@
 
 #include <algorithm>
 
-#include "archive/archive_input.h"
-#include "archive/huffman_table.h"
-#include "archive/lzh_decoder.h"
-#include "archive/member_header.h"
 #include "engine_test_support.h"
 
 using namespace enginetest;
@@ -17,21 +13,21 @@ using namespace enginetest;
 namespace {
 // Starts the bit reader over the bits written so far, followed by a 16-bit
 // marker that shows where reading stopped.
-void Load(BitWriter& w) {
+Engine& Load(BitWriter& w) {
   w.Put(0xBEEF, 16);
   Bytes data = w.Finish();
   InstallMemoryHost(data);
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(data.size());
-  ResetArchiveInput();
-  StartBitReader();
+  Engine& e = TestEngine();
+  e.header.compressedRemaining = static_cast<std::int64_t>(data.size());
+  ResetArchiveInput(e);
+  StartBitReader(e);
+  return e;
 }
 
-void FillMarker() {
-  std::fill(std::begin(smallTable), std::end(smallTable), 0xAAAA);
-  std::fill(std::begin(literalTable), std::end(literalTable), 0xAAAA);
+void FillMarker(Engine& e) {
+  std::fill(std::begin(e.smallTable), std::end(e.smallTable), 0xAAAA);
+  std::fill(std::begin(e.literalTable), std::end(e.literalTable), 0xAAAA);
 }
-
-const std::vector<std::pair<int, bool>> kDamaged{{4, true}};
 }  // namespace
 
 TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
@@ -43,21 +39,21 @@ TEST(HuffmanTable, CompleteCodeFillsTheTableCanonically) {
   w.Put(0, 2);                // zero run after the third length: none
   PutCodeLength(w, 3);        // sym 3: 110
   PutCodeLength(w, 3);        // sym 4: 111
-  Load(w);
-  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  Engine& e = Load(w);
+  ASSERT_EQ(Guarded([](Engine& e) { ReadSmallSetLengths(e, 19, 5, 3); }), EngineResult::Ok);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
   // Each entry: the symbol and the length of its code.
-  EXPECT_EQ(smallTable[0], SymbolEntry(0, 2));
-  EXPECT_EQ(smallTable[63], SymbolEntry(0, 2));
-  EXPECT_EQ(smallTable[64], SymbolEntry(1, 2));
-  EXPECT_EQ(smallTable[128], SymbolEntry(2, 2));
-  EXPECT_EQ(smallTable[191], SymbolEntry(2, 2));
-  EXPECT_EQ(smallTable[192], SymbolEntry(3, 3));
-  EXPECT_EQ(smallTable[223], SymbolEntry(3, 3));
-  EXPECT_EQ(smallTable[224], SymbolEntry(4, 3));
-  EXPECT_EQ(smallTable[255], SymbolEntry(4, 3));
-  EXPECT_EQ(smallLengths[5], 0);
-  EXPECT_EQ(smallLengths[18], 0);
+  EXPECT_EQ(e.smallTable[0], SymbolEntry(0, 2));
+  EXPECT_EQ(e.smallTable[63], SymbolEntry(0, 2));
+  EXPECT_EQ(e.smallTable[64], SymbolEntry(1, 2));
+  EXPECT_EQ(e.smallTable[128], SymbolEntry(2, 2));
+  EXPECT_EQ(e.smallTable[191], SymbolEntry(2, 2));
+  EXPECT_EQ(e.smallTable[192], SymbolEntry(3, 3));
+  EXPECT_EQ(e.smallTable[223], SymbolEntry(3, 3));
+  EXPECT_EQ(e.smallTable[224], SymbolEntry(4, 3));
+  EXPECT_EQ(e.smallTable[255], SymbolEntry(4, 3));
+  EXPECT_EQ(e.smallLengths[5], 0);
+  EXPECT_EQ(e.smallLengths[18], 0);
 }
 
 TEST(HuffmanTable, ZeroRunFollowsTheThirdLengthEvenWhenTheCountIsThree) {
@@ -67,11 +63,11 @@ TEST(HuffmanTable, ZeroRunFollowsTheThirdLengthEvenWhenTheCountIsThree) {
   PutCodeLength(w, 1);
   PutCodeLength(w, 0);
   w.Put(3, 2);  // a run of three more zero lengths
-  Load(w);
-  ASSERT_TRUE(Guarded([] { ReadSmallSetLengths(19, 5, 3); }));
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
-  EXPECT_EQ(smallTable[0x7F], SymbolEntry(0, 1));
-  EXPECT_EQ(smallTable[0x80], SymbolEntry(1, 1));
+  Engine& e = Load(w);
+  ASSERT_EQ(Guarded([](Engine& e) { ReadSmallSetLengths(e, 19, 5, 3); }), EngineResult::Ok);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
+  EXPECT_EQ(e.smallTable[0x7F], SymbolEntry(0, 1));
+  EXPECT_EQ(e.smallTable[0x80], SymbolEntry(1, 1));
 }
 
 TEST(HuffmanTable, EmptyAndSingleCodeSets) {
@@ -82,53 +78,50 @@ TEST(HuffmanTable, EmptyAndSingleCodeSets) {
   w.Put(4, 4);
   for (int i = 0; i < 4; ++i) PutCodeLength(w, 0);
   w.Put(0xFFFF, 16);
-  Load(w);
-  FillMarker();
-  ASSERT_TRUE(Guarded([] {
-    positionSetSize = 14;
-    ReadSmallSetLengths(14, 4, kNoZeroRun);
-  }));
-  EXPECT_EQ(PeekBits(16), 0xFFFF);
-  EXPECT_FALSE(Guarded([] { DecodePosition(); }));
-  EXPECT_EQ(Record.errors, kDamaged);
+  Engine& e = Load(w);
+  FillMarker(e);
+  ASSERT_EQ(Guarded([](Engine& e) {
+    e.positionSetSize = 14;
+    ReadSmallSetLengths(e, 14, 4, kNoZeroRun);
+  }), EngineResult::Ok);
+  EXPECT_EQ(PeekBits(e, 16), 0xFFFF);
+  EXPECT_EQ(Guarded([](Engine& e) { DecodePosition(e); }), EngineResult::Damaged);
 
   // Count 0: one code of length 0 whose value fills the table.
   BitWriter s;
   s.Put(0, 9);
   s.Put(300, 9);
   Load(s);
-  ASSERT_TRUE(Guarded([] { ReadLiteralSetLengths(); }));
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
-  EXPECT_TRUE(std::all_of(std::begin(literalTable), std::end(literalTable),
+  ASSERT_EQ(Guarded([](Engine& e) { ReadLiteralSetLengths(e); }), EngineResult::Ok);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
+  EXPECT_TRUE(std::all_of(std::begin(e.literalTable), std::end(e.literalTable),
                           [](auto e) { return e == SymbolEntry(300, 0); }));
   // Decoding from it consumes no bits.
   static unsigned symbols[3];
-  ASSERT_TRUE(Guarded([] {
-    blockRemaining = 3;
-    for (unsigned& sym : symbols) sym = DecodeSymbol();
-  }));
+  ASSERT_EQ(Guarded([](Engine& e) {
+    e.blockRemaining = 3;
+    for (unsigned& sym : symbols) sym = DecodeSymbol(e);
+  }), EngineResult::Ok);
   EXPECT_EQ(symbols[0], 300u);
   EXPECT_EQ(symbols[2], 300u);
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
 }
 
 TEST(HuffmanTable, OversubscribedAndIncompleteCodesAreDamage) {
   BitWriter w;
   w.Put(4, 4);
   for (int i = 0; i < 4; ++i) PutCodeLength(w, 1);  // four codes of one bit
-  Load(w);
-  FillMarker();
-  EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
-  EXPECT_EQ(Record.errors, kDamaged);
-  EXPECT_EQ(smallTable[0], 0xAAAA);  // refused before anything was written
+  Engine& e = Load(w);
+  FillMarker(e);
+  EXPECT_EQ(Guarded([](Engine& e) { ReadSmallSetLengths(e, 14, 4, kNoZeroRun); }), EngineResult::Damaged);
+  EXPECT_EQ(e.smallTable[0], 0xAAAA);  // refused before anything was written
 
   BitWriter v;
   v.Put(2, 4);
   PutCodeLength(v, 1);
   PutCodeLength(v, 2);  // half plus a quarter of the code space
   Load(v);
-  EXPECT_FALSE(Guarded([] { ReadSmallSetLengths(14, 4, kNoZeroRun); }));
-  EXPECT_EQ(Record.errors, kDamaged);
+  EXPECT_EQ(Guarded([](Engine& e) { ReadSmallSetLengths(e, 14, 4, kNoZeroRun); }), EngineResult::Damaged);
 }
 
 TEST(HuffmanTable, CodesLongerThanTheTableWalkTheTree) {
@@ -145,17 +138,17 @@ TEST(HuffmanTable, CodesLongerThanTheTableWalkTheTree) {
     w.Put(codes[j], lengths[j]);
     if (j > 1) w.Put(0, j - 1);  // the smallest position of each bit length
   }
-  Load(w);
+  Engine& e = Load(w);
   static unsigned positions[17];
-  ASSERT_TRUE(Guarded([] {
-    positionSetSize = 17;
-    ReadSmallSetLengths(17, 5, kNoZeroRun);
-    for (unsigned& p : positions) p = DecodePosition();
-  }));
-  EXPECT_TRUE(smallTable[255] & kEntryLink);  // the last entry links into the tree
+  ASSERT_EQ(Guarded([](Engine& e) {
+    e.positionSetSize = 17;
+    ReadSmallSetLengths(e, 17, 5, kNoZeroRun);
+    for (unsigned& p : positions) p = DecodePosition(e);
+  }), EngineResult::Ok);
+  EXPECT_TRUE(e.smallTable[255] & kEntryLink);  // the last entry links into the tree
   EXPECT_EQ(positions[0], 0u);
   for (unsigned j = 1; j < 17; ++j) EXPECT_EQ(positions[j], 1u << (j - 1)) << "symbol " << j;
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
 }
 
 TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
@@ -182,23 +175,23 @@ TEST(HuffmanTable, LiteralSetThroughTheCodeLengthSetWithLongCodes) {
     w.Put(clCodes[sym], cl[sym]);
   }
   for (unsigned s : {0u, 11u, 12u, 14u, 300u, 509u}) w.Put(litCodes[s], lit[s]);
-  Load(w);
+  Engine& e = Load(w);
   static unsigned symbols[6];
-  ASSERT_TRUE(Guarded([] {
-    ReadSmallSetLengths(19, 5, 3);
-    ReadLiteralSetLengths();
-    blockRemaining = 6;
-    for (unsigned& s : symbols) s = DecodeSymbol();
-  }));
+  ASSERT_EQ(Guarded([](Engine& e) {
+    ReadSmallSetLengths(e, 19, 5, 3);
+    ReadLiteralSetLengths(e);
+    e.blockRemaining = 6;
+    for (unsigned& s : symbols) s = DecodeSymbol(e);
+  }), EngineResult::Ok);
   EXPECT_EQ(std::vector<unsigned>(symbols, symbols + 6), (std::vector<unsigned>{0, 11, 12, 14, 300, 509}));
-  EXPECT_EQ(PeekBits(16), 0xBEEF);
+  EXPECT_EQ(PeekBits(e, 16), 0xBEEF);
 }
 
 TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
   struct Case {
     const char* attack;
     void (*write)(BitWriter&);
-    void (*read)();
+    void (*read)(Engine&);
   };
   const Case cases[] = {
       {"small-set length 17 from the unary extension",
@@ -206,7 +199,7 @@ TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
          w.Put(1, 5);
          PutCodeLength(w, 17);
        },
-       [] { ReadSmallSetLengths(19, 5, 3); }},
+       [](Engine& e) { ReadSmallSetLengths(e, 19, 5, 3); }},
       {"literal count 511",
        [](BitWriter& w) {
          w.Put(2, 5);  // code-length set: symbols 0 and 1, one bit each
@@ -214,9 +207,9 @@ TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
          PutCodeLength(w, 1);
          w.Put(511, 9);
        },
-       [] {
-         ReadSmallSetLengths(19, 5, 3);
-         ReadLiteralSetLengths();
+       [](Engine& e) {
+         ReadSmallSetLengths(e, 19, 5, 3);
+         ReadLiteralSetLengths(e);
        }},
       {"zero run past symbol 509",
        [](BitWriter& w) {
@@ -229,34 +222,33 @@ TEST(HuffmanTable, DamagedListsAreRefusedInsideTheArrays) {
          w.Put(3, 2);    // symbol 2: a long zero run
          w.Put(511, 9);  // of 531 lengths
        },
-       [] {
-         ReadSmallSetLengths(19, 5, 3);
-         ReadLiteralSetLengths();
+       [](Engine& e) {
+         ReadSmallSetLengths(e, 19, 5, 3);
+         ReadLiteralSetLengths(e);
        }},
       {"single code 19 in the code-length set",
        [](BitWriter& w) {
          w.Put(0, 5);
          w.Put(19, 5);
        },
-       [] { ReadSmallSetLengths(19, 5, 3); }},
+       [](Engine& e) { ReadSmallSetLengths(e, 19, 5, 3); }},
       {"single code 510 in the literal/length set",
        [](BitWriter& w) {
          w.Put(0, 9);
          w.Put(510, 9);
        },
-       [] { ReadLiteralSetLengths(); }},
+       [](Engine& e) { ReadLiteralSetLengths(e); }},
       {"single code 14 in a 14-symbol position set",
        [](BitWriter& w) {
          w.Put(0, 4);
          w.Put(14, 4);
        },
-       [] { ReadSmallSetLengths(14, 4, kNoZeroRun); }},
+       [](Engine& e) { ReadSmallSetLengths(e, 14, 4, kNoZeroRun); }},
   };
   for (const Case& c : cases) {
     BitWriter w;
     c.write(w);
     Load(w);
-    EXPECT_FALSE(Guarded(c.read)) << c.attack;
-    EXPECT_EQ(Record.errors, kDamaged) << c.attack;
+    EXPECT_EQ(Guarded(c.read), EngineResult::Damaged) << c.attack;
   }
 }

@@ -1,17 +1,11 @@
 // The window decoder: archives made by jlha for every method, hand-built
 // streams for the window's flush boundaries, overlapping and wrapping
-// matches, a block-size field of 0, the final match, and damaged input.
+// matches, a block-size field of 0, the final match, a sink that has enough,
+// and damaged input.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "archive/archive_input.h"
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/lzh_decoder.h"
-#include "archive/member_header.h"
-#include "archive/output_sink.h"
-#include "common/run_state.h"
 #include "engine_test_support.h"
 
 using namespace enginetest;
@@ -21,15 +15,6 @@ Bytes Fixture(const std::string& name) {
   Bytes b = ReadFile(FixturePath(name));
   EXPECT_FALSE(b.empty()) << name;
   return b;
-}
-
-// Installs a compressed member as the current one and decodes it.
-bool DecodeStream(const Bytes& stream, char method, std::int64_t originalSize) {
-  InstallMemoryHost(stream);
-  MemberHeader.method = method;
-  MemberHeader.originalSize = originalSize;
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  return Guarded(DecodeMember);
 }
 
 // Literal-only stream of n bytes (byte i is i * 13 mod 251), in blocks of
@@ -81,12 +66,14 @@ TEST(LzhDecoder, WindowFlushesAtItsSizeAndOnceAtTheEnd) {
   for (const Case& c : {Case{65535, {65535}}, Case{65536, {65536}}, Case{65537, {65536, 1}}}) {
     Bytes expected;
     const Bytes stream = LiteralStream(c.size, &expected);
-    ASSERT_TRUE(DecodeStream(stream, '5', c.size)) << c.size;
+    ASSERT_EQ(DecodeStream(stream, '5', c.size), EngineResult::Ok) << c.size;
     EXPECT_EQ(Record.writeSizes, c.writes) << c.size;
-    EXPECT_EQ(Record.reports.size(), c.writes.size()) << c.size;  // one report per piece
+    // One report per piece, of the member's bytes written so far.
+    std::vector<std::uint64_t> counts;
+    for (unsigned long n : c.writes) counts.push_back((counts.empty() ? 0 : counts.back()) + n);
+    EXPECT_EQ(Record.reports, counts) << c.size;
     EXPECT_TRUE(Record.written == expected) << c.size;
-    EXPECT_EQ(ProgressTotals.done, c.size);
-    EXPECT_EQ(crcValue, ReferenceCrc(expected));
+    EXPECT_EQ(TestEngine().crc, ReferenceCrc(expected));
   }
 }
 
@@ -97,7 +84,7 @@ TEST(LzhDecoder, OverlappingMatchesRepeatAndTheStartReadsSpaces) {
   w.Put(Token::Lit('a'));
   w.Put(Token::Lit('b'));
   w.Put(Token::Match(10, 2));  // overlaps the bytes it produces
-  ASSERT_TRUE(DecodeStream(w.Finish(), '5', 16));
+  ASSERT_EQ(DecodeStream(w.Finish(), '5', 16), EngineResult::Ok);
   EXPECT_EQ(std::string(Record.written.begin(), Record.written.end()), "    abababababab");
 }
 
@@ -107,15 +94,17 @@ TEST(LzhDecoder, FinalMatchIsWrittenInFullPastTheOriginalSize) {
   w.Put(Token::Lit('x'));
   w.Put(Token::Lit('y'));
   w.Put(Token::Match(10, 2));
-  ASSERT_TRUE(DecodeStream(w.Finish(), '5', 5));
+  ASSERT_EQ(DecodeStream(w.Finish(), '5', 5), EngineResult::Ok);
   EXPECT_EQ(std::string(Record.written.begin(), Record.written.end()), "xyxyxyxyxyxy");
-  EXPECT_EQ(decodedCount, 12);
+  EXPECT_EQ(TestEngine().decodedCount, 12);
 }
 
-TEST(LzhDecoder, MatchAcrossTheWindowEndFlushesMidCopyAndWrapsItsSource) {
+namespace {
+// 65530 literals, then a match across the window's end, one whose source
+// starts before position 0, and the longest match from the farthest position.
+Bytes MatchesAcrossTheWindowEnd(Bytes& expected) {
   StreamWriter w(17, 5);
   w.BeginBlock(65530 + 3);
-  Bytes expected;
   for (unsigned i = 0; i < 65530; ++i) {
     const auto b = static_cast<std::uint8_t>(i % 199);
     w.Put(Token::Lit(b));
@@ -128,19 +117,18 @@ TEST(LzhDecoder, MatchAcrossTheWindowEndFlushesMidCopyAndWrapsItsSource) {
     const unsigned len = m == 0 ? 12 : m == 1 ? 20 : 256, dist = m == 0 ? 3 : m == 1 ? 10 : 65536;
     for (unsigned i = 0; i < len; ++i) expected.push_back(expected[expected.size() - dist]);
   }
-  const Bytes stream = w.Finish();
-  InstallMemoryHost(stream);
-  ProgressTotals.total = expected.size() * 2;
-  MemberHeader.method = '7';
-  MemberHeader.originalSize = static_cast<std::int64_t>(expected.size());
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  ASSERT_TRUE(Guarded(DecodeMember));
+  return w.Finish();
+}
+}  // namespace
+
+TEST(LzhDecoder, MatchAcrossTheWindowEndFlushesMidCopyAndWrapsItsSource) {
+  Bytes expected;
+  const Bytes stream = MatchesAcrossTheWindowEnd(expected);
+  ASSERT_EQ(DecodeStream(stream, '7', static_cast<std::int64_t>(expected.size())), EngineResult::Ok);
   EXPECT_EQ(Record.writeSizes, (std::vector<unsigned long>{65536, expected.size() - 65536}));
   EXPECT_TRUE(Record.written == expected);
-  // The flush inside the match already counts the whole match: 65542 of 131636.
-  ASSERT_EQ(Record.reports.size(), 2u);
-  EXPECT_EQ(Record.reports[0], 65542u * 100 / (expected.size() * 2));
-  EXPECT_EQ(Record.reports[1], 50u);
+  // The flush inside the match already counts the whole match.
+  EXPECT_EQ(Record.reports, (std::vector<std::uint64_t>{65530 + 12, expected.size()}));
 }
 
 TEST(LzhDecoder, BlockSizeZeroMeans65536Symbols) {
@@ -155,7 +143,7 @@ TEST(LzhDecoder, BlockSizeZeroMeans65536Symbols) {
   w.Put(Token::Lit('!'));
   w.Put(Token::Match(3, 1));
   for (int i = 0; i < 4; ++i) expected.push_back('!');
-  ASSERT_TRUE(DecodeStream(w.Finish(), '5', 65540));
+  ASSERT_EQ(DecodeStream(w.Finish(), '5', 65540), EngineResult::Ok);
   EXPECT_TRUE(Record.written == expected);
 }
 
@@ -172,59 +160,43 @@ TEST(LzhDecoder, PositionSetOf17SymbolsForLh6AndLh7) {
   for (unsigned i = 0; i < 5; ++i) expected.push_back(expected[i]);
   const Bytes stream = w.Finish();
   for (char method : {'6', '7'}) {
-    ASSERT_TRUE(DecodeStream(stream, method, 40005)) << method;
+    ASSERT_EQ(DecodeStream(stream, method, 40005), EngineResult::Ok) << method;
     EXPECT_TRUE(Record.written == expected) << method;
   }
   // Read as -lh5-, the same stream has a 4-bit position count: no crash, a
   // message or different bytes.
-  const bool ok = DecodeStream(stream, '5', 40005);
-  EXPECT_TRUE(!ok || Record.written != expected);
+  const EngineResult asLh5 = DecodeStream(stream, '5', 40005);
+  EXPECT_TRUE(asLh5 == EngineResult::Damaged || (asLh5 == EngineResult::Ok && Record.written != expected));
 }
 
 TEST(LzhDecoder, EmptyMemberWritesNothingButFetchesItsFirstBytes) {
   Bytes stream(20000, 0x55);
-  ASSERT_TRUE(DecodeStream(stream, '5', 0));
+  ASSERT_EQ(DecodeStream(stream, '5', 0), EngineResult::Ok);
   EXPECT_TRUE(Record.writeSizes.empty());
   EXPECT_TRUE(Record.reports.empty());
   EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{16384}));
 }
 
-TEST(LzhDecoder, ProbeCapturesTheFirstPieceAndReportsNothing) {
-  StreamWriter w(14, 4);
-  w.BeginBlock(6);
-  for (char c : std::string("Hi!")) w.Put(Token::Lit(static_cast<unsigned char>(c)));
-  w.Put(Token::Lit(0));
-  w.Put(Token::Lit('z'));
-  w.Put(Token::Lit('z'));
-  const Bytes stream = w.Finish();
-  InstallMemoryHost(stream);
-  OutputIsProbe = true;
-  MemberHeader.method = '5';
-  MemberHeader.originalSize = 6;
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  ASSERT_TRUE(Guarded(DecodeMember));
-  EXPECT_STREQ(GeneralText, "Hi!");
-  EXPECT_EQ(probeTextCaptured, 1);
-  EXPECT_TRUE(Record.writeSizes.empty());
-  EXPECT_TRUE(Record.reports.empty());
-}
-
-TEST(LzhDecoder, ProbeStopsAfterTheFirstPiece) {
-  // 200000 bytes of data, a header that claims 1 GiB: the probe shows the
-  // first piece and reads no further, so neither the claim nor the missing
-  // rest keeps it busy.
-  Bytes expected;
-  const Bytes stream = LiteralStream(200000, &expected);
-  InstallMemoryHost(stream);
-  OutputIsProbe = true;
-  MemberHeader.method = '5';
-  MemberHeader.originalSize = 1ll << 30;
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  ASSERT_TRUE(Guarded(DecodeMember));
-  EXPECT_EQ(decodedCount, 65536);
-  EXPECT_LT(Record.readPos, stream.size());
-  EXPECT_TRUE(Record.errors.empty());
-  EXPECT_EQ(probeTextCaptured, 1);
+TEST(LzhDecoder, ASinkWithEnoughEndsTheMemberAsDecoded) {
+  // The first piece is all the sink wants, whether it ends between symbols or
+  // inside a match, and the header may claim 1 GiB: nothing more is decoded,
+  // read or reported, and the member ends without a failure.
+  // A stored member's copy stops the same way.
+  Bytes literals, matches;
+  const Bytes literalStream = LiteralStream(200000, &literals);
+  const Bytes matchStream = MatchesAcrossTheWindowEnd(matches);
+  const Bytes stored(200000, 'n');
+  const std::pair<const Bytes*, char> members[] = {{&literalStream, '5'}, {&matchStream, '7'}, {&stored, '0'}};
+  for (const auto& [stream, method] : members) {
+    InstallMember(*stream, method, 1ll << 30);
+    Record.enoughAtWrite = 0;
+    EXPECT_EQ(DecodeMemberData(TestEngine()), EngineResult::Ok) << method;
+    EXPECT_EQ(Record.writeSizes, (std::vector<unsigned long>{65536})) << method;
+    EXPECT_TRUE(Record.reports.empty()) << method;
+    // The first piece's input and a block of look-ahead, of up to 200000 bytes.
+    EXPECT_LT(Record.readPos, 65536u + 2 * kArchiveInputBytes) << method;
+  }
+  EXPECT_TRUE(Record.written == Bytes(65536, 'n'));
 }
 
 // A header may claim more than its data holds; the bits past the data are
@@ -249,45 +221,100 @@ TEST(LzhDecoder, ReadingPastTheCompressedSizeIsDamage) {
       {"the last byte missing", Bytes(full.begin(), full.end() - 1), 1000},
   };
   for (const Case& c : cases) {
-    InstallMemoryHost(c.stream);
+    InstallMember(c.stream, '5', c.originalSize);
     // Should the decoder produce bytes anyway, the first report ends it.
     Record.cancelAtReport = 0;
-    MemberHeader.method = '5';
-    MemberHeader.originalSize = c.originalSize;
-    MemberHeader.compressedRemaining = static_cast<std::int64_t>(c.stream.size());
-    EXPECT_FALSE(Guarded(DecodeMember)) << c.what;
-    EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}})) << c.what;
+    EXPECT_EQ(DecodeMemberData(TestEngine()), EngineResult::Damaged) << c.what;
     EXPECT_TRUE(Record.written.empty()) << c.what;
     EXPECT_EQ(Record.readPos, c.stream.size()) << c.what;
   }
   // Exactly the data, every bit of its last byte's symbols used: no damage.
-  ASSERT_TRUE(DecodeStream(full, '5', 1000));
+  ASSERT_EQ(DecodeStream(full, '5', 1000), EngineResult::Ok);
   EXPECT_TRUE(Record.written == expected);
-  ASSERT_TRUE(DecodeStream(abc, '5', 3));
+  ASSERT_EQ(DecodeStream(abc, '5', 3), EngineResult::Ok);
   EXPECT_EQ(std::string(Record.written.begin(), Record.written.end()), "abc");
 }
 
-TEST(LzhDecoder, WriteFailureAndCancellationLeaveTheMember) {
-  Bytes expected;
-  const Bytes stream = LiteralStream(140000 % 65536 + 2 * 65536, &expected);
-  InstallMemoryHost(stream);
-  Record.failWrites = true;
-  MemberHeader.method = '5';
-  MemberHeader.originalSize = static_cast<std::int64_t>(expected.size());
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  EXPECT_FALSE(Guarded(DecodeMember));
-  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{3, false}}));
-  EXPECT_EQ(RunState.aborted, 1);
-
-  // Cancel during the first report: no message and no further byte written.
-  InstallMemoryHost(stream);
-  Record.cancelAtReport = 0;
-  MemberHeader.method = '5';
-  MemberHeader.originalSize = static_cast<std::int64_t>(expected.size());
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(stream.size());
-  EXPECT_FALSE(Guarded(DecodeMember));
-  EXPECT_TRUE(Record.errors.empty());
-  EXPECT_EQ(Record.writeSizes, (std::vector<unsigned long>{65536}));
+// Every way a walk can end other than by the end byte, through the engine's
+// two entry points: the result names it, and nothing after the failure
+// reaches the sink.
+TEST(Engine, EachFailureEndsWithItsOwnResult) {
+  static Bytes literals, stream, header;
+  static HeaderSpec spec;
+  stream = LiteralStream(140000, &literals);
+  spec.extended = {{0x01, Text("x")}};
+  header = BuildHeader(spec);
+  struct Case {
+    const char* failure;
+    EngineResult result;
+    EngineResult (*run)();
+    std::size_t pieces = 0;  // written before it
+  };
+  const Case cases[] = {
+      {"the end byte", EngineResult::EndOfArchive,
+       [] {
+         InstallMemoryHost({0});
+         return ReadMemberHeader(TestEngine(), false);
+       }},
+      {"a header cut short", EngineResult::Damaged,
+       [] {
+         InstallMemoryHost(Bytes(header.begin(), header.end() - 1));
+         return ReadMemberHeader(TestEngine(), false);
+       }},
+      {"a method the engine does not decode", EngineResult::Unsupported,
+       [] {
+         HeaderSpec lh1 = spec;
+         lh1.method = "-lh1-";
+         InstallMemoryHost(BuildHeader(lh1));
+         return ReadMemberHeader(TestEngine(), false);
+       }},
+      {"no memory for the header", EngineResult::OutOfMemory,
+       [] {
+         InstallMemoryHost(header);
+         TestEngine().host.allocZeroed = [](void*, unsigned long) -> void* { return nullptr; };
+         return ReadMemberHeader(TestEngine(), false);
+       }},
+      {"a read that fails inside compressed data", EngineResult::ReadError,
+       [] {
+         InstallMember(stream, '5', 140000);
+         Record.failReadsFrom = 20000;
+         return DecodeMemberData(TestEngine());
+       }},
+      {"an archive that ends inside a stored member", EngineResult::ReadError,
+       [] {
+         InstallMember(Bytes(100, 'a'), '0', 200);
+         return DecodeMemberData(TestEngine());
+       }},
+      {"data that needs bits past its size", EngineResult::Damaged,
+       [] {
+         InstallMember(Bytes(stream.begin(), stream.begin() + 500), '5', 140000);
+         return DecodeMemberData(TestEngine());
+       }},
+      {"a sink that fails", EngineResult::WriteError,
+       [] {
+         InstallMember(stream, '5', 140000);
+         Record.failWrites = true;
+         return DecodeMemberData(TestEngine());
+       }},
+      {"a progress report that asks to stop", EngineResult::Cancelled,
+       [] {
+         InstallMember(stream, '5', 140000);
+         Record.cancelAtReport = 0;
+         return DecodeMemberData(TestEngine());
+       },
+       1},
+      {"a stored copy asked to stop", EngineResult::Cancelled,
+       [] {
+         InstallMember(Bytes(200000, 's'), '0', 200000);
+         Record.cancelAtReport = 0;
+         return DecodeMemberData(TestEngine());
+       },
+       1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.run(), c.result) << c.failure;
+    EXPECT_EQ(Record.writeSizes, std::vector<unsigned long>(c.pieces, 65536)) << c.failure;
+  }
 }
 
 TEST(LzhDecoder, TruncationAndBitFlipsEndInAMessageNeverACrash) {

@@ -1,12 +1,6 @@
-// The output sink, the stored copy, the percentage rule and the cancellation
-// point of the progress report.
+// The output sink and the stored copy, and the percentage the pass shows.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "archive/crc16.h"
-#include "archive/engine_host.h"
-#include "archive/member_header.h"
 #include "archive/output_sink.h"
 #include "common/run_state.h"
 #include "engine_test_support.h"
@@ -40,11 +34,6 @@ TEST(ProgressPercent, RoundsDownClampsAndWraps) {
   }
 }
 
-namespace {
-std::int64_t storedSize;
-void CopyStored() { CopyStoredMember(storedSize); }
-}  // namespace
-
 TEST(CopyStoredMember, ChunksOf64KiBWithOneReportEach) {
   struct Case {
     std::int64_t size;
@@ -54,119 +43,39 @@ TEST(CopyStoredMember, ChunksOf64KiBWithOneReportEach) {
                         Case{65537, {65536, 1}}}) {
     const std::size_t n = c.size > 0 ? static_cast<std::size_t>(c.size) : 0;
     const Bytes archive = Pattern(n + 10);  // the next header's bytes stay unread
-    InstallMemoryHost(archive);
-    crcValue = 0x1234;  // the copy starts its own CRC run
-    ProgressTotals.total = n * 2;
-    storedSize = c.size;
-    ASSERT_TRUE(Guarded(CopyStored)) << c.size;
+    ASSERT_EQ(DecodeStream(archive, '0', c.size), EngineResult::Ok) << c.size;
     EXPECT_EQ(Record.readSizes, c.chunks) << c.size;
     EXPECT_EQ(Record.writeSizes, c.chunks) << c.size;
     EXPECT_EQ(Record.readPos, n);
     EXPECT_TRUE(Record.written == Bytes(archive.begin(), archive.begin() + static_cast<long>(n)));
-    EXPECT_EQ(crcValue, ReferenceCrc(Record.written));
-    EXPECT_EQ(ProgressTotals.done, n);
-    EXPECT_EQ(Record.reports.size(), c.chunks.size());
-    if (!Record.reports.empty()) EXPECT_EQ(Record.reports.back(), 50u);
+    EXPECT_EQ(TestEngine().crc, ReferenceCrc(Record.written));
+    // Each report counts the member's bytes copied so far.
+    std::vector<std::uint64_t> counts;
+    for (unsigned long chunk : c.chunks) counts.push_back((counts.empty() ? 0 : counts.back()) + chunk);
+    EXPECT_EQ(Record.reports, counts) << c.size;
   }
 }
 
-TEST(CopyStoredMember, ShortReadWriteFailureAndCancel) {
-  InstallMemoryHost(Pattern(100));
-  storedSize = 200;  // the archive ends inside the member
-  EXPECT_FALSE(Guarded(CopyStored));
-  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{2, true}}));
-  EXPECT_EQ(RunState.aborted, 1);
-
-  InstallMemoryHost(Pattern(100));
-  Record.failWrites = true;
-  storedSize = 100;
-  EXPECT_FALSE(Guarded(CopyStored));
-  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{3, false}}));
-  EXPECT_EQ(crcValue, 0);  // nothing written, nothing counted
-
-  // A cancel made during the first report's drain ends the copy there.
-  InstallMemoryHost(Pattern(200000));
-  Record.cancelAtReport = 0;
-  storedSize = 200000;
-  EXPECT_FALSE(Guarded(CopyStored));
-  EXPECT_TRUE(Record.errors.empty());
-  EXPECT_EQ(Record.writeSizes, (std::vector<unsigned long>{65536}));
-
-  // Only exactly 1 counts as a cancel request.
-  InstallMemoryHost(Pattern(200000));
-  RunState.cancelRequested = 2;
-  EXPECT_TRUE(Guarded(CopyStored));
-}
-
-TEST(WriteOutput, ProbeCapturesTextOfTheFirstPieceAndStops) {
-  InstallMemoryHost({});
-  OutputIsProbe = true;
-  static bool secondPieceReached;
-  secondPieceReached = false;
-  // The first piece ends the guarded region, as a normal end would.
-  ASSERT_TRUE(Guarded([] {
-    WriteOutput("abc\0def", 7);
-    secondPieceReached = true;
-    WriteOutput("second", 6);
-  }));
-  EXPECT_FALSE(secondPieceReached);
-  EXPECT_EQ(RunState.aborted, 0);
-  EXPECT_STREQ(GeneralText, "abc");
-  EXPECT_TRUE(Record.writeSizes.empty());
-  EXPECT_EQ(crcValue, 0);
-
-  // A stored notice: one chunk is read, nothing more.
-  InstallMemoryHost(Pattern(200000));
-  OutputIsProbe = true;
-  storedSize = 200000;
-  ASSERT_TRUE(Guarded(CopyStored));
-  EXPECT_EQ(Record.readSizes, (std::vector<unsigned long>{65536}));
-  EXPECT_TRUE(Record.reports.empty());
-
-  // A piece without a zero byte: its first 1023 bytes.
-  static Bytes big(65536, 'q');
-  InstallMemoryHost({});
-  OutputIsProbe = true;
-  std::memset(GeneralText, 'X', sizeof GeneralText);
-  ASSERT_TRUE(Guarded([] { WriteOutput(big.data(), 65536); }));
-  EXPECT_EQ(std::strlen(GeneralText), 1023u);
-
-  // A short piece ends at its own length.
-  InstallMemoryHost({});
-  OutputIsProbe = true;
-  ASSERT_TRUE(Guarded([] { WriteOutput("xyz123", 3); }));
-  EXPECT_STREQ(GeneralText, "xyz");
-  EXPECT_EQ(probeTextCaptured, 1);
-}
-
-TEST(RunGuarded, NestedRegionsCatchInnermostFirst) {
-  InstallMemoryHost({});
-  static int reached;
-  reached = 0;
-  const bool outer = Guarded([] {
-    const bool inner = RunGuarded([] { ExtractAbort(); });
-    reached = inner ? 1 : 2;
-  });
-  EXPECT_TRUE(outer);
-  EXPECT_EQ(reached, 2);
-  EXPECT_EQ(RunState.aborted, 1);
-}
-
-TEST(WriteOutput, CrcCoversExactlyTheBytesWrittenWhateverThePieces) {
+TEST(HandOverPiece, CrcCoversExactlyTheBytesTheSinkTookWhateverThePieces) {
   // Pieces of every length from 0 to 40 at every alignment give the CRC of
   // the whole, as one byte at a time would.
-  const Bytes data = Pattern(40 * 41 / 2 + 64);
+  static Bytes data;
+  data = Pattern(40 * 41 / 2 + 64);
   InstallMemoryHost({});
-  static const Bytes* source;
-  source = &data;
-  ASSERT_TRUE(Guarded([] {
-    std::size_t at = 0;
-    for (unsigned long n = 0; n <= 40; ++n) {
-      WriteOutput(source->data() + at, n);
-      at += n;
-    }
-  }));
+  ASSERT_EQ(Guarded([](Engine& e) {
+              e.crc = 0;
+              std::size_t at = 0;
+              for (unsigned long n = 0; n <= 40; ++n) {
+                HandOverPiece(e, data.data() + at, n, static_cast<std::int64_t>(at + n));
+                at += n;
+              }
+            }),
+            EngineResult::Ok);
   const Bytes whole(data.begin(), data.begin() + 40 * 41 / 2);
-  EXPECT_EQ(crcValue, ReferenceCrc(whole));
+  EXPECT_EQ(TestEngine().crc, ReferenceCrc(whole));
   EXPECT_TRUE(Record.written == whole);
+  // A piece the sink refused is not counted.
+  Record.failWrites = true;
+  EXPECT_EQ(Guarded([](Engine& e) { HandOverPiece(e, data.data(), 7, 7); }), EngineResult::WriteError);
+  EXPECT_EQ(TestEngine().crc, ReferenceCrc(whole));
 }

@@ -54,12 +54,15 @@ class MemoryOutput : public ArchiveOutput {
 
 // Reads one header with the core reader; the archive is the header, its
 // data (none) and the end byte.
-HeaderResult ReadBack(const Bytes& header) {
+EngineResult ReadBack(const Bytes& header) {
   Bytes archive = header;
   archive.push_back(0);
   enginetest::InstallMemoryHost(archive);
-  return ReadMemberHeader();
+  return ReadMemberHeader(enginetest::TestEngine(), false);
 }
+
+const MemberHeaderRecord& Header() { return enginetest::TestEngine().header; }
+const char* Joined() { return enginetest::TestEngine().joinedName; }
 
 TEST(PackHeader, CoreReaderSeesEveryField) {
   MemberEntry e;
@@ -73,17 +76,17 @@ TEST(PackHeader, CoreReaderSeesEveryField) {
   e.dataCrc = 0xBEEF;
   e.directory = std::string("docs\xFF\x95\x5C\xFF", 8);  // docs/表/
   e.fileName = "\x83\x5C.txt";                           // ソ.txt
-  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), HeaderResult::Member);
-  EXPECT_EQ(MemberHeader.method, '7');
-  EXPECT_EQ(MemberHeader.compressedRemaining, 1234);
-  EXPECT_EQ(MemberHeader.originalSize, 56789);
-  EXPECT_EQ(MemberHeader.attributes, lzh::kDosArchive | lzh::kDosReadOnly);
-  EXPECT_EQ(MemberHeader.dataCrc, 0xBEEF);
-  EXPECT_EQ(MemberHeader.osId, 'M');
-  EXPECT_EQ(MemberHeader.modifiedTime, (1700000000ull + 11644473600ull) * 10000000ull + 1234567);
+  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), EngineResult::Ok);
+  EXPECT_EQ(Header().method, '7');
+  EXPECT_EQ(Header().compressedRemaining, 1234);
+  EXPECT_EQ(Header().originalSize, 56789);
+  EXPECT_EQ(Header().attributes, lzh::kDosArchive | lzh::kDosReadOnly);
+  EXPECT_EQ(Header().dataCrc, 0xBEEF);
+  EXPECT_EQ(Header().osId, 'M');
+  EXPECT_EQ(Header().modifiedTime, (1700000000ull + 11644473600ull) * 10000000ull + 1234567);
   // The trail bytes 0x5C stay inside their characters.
-  EXPECT_STREQ(JoinedName, "docs/\x95\x5C/\x83\x5C.txt");
-  FreeMemberHeader();
+  EXPECT_STREQ(Joined(), "docs/\x95\x5C/\x83\x5C.txt");
+  FreeMemberHeader(enginetest::TestEngine());
 }
 
 TEST(PackHeader, TimesBeyond2038AndSizesBeyond4GiBSurvive) {
@@ -92,11 +95,11 @@ TEST(PackHeader, TimesBeyond2038AndSizesBeyond4GiBSurvive) {
   e.fileName = "big";
   e.compressedSize = e.originalSize = 5ull << 30;
   e.modifiedSeconds = 4102444800;  // 2100-01-01
-  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), HeaderResult::Member);
-  EXPECT_EQ(MemberHeader.originalSize, 5ll << 30);
-  EXPECT_EQ(MemberHeader.compressedRemaining, 5ll << 30);
-  EXPECT_EQ(MemberHeader.modifiedTime, (4102444800ull + 11644473600ull) * 10000000ull);
-  FreeMemberHeader();
+  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), EngineResult::Ok);
+  EXPECT_EQ(Header().originalSize, 5ll << 30);
+  EXPECT_EQ(Header().compressedRemaining, 5ll << 30);
+  EXPECT_EQ(Header().modifiedTime, (4102444800ull + 11644473600ull) * 10000000ull);
+  FreeMemberHeader(enginetest::TestEngine());
   // Below 4 GiB no 64-bit size header is written: the header stays short.
   e.compressedSize = e.originalSize = 0xFFFFFFFFu;
   EXPECT_EQ(BuildMemberHeader(e).size(), 26u + 5 + 3 + 3 + 27);
@@ -121,10 +124,10 @@ TEST(PackHeader, TimesHeaderOnlyWhereTheTimeStampCannotSayTheTime) {
     e.exactTime = c.exact;
     const Bytes header = BuildMemberHeader(e);
     EXPECT_EQ(header.size(), 26u + 5 + 3 + 1 + (c.timesHeader ? 27 : 0)) << c.seconds;
-    ASSERT_EQ(ReadBack(header), HeaderResult::Member);
+    ASSERT_EQ(ReadBack(header), EngineResult::Ok);
     const std::uint64_t whole = UnixToFileTime(c.seconds);
-    EXPECT_EQ(MemberHeader.modifiedTime, whole + (c.timesHeader ? 9999999 : 0)) << c.seconds;
-    FreeMemberHeader();
+    EXPECT_EQ(Header().modifiedTime, whole + (c.timesHeader ? 9999999 : 0)) << c.seconds;
+    FreeMemberHeader(enginetest::TestEngine());
   }
 }
 
@@ -141,9 +144,9 @@ TEST(PackHeader, NoHeaderLengthIsAMultipleOf256) {
       if (inFolder) e.directory = "d\xFF";
       Bytes h = BuildMemberHeader(e);
       ASSERT_NE(h.size() % 256, 0u) << len;
-      ASSERT_EQ(ReadBack(h), HeaderResult::Member) << len << (inFolder ? " in a folder" : "");
-      ASSERT_EQ(std::string(JoinedName), (inFolder ? "d/" : "") + e.fileName);
-      FreeMemberHeader();
+      ASSERT_EQ(ReadBack(h), EngineResult::Ok) << len << (inFolder ? " in a folder" : "");
+      ASSERT_EQ(std::string(Joined()), (inFolder ? "d/" : "") + e.fileName);
+      FreeMemberHeader(enginetest::TestEngine());
     }
   }
 }
@@ -153,10 +156,10 @@ TEST(PackHeader, DirectoryEntryJoinsToItsFolder) {
   e.method = 'd';
   e.attributes = lzh::kDosDirectory;
   e.directory = "a\xFF" "b\xFF";
-  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), HeaderResult::Member);
-  EXPECT_EQ(MemberHeader.method, 'd');
-  EXPECT_STREQ(JoinedName, "a/b/");
-  FreeMemberHeader();
+  ASSERT_EQ(ReadBack(BuildMemberHeader(e)), EngineResult::Ok);
+  EXPECT_EQ(Header().method, 'd');
+  EXPECT_STREQ(Joined(), "a/b/");
+  FreeMemberHeader(enginetest::TestEngine());
 }
 
 class PackTree : public ::testing::Test {

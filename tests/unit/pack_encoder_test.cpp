@@ -9,8 +9,7 @@
 #include <queue>
 #include <random>
 
-#include "archive/lzh_decoder.h"
-#include "archive/member_header.h"
+#include "archive/crc16.h"
 #include "engine_test_support.h"
 #include "pack/header_writer.h"
 #include "pack/lzh_encoder.h"
@@ -31,7 +30,7 @@ Bytes RoundTrip(char letter, const Bytes& data, std::size_t* compressedSize = nu
   entry.fileName = "m";
   entry.originalSize = data.size();
   entry.compressedSize = packed.size();
-  entry.dataCrc = PackCrc16(data.data(), data.size(), 0);
+  entry.dataCrc = Crc16(0, data.data(), data.size());
   Bytes archive = BuildMemberHeader(entry);
   archive.insert(archive.end(), packed.begin(), packed.end());
   archive.push_back(0);
@@ -84,26 +83,23 @@ std::vector<Block> Blocks(char letter, const Bytes& data) {
   originalSize = data.size();
   method = letter;
   const Bytes packed = LzhEncode(*FindLzhMethod(letter), data.data(), data.size());
-  enginetest::InstallMemoryHost(packed);
-  MemberHeader.method = letter;
-  MemberHeader.originalSize = static_cast<std::int64_t>(data.size());
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(packed.size());
-  const bool ok = enginetest::Guarded([] {
-    StartMethod(method);
+  enginetest::InstallMember(packed, letter, static_cast<std::int64_t>(data.size()));
+  const EngineResult result = enginetest::Guarded([](Engine& e) {
+    StartMethod(e, method);
     for (std::size_t done = 0; done < originalSize;) {
-      const bool starts = blockRemaining == 0;
-      const unsigned symbol = DecodeSymbol();
+      const bool starts = e.blockRemaining == 0;
+      const unsigned symbol = DecodeSymbol(e);
       // A count field of 0 would stand for 65536 and show here as such.
-      if (starts) blocks.push_back({blockRemaining + 1u, done});
+      if (starts) blocks.push_back({e.blockRemaining + 1u, done});
       if (symbol < 256) {
         ++done;
       } else {
-        DecodePosition();
+        DecodePosition(e);
         done += symbol - lzh::kMatchLengthBias;
       }
     }
   });
-  EXPECT_TRUE(ok);
+  EXPECT_EQ(result, EngineResult::Ok);
   return blocks;
 }
 

@@ -9,7 +9,6 @@
 
 #include "engine_test_support.h"
 #include "hostile_archives.h"
-#include "archive/engine_host.h"
 #include "pack/archive_reader.h"
 #include "pack/archive_writer.h"
 
@@ -52,8 +51,8 @@ TEST(ReadersAgree, CreateArchiveTakesExactlyWhatTestAndTheEngineTake) {
     }
     // Both say why, in the engine's words (a data CRC by its values).
     for (const std::string& said : {createError, testOutput}) {
-      const bool named = said.find(EngineMessage(a.message)) != std::string::npos ||
-                         (a.message == kMsgDamaged && said.find("data CRC") != std::string::npos);
+      const bool named = said.find(EngineMessage(a.result)) != std::string::npos ||
+                         (a.result == EngineResult::Damaged && said.find("data CRC") != std::string::npos);
       EXPECT_TRUE(named) << said;
     }
   }

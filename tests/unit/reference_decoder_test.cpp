@@ -10,9 +10,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "archive/lzh_decoder.h"
-#include "archive/member_data.h"
-#include "archive/member_header.h"
 #include "engine_test_support.h"
 #include "reference_decoder.h"
 
@@ -33,17 +30,18 @@ struct MemberData {
 std::vector<MemberData> MembersOf(const Bytes& archive) {
   std::vector<MemberData> members;
   InstallMemoryHost(archive);
-  while (members.size() < 64 && ReadMemberHeader() == HeaderResult::Member) {
+  const Engine& e = TestEngine();
+  while (members.size() < 64 && ReadMemberHeader(TestEngine(), false) == EngineResult::Ok) {
     const std::size_t start = Record.readPos;
-    const auto compressed = static_cast<std::uint64_t>(MemberHeader.compressedRemaining);
+    const auto compressed = static_cast<std::uint64_t>(e.header.compressedRemaining);
     if (compressed > archive.size() - start) break;
     const auto begin = archive.begin() + static_cast<std::ptrdiff_t>(start);
-    if (MemberHeader.method != 'd' && MemberHeader.originalSize <= (1 << 22))
-      members.push_back({MemberHeader.method, Bytes(begin, begin + static_cast<std::ptrdiff_t>(compressed)),
-                         MemberHeader.originalSize});
+    if (e.header.method != 'd' && e.header.originalSize <= (1 << 22))
+      members.push_back({e.header.method, Bytes(begin, begin + static_cast<std::ptrdiff_t>(compressed)),
+                         e.header.originalSize});
     Record.readPos = start + static_cast<std::size_t>(compressed);
   }
-  FreeMemberHeader();
+  FreeMemberHeader(TestEngine());
   return members;
 }
 
@@ -52,17 +50,13 @@ std::vector<MemberData> MembersOf(const Bytes& archive) {
 void ExpectTheReferencesBytes(const MemberData& m, const std::string& what) {
   if (m.method == '0' && m.data.size() < static_cast<std::size_t>(m.originalSize)) return;
   const ReferenceResult ref = ReferenceDecode(m.method, m.data, m.originalSize);
-  InstallMemoryHost(m.data);
-  MemberHeader.method = m.method;
-  MemberHeader.originalSize = m.originalSize;
-  MemberHeader.compressedRemaining = static_cast<std::int64_t>(m.data.size());
-  const bool finished = DecodeMemberData();
-  ASSERT_EQ(finished, ref.finished) << what;
-  if (finished) {
+  const EngineResult result = DecodeStream(m.data, m.method, m.originalSize);
+  ASSERT_EQ(result == EngineResult::Ok, ref.finished) << what;
+  if (ref.finished) {
     EXPECT_TRUE(Record.written == ref.output) << what;
     return;
   }
-  EXPECT_EQ(Record.errors, (std::vector<std::pair<int, bool>>{{4, true}})) << what;
+  EXPECT_EQ(result, EngineResult::Damaged) << what;
   EXPECT_LE(Record.written.size(), ref.output.size()) << what;
   EXPECT_TRUE(std::equal(Record.written.begin(), Record.written.end(), ref.output.begin())) << what;
 }

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/win_engine_host.h"
 #include "app/win_extraction_pass.h"
 #include "app/win_startup.h"
-#include "archive/crc16.h"
 #include "common/run_state.h"
 #include "common/sfx_config.h"
 #include "paths/path_text.h"
@@ -490,7 +490,7 @@ TEST_F(Pass, ExtractsExactlyTheArchivesThePackerTakes) {
     }
     EXPECT_EQ(extracted, 0);
     ASSERT_EQ(seenBoxes.size(), 1u);
-    const std::string text = seenBoxes[0].text, message = LoadText(static_cast<UINT>(a.message));
+    const std::string text = seenBoxes[0].text, message = LoadText(EngineResultMessage(a.result));
     ASSERT_GE(text.size(), message.size());
     EXPECT_EQ(text.substr(text.size() - message.size()), message);
   }
