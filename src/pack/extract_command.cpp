@@ -199,6 +199,10 @@ std::uint64_t TotalOfMembers(const std::string& file) {
   return status == ReadStatus::End ? total : 0;
 }
 
+}  // namespace
+
+const char* const kExtractUsage = kUsage;
+
 int RunExtract(const CommandLine& line) {
   ExtractOptions options;
   const ScannedArguments args = line.Scan({ValueOption("--output", "-o", options.output),
@@ -224,7 +228,3 @@ int RunExtract(const CommandLine& line) {
                 options.output.c_str());
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"extract", kUsage, RunExtract});
-
-}  // namespace
