@@ -52,6 +52,27 @@ if(NOT QUORVEL_WINDOWS)
   gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
   # The folders of src/ include only folders below them.
   add_test(NAME layers COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-layers.py)
+
+  # The same unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+  # over sanitized builds of the core and the packer's library of their own;
+  # the first fault ends the run.
+  set(QUORVEL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+  add_library(quorvel_core_sanitized STATIC ${QUORVEL_CORE_SOURCES})
+  target_include_directories(quorvel_core_sanitized PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(quorvel_core_sanitized PRIVATE -fno-exceptions -fno-rtti ${QUORVEL_SANITIZE})
+  add_library(quorvel_pack_sanitized STATIC ${QUORVEL_PACK_SOURCES} ${QUORVEL_ENCODER_SOURCES}
+              ${QUORVEL_PE_IMAGE_SOURCES})
+  target_include_directories(quorvel_pack_sanitized SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-include)
+  target_link_libraries(quorvel_pack_sanitized PUBLIC quorvel_core_sanitized)
+  target_compile_options(quorvel_pack_sanitized PRIVATE ${QUORVEL_SANITIZE})
+  add_executable(unit_tests_sanitized $<TARGET_PROPERTY:unit_tests,SOURCES>)
+  target_include_directories(unit_tests_sanitized PRIVATE ${QUORVEL_TEST_INCLUDES})
+  target_link_libraries(unit_tests_sanitized PRIVATE quorvel_pack_sanitized GTest::gtest_main)
+  target_compile_definitions(unit_tests_sanitized PRIVATE ${QUORVEL_TEST_DEFINES})
+  target_compile_options(unit_tests_sanitized PRIVATE ${QUORVEL_SANITIZE})
+  target_link_options(unit_tests_sanitized PRIVATE -fsanitize=address,undefined)
+  add_dependencies(unit_tests_sanitized quorvel-pack)
+  add_test(NAME unit_tests_sanitized COMMAND unit_tests_sanitized)
 else()
   add_executable(win_unit_tests ${QUORVEL_WIN_UNIT_TEST_SOURCES} ${QUORVEL_LZH_TEST_DATA_SOURCES}
                  ${QUORVEL_FIXTURES_SOURCES}
