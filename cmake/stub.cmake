@@ -17,6 +17,8 @@ set(QUORVEL_RELAYOUT ${QUORVEL_HOST_DIR}/pe-relayout)
 ExternalProject_Add(host_programs
   SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools/host
   BINARY_DIR ${QUORVEL_HOST_DIR}
+  # Its stamps live in its own folder, so that removing the folder builds it anew.
+  PREFIX ${QUORVEL_HOST_DIR}/prefix
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=c++
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
