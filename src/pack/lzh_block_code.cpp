@@ -92,6 +92,8 @@ constexpr std::int64_t kTableBits = 60 << kFractionBits;
 constexpr std::int64_t kLiteralEntryBits = 9 << (kFractionBits - 1);   // 4.5
 constexpr std::int64_t kPositionEntryBits = 3 << kFractionBits;
 
+// Counts a symbol n times into a row of both sets' counts: its literal/length
+// symbol, and a match's position symbol behind the literal/length set.
 void AddToRow(std::uint32_t* row, const Symbol& s, std::uint32_t n) {
   row[s.code] += n;
   if (s.code >= kFirstLengthSymbol) row[kLiteralSetSymbols + PositionSymbol(s.position)] += n;
