@@ -15,9 +15,10 @@ quorvel_sources(UNIT_TEST unit/archive_reader_test.cpp unit/bit_reader_test.cpp 
   unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/lzh_decoder_test.cpp
   unit/member_header_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
   unit/pack_archive_test.cpp unit/pack_command_line_test.cpp unit/pack_encoder_test.cpp
-  unit/pack_info_test.cpp unit/pack_output_test.cpp unit/pack_sfx_test.cpp unit/path_text_test.cpp
+  unit/pack_info_test.cpp unit/pack_output_test.cpp unit/pack_sfx_test.cpp unit/pack_terminal_text_test.cpp
+  unit/path_text_test.cpp
   unit/readers_agree_test.cpp unit/reference_decoder_test.cpp unit/sfx_config_test.cpp
-  unit/stub_switches_test.cpp)
+  unit/stub_switches_test.cpp unit/utf16le_test.cpp)
 quorvel_sources(WIN_UNIT_TEST unit/win_engine_test.cpp unit/win_file_replace_test.cpp
   unit/win_folder_chooser_test.cpp unit/win_name_rules_test.cpp unit/win_pass_test.cpp
   unit/win_resources_test.cpp unit/win_startup_notice_test.cpp unit/win_startup_test.cpp
