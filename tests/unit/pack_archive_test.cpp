@@ -211,13 +211,10 @@ TEST_F(PackTree, MembersInFixedOrderFolderBeforeItsFiles) {
 TEST_F(PackTree, NamesTheArchiveCannotCarryAreRefusedByName) {
   std::vector<PackSource> sources;
   std::string error;
-  // No code page 932 form.
-  Write("emoji/\xF0\x9F\x98\x80.txt", "x");
-  EXPECT_FALSE(CollectSources({Path("emoji")}, sources, error));
-  EXPECT_NE(error.find("\xF0\x9F\x98\x80.txt"), std::string::npos) << error;
   // A file-system name that is not UTF-8.
   Write("raw/\xFF\xFE", "x");
   EXPECT_FALSE(CollectSources({Path("raw")}, sources, error));
+  EXPECT_NE(error.find("not UTF-8"), std::string::npos) << error;
   // Two members that Windows would write to one file.
   Write("case/Read.me", "1");
   Write("case/read.ME", "2");

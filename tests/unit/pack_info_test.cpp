@@ -140,6 +140,8 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   m.attributes = 0x21;
   m.modifiedTime = 116444736000000000ull;
   m.name = "docs/\x95\x5C.txt";  // 表: a trail byte 0x5C
+  m.utf8Name = "docs/\xE8\xA1\xA8.txt";
+  m.nameIsText = true;
   Json j = MemberJson(m);
   EXPECT_EQ(j["name"], "docs/\xE8\xA1\xA8.txt");
   EXPECT_FALSE(j.contains("nameBytes"));
@@ -153,6 +155,8 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
 
   m.method = 'd';
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
+  m.utf8Name.clear();
+  m.nameIsText = false;
   j = MemberJson(m);
   EXPECT_EQ(j["name"], "a\\x81\\x7F/");
   EXPECT_EQ(j["nameBytes"], "61817f2f");
