@@ -391,25 +391,35 @@ bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSourc
   return NameMembers(sources, first, error);
 }
 
-bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error) {
-  fs::path path = fs::u8path(file);
-  std::vector<std::uint8_t> text;
-  Stamp stamp;
-  if (!ReadWhole(path, text) || !ReadStamp(path, stamp))
+bool ReadNoticeText(const std::string& file, std::string& text, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWhole(fs::u8path(file), bytes))
     return error = "'" + file + "': cannot read the notice file", false;
-  std::string cp932;
-  if (!Utf8ToCp932(std::string(text.begin(), text.end()), cp932))
-    return error = "'" + file + "': the notice is not UTF-8 text with a code page 932 form", false;
-  if (cp932.find('\0') != std::string::npos)
+  text.assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error,
+                      bool utf8Text) {
+  std::string text;
+  Stamp stamp;
+  if (!ReadNoticeText(file, text, error)) return false;
+  if (!ReadStamp(fs::u8path(file), stamp))
+    return error = "'" + file + "': cannot read the notice file", false;
+  const char* encoding = utf8Text ? "UTF-8" : "code page 932";
+  std::string bytes = text;
+  if (utf8Text ? !IsValidUtf8(text) : !Utf8ToCp932(text, bytes))
+    return error = "'" + file + "': the notice is not UTF-8 text with a " + encoding + " form", false;
+  if (bytes.find('\0') != std::string::npos)
     return error = "'" + file + "': the notice holds a zero byte, which would end it early", false;
-  if (cp932.size() > kMaxNoticeBytes)
+  if (bytes.size() > kMaxNoticeBytes)
     return error = "'" + file + "': the notice is longer than " + std::to_string(kMaxNoticeBytes) +
-                   " bytes in code page 932",
+                   " bytes in " + encoding,
            false;
   source = PackSource();
   source.displayName = kNoticeMemberName;
   source.inMemory = true;
-  source.content.assign(cp932.begin(), cp932.end());
+  source.content.assign(bytes.begin(), bytes.end());
   source.size = source.content.size();
   source.entry.fileName = kNoticeMemberName;
   source.entry.modifiedSeconds = stamp.seconds;

@@ -33,7 +33,7 @@ Bytes SelfExtractingFile(const char* tree, int certificateType = -1) {
   PutField(file, 4, "\x83\x65\x83\x58\x83\x67");  // テスト
   PutField(file, 96, "C:\\Temp\\x");
   PutField(file, 453, "setup.exe");
-  WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | 0x10);
+  WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | kFlagLanguageMask | 0x40);
   HeaderSpec s;
   s.method = "-lh0-";
   s.compressedSize = s.originalSize = 2;
@@ -72,7 +72,7 @@ TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
     EXPECT_STREQ(d.config.defaultFolder, "C:\\Temp\\x");
     EXPECT_STREQ(d.config.autoRunCommand, "setup.exe");
     EXPECT_EQ(FlagWords(ConfigFlags(d.config)),
-              (std::vector<std::string>{"restore attributes", "unknown bit 4"}));
+              (std::vector<std::string>{"restore attributes", "language unknown", "unknown bit 6"}));
     EXPECT_FALSE(HasAuthenticodeSignature(d));
     EXPECT_EQ(d.certificateSize, 0u);
   }
