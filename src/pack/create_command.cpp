@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/exe_layout.h"
+#include "pack/archive_reader.h"
 #include "pack/archive_writer.h"
 #include "pack/command_line.h"
 #include "pack/header_writer.h"
@@ -20,6 +21,7 @@
 #include "pack/sfx_writer.h"
 #include "pack/source_date.h"
 #include "pack/terminal_text.h"
+#include "pack/unicode_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -176,6 +178,20 @@ bool FindStub(const std::string& stub, fs::path& found, std::string& error) {
   return false;
 }
 
+// The text of an archive's notice member, empty without one.
+std::string NoticeOf(const std::vector<std::uint8_t>& archive) {
+  ArchiveReader reader;
+  reader.OpenBytes(archive.data(), archive.size());
+  ArchiveMember first;
+  std::string error, text;
+  if (reader.Next(first, error) == ReadStatus::Member && first.name == kNoticeMemberName)
+    reader.Decode([&text](const void* data, std::size_t length) {
+      text.append(static_cast<const char*>(data), length);
+      return true;
+    }, error);
+  return text;
+}
+
 bool ReadFile(const fs::path& path, std::vector<std::uint8_t>& data) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -271,6 +287,11 @@ bool CreateJob::ReadAppendedArchive() {
   if (!CheckAppendableArchive(appended_, length, error))
     return line_.Fail("--archive " + Quoted(o_.archive) + ": " + error);
   appended_.resize(length);
+  // A UTF-8 block says that the notice is UTF-8 too; one that another
+  // packer wrote in code page 932 would show as mojibake.
+  if (settings_.utf8Texts && !IsValidUtf8(NoticeOf(appended_)))
+    return line_.Fail("--archive " + Quoted(o_.archive) + ": its notice is not UTF-8, but " +
+                      textOutside932_ + " makes the block's texts UTF-8");
   return true;
 }
 

@@ -4,8 +4,9 @@
 # with its exact names and bytes; lhasa tests the archive and extracts it under
 # the stand-ins, each a distinct name. A tree whose names all fit code page 932
 # packs to the bytes it always did, its block too. Texts outside the code page
-# make the block UTF-8 for the x86_64 stub and are refused for the i686 one,
-# which gets member names outside it as stand-ins, with a note.
+# make the block UTF-8 for the x86_64 stub (and then refuse an appended
+# archive's code page 932 notice) and are refused for the i686 one, which
+# gets member names outside it as stand-ins, with a note.
 #   unicode.sh PATH/TO/quorvel-pack [X86_64-STUB.exe I686-STUB.exe]
 # A Windows packer (*.exe) runs through scripts/wine-run.sh.
 set -euo pipefail
@@ -80,6 +81,13 @@ if (d["title"], d["notice"]["text"], d["flags"]["value"], d["language"]) != ("Ca
     print("unicode: FAIL: info --json of the UTF-8 block:", d["title"], d["notice"], d["flags"], d["language"])
     sys.exit(1)
 PY
+  # An archive appended as it is keeps its notice: one in code page 932 cannot
+  # join a UTF-8 block.
+  printf 'ご注意\n' > jnotice.txt
+  run create -q --notice jnotice.txt -o jnotice.lzh fits/tree
+  run create --stub "$x64" --title 'Café Setup' --archive jnotice.lzh -o refused.exe
+  [ "$rc" = 1 ] && [ ! -e refused.exe ] && grep -qF 'its notice is not UTF-8' <<< "$err" ||
+    bad "a code page 932 notice appended behind a UTF-8 block: $rc $err"
   run create --stub "$i686" --title 'Café Setup' -o refused.exe in/src
   [ "$rc" = 1 ] && [ ! -e refused.exe ] || bad "i686 with a UTF-8 title: exit code $rc"
   [ "$err" = "quorvel-pack create: the title 'Café Setup' has no form in code page 932, which the i686 stub needs" ] ||
