@@ -25,6 +25,12 @@ target_include_directories(quorvel_pack SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-i
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/pack/command_line.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS QUORVEL_VERSION="${PROJECT_VERSION}")
 
+# Decoders of the older methods (src/legacy): the packer's alone, never the stub's.
+file(GLOB QUORVEL_LEGACY_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/legacy/*.cpp)
+add_library(quorvel_legacy STATIC ${QUORVEL_LEGACY_SOURCES})
+target_include_directories(quorvel_legacy PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(quorvel_pack PUBLIC quorvel_legacy)
+
 file(GLOB QUORVEL_PACK_COMMANDS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*_command.cpp)
 if(QUORVEL_PACK_COMMANDS)
   add_executable(quorvel-pack ${PROJECT_SOURCE_DIR}/src/pack/main.cpp ${QUORVEL_PACK_COMMANDS})
