@@ -12,7 +12,8 @@ the fuzzer); -lz4- and -pm0- are stored.
 
 A seed is a method byte (its index in legacy::kMethods), the original size in
 3 bytes (little-endian) and the compressed stream; its name says what it
-decodes to: ORIGIN-METHOD-sample or -lcg, with the size in the seed.
+decodes to: ORIGIN-METHOD-sample (the first bytes of sample.txt, as many as
+the seed's size) or ORIGIN-METHOD-lcg.
 
     scripts/make-legacy-seeds.py
 """
@@ -335,17 +336,20 @@ def main():
     with open(os.path.join(ROOT, "tests", "fixtures", "sample.txt"), "rb") as f:
         sample = f.read()
     os.makedirs(OUT, exist_ok=True)
+    # The whole text, and its first 3000 bytes: small seeds keep the
+    # fuzzer fast, the whole text reaches the later stages of the methods.
     with tempfile.TemporaryDirectory() as scratch:
         for method in ("-lh1-", "-lzs-", "-lz5-"):
-            write_seed("jlha-%s-sample" % method.strip("-"), method, len(sample),
-                       jlha_encode(method, sample, scratch))
+            for size, suffix in ((len(sample), ""), (3000, "-3000")):
+                write_seed("jlha-%s-sample%s" % (method.strip("-"), suffix), method, size,
+                           jlha_encode(method, sample[:size], scratch))
         # Past 32768 symbols, where -lh1- rebuilds its tree.
         write_seed("jlha-lh1-lcg", "-lh1-", 40000, jlha_encode("-lh1-", lcg_text(40000), scratch))
-    write_seed("writer-pm1-sample", "-pm1-", len(sample), pm1_encode(sample))
-    write_seed("writer-pm2-sample", "-pm2-", len(sample), pm2_encode(sample))
+    for size, suffix in ((len(sample), ""), (3000, "-3000")):
+        write_seed("writer-pm1-sample" + suffix, "-pm1-", size, pm1_encode(sample[:size]))
+        write_seed("writer-pm2-sample" + suffix, "-pm2-", size, pm2_encode(sample[:size]))
     for method in ("-lz4-", "-pm0-"):
-        write_seed("stored-%s-sample" % method.strip("-"), method, 3000, sample[:3000])
-
+        write_seed("stored-%s-sample-3000" % method.strip("-"), method, 3000, sample[:3000])
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -38,6 +38,7 @@ class AdaptiveCode {
       parent_[first] = parent_[first + 1] = static_cast<std::uint16_t>(node);
     }
     weight_[kNodes] = kHeavierThanAny;
+    FindRuns();
   }
 
   // Walks from the root, a bit per node (0: the first child), then counts the
@@ -59,27 +60,35 @@ class AdaptiveCode {
   static constexpr std::uint16_t kHeavierThanAny = 0xFFFF;
 
   // One more of the symbol: each node from its leaf up to the root gains one,
-  // and a node that now outweighs the nodes after it in the list first trades
-  // places with the last of those (which weighed as much as it did), subtree
-  // and all, so the list stays in order.
+  // and a node that would then outweigh the nodes after it in the list first
+  // trades places with the last of those (which weigh as much as it does),
+  // subtree and all, so the list stays in order.
   void Count(unsigned symbol) {
     if (weight_[kRoot] == kRebuildWeight) Rebuild();
     unsigned node = leaf_[symbol];
     for (;;) {
-      const std::uint16_t weight = ++weight_[node];
-      if (weight > weight_[node + 1]) {
-        unsigned last = node + 1;
-        while (weight > weight_[last + 1]) ++last;
-        weight_[node] = weight_[last];
-        weight_[last] = weight;
+      const unsigned weight = weight_[node];
+      const unsigned last = lastOfWeight_[weight];
+      if (last != node) {
         std::swap(child_[node], child_[last]);
         Adopt(node);
         Adopt(last);
         node = last;
       }
+      weight_[node] = static_cast<std::uint16_t>(weight + 1);
+      // The run of the old weight now ends before the node, and the node ends
+      // the run of its new weight unless one follows it.
+      if (node > 0 && weight_[node - 1] == weight) lastOfWeight_[weight] = static_cast<std::uint16_t>(node - 1);
+      if (weight_[node + 1] != weight + 1) lastOfWeight_[weight + 1] = static_cast<std::uint16_t>(node);
       if (node == kRoot) break;
       node = parent_[node];
     }
+  }
+
+  // Where each run of equal weights ends in the list (for the weights that
+  // some node has).
+  void FindRuns() {
+    for (unsigned node = 0; node < kNodes; ++node) lastOfWeight_[weight_[node]] = static_cast<std::uint16_t>(node);
   }
 
   // Points the children (or the symbol) of the node at it.
@@ -112,12 +121,14 @@ class AdaptiveCode {
       child_[at] = static_cast<std::uint16_t>(first);
     }
     for (unsigned node = 0; node < kNodes; ++node) Adopt(node);
+    FindRuns();
   }
 
   std::array<std::uint16_t, kNodes + 1> weight_;  // and one heavier than any node, which ends searches
   std::array<std::uint16_t, kNodes> child_;       // an inner node's first child; a leaf's kNodes + symbol
   std::array<std::uint16_t, kNodes> parent_;
   std::array<std::uint16_t, kSymbols> leaf_;      // each symbol's node
+  std::array<std::uint16_t, kRebuildWeight + 1> lastOfWeight_;
 };
 
 // The distance code: the upper six bits of distance - 1 in a fixed prefix

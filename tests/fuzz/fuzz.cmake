@@ -62,7 +62,8 @@ target_link_libraries(diff_encode_fuzz PRIVATE quorvel_encoder_fuzz PkgConfig::L
 # under the sanitizers and with coverage, lhasa as the judge.
 add_library(quorvel_legacy_fuzz STATIC ${QUORVEL_LEGACY_SOURCES})
 target_include_directories(quorvel_legacy_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_compile_options(quorvel_legacy_fuzz PRIVATE ${QUORVEL_FUZZ_FLAGS})
+target_compile_options(quorvel_legacy_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
+                       -fsanitize-coverage=inline-8bit-counters,pc-table)
 add_executable(legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/legacy_diff_fuzz.cpp)
 target_link_libraries(legacy_diff_fuzz PRIVATE quorvel_legacy_fuzz PkgConfig::LHASA)
 target_compile_options(legacy_diff_fuzz PRIVATE ${QUORVEL_FUZZ_FLAGS})

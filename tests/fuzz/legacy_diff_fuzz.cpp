@@ -4,7 +4,7 @@
 //
 // The input: a method byte (its value modulo the number of methods picks
 // one of legacy::kMethods), the original size in 3 bytes, little-endian (at
-// most QUORVEL_LEGACY_SIZE_LIMIT, default 1 MiB: larger ones are taken
+// most QUORVEL_LEGACY_SIZE_LIMIT, default 64 KiB: larger ones are taken
 // modulo it), and the member's compressed bytes. QUORVEL_LEGACY_METHOD (a
 // method name such as -pm2-) fixes the method, whatever the first byte says,
 // so that a run's executions are all of one method.
@@ -32,7 +32,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kMethodCount = std::size(legacy::kMethods);
 const legacy::Method* fixedMethod = nullptr;
-std::uint32_t sizeLimit = 1u << 20;
+std::uint32_t sizeLimit = 1u << 16;
 
 // ---- The differences that are intended, each with its reason ---------------
 
