@@ -16,6 +16,7 @@ decodes to: ORIGIN-METHOD-sample (the first bytes of sample.txt, as many as
 the seed's size) or ORIGIN-METHOD-lcg.
 
     scripts/make-legacy-seeds.py
+    scripts/make-legacy-seeds.py --encode METHOD IN OUT   (one stream, for the benchmark)
 """
 import os
 import struct
@@ -332,7 +333,25 @@ def write_seed(name, method, size, stream):
         f.write(bytes([METHODS.index(method)]) + struct.pack("<I", size)[:3] + stream)
 
 
+def encode(method, data):
+    if method == "-pm1-":
+        return pm1_encode(data)
+    if method == "-pm2-":
+        return pm2_encode(data)
+    if method in ("-lz4-", "-pm0-"):
+        return data
+    with tempfile.TemporaryDirectory() as scratch:
+        return jlha_encode(method, data, scratch)
+
+
 def main():
+    if sys.argv[1:2] == ["--encode"]:
+        method, source, target = sys.argv[2:5]
+        with open(source, "rb") as f:
+            stream = encode(method, f.read())
+        with open(target, "wb") as f:
+            f.write(stream)
+        return 0
     with open(os.path.join(ROOT, "tests", "fixtures", "sample.txt"), "rb") as f:
         sample = f.read()
     os.makedirs(OUT, exist_ok=True)
