@@ -13,17 +13,16 @@ namespace {
 class StoredDecoder final : public MethodDecoder {
  public:
   StoredDecoder(std::uint64_t compressedSize, std::uint64_t originalSize, const ByteSink& sink)
-      : MethodDecoder(1, originalSize, sink), sizesDiffer_(compressedSize != originalSize) {}
+      : MethodDecoder(1, originalSize, sink) {
+    if (compressedSize != originalSize) Fail(Damage::kSizesDiffer);
+  }
 
  private:
   void Step(BitInput& in) override {
-    if (sizesDiffer_) return Fail(Damage::kSizesDiffer);
     std::uint8_t block[16384];
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof block, out_.remaining()));
     if (in.TakeBytes(block, n)) out_.Append(block, n);
   }
-
-  bool sizesDiffer_;
 };
 
 }  // namespace
@@ -35,7 +34,7 @@ const Method* FindMethod(std::string_view name) {
 }
 
 Result MethodDecoder::Decode(BitInput& in) {
-  while (!out_.Done() && !in.failed() && damage_ == Damage::kNone) Step(in);
+  while (!damaged() && !out_.Done() && !in.failed()) Step(in);
   Result result;
   const bool finished = out_.Finish();
   result.written = out_.written();

@@ -124,11 +124,11 @@ class AdaptiveCode {
     FindRuns();
   }
 
-  std::array<std::uint16_t, kNodes + 1> weight_;  // and one heavier than any node, which ends searches
-  std::array<std::uint16_t, kNodes> child_;       // an inner node's first child; a leaf's kNodes + symbol
-  std::array<std::uint16_t, kNodes> parent_;
-  std::array<std::uint16_t, kSymbols> leaf_;      // each symbol's node
-  std::array<std::uint16_t, kRebuildWeight + 1> lastOfWeight_;
+  std::array<std::uint16_t, kNodes + 1> weight_{};  // and one heavier than any node after them
+  std::array<std::uint16_t, kNodes> child_{};       // an inner node's first child; a leaf's kNodes + symbol
+  std::array<std::uint16_t, kNodes> parent_{};
+  std::array<std::uint16_t, kSymbols> leaf_{};      // each symbol's node
+  std::array<std::uint16_t, kRebuildWeight + 1> lastOfWeight_{};
 };
 
 // The distance code: the upper six bits of distance - 1 in a fixed prefix

@@ -143,6 +143,7 @@ TEST(LegacyDecoder, HandMadeStreams) {
       {"-pm1-: the last bits of a stream, left unwritten, read as zeros", "-pm1-", {0xFC}, 3, Damage::kNone, "   "},
       {"-pm1-: but not more than 8 zero bytes", "-pm1-", {0xFC}, 100, Damage::kDataEnded, ""},
       {"-pm0-: sizes that differ", "-pm0-", {'a', 'b'}, 3, Damage::kSizesDiffer, ""},
+      {"-lz4-: sizes that differ, with nothing to write", "-lz4-", {'a', 'b'}, 0, Damage::kSizesDiffer, ""},
   };
   for (const HandMade& c : cases) {
     const Decoded d = Decode(c.method, c.stream, c.originalSize);
