@@ -88,11 +88,8 @@ class Lz5Decoder final : public MethodDecoder {
 
 }  // namespace
 
-std::unique_ptr<MethodDecoder> NewLzsDecoder(std::uint64_t originalSize, const ByteSink& sink) {
-  return std::make_unique<LzsDecoder>(originalSize, sink);
-}
-
-std::unique_ptr<MethodDecoder> NewLz5Decoder(std::uint64_t originalSize, const ByteSink& sink) {
+std::unique_ptr<MethodDecoder> NewLarcDecoder(MethodId lzsOrLz5, std::uint64_t originalSize, const ByteSink& sink) {
+  if (lzsOrLz5 == MethodId::kLzs) return std::make_unique<LzsDecoder>(originalSize, sink);
   return std::make_unique<Lz5Decoder>(originalSize, sink);
 }
 

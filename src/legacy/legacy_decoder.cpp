@@ -59,10 +59,10 @@ Result DecodeMember(std::string_view method, std::uint64_t compressedSize, std::
   std::unique_ptr<MethodDecoder> decoder;
   switch (m->id) {
     case MethodId::kLh1: decoder = NewLh1Decoder(originalSize, sink); break;
-    case MethodId::kLzs: decoder = NewLzsDecoder(originalSize, sink); break;
-    case MethodId::kLz5: decoder = NewLz5Decoder(originalSize, sink); break;
-    case MethodId::kPm1: decoder = NewPm1Decoder(originalSize, sink); break;
-    case MethodId::kPm2: decoder = NewPm2Decoder(originalSize, sink); break;
+    case MethodId::kLzs:
+    case MethodId::kLz5: decoder = NewLarcDecoder(m->id, originalSize, sink); break;
+    case MethodId::kPm1:
+    case MethodId::kPm2: decoder = NewPmarcDecoder(m->id, originalSize, sink); break;
     case MethodId::kLz4:
     case MethodId::kPm0: decoder = std::make_unique<StoredDecoder>(compressedSize, originalSize, sink); break;
   }

@@ -38,10 +38,9 @@ class MethodDecoder {
   Damage damage_ = Damage::kNone;
 };
 
+// The decoders of each file's methods.
 std::unique_ptr<MethodDecoder> NewLh1Decoder(std::uint64_t originalSize, const ByteSink& sink);
-std::unique_ptr<MethodDecoder> NewLzsDecoder(std::uint64_t originalSize, const ByteSink& sink);
-std::unique_ptr<MethodDecoder> NewLz5Decoder(std::uint64_t originalSize, const ByteSink& sink);
-std::unique_ptr<MethodDecoder> NewPm1Decoder(std::uint64_t originalSize, const ByteSink& sink);
-std::unique_ptr<MethodDecoder> NewPm2Decoder(std::uint64_t originalSize, const ByteSink& sink);
+std::unique_ptr<MethodDecoder> NewLarcDecoder(MethodId lzsOrLz5, std::uint64_t originalSize, const ByteSink& sink);
+std::unique_ptr<MethodDecoder> NewPmarcDecoder(MethodId pm1OrPm2, std::uint64_t originalSize, const ByteSink& sink);
 
 }  // namespace legacy

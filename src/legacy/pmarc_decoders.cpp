@@ -356,11 +356,8 @@ class Pm2Decoder final : public PmarcDecoder {
 
 }  // namespace
 
-std::unique_ptr<MethodDecoder> NewPm1Decoder(std::uint64_t originalSize, const ByteSink& sink) {
-  return std::make_unique<Pm1Decoder>(originalSize, sink);
-}
-
-std::unique_ptr<MethodDecoder> NewPm2Decoder(std::uint64_t originalSize, const ByteSink& sink) {
+std::unique_ptr<MethodDecoder> NewPmarcDecoder(MethodId pm1OrPm2, std::uint64_t originalSize, const ByteSink& sink) {
+  if (pm1OrPm2 == MethodId::kPm1) return std::make_unique<Pm1Decoder>(originalSize, sink);
   return std::make_unique<Pm2Decoder>(originalSize, sink);
 }
 
