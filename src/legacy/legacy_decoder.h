@@ -71,17 +71,18 @@ struct Result {
 };
 
 // Fills up to capacity bytes of buffer with the member's next compressed
-// bytes and returns how many: fewer only where the archive ends, 0 at its
-// end, -1 when reading fails.
+// bytes and returns how many (any number from 1 while there are bytes to
+// read), 0 where the archive ends, -1 when reading fails.
 using ByteSource = std::function<std::int64_t(std::uint8_t* buffer, std::size_t capacity)>;
 // Takes the next size decoded bytes; false when they cannot be written.
 using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
 // Decodes a member of the method named by the header's five method bytes:
 // exactly originalSize bytes to the sink (a final copy that runs past it is
-// cut, as every reader cuts it), from at most compressedSize bytes of the
-// source. Bytes the stream leaves unread at the end are left in the source
-// for the caller to skip. The member's CRC is the caller's to check.
+// cut there, as lhasa cuts it), from the source, which is asked for
+// compressedSize bytes at the most, in blocks, and only as far as the stream
+// needs them; the member's bytes it was not asked for are the caller's to
+// skip. The member's CRC is the caller's to check.
 //
 // A stream that needs bits past its compressed size is damaged (kDataEnded)
 // for every method but -pm1-: its writer left the last bits of a stream
