@@ -166,16 +166,3 @@ if(NOT QUORVEL_WINDOWS)
 endif()
 
 include(${PROJECT_SOURCE_DIR}/tests/publishing.cmake)
-
-# Decode speed of the packer's decoders of the older methods beside lhasa's
-# (scripts/bench-legacy.sh); lhasa is a yardstick here, never a part of the packer.
-if(NOT QUORVEL_WINDOWS)
-  find_package(PkgConfig)
-  if(PkgConfig_FOUND AND NOT TARGET PkgConfig::LHASA)
-    pkg_check_modules(LHASA IMPORTED_TARGET liblhasa)
-  endif()
-  if(TARGET PkgConfig::LHASA)
-    add_executable(legacy_bench ${QUORVEL_TEST_SUPPORT}/legacy_bench.cpp)
-    target_link_libraries(legacy_bench PRIVATE quorvel_legacy PkgConfig::LHASA)
-  endif()
-endif()
