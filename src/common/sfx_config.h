@@ -37,8 +37,6 @@ constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;
 // command there, wait for it, delete the folder: an installer's launcher.
 constexpr std::uint32_t kFlagTemporaryFolder = 1u << 2;
 
-extern SfxConfig Config;
-
 std::uint32_t ConfigArchiveOffset(const SfxConfig& config);
 std::uint32_t ConfigFlags(const SfxConfig& config);
 void SetConfigFlags(SfxConfig& config, std::uint32_t flags);

@@ -19,11 +19,9 @@
 
 #include "app/win_extraction_pass.h"
 #include "app/win_main_dialog.h"
+#include "app/win_run.h"
 #include "app/win_startup.h"
-#include "common/run_state.h"
-#include "common/sfx_config.h"
 #include "pass_floor.h"
-#include "paths/path_text.h"
 #include "ui/resource_ids.h"
 
 namespace {
@@ -73,8 +71,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   AppInstance = GetModuleHandleA(nullptr);
-  lstrcpynA(ExecutablePath, argv[1], sizeof ExecutablePath);
-  lstrcpyA(Config.title, "pass_bench");
+  // The archive is read from offset 0; every file is new in its folder.
+  static Run run;
+  lstrcpynA(run.executablePath, argv[1], sizeof run.executablePath);
+  lstrcpyA(run.settings.title, "pass_bench");
   const std::string destination = argv[2];
   const int runs = std::atoi(argv[3]);
   if (runs < 1) return 2;
@@ -85,33 +85,34 @@ int main(int argc, char** argv) {
   HWND dialog = nullptr;
   if (window) {
     InitCommonControlsFromSystem();
-    dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                                reinterpret_cast<LPARAM>(&run));
     if (!dialog) {
       std::fprintf(stderr, "the main dialog cannot be created (no display?)\n");
       return 1;
     }
     ShowWindow(dialog, SW_SHOW);
-    RunState.extracting = 1;
+    run.extracting = true;
   }
 
   Times test, extract, floor, verify;
-  for (int run = 0; run < runs; ++run) {
-    const std::string suffix = std::to_string(run);
+  for (int round = 0; round < runs; ++round) {
+    const std::string suffix = std::to_string(round);
     // The order turns with every run, so none of the three always meets a
     // cache another has warmed.
     for (int turn = 0; turn < 3; ++turn) {
-      const int which = (turn + run) % 3;
+      const int which = (turn + round) % 3;
       if (which == 0) {
         const std::string folder = destination + "\\pass" + suffix;
-        lstrcpynA(DestinationFolder, folder.c_str(), sizeof DestinationFolder);
-        ProgressTotals.total = 0;
+        lstrcpynA(run.destinationFolder, folder.c_str(), sizeof run.destinationFolder);
+        run.progressTotal = 0;
         double start = Now(), cpu = ProcessCpu();
-        const int tested = RunExtractionPass(dialog, ExtractMode::Test);
+        const int tested = RunExtractionPass(run, dialog, ExtractMode::Test);
         test.v.push_back(Now() - start);
         test.cpu.push_back(ProcessCpu() - cpu);
         start = Now();
         cpu = ProcessCpu();
-        const int extracted = tested && RunExtractionPass(dialog, ExtractMode::Extract);
+        const int extracted = tested && RunExtractionPass(run, dialog, ExtractMode::Extract);
         extract.v.push_back(Now() - start);
         extract.cpu.push_back(ProcessCpu() - cpu);
         if (!extracted) {
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
         }
       } else {
         const double start = Now(), cpu = ProcessCpu();
-        const int verified = RunExtractionPass(dialog, ExtractMode::Verify);
+        const int verified = RunExtractionPass(run, dialog, ExtractMode::Verify);
         verify.v.push_back(Now() - start);
         verify.cpu.push_back(ProcessCpu() - cpu);
         if (!verified) {
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
   std::size_t written = 0;
   for (const FloorFile& f : files) written += f.isFile;
   std::printf("original bytes %llu, files %zu, runs %d%s\n",
-              static_cast<unsigned long long>(ProgressTotals.total), written, runs,
+              static_cast<unsigned long long>(run.progressTotal), written, runs,
               window ? ", passes report to the main dialog" : "");
   PrintTimes("Test pass", test);
   PrintTimes("Extract pass", extract);
