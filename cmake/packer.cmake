@@ -1,14 +1,11 @@
 # The packer: ordinary C++ over the core's format code, for Linux and Windows.
-# Its library (everything in src/pack but the entry and the subcommands) is
-# linked by the tests as well. Each subcommand lives in its own
-# *_command.cpp and registers itself with the front end (command_line.cpp).
-file(GLOB QUORVEL_PACK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*.cpp)
-list(FILTER QUORVEL_PACK_SOURCES EXCLUDE REGEX "/(main\\.cpp|[^/]*_command\\.cpp)$")
+# Its library (everything in src/pack but the entry and the commands) is
+# linked by the tests as well; main.cpp names the commands in one table.
 # The i686 tree builds the stub only.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   return()
 endif()
-add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES})
+add_library(quorvel_pack STATIC ${QUORVEL_PACK_SOURCES} ${QUORVEL_ENCODER_SOURCES} ${QUORVEL_PE_IMAGE_SOURCES})
 target_link_libraries(quorvel_pack PUBLIC quorvel_core)
 # JSON output through nlohmann/json, header-only from Debian (nlohmann-json3-dev).
 # The mingw trees search their own sysroot only, so every tree gets a folder
@@ -25,21 +22,15 @@ target_include_directories(quorvel_pack SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-i
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/pack/command_line.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS QUORVEL_VERSION="${PROJECT_VERSION}")
 
-file(GLOB QUORVEL_PACK_COMMANDS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/pack/*_command.cpp)
-if(QUORVEL_PACK_COMMANDS)
-  add_executable(quorvel-pack ${PROJECT_SOURCE_DIR}/src/pack/main.cpp ${QUORVEL_PACK_COMMANDS})
-  target_link_libraries(quorvel-pack PRIVATE quorvel_pack)
-  set_target_properties(quorvel-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-  if(QUORVEL_WINDOWS)
-    target_link_options(quorvel-pack PRIVATE -static)
-  endif()
-endif()
-# The installed Linux program has its relocations resolved at start and then
-# made read-only, as Debian builds its programs.
-if(TARGET quorvel-pack AND NOT QUORVEL_WINDOWS)
-  target_link_options(quorvel-pack PRIVATE -Wl,-z,relro,-z,now)
-endif()
-# The packer reads its arguments from the wide command line on Windows.
-if(TARGET quorvel-pack AND QUORVEL_WINDOWS)
+add_executable(quorvel-pack ${QUORVEL_PACK_COMMANDS_SOURCES})
+target_link_libraries(quorvel-pack PRIVATE quorvel_pack)
+set_target_properties(quorvel-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+if(QUORVEL_WINDOWS)
+  # The packer reads its arguments from the wide command line on Windows.
+  target_link_options(quorvel-pack PRIVATE -static)
   target_link_libraries(quorvel-pack PRIVATE shell32)
+else()
+  # The installed Linux program has its relocations resolved at start and
+  # then made read-only, as Debian builds its programs.
+  target_link_options(quorvel-pack PRIVATE -Wl,-z,relro,-z,now)
 endif()

@@ -8,7 +8,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
-  googletest locales fonts-ipafont-gothic fonts-wine
+  googletest libgtest-dev locales fonts-ipafont-gothic fonts-wine
   jlha-utils lhasa 7zip osslsigncode openssl
   nlohmann-json3-dev dpkg-dev lintian
   liblhasa-dev pkg-config time bc

@@ -13,11 +13,6 @@
 namespace {
 constexpr char kProgram[] = "quorvel-pack";
 
-std::vector<PackCommand>& Commands() {
-  static std::vector<PackCommand> commands;
-  return commands;
-}
-
 const CommandOption* FindOption(std::initializer_list<CommandOption> options,
                                 const std::string& arg) {
   for (const CommandOption& option : options)
@@ -39,19 +34,9 @@ void PrintLine(std::FILE* to, const char* command, const std::string& message) {
 }
 }  // namespace
 
-CommandRegistration::CommandRegistration(const PackCommand& command) {
-  Commands().push_back(command);
-}
-
-const PackCommand* FindPackCommand(const std::string& name) {
-  for (const PackCommand& c : Commands())
-    if (name == c.name) return &c;
-  return nullptr;
-}
-
-void PrintPackUsage(std::FILE* to) {
+void PrintPackUsage(std::FILE* to, const PackCommand* commands, std::size_t count) {
   std::fprintf(to, "usage:\n");
-  for (const PackCommand& c : Commands()) std::fprintf(to, "  %s %s\n", kProgram, c.usage);
+  for (std::size_t i = 0; i < count; ++i) std::fprintf(to, "  %s %s\n", kProgram, commands[i].usage);
   std::fprintf(to, "  %s --version\n", kProgram);
 }
 

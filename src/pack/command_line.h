@@ -2,9 +2,11 @@
 // ...` finds the command by name, hands it its arguments in UTF-8, scans its
 // options one way, and reports every failure in one shape:
 //   quorvel-pack COMMAND: what went wrong
-// Each subcommand lives in its own *_command.cpp and registers itself.
+// Each subcommand lives in its own *_command.cpp, which exports its run
+// function and texts; the table in main.cpp names them all.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -25,12 +27,22 @@ struct PackCommand {
   const char* notes = nullptr;  // lines shown by the command's --help after the usage
 };
 
-struct CommandRegistration {
-  explicit CommandRegistration(const PackCommand& command);
-};
+// The commands, each from its own *_command.cpp: the run function, the usage
+// line and, for create, the notes its --help adds.
+int RunCreate(const CommandLine& line);
+extern const char* const kCreateUsage;
+extern const char* const kCreateNotes;
+int RunExtract(const CommandLine& line);
+extern const char* const kExtractUsage;
+int RunInfo(const CommandLine& line);
+extern const char* const kInfoUsage;
+int RunList(const CommandLine& line);
+extern const char* const kListUsage;
+int RunTest(const CommandLine& line);
+extern const char* const kTestUsage;
 
-const PackCommand* FindPackCommand(const std::string& name);
-void PrintPackUsage(std::FILE* to);
+// The usage lines of the given commands, and of --version.
+void PrintPackUsage(std::FILE* to, const PackCommand* commands, std::size_t count);
 
 // One option of a command: a flag, or an option whose value is the next
 // argument. Built by FlagOption and ValueOption.

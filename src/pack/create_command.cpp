@@ -296,6 +296,11 @@ void CreateJob::ReportWritten() const {
   line_.Note("wrote " + o_.output + " (" + what + ")");
 }
 
+}  // namespace
+
+const char* const kCreateUsage = kUsage;
+const char* const kCreateNotes = kNotes;
+
 int RunCreate(const CommandLine& line) {
   CreateOptions options;
   const ScannedArguments args = ScanOptions(line, options);
@@ -307,7 +312,3 @@ int RunCreate(const CommandLine& line) {
   job.ReportWritten();
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"create", kUsage, RunCreate, kNotes});
-
-}  // namespace

@@ -213,6 +213,10 @@ std::uint64_t TotalOfMembers(const std::string& file) {
   return status == ReadStatus::End ? total : 0;
 }
 
+}  // namespace
+
+const char* const kExtractUsage = kUsage;
+
 int RunExtract(const CommandLine& line) {
   ExtractOptions options;
   const ScannedArguments args = line.Scan({ValueOption("--output", "-o", options.output),
@@ -240,7 +244,3 @@ int RunExtract(const CommandLine& line) {
                 TerminalText(options.output).c_str());
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"extract", kUsage, RunExtract});
-
-}  // namespace

@@ -167,6 +167,10 @@ void PrintDocument(const std::string& file, const SfxDescription& d, const Archi
   PrintJson(doc);
 }
 
+}  // namespace
+
+const char* const kInfoUsage = kUsage;
+
 int RunInfo(const CommandLine& line) {
   bool json = false;
   const ScannedArguments args =
@@ -184,7 +188,3 @@ int RunInfo(const CommandLine& line) {
   else PrintText(file, description, summary);
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"info", kUsage, RunInfo});
-
-}  // namespace

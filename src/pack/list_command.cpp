@@ -66,6 +66,10 @@ int ListJson(ArchiveWalk& walk) {
   return kExitSuccess;
 }
 
+}  // namespace
+
+const char* const kListUsage = kUsage;
+
 int RunList(const CommandLine& line) {
   bool json = false;
   const ScannedArguments args =
@@ -89,7 +93,3 @@ int RunList(const CommandLine& line) {
   PrintTotals(totals);
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"list", kUsage, RunList});
-
-}  // namespace

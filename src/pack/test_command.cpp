@@ -12,6 +12,10 @@ namespace {
 
 constexpr char kUsage[] = "test FILE    decode every member and check its CRC";
 
+}  // namespace
+
+const char* const kTestUsage = kUsage;
+
 int RunTest(const CommandLine& line) {
   const ScannedArguments args = line.Scan({}, Operands::OneArchive);
   if (args.finished) return args.exitCode;
@@ -31,7 +35,3 @@ int RunTest(const CommandLine& line) {
               CountOf(walk.count(), "member").c_str(), CountOf(bytes, "byte").c_str(), seconds);
   return kExitSuccess;
 }
-
-const CommandRegistration kRegistration({"test", kUsage, RunTest});
-
-}  // namespace

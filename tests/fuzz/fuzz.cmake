@@ -9,6 +9,7 @@ if(QUORVEL_WINDOWS OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   return()
 endif()
 
+quorvel_sources(FUZZ_HOST fuzz_host.cpp)
 set(QUORVEL_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -g)
 add_library(quorvel_core_fuzz STATIC ${QUORVEL_CORE_SOURCES})
 target_include_directories(quorvel_core_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -25,8 +26,7 @@ set(QUORVEL_FUZZ_RUNS_diff_decode_fuzz 4000)
 set(QUORVEL_FUZZ_RUNS_diff_encode_fuzz 300)
 set(QUORVEL_FUZZ_TARGETS header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz)
 foreach(target ${QUORVEL_FUZZ_TARGETS})
-  add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/fuzz/${target}.cpp
-                           ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_host.cpp)
+  add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp ${QUORVEL_FUZZ_HOST_SOURCES})
   target_link_libraries(${target} PRIVATE quorvel_core_fuzz)
   target_compile_options(${target} PRIVATE ${QUORVEL_FUZZ_FLAGS})
   target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
@@ -43,8 +43,7 @@ endforeach()
 # paths that new inputs should open, and tracing the judges' loops would take
 # most of the time.
 set(QUORVEL_FUZZ_PLAIN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -g)
-add_library(quorvel_judges_fuzz STATIC ${PROJECT_SOURCE_DIR}/tests/support/reference_decoder.cpp
-                                       ${PROJECT_SOURCE_DIR}/tests/support/lzh_test_data.cpp)
+add_library(quorvel_judges_fuzz STATIC ${QUORVEL_REFERENCE_DECODER_SOURCES} ${QUORVEL_LZH_TEST_DATA_SOURCES})
 target_include_directories(quorvel_judges_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/tests/support)
 target_compile_options(quorvel_judges_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS})
 target_link_libraries(diff_decode_fuzz PRIVATE quorvel_judges_fuzz PkgConfig::LHASA)
@@ -52,7 +51,7 @@ target_link_libraries(diff_decode_fuzz PRIVATE quorvel_judges_fuzz PkgConfig::LH
 # comparisons: its match search compares bytes in its innermost loops, and
 # the input is plain data that the fuzzer need not learn words for. (With
 # the tracing it runs about 20 times slower than natively.)
-add_library(quorvel_encoder_fuzz STATIC ${PROJECT_SOURCE_DIR}/src/pack/lzh_encoder.cpp)
+add_library(quorvel_encoder_fuzz STATIC ${QUORVEL_ENCODER_SOURCES})
 target_include_directories(quorvel_encoder_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quorvel_encoder_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
                        -fsanitize-coverage=inline-8bit-counters,pc-table)

@@ -1,6 +1,7 @@
 // What `quorvel-pack info` reads from a self-extracting file (the stub's
 // machine, the configuration block, the certificate table) on files built
-// here byte by byte, and the JSON shapes of members, texts and times.
+// here byte by byte (tests/pack/info_json.sh reads the built stubs), and the
+// JSON shapes of members, texts and times.
 #include "pack/sfx_info.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,41 @@ void PutField(Bytes& file, std::size_t offset, const std::string& text) {
   std::memcpy(&file[exe_layout::kConfigOffset + offset], text.data(), text.size());
 }
 
-// A built stub with a configuration block written the way any packer could,
-// an archive of one stored member behind the image, and optionally a
+// A stub as the build lays one out: a linked image of one section for the
+// machine (PE32+ for x86_64, PE32 for i686), re-laid behind the MS-DOS header
+// and header area.
+Bytes StubImage(std::uint16_t machine) {
+  const bool pe32Plus = machine == pe_image::kMachineAmd64;
+  constexpr std::size_t kPe = 0x40, kCoff = kPe + 4, kOpt = kCoff + 20, kFileAlignment = 0x200;
+  const std::size_t optBytes = (pe32Plus ? 112 : 96) + 16 * 8;
+  Bytes linked(2 * kFileAlignment, 0);
+  linked[0] = 'M';
+  linked[1] = 'Z';
+  WriteLe32(&linked[exe_layout::kOffLfanew], kPe);
+  std::memcpy(&linked[kPe], "PE\0\0", 4);
+  WriteLe16(&linked[kCoff], machine);
+  WriteLe16(&linked[kCoff + 2], 1);  // one section
+  WriteLe16(&linked[kCoff + 16], static_cast<std::uint16_t>(optBytes));
+  WriteLe16(&linked[kOpt], pe32Plus ? 0x20B : 0x10B);
+  WriteLe32(&linked[kOpt + 36], kFileAlignment);
+  WriteLe32(&linked[kOpt + 60], kFileAlignment);  // SizeOfHeaders
+  std::uint8_t* section = &linked[kOpt + optBytes];
+  std::memcpy(section, ".text", 5);
+  WriteLe32(section + 8, kFileAlignment);   // VirtualSize
+  WriteLe32(section + 12, 0x1000);          // VirtualAddress
+  WriteLe32(section + 16, kFileAlignment);  // SizeOfRawData
+  WriteLe32(section + 20, kFileAlignment);  // PointerToRawData
+  Bytes stub;
+  std::string error;
+  EXPECT_TRUE(pe_image::Relayout(linked, stub, error)) << error;
+  return stub;
+}
+
+// A stub with a configuration block written the way any packer could, an
+// archive of one stored member behind the image, and optionally a
 // certificate table entry of the given type behind the archive.
-Bytes SelfExtractingFile(const char* tree, int certificateType = -1) {
-  Bytes file = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/" + tree + "/quorvel-sfx.exe");
+Bytes SelfExtractingFile(std::uint16_t machine, int certificateType = -1) {
+  Bytes file = StubImage(machine);
   if (file.size() < 0x600) return Bytes();
   const std::uint32_t archiveOffset = static_cast<std::uint32_t>(file.size());
   WriteLe32(&file[exe_layout::kConfigOffset], archiveOffset);
@@ -58,14 +89,15 @@ Bytes SelfExtractingFile(const char* tree, int certificateType = -1) {
 }
 
 TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
-  for (const char* tree : {"win64", "win32"}) {
-    const Bytes file = SelfExtractingFile(tree);
-    ASSERT_FALSE(file.empty()) << "build the " << tree << " tree first";
+  for (const std::uint16_t machine : {pe_image::kMachineAmd64, pe_image::kMachineI386}) {
+    const bool x86_64 = machine == pe_image::kMachineAmd64;
+    const Bytes file = SelfExtractingFile(machine);
+    ASSERT_FALSE(file.empty());
     SfxDescription d;
     std::string error;
     ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-any.exe", file), d, error)) << error;
-    EXPECT_EQ(MachineName(d.machine), std::string(tree) == "win64" ? "x86_64" : "i686");
-    EXPECT_EQ(d.pe32Plus, std::string(tree) == "win64");
+    EXPECT_EQ(MachineName(d.machine), x86_64 ? "x86_64" : "i686");
+    EXPECT_EQ(d.pe32Plus, x86_64);
     EXPECT_EQ(d.fileSize, file.size());
     EXPECT_EQ(ConfigArchiveOffset(d.config), d.imageEnd);
     EXPECT_STREQ(d.config.title, "\x83\x65\x83\x58\x83\x67");
@@ -81,20 +113,20 @@ TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
 TEST(PackInfo, TellsAnAuthenticodeSignatureFromOtherCertificates) {
   SfxDescription d;
   std::string error;
-  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-signed.exe", SelfExtractingFile("win64", 2)), d, error))
+  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-signed.exe", SelfExtractingFile(pe_image::kMachineAmd64, 2)), d, error))
       << error;
   EXPECT_TRUE(HasAuthenticodeSignature(d));
   EXPECT_EQ(d.certificateSize, 16u);
-  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-x509.exe", SelfExtractingFile("win64", 1)), d, error))
+  ASSERT_TRUE(ReadSfxDescription(WriteBuildFile("info-x509.exe", SelfExtractingFile(pe_image::kMachineAmd64, 1)), d, error))
       << error;
   EXPECT_FALSE(HasAuthenticodeSignature(d));
   EXPECT_EQ(d.certificateType, 1);
 }
 
 TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
-  const Bytes good = SelfExtractingFile("win64");
+  const Bytes good = SelfExtractingFile(pe_image::kMachineAmd64);
   ASSERT_FALSE(good.empty());
-  Bytes bare = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/win64/quorvel-sfx.exe");
+  const Bytes bare = StubImage(pe_image::kMachineAmd64);
   Bytes pastEnd = good;
   WriteLe32(&pastEnd[exe_layout::kConfigOffset], static_cast<std::uint32_t>(good.size()));
   Bytes noPe = good;

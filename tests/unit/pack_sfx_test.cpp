@@ -199,4 +199,22 @@ TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
   EXPECT_FALSE(CheckStub(header, offset, error));
 }
 
+TEST(PeRelayout, RefusesWhatItCannotLayOut) {
+  std::vector<std::uint8_t> out;
+  std::string error;
+  EXPECT_FALSE(pe_image::Relayout(std::vector<std::uint8_t>(100, 0), out, error));
+  std::vector<std::uint8_t> notPe(0x400, 0);
+  notPe[0] = 'M';
+  notPe[1] = 'Z';
+  notPe[0x3C] = 0x80;
+  EXPECT_FALSE(pe_image::Relayout(notPe, out, error));
+  EXPECT_NE(error.find("PE signature"), std::string::npos);
+}
+
+TEST(PeRelayout, ChecksumOfKnownBytes) {
+  // Words 0x0201 and 0x0403 with the checksum field (bytes 4..7) skipped, plus the length 8.
+  const std::vector<std::uint8_t> f = {1, 2, 3, 4, 0xFF, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(pe_image::ComputeChecksum(f, 4), 0x0201u + 0x0403u + 8u);
+}
+
 }  // namespace

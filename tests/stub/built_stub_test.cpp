@@ -1,42 +1,58 @@
-// Both built stubs, read as files: the MS-DOS header and header area that the
-// self-extracting format needs, the PE image behind them unchanged, and only
-// the system DLLs that cannot be planted beside a download as static imports.
+// The stub this tree built, read as a file: the MS-DOS header and header area
+// that the self-extracting format needs, the PE image behind them unchanged,
+// only the system DLLs that cannot be planted beside a download as static
+// imports, and its size within the tree's limit. The tree passes the files
+// and the limit in the environment:
+//   QUORVEL_STUB, QUORVEL_STUB_LINKED   the stub as laid out, and as linked
+//   QUORVEL_STUB_MAX_BYTES              the largest the stub may be
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/exe_layout.h"
-#include "fixtures.h"
+#include "common/le_bytes.h"
 #include "pack/pe_image.h"
 
 namespace {
-using enginetest::Bytes;
-using enginetest::ReadFile;
+using Bytes = std::vector<std::uint8_t>;
 
-struct Stub {
-  const char* tree;
-  Bytes relaid, linked;
-};
+std::string Setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
 
-class BuiltStub : public ::testing::TestWithParam<const char*> {
+Bytes ReadStub(const char* variable) {
+  std::ifstream in(Setting(variable), std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class BuiltStub : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string dir = std::string(QUORVEL_BUILD_ROOT) + "/" + GetParam() + "/";
-    relaid = ReadFile(dir + "quorvel-sfx.exe");
-    linked = ReadFile(dir + "quorvel-sfx.linked.exe");
-    ASSERT_GT(relaid.size(), 0x600u) << "build the " << GetParam() << " tree first";
-    ASSERT_GT(linked.size(), 0x200u);
+    relaid = ReadStub("QUORVEL_STUB");
+    linked = ReadStub("QUORVEL_STUB_LINKED");
+    ASSERT_GT(relaid.size(), 0x600u) << "no stub at QUORVEL_STUB='" << Setting("QUORVEL_STUB") << "'";
+    ASSERT_GT(linked.size(), 0x200u) << "no stub at QUORVEL_STUB_LINKED";
   }
   Bytes relaid, linked;
 };
 
-TEST_P(BuiltStub, DosHeaderFieldsAndHeaderArea) {
+TEST_F(BuiltStub, WithinItsSize) {
+  const std::string limit = Setting("QUORVEL_STUB_MAX_BYTES");
+  ASSERT_FALSE(limit.empty());
+  EXPECT_LE(relaid.size(), std::stoul(limit));
+}
+
+TEST_F(BuiltStub, DosHeaderFieldsAndHeaderArea) {
   const std::uint8_t* f = relaid.data();
   EXPECT_EQ(f[0], 'M');
   EXPECT_EQ(f[1], 'Z');
@@ -52,7 +68,7 @@ TEST_P(BuiltStub, DosHeaderFieldsAndHeaderArea) {
   for (std::size_t i = 0x40; i < 0x4D0; ++i) ASSERT_EQ(f[i], 0) << "offset " << i;
 }
 
-TEST_P(BuiltStub, SixteenBitProgram) {
+TEST_F(BuiltStub, SixteenBitProgram) {
   const std::uint8_t* stub = relaid.data() + 0x4D0;
   EXPECT_EQ(stub[0], 0xEB);
   EXPECT_EQ(stub[1], 0x2A);
@@ -65,7 +81,7 @@ TEST_P(BuiltStub, SixteenBitProgram) {
   EXPECT_EQ((ReadLe16(&relaid[4]) - 1) * 512 + ReadLe16(&relaid[2]), 0x4D0 + 58);
 }
 
-TEST_P(BuiltStub, PeImageBehindTheStubWithTheLinkersSections) {
+TEST_F(BuiltStub, PeImageBehindTheStubWithTheLinkersSections) {
   const std::uint32_t lfanew = ReadLe32(&relaid[0x3C]);
   EXPECT_GE(lfanew, 0x50Au);
   EXPECT_EQ(lfanew % 8, 0u);
@@ -83,7 +99,9 @@ TEST_P(BuiltStub, PeImageBehindTheStubWithTheLinkersSections) {
     const auto& b = after.sections[i];
     EXPECT_STREQ(a.name, b.name);
     ASSERT_EQ(a.rawSize, b.rawSize) << a.name;
-    if (b.rawSize) EXPECT_GE(b.rawOffset, after.sizeOfHeaders) << a.name;
+    if (b.rawSize) {
+      EXPECT_GE(b.rawOffset, after.sizeOfHeaders) << a.name;
+    }
     EXPECT_TRUE(std::equal(linked.begin() + a.rawOffset, linked.begin() + a.rawOffset + a.rawSize,
                            relaid.begin() + b.rawOffset))
         << "section " << a.name << " changed";
@@ -131,7 +149,7 @@ Imports ImportsOf(const Bytes& f, const pe_image::PeInfo& info) {
   return imports;
 }
 
-TEST_P(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
+TEST_F(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   pe_image::PeInfo info;
   std::string error;
   ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
@@ -142,8 +160,6 @@ TEST_P(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   EXPECT_TRUE(imports.count("kernel32.dll"));
   for (const auto& entry : imports) EXPECT_TRUE(allowed.count(entry.first)) << "imports " << entry.first;
 }
-
-INSTANTIATE_TEST_SUITE_P(Trees, BuiltStub, ::testing::Values("win64", "win32"));
 
 // The 32-bit stub is the one for Windows 95 and NT 3.51: every function it
 // imports must exist in those systems' DLLs, or the loader refuses the whole
@@ -238,12 +254,13 @@ const OldSystemImport kOldSystemImports[] = {
     {"user32.dll", "wsprintfA", "NT 3.1 and Windows 95"},
 };
 
+// Run by the win32 tree alone.
 class I686Stub : public ::testing::Test {
  protected:
   void SetUp() override {
-    image = ReadFile(std::string(QUORVEL_BUILD_ROOT) + "/win32/quorvel-sfx.exe");
+    image = ReadStub("QUORVEL_STUB");
     std::string error;
-    ASSERT_TRUE(pe_image::ParsePe(image, info, error)) << "build the win32 tree first: " << error;
+    ASSERT_TRUE(pe_image::ParsePe(image, info, error)) << error;
     ASSERT_FALSE(info.pe32Plus);
   }
   std::uint16_t OptionalWord(std::uint32_t offset) const { return ReadLe16(&image[info.peOffset + 24 + offset]); }
@@ -273,22 +290,4 @@ TEST_F(I686Stub, ImportsOnlyWhatNt351AndWindows95Have) {
   }
 }
 
-
-TEST(PeRelayout, RefusesWhatItCannotLayOut) {
-  Bytes out;
-  std::string error;
-  EXPECT_FALSE(pe_image::Relayout(Bytes(100, 0), out, error));
-  Bytes notPe(0x400, 0);
-  notPe[0] = 'M';
-  notPe[1] = 'Z';
-  notPe[0x3C] = 0x80;
-  EXPECT_FALSE(pe_image::Relayout(notPe, out, error));
-  EXPECT_NE(error.find("PE signature"), std::string::npos);
-}
-
-TEST(PeRelayout, ChecksumOfKnownBytes) {
-  // Words 0x0201 and 0x0403 with the checksum field (bytes 4..7) skipped, plus the length 8.
-  const Bytes f = {1, 2, 3, 4, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(pe_image::ComputeChecksum(f, 4), 0x0201u + 0x0403u + 8u);
-}
 }  // namespace
