@@ -4,12 +4,17 @@
 // decoding and checking every member, writing nothing). The runs alternate in
 // one process, so all see the same load, and each writes into a folder of its
 // own.
+// Last, what the writing thread's spin is weighed against (its length is
+// justified in src/app/win_write_behind.cpp): the time a 64 KiB piece takes
+// to decode, a wake through an event, a signal that wakes nobody, and a
+// round of the spin.
 // Usage: pass_bench ARCHIVE DESTINATION_FOLDER RUNS [--window]
 //   --window: the passes report to a real main dialog (status line, progress
 //   bar, queue drains), shown on the display Wine has.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +60,51 @@ struct Times {
   double Min() const { return *std::min_element(v.begin(), v.end()); }
   double Max() const { return *std::max_element(v.begin(), v.end()); }
 };
+
+// Two threads hand a turn back and forth through two auto-reset events:
+// half a round trip is one wake, as the writing thread and the pass wake
+// each other. Then an event set with nobody waiting, and the spin's round
+// (a look at an atomic count and a pause), each in microseconds.
+struct WakeCosts {
+  double wakeUs, signalUs, spinRoundUs;
+};
+
+constexpr int kTurns = 2000;
+HANDLE ping, pong;
+
+DWORD WINAPI Echo(void*) {
+  for (int i = 0; i < kTurns; ++i) {
+    WaitForSingleObject(ping, INFINITE);
+    SetEvent(pong);
+  }
+  return 0;
+}
+
+WakeCosts MeasureWakeCosts() {
+  ping = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  pong = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, Echo, nullptr, 0, nullptr);
+  WakeCosts costs;
+  double start = Now();
+  for (int i = 0; i < kTurns; ++i) {
+    SetEvent(ping);
+    WaitForSingleObject(pong, INFINITE);
+  }
+  costs.wakeUs = (Now() - start) * 1000 / (2 * kTurns);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  start = Now();
+  for (int i = 0; i < kTurns; ++i) SetEvent(ping);
+  costs.signalUs = (Now() - start) * 1000 / kTurns;
+  CloseHandle(ping);
+  CloseHandle(pong);
+  constexpr int kRounds = 1000000;
+  std::atomic<std::uint32_t> count{0};
+  start = Now();
+  for (int i = 0; i < kRounds && count.load(std::memory_order_acquire) == 0; ++i) YieldProcessor();
+  costs.spinRoundUs = (Now() - start) * 1000 / kRounds;
+  return costs;
+}
 
 void PrintTimes(const char* what, const Times& t) {
   std::vector<double> cpu = t.cpu;
@@ -159,5 +209,10 @@ int main(int argc, char** argv) {
   // left over.
   std::printf("Extract pass - floor: %.1f ms (medians), %.1f ms (minima)\n", extract.Median() - floor.Median(),
               extract.Min() - floor.Min());
+  const WakeCosts wake = MeasureWakeCosts();
+  const double pieces = static_cast<double>(run.progressTotal) / 65536;
+  std::printf("writing thread: decoding a 64 KiB piece %.0f us (Verify, minimum); a wake %.1f us, "
+              "a signal to nobody %.1f us, a spin round %.3f us\n",
+              verify.Min() * 1000 / pieces, wake.wakeUs, wake.signalUs, wake.spinRoundUs);
   return 0;
 }
