@@ -7,44 +7,58 @@
 static_assert(kMaxOutputPiece <= WriteBehind::kSlotBytes, "every piece the engine writes fits a slot");
 
 namespace {
-// How long a side checks the other's count before it sleeps, in rounds of
-// one check and one pause instruction. Sleeping costs a round trip to the
-// kernel on each side (to the Wine server under Wine), and the waker pays
-// one more to signal; spinning about as long as that costs at most twice
-// what knowing the future would. Measured with wake_bench under Wine on the
-// 2-core build machine: a wake (half an event round trip) takes 35 to 115
-// microseconds, a SetEvent that wakes nobody 25 to 90, a round of the spin
-// 40 to 55 ns; so about 1,000 rounds, some 50 microseconds. That is well
-// below the 280 microseconds that decoding a 64 KiB piece takes (the Verify
-// pass, 23 MB in about 100 ms), so a writer that has caught up with the
-// decoder sleeps instead of burning a core, and well above the few
-// microseconds in which the other side answers when both are busy.
+// How long a side looks at the other's count before it sleeps, in rounds of
+// one look and one pause instruction. A sleep costs the waker a signal and
+// the sleeper a wake, each a round trip to the kernel (to the Wine server
+// under Wine); spinning about as long as a wake costs at most twice what
+// knowing the future would. bench/pass_bench.cpp measures them; under Wine
+// on the 2-core build machine (load 3 to 6): a wake 48 to 56 microseconds, a
+// signal that wakes nobody 34 to 43, a spin round 33 to 37 ns, so about
+// 1,000 rounds, some 36 microseconds. Decoding a 64 KiB piece takes 170 to
+// 260 microseconds, far longer: a writer that has caught up with the decoder
+// sleeps instead of burning a core, while a side that answers within a few
+// microseconds (both busy) is met without a sleep.
 constexpr unsigned kSpinRounds = 1024;
+
+// Slots a sleeping writer waits for before the pass wakes it, unless the
+// pass waits itself: each wake costs the pass a signal, so with small files
+// (two slots each) and quick pieces it comes for several.
+constexpr std::uint32_t kWakeBatch = 4;
+static_assert(kWakeBatch < WriteBehind::kRingSlots / 2, "the pass wakes the writer before the ring is full");
 
 // Counts run on through 2^32: a goal is reached when the count is at most
 // 2^31 behind it.
 bool Reached(std::uint32_t count, std::uint32_t goal) { return static_cast<std::int32_t>(count - goal) >= 0; }
 }  // namespace
 
-void WriteBehind::Await(const std::atomic<std::uint32_t>& count, Bell& bell, std::uint32_t spinGoal,
+void WriteBehind::Await(const std::atomic<std::uint32_t>& count, Bell& bell, Bell& other, std::uint32_t least,
                         std::uint32_t goal) {
   for (unsigned round = 0; round < kSpinRounds; ++round) {
-    if (Reached(count.load(std::memory_order_acquire), spinGoal)) return;
+    if (Reached(count.load(std::memory_order_acquire), least)) return;
     YieldProcessor();
   }
-  // Seen asleep before the count is looked at again (both sequentially
-  // consistent): the other side, which advances the count first and looks at
-  // the bell then, either finds the sleeper asleep and rings, or advanced in
-  // time for the look below. A ring that comes after the look found the goal
-  // reached leaves the event set; the next sleep then ends at once and looks
+  // Asleep, a side waits for goal, which may be more than least: the
+  // writer sleeps until a few slots have come. It waits for less only while
+  // the other side waits too, else each would wait for the other; and a
+  // side that goes to sleep wakes the other if that one sleeps.
+  //
+  // Seen asleep before the counts are looked at again (all sequentially
+  // consistent): the other side, which advances its count first and looks
+  // at the bell then, either finds this side asleep and rings, or advanced
+  // in time for the look below; of two sides that go to sleep at once, at
+  // least one sees the other. A ring that comes after the look found
+  // enough leaves the event set; the next sleep then ends at once and looks
   // again.
+  //
   // The pass waits on its own bell, and its thread is the dialog's: the
   // dialog's messages are handled while it waits.
   const bool pump = &bell == &passBell_;
   for (;;) {
     bell.goal.store(goal, std::memory_order_relaxed);
     bell.asleep.store(true);
-    if (Reached(count.load(), goal)) break;
+    const std::uint32_t now = count.load();
+    if (Reached(now, goal) || (Reached(now, least) && other.asleep.load())) break;
+    if (other.asleep.load() && other.asleep.exchange(false)) SetEvent(other.event);
     if (!pump) {
       WaitForSingleObject(bell.event, INFINITE);
     } else if (MsgWaitForMultipleObjectsEx(1, &bell.event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
@@ -65,11 +79,12 @@ void WriteBehind::Advance(std::atomic<std::uint32_t>& count, Bell& bell) {
 DWORD WINAPI WriteBehind::ThreadMain(void* self) {
   WriteBehind& w = *static_cast<WriteBehind*>(self);
   for (std::uint32_t next = 0;; ++next) {
-    w.Await(w.handedOver_, w.writerBell_, next + 1, next + 1);
+    w.Await(w.handedOver_, w.writerBell_, w.passBell_, next + 1, next + kWakeBatch);
     const unsigned index = next % kRingSlots;
-    if (w.slots_[index].kind == Kind::Stop) return 0;
-    w.Carry(w.slots_[index], w.bytes_ + index * kSlotBytes);
+    const bool stop = w.slots_[index].kind == Kind::Stop;
+    if (!stop) w.Carry(w.slots_[index], w.bytes_ + index * kSlotBytes);
     Advance(w.done_, w.passBell_);
+    if (stop) return 0;
   }
 }
 
@@ -106,7 +121,7 @@ WriteBehind::Slot* WriteBehind::TakeSlot(bool evenAfterFailure) {
   // A full ring waits until half of it is free, so that a writer slower
   // than the decoder wakes the pass once for several slots, not for each.
   const std::uint32_t handed = handedOver_.load(std::memory_order_relaxed);
-  Await(done_, passBell_, handed - (kRingSlots - 1), handed - kRingSlots / 2);
+  Await(done_, passBell_, writerBell_, handed - (kRingSlots - 1), handed - kRingSlots / 2);
   if (!evenAfterFailure && failed_.load(std::memory_order_relaxed)) {
     Wait();
     return nullptr;
@@ -149,6 +164,8 @@ bool WriteBehind::Stop() {
   Wait();
   TakeSlot(true)->kind = Kind::Stop;
   HandOver();
+  // The thread counts the stop as done, then ends.
+  Wait();
   WaitForSingleObject(thread_, INFINITE);
   CloseHandle(thread_);
   thread_ = nullptr;
@@ -184,6 +201,6 @@ bool WriteBehind::Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time
 
 bool WriteBehind::Wait() {
   const std::uint32_t handed = handedOver_.load(std::memory_order_relaxed);
-  Await(done_, passBell_, handed, handed);
+  Await(done_, passBell_, writerBell_, handed, handed);
   return !failed_.load(std::memory_order_relaxed);
 }

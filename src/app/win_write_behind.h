@@ -28,15 +28,20 @@
 //                                                  takes it as the answer once done == handedOver
 //   failedId, failedPath writer          pass      written before done passes the slot that set
 //                                                  them; read only once done == handedOver
-//   writerBell, passBell the sleeper,    both      a side that waits longer than its spin says what
-//                        the other side            count it waits for and sleeps on the bell's event;
-//                        clears it                 the side that advances the count rings it
+//   writerBell, passBell the sleeper     both      a side that waits longer than its spin stores the
+//                                                  count it waits for (goal), then says it is asleep;
+//                                                  the other side rings it (clears asleep, sets the
+//                                                  event) once its count reaches that goal, or when
+//                                                  it must wait itself
 //   zone, window         pass (Start)    both      set before the thread starts, unchanged till Stop
 //
-// Both directions wait the same way (Await): a bounded spin on the count,
-// then the kernel. The pass, which is the dialog's thread, keeps pumping the
-// dialog's messages while it waits, so a stalled disk freezes neither the
-// dialog nor its Cancel button.
+// Both directions wait the same way (Await): a bounded spin on the other
+// side's count, then a sleep on an event. Asleep, the writer waits for a few
+// slots at once rather than one, so that the pass signals it once for
+// several; whenever the pass waits for the writer, it wakes it first, so
+// neither ever waits for the other. The pass, which is the dialog's thread,
+// keeps pumping the dialog's messages while it sleeps, so a stalled disk
+// freezes neither the dialog nor its Cancel button.
 //
 // The thread's end is a slot of its own kind in the ring (Stop), carried out
 // after everything handed over before it. Files are told apart by an id
@@ -118,7 +123,8 @@ class WriteBehind {
 
   static DWORD WINAPI ThreadMain(void* self);
   void Carry(const Slot& slot, const unsigned char* bytes);
-  void Await(const std::atomic<std::uint32_t>& count, Bell& bell, std::uint32_t spinGoal, std::uint32_t goal);
+  void Await(const std::atomic<std::uint32_t>& count, Bell& bell, Bell& other, std::uint32_t least,
+             std::uint32_t goal);
   static void Advance(std::atomic<std::uint32_t>& count, Bell& bell);
   Slot* TakeSlot(bool evenAfterFailure);
   void HandOver();
