@@ -10,8 +10,6 @@
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 
-static_assert(kDestinationPathBytes >= kMemberPathBytes, "every destination folder joined with every member name fits");
-
 namespace {
 // Each step below returns how it ended; the walk stops at the first step
 // that does not say Next, and the pass names a failure once, at its end.

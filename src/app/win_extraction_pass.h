@@ -37,6 +37,13 @@ enum class Step : std::uint8_t {
   DamagedMember,  // the member's file (a CRC that differs, a path that leaves the folder): string 4
 };
 constexpr unsigned kStepCount = 9;
+static_assert(static_cast<unsigned>(Step::ReadError) == static_cast<unsigned>(EngineResult::ReadError) &&
+                  static_cast<unsigned>(Step::WriteError) == static_cast<unsigned>(EngineResult::WriteError) &&
+                  static_cast<unsigned>(Step::Damaged) == static_cast<unsigned>(EngineResult::Damaged) &&
+                  static_cast<unsigned>(Step::Unsupported) == static_cast<unsigned>(EngineResult::Unsupported) &&
+                  static_cast<unsigned>(Step::OutOfMemory) == static_cast<unsigned>(EngineResult::OutOfMemory) &&
+                  static_cast<unsigned>(Step::Cancelled) == static_cast<unsigned>(EngineResult::Cancelled),
+              "an engine result is the step of the same name");
 
 inline Step StepOf(EngineResult result) { return static_cast<Step>(result); }
 
