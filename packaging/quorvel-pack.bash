@@ -1,5 +1,5 @@
 # Bash completion for quorvel-pack(1): commands, each command's options, the
-# values of --stub and --method, and files or folders where a path goes.
+# values of --stub, --method and --language, and files or folders where a path goes.
 _quorvel_pack() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   if [ "$COMP_CWORD" -eq 1 ]; then
@@ -9,7 +9,7 @@ _quorvel_pack() {
   local command=${COMP_WORDS[1]} options
   case $command in
     create) options="-o --output --stub --method --title --label --folder --message --run
-                     --overwrite --restore-attributes --temp --notice --archive --exact-times
+                     --overwrite --restore-attributes --temp --language --notice --archive --exact-times
                      --follow-links -q --quiet" ;;
     list | info) options="--json" ;;
     test) options="" ;;
@@ -21,6 +21,7 @@ _quorvel_pack() {
   case $prev in
     --stub) mapfile -t COMPREPLY < <(compgen -W "x86_64 i686" -- "$cur") ;;
     --method) mapfile -t COMPREPLY < <(compgen -W "lh0 lh5 lh6 lh7" -- "$cur"); return ;;
+    --language) mapfile -t COMPREPLY < <(compgen -W "auto ja en" -- "$cur"); return ;;
     --title | --label | --message | --run | --folder) return ;;
     -o | --output) [ "$command" = extract ] && want=folders ;;
     *)

@@ -13,7 +13,7 @@ set(QUORVEL_TEST_DEFINES
 
 quorvel_sources(UNIT_TEST unit/archive_reader_test.cpp unit/bit_reader_test.cpp unit/crc16_test.cpp
   unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/lzh_decoder_test.cpp
-  unit/member_header_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
+  unit/member_header_test.cpp unit/member_name_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
   unit/pack_archive_test.cpp unit/pack_command_line_test.cpp unit/pack_encoder_test.cpp
   unit/pack_info_test.cpp unit/pack_output_test.cpp unit/pack_sfx_test.cpp unit/pack_terminal_text_test.cpp
   unit/path_text_test.cpp
@@ -131,6 +131,9 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_test(NAME pack_commands
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
             ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/quorvel-sfx.exe)
+  add_test(NAME pack_unicode
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/unicode.sh $<TARGET_FILE:quorvel-pack>
+            ${CMAKE_BINARY_DIR}/quorvel-sfx.exe ${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-i686.exe)
 endif()
 
 # The packer's output read by independent extractors, and signed; its
@@ -144,6 +147,9 @@ if(NOT QUORVEL_WINDOWS)
   add_test(NAME pack_commands
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/commands.sh $<TARGET_FILE:quorvel-pack>
             ${PROJECT_VERSION} ${QUORVEL_SIGNING_STUB})
+  add_test(NAME pack_unicode
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/unicode.sh $<TARGET_FILE:quorvel-pack>
+            ${QUORVEL_SIGNING_STUB} ${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-i686.exe)
   add_test(NAME pack_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})

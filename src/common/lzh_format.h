@@ -139,12 +139,14 @@ constexpr std::uint8_t kExtFileTimes = 0x41;      // creation, last write, last 
 constexpr std::uint8_t kExtLargeSizes = 0x42;     // 64-bit compressed and original sizes
 // The names again as UTF-16LE units, no terminating zero, for names that a
 // code page cannot hold; a reader that knows only 0x01 and 0x02 reads the
-// byte names beside them. The directory name's levels each end in the unit
-// 0xFFFF, as those of 0x02 end in the byte 0xFF (libarchive reads it so).
+// byte names beside them. Each replaces its byte field on its own: a header
+// may carry 0x45 and no 0x44, and the file name is then 0x01's. The
+// directory name's levels each end in the unit 0xFFFF, as those of 0x02 end
+// in the byte 0xFF (the LZH readers that know 0x45 split it there).
 constexpr std::uint8_t kExtUtf16FileName = 0x44;
 constexpr std::uint8_t kExtUtf16DirectoryName = 0x45;
-// The 32-bit Windows code page of the byte names in 0x01 and 0x02; without
-// it they are code page 932 (Shift_JIS).
+// The Windows code page of the byte names in 0x01 and 0x02, a 32-bit number
+// (65001: UTF-8); without it they are code page 932 (Shift_JIS).
 constexpr std::uint8_t kExtCodePage = 0x46;
 
 // Data bytes of the types that carry numbers.

@@ -15,7 +15,7 @@ struct SfxConfig {
   char defaultFolder[256];        // offered destination; macros and %VAR% allowed
   char message[101];              // message line before extraction
   char autoRunCommand[260];       // command started after a successful extraction
-  std::uint8_t flags[4];          // LE, unaligned: bit 0 restore attributes, bit 1 overwrite, bit 2 temporary folder
+  std::uint8_t flags[4];          // LE, unaligned: the kFlag bits below
 };
 
 static_assert(sizeof(SfxConfig) == exe_layout::kConfigBytes, "the block is 717 bytes");
@@ -36,6 +36,19 @@ constexpr std::uint32_t kFlagOverwriteWithoutAsking = 1u << 1;
 // Extract into a new folder under the user's temporary folder, run the
 // command there, wait for it, delete the folder: an installer's launcher.
 constexpr std::uint32_t kFlagTemporaryFolder = 1u << 2;
+// The block's texts (title, label, folder, message, command) and the notice
+// member's text are UTF-8, not code page 932. The packer sets it only when
+// one of them has no code page 932 form; the i686 stub, which shows them
+// through the ANSI functions, never gets it.
+constexpr std::uint32_t kFlagUtf8Texts = 1u << 3;
+// Bits 4 and 5: the language of the stub's own texts. Auto (0) follows the
+// user's system; 3 is not written and reads as auto.
+constexpr unsigned kLanguageShift = 4;
+constexpr std::uint32_t kFlagLanguageMask = 3u << kLanguageShift;
+constexpr std::uint32_t kLanguageAuto = 0, kLanguageJapanese = 1, kLanguageEnglish = 2;
+constexpr std::uint32_t ConfigLanguage(std::uint32_t flags) {
+  return (flags & kFlagLanguageMask) >> kLanguageShift;
+}
 
 std::uint32_t ConfigArchiveOffset(const SfxConfig& config);
 std::uint32_t ConfigFlags(const SfxConfig& config);

@@ -5,11 +5,13 @@
 #include <ctime>
 
 #include "archive/engine.h"
+#include "archive/member_name.h"
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "common/file_time.h"
 #include "pack/cp932.h"
 #include "pack/terminal_text.h"
+#include "pack/unicode_text.h"
 #include "pack/utf8_system.h"
 
 namespace {
@@ -17,6 +19,22 @@ bool NoProgress(void*, std::uint64_t) { return true; }
 void* Calloc(void*, unsigned long size) { return std::calloc(size, 1); }
 void Free(void*, void* block) { std::free(block); }
 std::uint64_t Now(void*) { return UnixToFileTime(std::time(nullptr)); }
+
+// A header holds at most 64 KiB, and so a name of fewer UTF-16 units.
+constexpr std::size_t kLongestUnicodeName = 1u << 15;
+
+// The byte parts of a name in their code page, for BuildUtf16MemberName.
+bool ConvertName(void*, std::uint32_t codePage, const char* text, unsigned count, Utf16Unit* dest,
+                 unsigned destUnits) {
+  std::string utf8;
+  std::u16string units;
+  if (!CodePageToUtf8(std::string(text, count), codePage, utf8) || !Utf8ToUtf16(utf8, units) ||
+      units.size() >= destUnits)
+    return false;
+  for (std::size_t i = 0; i < units.size(); ++i) dest[i] = static_cast<Utf16Unit>(units[i]);
+  dest[units.size()] = 0;
+  return true;
+}
 
 bool SeekFile(std::FILE* f, std::uint64_t offset) {
 #ifdef _WIN32
@@ -137,6 +155,7 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
   member.dataCrc = e.header.dataCrc;
   member.osId = e.header.osId;
   member.name = e.joinedName;
+  member.nameIsText = ReadUnicodeName(member);
   member.dataOffset = Position();
   // A directory entry has no data in the format; its size is skipped all the
   // same, so a writer that gave it some cannot shift the next header.
@@ -171,8 +190,18 @@ bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
   return true;
 }
 
-std::string MemberNameForDisplay(const std::string& cp932) {
-  return Cp932ForTerminal(cp932);
+bool ArchiveReader::ReadUnicodeName(ArchiveMember& member) {
+  member.utf8Name.clear();
+  if (unicodeName_.empty()) unicodeName_.resize(kLongestUnicodeName);
+  if (!BuildUtf16MemberName(engine_->header, engine_->joinedName, false, ConvertName, nullptr,
+                            unicodeName_.data(), static_cast<unsigned>(unicodeName_.size())))
+    return false;
+  const std::u16string units(unicodeName_.data(), unicodeName_.data() + TextLength(unicodeName_.data()));
+  return Utf16ToUtf8(units, member.utf8Name);
+}
+
+std::string MemberNameForDisplay(const ArchiveMember& member) {
+  return member.nameIsText ? TerminalText(member.utf8Name) : TerminalText(member.name, ShownAs::Bytes);
 }
 
 std::string FormatFileTime(std::uint64_t fileTime) {

@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/engine_host.h"
+#include "common/dbcs.h"
 #include "common/lzh_format.h"
 
 struct Engine;
@@ -22,7 +24,13 @@ struct ArchiveMember {
   std::uint16_t attributes = 0;
   std::uint16_t dataCrc = 0;
   std::uint8_t osId = 0;
-  std::string name;                // as stored (code page 932), '/' between components
+  std::string name;                // the byte name as stored, '/' between components
+  // The exact name in UTF-8, '/' between components: from the UTF-16 fields
+  // where the header has them, else the byte name in its code page (932
+  // unless the header names another). Empty, with nameIsText false, when it
+  // has no such form (bytes that are no text of that code page).
+  std::string utf8Name;
+  bool nameIsText = false;
   std::uint64_t dataOffset = 0;    // file offset of the member's data
 
   bool IsDirectory() const { return method == lzh::kMethodDirectory; }
@@ -72,7 +80,11 @@ class ArchiveReader {
   static long Read(void* reader, void* buffer, unsigned long count);
   static SinkReply Write(void* reader, const void* buffer, unsigned long length);
 
+  // The exact name of the member that ReadMemberHeader read.
+  bool ReadUnicodeName(ArchiveMember& member);
+
   std::unique_ptr<Engine> engine_;
+  std::vector<Utf16Unit> unicodeName_;  // room for the longest name a header can hold
   std::FILE* file_ = nullptr;
   const std::uint8_t* bytes_ = nullptr;
   std::size_t size_ = 0;
@@ -86,9 +98,10 @@ class ArchiveReader {
 // The engine's message for a result, in English.
 const char* EngineMessage(EngineResult result);
 
-// A member name for the terminal: code page 932 to UTF-8, control characters
-// and bytes that are not valid code page 932 shown as \xNN.
-std::string MemberNameForDisplay(const std::string& cp932);
+// A member name for the terminal: its exact name with control characters
+// shown as \xNN; a name without a Unicode form as its bytes, each that is no
+// printable ASCII shown as \xNN.
+std::string MemberNameForDisplay(const ArchiveMember& member);
 
 // A Windows file time as "YYYY-MM-DD hh:mm:ss" (UTC).
 std::string FormatFileTime(std::uint64_t fileTime);

@@ -10,7 +10,7 @@ bool ArchiveWalk::Next(ArchiveMember& member) {
   switch (reader_.Next(member, error)) {
     case ReadStatus::Member:
       ++count_;
-      memberName_ = MemberNameForDisplay(member.name);
+      memberName_ = MemberNameForDisplay(member);
       return true;
     case ReadStatus::End:
       return false;

@@ -6,7 +6,6 @@
 #include <deque>
 #include <fstream>
 #include <future>
-#include <set>
 
 #include "archive/crc16.h"
 #include "common/file_time.h"
@@ -16,7 +15,9 @@
 #include "pack/cp932.h"
 #include "pack/exclusive_file.h"
 #include "pack/lzh_encoder.h"
+#include "pack/member_names.h"
 #include "pack/stream_encoder.h"
+#include "pack/unicode_text.h"
 #include "pack/worker_pool.h"
 
 #ifdef _WIN32
@@ -28,8 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-using lzh::kDirectorySeparator;
-
 constexpr std::size_t kMaxNoticeBytes = kNoticeTextMaxBytes;
 constexpr std::size_t kCopyBufferBytes = 1 << 16;
 
@@ -67,46 +66,34 @@ bool ReadStamp(const fs::path& path, Stamp& stamp) {
   return true;
 }
 
-// One component of a member name, in code page 932.
-bool ComponentName(const fs::path& name, std::string& cp932, std::string& error) {
-  const std::string utf8 = Utf8Of(name);
+// One component of a member name, as the file system has it. The archive
+// stores it in code page 932 where it can (member_names.h).
+bool ComponentName(const fs::path& name, std::string& utf8, std::string& error) {
+  utf8 = Utf8Of(name);
   // A backslash in a file-system name would read as a separator everywhere
   // the archive is extracted.
   if (utf8.find('\\') != std::string::npos)
     return error = "'" + utf8 + "': a backslash cannot be part of a member name", false;
-  if (!Utf8ToCp932(utf8, cp932))
-    return error = "'" + utf8 + "': the name has no form in code page 932", false;
+  // Linux names are bytes; the packer takes them as UTF-8, like every
+  // program of a UTF-8 system. Other bytes would name no character anywhere
+  // the archive goes.
+  if (!IsValidUtf8(utf8))
+    return error = "'" + utf8 + "': the name is not UTF-8 text; rename it", false;
   return true;
-}
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
 }
 
 struct Collector {
   std::vector<PackSource>& out;
   std::string& error;
   const CollectOptions& options;
-  std::set<std::string> names;        // joined names, ASCII case folded as Windows compares
   std::vector<fs::path> openFolders;  // the folders being walked, to refuse loops
 
-  bool AddName(const std::string& joined, const std::string& display) {
-    if (joined.size() > kMaxMemberNameBytes)
-      return error = "'" + display + "': the member name is longer than 255 bytes", false;
-    if (!names.insert(LowerAscii(joined)).second)
-      return error = "'" + display + "': another member has the same name", false;
-    return true;
-  }
-
-  bool AddFile(const fs::path& path, const std::string& dir, const std::string& dirDisplay,
-               const std::string& name) {
-    const std::string display = dirDisplay + Utf8Of(path.filename());
+  // dir: the member's folder in UTF-8, each component followed by '/'.
+  bool AddFile(const fs::path& path, const std::string& dir, const std::string& name) {
+    const std::string display = dir + name;
     if (dir.empty() && name == kNoticeMemberName)
       return error = "'" + display + "': a member named \"!\" is shown as the notice; use --notice",
              false;
-    if (!AddName(dir + name, display)) return false;
     Stamp stamp;
     std::error_code ec;
     std::uint64_t size = fs::file_size(path, ec);
@@ -114,8 +101,6 @@ struct Collector {
     PackSource s;
     s.path = path;
     s.displayName = display;
-    s.entry.directory = dir;
-    s.entry.fileName = name;
     s.entry.modifiedSeconds = stamp.seconds;
     s.entry.modifiedNanoseconds = stamp.nanoseconds;
     s.entry.attributes = static_cast<std::uint8_t>(lzh::kDosArchive | (stamp.readOnly ? lzh::kDosReadOnly : 0));
@@ -124,23 +109,22 @@ struct Collector {
     return true;
   }
 
-  // dir is the folder's own member directory, ending with the separator.
-  bool AddFolder(const fs::path& path, const std::string& dir, const std::string& display) {
+  // dir is the folder's own member name ending with '/', or empty for a
+  // folder whose contents go to the top.
+  bool AddFolder(const fs::path& path, const std::string& dir) {
     std::error_code ec;
     fs::path canonical = fs::canonical(path, ec);
-    if (ec) return error = "'" + display + "': cannot read the folder", false;
+    if (ec) return error = "'" + dir + "': cannot read the folder", false;
     for (const fs::path& open : openFolders)
-      if (open == canonical) return error = "'" + display + "': the folder contains itself", false;
+      if (open == canonical) return error = "'" + dir + "': the folder contains itself", false;
     if (!dir.empty()) {
-      if (!AddName(dir, display)) return false;
       Stamp stamp;
-      if (!ReadStamp(path, stamp)) return error = "'" + display + "': cannot read the folder", false;
+      if (!ReadStamp(path, stamp)) return error = "'" + dir + "': cannot read the folder", false;
       PackSource s;
       s.path = path;
-      s.displayName = display;
+      s.displayName = dir;
       s.directory = true;
       s.entry.method = lzh::kMethodDirectory;
-      s.entry.directory = dir;
       s.entry.modifiedSeconds = stamp.seconds;
       s.entry.modifiedNanoseconds = stamp.nanoseconds;
       s.entry.attributes = lzh::kDosDirectory;
@@ -149,22 +133,21 @@ struct Collector {
     std::vector<fs::path> children;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
       children.push_back(it->path());
-    if (ec) return error = "'" + display + "': cannot read the folder", false;
+    if (ec) return error = "'" + dir + "': cannot read the folder", false;
     std::sort(children.begin(), children.end(), [](const fs::path& a, const fs::path& b) {
       return Utf8Of(a.filename()) < Utf8Of(b.filename());
     });
     openFolders.push_back(canonical);
     for (const fs::path& child : children)
-      if (!Add(child, dir, display, false)) return false;
+      if (!Add(child, dir, false)) return false;
     openFolders.pop_back();
     return true;
   }
 
   // given: the path was given on the command line, not found in a folder.
-  bool Add(const fs::path& path, const std::string& dir, const std::string& dirDisplay,
-           bool given) {
+  bool Add(const fs::path& path, const std::string& dir, bool given) {
     std::string name;
-    const std::string display = dirDisplay + Utf8Of(path.filename());
+    const std::string display = dir + Utf8Of(path.filename());
     std::string linkTarget;
     const bool link = !given && IsSymbolicLink(path, linkTarget);
     if (link && !options.followLinks) {
@@ -178,9 +161,8 @@ struct Collector {
       return error = "'" + display + "': a symbolic link that leads nowhere ('" + linkTarget + "')",
              false;
     if (ec) return error = "'" + display + "': cannot read it", false;
-    if (fs::is_directory(st))
-      return AddFolder(path, dir + name + static_cast<char>(kDirectorySeparator), display + "/");
-    if (fs::is_regular_file(st)) return AddFile(path, dir, dirDisplay, name);
+    if (fs::is_directory(st)) return AddFolder(path, dir + name + "/");
+    if (fs::is_regular_file(st)) return AddFile(path, dir, name);
     return error = "'" + display + "': neither a file nor a folder", false;
   }
 };
@@ -383,7 +365,8 @@ class StreamedMember {
 
 bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                     std::string& error, const CollectOptions& options) {
-  Collector collector{sources, error, options, {}, {}};
+  const std::size_t first = sources.size();
+  Collector collector{sources, error, options, {}};
   for (const std::string& arg : paths) {
     fs::path path = fs::u8path(arg);
     std::error_code ec;
@@ -396,40 +379,47 @@ bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSourc
       // "dir/." and ".." give what they hold, as does a root.
       const fs::path given = path.filename();
       if (given == "." || given == ".." || name.empty() || name == "." || name == "..") {
-        if (!collector.AddFolder(path, std::string(), std::string())) return false;
+        if (!collector.AddFolder(path, std::string())) return false;
         continue;
       }
-      std::string cp932;
-      if (!ComponentName(name, cp932, error)) return false;
-      if (!collector.AddFolder(path, cp932 + static_cast<char>(kDirectorySeparator),
-                               Utf8Of(name) + "/"))
-        return false;
+      std::string utf8;
+      if (!ComponentName(name, utf8, error) || !collector.AddFolder(path, utf8 + "/")) return false;
       continue;
     }
-    if (!collector.Add(normal, std::string(), std::string(), true)) return false;
+    if (!collector.Add(normal, std::string(), true)) return false;
   }
+  return NameMembers(sources, first, error);
+}
+
+bool ReadNoticeText(const std::string& file, std::string& text, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWhole(fs::u8path(file), bytes))
+    return error = "'" + file + "': cannot read the notice file", false;
+  text.assign(bytes.begin(), bytes.end());
   return true;
 }
 
-bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error) {
-  fs::path path = fs::u8path(file);
-  std::vector<std::uint8_t> text;
+bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error,
+                      bool utf8Text) {
+  std::string text;
   Stamp stamp;
-  if (!ReadWhole(path, text) || !ReadStamp(path, stamp))
+  if (!ReadNoticeText(file, text, error)) return false;
+  if (!ReadStamp(fs::u8path(file), stamp))
     return error = "'" + file + "': cannot read the notice file", false;
-  std::string cp932;
-  if (!Utf8ToCp932(std::string(text.begin(), text.end()), cp932))
-    return error = "'" + file + "': the notice is not UTF-8 text with a code page 932 form", false;
-  if (cp932.find('\0') != std::string::npos)
+  const char* encoding = utf8Text ? "UTF-8" : "code page 932";
+  std::string bytes = text;
+  if (utf8Text ? !IsValidUtf8(text) : !Utf8ToCp932(text, bytes))
+    return error = "'" + file + "': the notice is not UTF-8 text with a " + encoding + " form", false;
+  if (bytes.find('\0') != std::string::npos)
     return error = "'" + file + "': the notice holds a zero byte, which would end it early", false;
-  if (cp932.size() > kMaxNoticeBytes)
+  if (bytes.size() > kMaxNoticeBytes)
     return error = "'" + file + "': the notice is longer than " + std::to_string(kMaxNoticeBytes) +
-                   " bytes in code page 932",
+                   " bytes in " + encoding,
            false;
   source = PackSource();
   source.displayName = kNoticeMemberName;
   source.inMemory = true;
-  source.content.assign(cp932.begin(), cp932.end());
+  source.content.assign(bytes.begin(), bytes.end());
   source.size = source.content.size();
   source.entry.fileName = kNoticeMemberName;
   source.entry.modifiedSeconds = stamp.seconds;
@@ -490,7 +480,7 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     if (status == ReadStatus::Failed)
       return error = "header of member " + std::to_string(number) + ": " + error, false;
     if (!reader.Decode(MemberSink(), error))
-      return error = "member " + MemberNameForDisplay(member.name) + ": " + error, false;
+      return error = "member " + MemberNameForDisplay(member) + ": " + error, false;
   }
   length = static_cast<std::size_t>(reader.nextHeaderOffset()) + 1;
   return true;

@@ -38,8 +38,13 @@ struct CollectOptions {
 bool CollectSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                     std::string& error, const CollectOptions& options = CollectOptions());
 
-// The notice member "!": the file's text, UTF-8 converted to code page 932.
-bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error);
+// The text of a notice file as it is (UTF-8, when it is text).
+bool ReadNoticeText(const std::string& file, std::string& text, std::string& error);
+
+// The notice member "!": the file's text, UTF-8 converted to code page 932,
+// or kept in UTF-8 with utf8Text (the block's flag says so).
+bool MakeNoticeSource(const std::string& file, PackSource& source, std::string& error,
+                      bool utf8Text = false);
 
 // Where the archive goes. Members are written front to back; a member too
 // large to hold in memory is written before its sizes and CRC are known, so

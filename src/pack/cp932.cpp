@@ -1,5 +1,7 @@
 #include "pack/cp932.h"
 
+#include "pack/unicode_text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -10,7 +12,7 @@
 
 namespace {
 
-constexpr unsigned kCodePage932 = 932;
+constexpr unsigned kCodePage932 = 932, kCodePageUtf8 = 65001;
 
 #ifdef _WIN32
 bool Convert(const std::string& in, unsigned fromPage, unsigned toPage, std::string& out) {
@@ -63,15 +65,24 @@ bool Utf8ToCp932(const std::string& utf8, std::string& cp932) {
 #ifdef _WIN32
   return Convert(utf8, CP_UTF8, kCodePage932, cp932);
 #else
-  (void)kCodePage932;
   return Convert(utf8, "UTF-8", "CP932", cp932);
 #endif
 }
 
 bool Cp932ToUtf8(const std::string& cp932, std::string& utf8) {
+  return CodePageToUtf8(cp932, kCodePage932, utf8);
+}
+
+bool CodePageToUtf8(const std::string& text, std::uint32_t codePage, std::string& utf8) {
+  if (codePage == kCodePageUtf8) {
+    utf8 = text;
+    return IsValidUtf8(text);
+  }
 #ifdef _WIN32
-  return Convert(cp932, kCodePage932, CP_UTF8, utf8);
+  return Convert(text, codePage, CP_UTF8, utf8);
 #else
-  return Convert(cp932, "CP932", "UTF-8", utf8);
+  // iconv names the Windows code pages CP932, CP1252 and so on.
+  const std::string name = "CP" + std::to_string(codePage);
+  return Convert(text, name.c_str(), "UTF-8", utf8);
 #endif
 }

@@ -3,6 +3,7 @@
 // the file system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Converts UTF-8 text to code page 932. False when the text is no valid
@@ -12,3 +13,7 @@ bool Utf8ToCp932(const std::string& utf8, std::string& cp932);
 
 // Converts code page 932 text back to UTF-8; false when it is not valid 932.
 bool Cp932ToUtf8(const std::string& cp932, std::string& utf8);
+
+// Converts text of a Windows code page (932, 65001 for UTF-8, 1252, ...) to
+// UTF-8; false when it is not valid text of that page or the page is unknown.
+bool CodePageToUtf8(const std::string& text, std::uint32_t codePage, std::string& utf8);

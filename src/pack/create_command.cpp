@@ -10,13 +10,18 @@
 #include <vector>
 
 #include "common/exe_layout.h"
+#include "pack/archive_reader.h"
 #include "pack/archive_writer.h"
 #include "pack/command_line.h"
 #include "pack/header_writer.h"
+#include "pack/member_names.h"
 #include "pack/output_file.h"
+#include "pack/pe_image.h"
 #include "pack/progress_bar.h"
 #include "pack/sfx_writer.h"
 #include "pack/source_date.h"
+#include "pack/terminal_text.h"
+#include "pack/unicode_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -29,7 +34,8 @@ namespace {
 constexpr char kUsage[] =
     "create -o OUT [--stub x86_64|i686|FILE] [--method lh0|lh5|lh6|lh7] [--title T] [--label T]\n"
     "      [--folder DIR] [--message T] [--run CMD] [--overwrite] [--restore-attributes]\n"
-    "      [--temp] [--notice FILE] [--archive IN.lzh] [--exact-times] [--follow-links] [--quiet]\n"
+    "      [--temp] [--language auto|ja|en] [--notice FILE] [--archive IN.lzh] [--exact-times]\n"
+    "      [--follow-links] [--quiet]\n"
     "      PATH...";
 
 constexpr char kNotes[] =
@@ -43,7 +49,13 @@ constexpr char kNotes[] =
     "  Links: a symbolic link found in a folder is skipped with a warning that\n"
     "  names it and its target; --follow-links packs what it points at instead\n"
     "  (a link that leads nowhere is then an error). A link given as PATH is\n"
-    "  always followed.\n";
+    "  always followed.\n"
+    "  Names and texts: any Unicode. Member names outside code page 932 are\n"
+    "  stored exactly in UTF-16 and as a code page 932 stand-in ('#' and four\n"
+    "  hex digits for each character the code page lacks) for older readers,\n"
+    "  the i686 stub among them. Texts outside it (--title, --label, --folder,\n"
+    "  --message, --run, the notice) make the block UTF-8, which only the x86_64\n"
+    "  stub reads.\n";
 
 struct CreateOptions {
   std::string output;
@@ -51,6 +63,7 @@ struct CreateOptions {
   std::string method = "lh7";
   SfxSettings settings;
   std::string sfxOption;  // the first option given that only a self-extracting file takes
+  std::string language = "auto";
   std::string notice;
   std::string archive;
   bool quiet = false;
@@ -59,9 +72,15 @@ struct CreateOptions {
   std::vector<std::string> paths;
 };
 
-constexpr const char* kSfxOnlyOptions[] = {"--stub", "--title", "--label", "--folder", "--message",
-                                           "--run", "--overwrite", "--restore-attributes", "--temp"};
+constexpr const char* kSfxOnlyOptions[] = {"--stub",      "--title", "--label",
+                                           "--folder",    "--message", "--run",
+                                           "--overwrite", "--restore-attributes", "--temp",
+                                           "--language"};
 constexpr const char* kMethods[] = {"lh0", "lh5", "lh6", "lh7"};
+// --language, in the order of the block's language values.
+constexpr const char* kLanguages[] = {"auto", "ja", "en"};
+static_assert(kLanguageAuto == 0 && kLanguageJapanese == 1 && kLanguageEnglish == 2,
+              "kLanguages follows the block's values");
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
   std::size_t n = std::strlen(suffix);
@@ -95,6 +114,7 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
        FlagOption("--overwrite", nullptr, o.settings.overwriteWithoutAsking),
        FlagOption("--restore-attributes", nullptr, o.settings.restoreAttributes),
        FlagOption("--temp", nullptr, o.settings.temporaryFolder),
+       ValueOption("--language", nullptr, o.language),
        ValueOption("--notice", nullptr, o.notice), ValueOption("--archive", nullptr, o.archive),
        FlagOption("--exact-times", nullptr, o.exactTimes),
        FlagOption("--follow-links", nullptr, o.followLinks), FlagOption("--quiet", "-q", o.quiet)},
@@ -109,6 +129,8 @@ ScannedArguments ScanOptions(const CommandLine& line, CreateOptions& o) {
 std::string Disagreement(const CreateOptions& o) {
   if (!IsOneOf(o.method, kMethods))
     return "--method: '" + o.method + "' is none of lh0, lh5, lh6, lh7";
+  if (!IsOneOf(o.language, kLanguages))
+    return "--language: '" + o.language + "' is none of auto, ja, en";
   if (o.output.empty()) return "-o OUT is missing";
   if (o.archive.empty() && o.paths.empty()) return "no files or folders to pack";
   if (!o.archive.empty() &&
@@ -156,6 +178,20 @@ bool FindStub(const std::string& stub, fs::path& found, std::string& error) {
   return false;
 }
 
+// The text of an archive's notice member, empty without one.
+std::string NoticeOf(const std::vector<std::uint8_t>& archive) {
+  ArchiveReader reader;
+  reader.OpenBytes(archive.data(), archive.size());
+  ArchiveMember first;
+  std::string error, text;
+  if (reader.Next(first, error) == ReadStatus::Member && first.name == kNoticeMemberName)
+    reader.Decode([&text](const void* data, std::size_t length) {
+      text.append(static_cast<const char*>(data), length);
+      return true;
+    }, error);
+  return text;
+}
+
 bool ReadFile(const fs::path& path, std::vector<std::uint8_t>& data) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -169,16 +205,20 @@ bool ReadFile(const fs::path& path, std::vector<std::uint8_t>& data) {
 class CreateJob {
  public:
   CreateJob(const CommandLine& line, const CreateOptions& options)
-      : line_(line), o_(options), plain_(IsPlainArchive(options.output)) {}
+      : line_(line), o_(options), plain_(IsPlainArchive(options.output)), settings_(options.settings) {}
 
   // The stub with its configuration block filled in (a plain archive has none).
   bool PrepareStub();
   // The archive to append, or the members to pack.
   bool GatherInput();
   bool WriteOutput();
+  // Tells how the i686 stub names the members outside code page 932.
+  void NoteStandIns() const;
   void ReportWritten() const;
 
  private:
+  // Whether the texts go into the block in UTF-8, and the language.
+  bool ChooseTexts();
   bool ReadAppendedArchive();
   bool CollectMembers();
   bool WriteArchivePart(ArchiveOutput& out);
@@ -191,20 +231,43 @@ class CreateJob {
   const bool plain_;
   std::vector<std::uint8_t> stub_;
   std::uint32_t checksumOffset_ = 0;
+  std::uint16_t machine_ = 0;
+  SfxSettings settings_;
+  std::string textOutside932_;  // the first text that makes the block UTF-8, for messages
   std::vector<std::uint8_t> appended_;  // an archive made elsewhere, up to its end byte
   std::vector<PackSource> sources_;
 };
 
+bool CreateJob::ChooseTexts() {
+  std::string noticeText, error;
+  if (!o_.notice.empty() && !ReadNoticeText(o_.notice, noticeText, error))
+    return line_.Fail("--notice " + error);
+  textOutside932_ = TextOutsideCodePage932(settings_, noticeText);
+  settings_.utf8Texts = !textOutside932_.empty();
+  // A plain archive has no block to say that its notice is UTF-8.
+  if (plain_ && settings_.utf8Texts)
+    return line_.Fail("--notice: the notice has no form in code page 932, which a plain archive "
+                      "needs; a self-extracting file can carry it in UTF-8");
+  settings_.language = static_cast<std::uint32_t>(
+      std::find(std::begin(kLanguages), std::end(kLanguages), o_.language) - std::begin(kLanguages));
+  return true;
+}
+
 bool CreateJob::PrepareStub() {
+  if (!ChooseTexts()) return false;
   if (plain_) return true;
   fs::path path;
   std::string error;
   if (!FindStub(o_.stub, path, error)) return line_.Fail(error);
   if (!ReadFile(path, stub_)) return line_.Fail("--stub: cannot read " + Quoted(path.u8string()));
-  if (!CheckStub(stub_, checksumOffset_, error))
+  if (!CheckStub(stub_, checksumOffset_, error, &machine_))
     return line_.Fail("--stub " + Quoted(path.u8string()) + ": " + error);
+  // The i686 stub shows its texts through the ANSI functions of the system's
+  // code page, and takes them as code page 932.
+  if (settings_.utf8Texts && machine_ == pe_image::kMachineI386)
+    return line_.Fail(textOutside932_ + " has no form in code page 932, which the i686 stub needs");
   SfxConfig block;
-  if (!FillSfxConfig(o_.settings, static_cast<std::uint32_t>(stub_.size()), block, error))
+  if (!FillSfxConfig(settings_, static_cast<std::uint32_t>(stub_.size()), block, error))
     return line_.Fail(error);
   std::memcpy(&stub_[exe_layout::kConfigOffset], &block, sizeof block);
   const std::uint8_t zero[4] = {0, 0, 0, 0};
@@ -224,6 +287,11 @@ bool CreateJob::ReadAppendedArchive() {
   if (!CheckAppendableArchive(appended_, length, error))
     return line_.Fail("--archive " + Quoted(o_.archive) + ": " + error);
   appended_.resize(length);
+  // A UTF-8 block says that the notice is UTF-8 too; one that another
+  // packer wrote in code page 932 would show as mojibake.
+  if (settings_.utf8Texts && !IsValidUtf8(NoticeOf(appended_)))
+    return line_.Fail("--archive " + Quoted(o_.archive) + ": its notice is not UTF-8, but " +
+                      textOutside932_ + " makes the block's texts UTF-8");
   return true;
 }
 
@@ -231,7 +299,8 @@ bool CreateJob::CollectMembers() {
   std::string error;
   if (!o_.notice.empty()) {
     PackSource notice;
-    if (!MakeNoticeSource(o_.notice, notice, error)) return line_.Fail("--notice " + error);
+    if (!MakeNoticeSource(o_.notice, notice, error, settings_.utf8Texts))
+      return line_.Fail("--notice " + error);
     sources_.push_back(std::move(notice));
   }
   CollectOptions collect;
@@ -289,6 +358,21 @@ bool CreateJob::WriteArchivePart(ArchiveOutput& out) {
   return error.find('\'') == 0 ? line_.Fail(error) : FailOutput(error);
 }
 
+void CreateJob::NoteStandIns() const {
+  if (o_.quiet || plain_ || machine_ != pe_image::kMachineI386) return;
+  std::size_t count = 0;
+  const PackSource* example = nullptr;
+  for (const PackSource& s : sources_)
+    if (HasStandInName(s.entry) && count++ == 0) example = &s;
+  if (!example) return;
+  std::string standIn = example->entry.directory + example->entry.fileName;
+  for (char& c : standIn)
+    if (c == static_cast<char>(lzh::kDirectorySeparator)) c = '/';
+  line_.Note(CountOf(count, "member name") + " outside code page 932: the i686 stub writes them "
+             "under their code page 932 stand-ins (" + Quoted(example->displayName) + " as " +
+             Quoted(Cp932ForTerminal(standIn)) + ")");
+}
+
 void CreateJob::ReportWritten() const {
   if (o_.quiet) return;
   const std::string what =
@@ -308,7 +392,9 @@ int RunCreate(const CommandLine& line) {
   const std::string disagreement = Disagreement(options);
   if (!disagreement.empty()) return line.UsageError(disagreement);
   CreateJob job(line, options);
-  if (!job.PrepareStub() || !job.GatherInput() || !job.WriteOutput()) return kExitFailure;
+  if (!job.PrepareStub() || !job.GatherInput()) return kExitFailure;
+  job.NoteStandIns();
+  if (!job.WriteOutput()) return kExitFailure;
   job.ReportWritten();
   return kExitSuccess;
 }

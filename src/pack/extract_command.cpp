@@ -10,7 +10,6 @@
 #include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
-#include "pack/cp932.h"
 #include "pack/exclusive_file.h"
 #include "pack/progress_bar.h"
 #include "pack/terminal_text.h"
@@ -127,8 +126,8 @@ const OpenFolder* Extraction::Reach(const fs::path& relative, bool create, bool 
 }
 
 bool Extraction::Write(const ArchiveMember& m) {
-  std::string name;
-  if (!Cp932ToUtf8(m.name, name)) return walk_.FailMember("the name is not code page 932 text");
+  if (!m.nameIsText) return walk_.FailMember("the name has no Unicode form");
+  const std::string& name = m.utf8Name;
   // The notice is shown by the stub, never written.
   if (name == kNoticeMemberName)
     return walk_.Decode([this](const void*, std::size_t length) {

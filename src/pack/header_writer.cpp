@@ -1,5 +1,7 @@
 #include "pack/header_writer.h"
 
+#include <utility>
+
 #include "archive/crc16.h"
 #include "common/file_time.h"
 #include "common/le_bytes.h"
@@ -60,6 +62,14 @@ std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry) {
     AppendExtended(header, kExtFileName, entry.fileName.data(), entry.fileName.size());
   if (!entry.directory.empty())
     AppendExtended(header, kExtDirectoryName, entry.directory.data(), entry.directory.size());
+  const std::pair<std::uint8_t, const std::u16string*> utf16Names[] = {
+      {kExtUtf16FileName, &entry.utf16FileName}, {kExtUtf16DirectoryName, &entry.utf16Directory}};
+  for (const auto& [type, name] : utf16Names) {
+    if (name->empty()) continue;
+    std::vector<std::uint8_t> units(name->size() * 2);
+    for (std::size_t i = 0; i < name->size(); ++i) WriteLe16(&units[2 * i], (*name)[i]);
+    AppendExtended(header, type, units.data(), units.size());
+  }
   if (NeedsFileTimes(entry)) {
     // The modification time stands for all three: the others are not part
     // of what the archive promises to restore, and the output stays

@@ -1,6 +1,7 @@
 // Level-2 LZH member headers as the packer writes them: the 26-byte fixed
 // part, then the extended headers for the header CRC (0x00), the file name
-// (0x01), the directory name (0x02), the Windows file times (0x41) where the
+// (0x01), the directory name (0x02), the same in UTF-16 (0x44, 0x45) for a
+// name outside code page 932, the Windows file times (0x41) where the
 // fixed part's time stamp cannot say the time and, for members of 4 GiB or
 // more, the 64-bit sizes (0x42). Nothing else: most archives are many small
 // files, whose headers weigh as much as their data.
@@ -25,8 +26,13 @@ struct MemberEntry {
   std::uint16_t dataCrc = 0;
   // In code page 932. The directory holds its components each followed by a
   // 0xFF separator ("a\xFFb\xFF"); a directory entry has an empty file name.
+  // For a name that code page 932 cannot hold, they are its stand-in (see
+  // pack/member_names.h) and the exact name follows in UTF-16, the
+  // directory's components each followed by 0xFFFF; else these are empty.
   std::string directory;
   std::string fileName;
+  std::u16string utf16Directory;
+  std::u16string utf16FileName;
 };
 
 // Longest joined name (directory and file name) that every extractor,

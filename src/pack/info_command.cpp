@@ -7,7 +7,6 @@
 
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
-#include "pack/cp932.h"
 #include "pack/pack_json.h"
 #include "pack/sfx_info.h"
 #include "pack/terminal_text.h"
@@ -50,11 +49,18 @@ bool Summarize(ArchiveWalk& walk, ArchiveSummary& s) {
   return !walk.failed();
 }
 
-std::string TextOf(const char* cp932) { return Cp932ForTerminal(cp932); }
-
 // A text of the block, or what the stub puts in its place when it is empty.
-std::string FieldOrDefault(const char* cp932, const char* whenEmpty) {
-  return cp932[0] ? TextOf(cp932) : std::string("(empty: ") + whenEmpty + ")";
+std::string FieldOrDefault(const char* text, std::uint32_t codePage, const char* whenEmpty) {
+  return text[0] ? TextForTerminal(text, codePage) : std::string("(empty: ") + whenEmpty + ")";
+}
+
+std::string LanguageInWords(std::uint32_t flags) {
+  switch (ConfigLanguage(flags)) {
+    case kLanguageAuto: return "auto (Japanese on a Japanese system, else English)";
+    case kLanguageJapanese: return "Japanese";
+    case kLanguageEnglish: return "English";
+    default: return "unknown (read as auto)";
+  }
 }
 
 std::string FlagsInWords(std::uint32_t flags) {
@@ -101,14 +107,16 @@ void PrintText(const std::string& file, const SfxDescription& d, const ArchiveSu
   PrintField("file:", TerminalText(file) + ", " + CountOf(d.fileSize, "byte"));
   PrintField("stub:", MachineName(d.machine) + (d.pe32Plus ? " (PE32+)" : " (PE32)") +
                           ", image ends at offset " + std::to_string(d.imageEnd));
-  PrintField("title:", FieldOrDefault(c.title, "the stub's own title"));
-  PrintField("label:", FieldOrDefault(c.folderLabel, "the dialog's own label"));
-  PrintField("default folder:", FieldOrDefault(c.defaultFolder, "the current directory"));
-  PrintField("message:", FieldOrDefault(c.message, (flags & kFlagOverwriteWithoutAsking)
-                                                        ? "the stub's own line about overwriting"
-                                                        : "no message"));
-  PrintField("auto-run:", FieldOrDefault(c.autoRunCommand, "no command"));
+  const std::uint32_t page = BlockTextCodePage(flags);
+  PrintField("title:", FieldOrDefault(c.title, page, "the stub's own title"));
+  PrintField("label:", FieldOrDefault(c.folderLabel, page, "the dialog's own label"));
+  PrintField("default folder:", FieldOrDefault(c.defaultFolder, page, "the current directory"));
+  PrintField("message:", FieldOrDefault(c.message, page, (flags & kFlagOverwriteWithoutAsking)
+                                                              ? "the stub's own line about overwriting"
+                                                              : "no message"));
+  PrintField("auto-run:", FieldOrDefault(c.autoRunCommand, page, "no command"));
   PrintField("flags:", FlagsInWords(flags));
+  PrintField("language:", LanguageInWords(flags));
   PrintField("archive:", "at offset " + std::to_string(ConfigArchiveOffset(c)) + ", " +
                              CountOf(s.members, "member") + " (" + CountOf(s.files, "file") +
                              ", " + CountOf(s.folders, "folder") + "), " +
@@ -116,7 +124,7 @@ void PrintText(const std::string& file, const SfxDescription& d, const ArchiveSu
                              " packed");
   std::string notice = "none";
   if (s.hasNotice) {
-    notice = Indented(Cp932ForTerminal(s.notice.c_str(), ShownAs::Lines), 17);
+    notice = Indented(TextForTerminal(s.notice.c_str(), page, ShownAs::Lines), 17);
     if (s.noticeBytes > s.notice.size())
       notice += "\n" + std::string(17, ' ') + "(the first " + std::to_string(s.notice.size()) +
                 " of " + CountOf(s.noticeBytes, "byte") + ")";
@@ -135,22 +143,25 @@ void PrintDocument(const std::string& file, const SfxDescription& d, const Archi
                  {"machine", d.machine},
                  {"pe32Plus", d.pe32Plus},
                  {"imageEnd", d.imageEnd}};
-  PutText(doc, "title", c.title);
-  PutText(doc, "label", c.folderLabel);
-  PutText(doc, "defaultFolder", c.defaultFolder);
-  PutText(doc, "message", c.message);
-  PutText(doc, "autoRun", c.autoRunCommand);
+  const std::uint32_t page = BlockTextCodePage(flags);
+  PutText(doc, "title", c.title, page);
+  PutText(doc, "label", c.folderLabel, page);
+  PutText(doc, "defaultFolder", c.defaultFolder, page);
+  PutText(doc, "message", c.message, page);
+  PutText(doc, "autoRun", c.autoRunCommand, page);
   doc["flags"] = {{"value", flags},
                   {"restoreAttributes", (flags & kFlagRestoreAttributes) != 0},
                   {"overwriteWithoutAsking", (flags & kFlagOverwriteWithoutAsking) != 0},
                   {"temporaryFolder", (flags & kFlagTemporaryFolder) != 0},
+                  {"utf8Texts", (flags & kFlagUtf8Texts) != 0},
                   {"words", FlagWords(flags)}};
+  doc["language"] = LanguageCode(flags);
   doc["archive"] = {{"offset", ConfigArchiveOffset(c)}, {"members", s.members},
                     {"files", s.files},                 {"folders", s.folders},
                     {"size", s.size},                   {"packedSize", s.packed}};
   if (s.hasNotice) {
     Json notice = Json::object();
-    PutText(notice, "text", s.notice);
+    PutText(notice, "text", s.notice, page);
     notice["size"] = s.noticeBytes;
     doc["notice"] = std::move(notice);
   } else {

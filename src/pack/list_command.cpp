@@ -37,7 +37,7 @@ void PrintMember(const ArchiveMember& m) {
                       static_cast<double>(m.originalSize));
   std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", m.MethodName().c_str(),
               m.compressedSize, m.originalSize, ratio, m.dataCrc,
-              FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m.name).c_str());
+              FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m).c_str());
 }
 
 void PrintTotals(const ListTotals& totals) {

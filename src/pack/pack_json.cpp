@@ -4,6 +4,7 @@
 
 #include "common/file_time.h"
 #include "pack/cp932.h"
+#include "pack/terminal_text.h"
 
 namespace {
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -39,14 +40,17 @@ std::string Hex(const std::string& bytes) {
 }
 }  // namespace
 
-void PutText(Json& object, const std::string& key, const std::string& cp932) {
+namespace {
+void PutBytes(Json& object, const std::string& key, const std::string& bytes) {
+  object[key] = TerminalText(bytes, ShownAs::Bytes);
+  object[key + "Bytes"] = Hex(bytes);
+}
+}  // namespace
+
+void PutText(Json& object, const std::string& key, const std::string& text, std::uint32_t codePage) {
   std::string utf8;
-  if (Cp932ToUtf8(cp932, utf8)) {
-    object[key] = utf8;
-    return;
-  }
-  object[key] = MemberNameForDisplay(cp932);
-  object[key + "Bytes"] = Hex(cp932);
+  if (CodePageToUtf8(text, codePage, utf8)) object[key] = utf8;
+  else PutBytes(object, key, text);
 }
 
 std::string IsoUtcTime(std::uint64_t fileTime) {
@@ -86,7 +90,8 @@ std::vector<std::string> AttributeWords(std::uint16_t attributes) {
 
 Json MemberJson(const ArchiveMember& m) {
   Json member = Json::object();
-  PutText(member, "name", m.name);
+  if (m.nameIsText) member["name"] = m.utf8Name;
+  else PutBytes(member, "name", m.name);
   member["directory"] = m.IsDirectory();
   member["method"] = m.MethodName();
   member["packedSize"] = m.compressedSize;

@@ -9,15 +9,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/lzh_format.h"
 #include "pack/archive_reader.h"
 
 // Keys stay in the order they are written, which reads best.
 using Json = nlohmann::ordered_json;
 
-// object[key]: the code page 932 text in UTF-8. Text that is not valid code
-// page 932 is given as MemberNameForDisplay shows it, and its bytes as hex
-// under key + "Bytes".
-void PutText(Json& object, const std::string& key, const std::string& cp932);
+// object[key]: the text of the code page (932, or 65001 for UTF-8) in UTF-8.
+// Text that is not valid in it is given as its bytes with every one that is
+// no printable ASCII as \xNN, and its bytes as hex under key + "Bytes".
+void PutText(Json& object, const std::string& key, const std::string& text,
+             std::uint32_t codePage = lzh::kCodePageShiftJis);
 
 // One member: name, directory or file, method, sizes, CRC, time, attributes.
 Json MemberJson(const ArchiveMember& member);

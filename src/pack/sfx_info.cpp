@@ -7,6 +7,7 @@
 
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
+#include "common/lzh_format.h"
 #include "pack/pe_image.h"
 
 namespace {
@@ -80,9 +81,26 @@ std::vector<std::string> FlagWords(std::uint32_t flags) {
   if (flags & kFlagRestoreAttributes) words.push_back("restore attributes");
   if (flags & kFlagOverwriteWithoutAsking) words.push_back("overwrite without asking");
   if (flags & kFlagTemporaryFolder) words.push_back("temporary folder");
-  for (int bit = 3; bit < 32; ++bit)
-    if (flags & (1u << bit)) words.push_back("unknown bit " + std::to_string(bit));
+  if (flags & kFlagUtf8Texts) words.push_back("texts in UTF-8");
+  if (ConfigLanguage(flags) != kLanguageAuto) words.push_back("language " + LanguageCode(flags));
+  constexpr std::uint32_t kKnown = kFlagRestoreAttributes | kFlagOverwriteWithoutAsking |
+                                   kFlagTemporaryFolder | kFlagUtf8Texts | kFlagLanguageMask;
+  for (unsigned bit = 0; bit < 32; ++bit)
+    if (flags & ~kKnown & (1u << bit)) words.push_back("unknown bit " + std::to_string(bit));
   return words;
+}
+
+std::string LanguageCode(std::uint32_t flags) {
+  switch (ConfigLanguage(flags)) {
+    case kLanguageAuto: return "auto";
+    case kLanguageJapanese: return "ja";
+    case kLanguageEnglish: return "en";
+    default: return "unknown";
+  }
+}
+
+std::uint32_t BlockTextCodePage(std::uint32_t flags) {
+  return (flags & kFlagUtf8Texts) ? lzh::kCodePageUtf8 : lzh::kCodePageShiftJis;
 }
 
 bool HasAuthenticodeSignature(const SfxDescription& d) {

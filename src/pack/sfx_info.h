@@ -36,8 +36,17 @@ bool ReadSfxDescription(const std::string& path, SfxDescription& description, st
 std::string MachineName(std::uint16_t machine);
 
 // The flags in words, one entry per bit that is set ("overwrite without
-// asking", "restore attributes", "unknown bit 5"); empty for 0.
+// asking", "restore attributes", "texts in UTF-8", "language en",
+// "unknown bit 7"); empty for 0.
 std::vector<std::string> FlagWords(std::uint32_t flags);
+
+// The language the flags choose for the stub's own texts: "auto", "ja",
+// "en", or "unknown" for the value no packer writes.
+std::string LanguageCode(std::uint32_t flags);
+
+// The code page of the block's texts and of the notice: 65001 (UTF-8) when
+// the flags say so, else 932.
+std::uint32_t BlockTextCodePage(std::uint32_t flags);
 
 // True when the certificate table holds an Authenticode signature.
 bool HasAuthenticodeSignature(const SfxDescription& description);

@@ -1,52 +1,69 @@
 #include "pack/sfx_writer.h"
 
 #include <cstring>
+#include <utility>
 
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "pack/cp932.h"
 #include "pack/pe_image.h"
+#include "pack/unicode_text.h"
 
 namespace {
 
-bool PutText(const std::string& utf8, const char* option, char* field, std::size_t width,
-             std::string& error) {
-  std::string cp932;
-  if (!Utf8ToCp932(utf8, cp932))
-    return error = std::string(option) + ": the text has no form in code page 932", false;
-  if (cp932.find('\0') != std::string::npos)
+bool PutText(const std::string& utf8, const char* option, bool utf8Texts, char* field,
+             std::size_t width, std::string& error) {
+  std::string bytes = utf8;
+  const char* encoding = utf8Texts ? "UTF-8" : "code page 932";
+  if (utf8Texts ? !IsValidUtf8(utf8) : !Utf8ToCp932(utf8, bytes))
+    return error = std::string(option) + ": the text has no form in " + encoding, false;
+  if (bytes.find('\0') != std::string::npos)
     return error = std::string(option) + ": the text holds a zero byte", false;
-  if (cp932.size() > width - 1)
-    return error = std::string(option) + ": " + std::to_string(cp932.size()) +
-                   " bytes in code page 932, at most " + std::to_string(width - 1) + " fit",
+  if (bytes.size() > width - 1)
+    return error = std::string(option) + ": " + std::to_string(bytes.size()) + " bytes in " +
+                   encoding + ", at most " + std::to_string(width - 1) + " fit",
            false;
   std::memset(field, 0, width);
-  std::memcpy(field, cp932.data(), cp932.size());
+  std::memcpy(field, bytes.data(), bytes.size());
   return true;
 }
 
 }  // namespace
 
+std::string TextOutsideCodePage932(const SfxSettings& settings, const std::string& noticeText) {
+  const std::pair<const char*, const std::string*> texts[] = {
+      {"the title", &settings.title},     {"the label", &settings.label},
+      {"the folder", &settings.folder},   {"the message", &settings.message},
+      {"the command", &settings.command}, {"the notice", &noticeText}};
+  std::string cp932;
+  for (const auto& [name, text] : texts)
+    if (!Utf8ToCp932(*text, cp932) && IsValidUtf8(*text))
+      return std::string(name) + (text == &noticeText ? "" : " '" + *text + "'");
+  return std::string();
+}
+
 bool FillSfxConfig(const SfxSettings& settings, std::uint32_t archiveOffset, SfxConfig& block,
                    std::string& error) {
   std::memset(&block, 0, sizeof block);
   WriteLe32(block.archiveOffset, archiveOffset);
-  if (!PutText(settings.title, "--title", block.title, sizeof block.title, error) ||
-      !PutText(settings.label, "--label", block.folderLabel, sizeof block.folderLabel, error) ||
-      !PutText(settings.folder, "--folder", block.defaultFolder, sizeof block.defaultFolder, error) ||
-      !PutText(settings.message, "--message", block.message, sizeof block.message, error) ||
-      !PutText(settings.command, "--run", block.autoRunCommand, sizeof block.autoRunCommand, error))
+  const bool u = settings.utf8Texts;
+  if (!PutText(settings.title, "--title", u, block.title, sizeof block.title, error) ||
+      !PutText(settings.label, "--label", u, block.folderLabel, sizeof block.folderLabel, error) ||
+      !PutText(settings.folder, "--folder", u, block.defaultFolder, sizeof block.defaultFolder, error) ||
+      !PutText(settings.message, "--message", u, block.message, sizeof block.message, error) ||
+      !PutText(settings.command, "--run", u, block.autoRunCommand, sizeof block.autoRunCommand, error))
     return false;
-  std::uint32_t flags = 0;
+  std::uint32_t flags = settings.language << kLanguageShift;
   if (settings.restoreAttributes) flags |= kFlagRestoreAttributes;
   if (settings.overwriteWithoutAsking) flags |= kFlagOverwriteWithoutAsking;
   if (settings.temporaryFolder) flags |= kFlagTemporaryFolder;
+  if (u) flags |= kFlagUtf8Texts;
   SetConfigFlags(block, flags);
   return true;
 }
 
 bool CheckStub(const std::vector<std::uint8_t>& stub, std::uint32_t& checksumOffset,
-               std::string& error) {
+               std::string& error, std::uint16_t* machine) {
   using namespace exe_layout;
   if (stub.size() < kPeHeaderOffset || stub[0] != 'M' || stub[1] != 'Z' ||
       ReadLe16(&stub[kOffCparhdr]) != kCparhdr ||
@@ -59,6 +76,7 @@ bool CheckStub(const std::vector<std::uint8_t>& stub, std::uint32_t& checksumOff
   if (stub.size() != info.imageEnd)
     return error = "the stub has data behind its image; use the stub as it was built", false;
   checksumOffset = info.checksumOffset;
+  if (machine) *machine = info.machine;
   return true;
 }
 

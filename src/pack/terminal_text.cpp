@@ -2,7 +2,9 @@
 
 #include <cstddef>
 
+#include "common/lzh_format.h"
 #include "pack/cp932.h"
+#include "pack/unicode_text.h"
 
 namespace {
 
@@ -11,30 +13,6 @@ void AppendEscaped(std::string& out, unsigned value) {
   out += "\\x";
   out += kDigits[(value >> 4) & 15];
   out += kDigits[value & 15];
-}
-
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// The length of the valid UTF-8 sequence at text[i], or 0: no overlong
-// forms, no surrogates, nothing above U+10FFFF.
-std::size_t SequenceLength(const std::string& text, std::size_t i) {
-  const unsigned char lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  else return 0;
-  if (lead == 0xE0) low = 0xA0;
-  if (lead == 0xED) high = 0x9F;
-  if (lead == 0xF0) low = 0x90;
-  if (lead == 0xF4) high = 0x8F;
-  if (i + length > text.size()) return 0;
-  const unsigned char second = static_cast<unsigned char>(text[i + 1]);
-  if (second < low || second > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) return 0;
-  return length;
 }
 
 bool KeptInLines(const std::string& text, std::size_t i) {
@@ -59,7 +37,7 @@ std::string TerminalText(const std::string& text, ShownAs as) {
       ++i;
       continue;
     }
-    const std::size_t length = (c >= 0x80 && as != ShownAs::Bytes) ? SequenceLength(text, i) : 0;
+    const std::size_t length = (c >= 0x80 && as != ShownAs::Bytes) ? Utf8SequenceLength(text, i) : 0;
     if (length == 0) {
       AppendEscaped(out, c);
       ++i;
@@ -75,7 +53,12 @@ std::string TerminalText(const std::string& text, ShownAs as) {
   return out;
 }
 
-std::string Cp932ForTerminal(const std::string& cp932, ShownAs as) {
+std::string TextForTerminal(const std::string& text, std::uint32_t codePage, ShownAs as) {
   std::string utf8;
-  return Cp932ToUtf8(cp932, utf8) ? TerminalText(utf8, as) : TerminalText(cp932, ShownAs::Bytes);
+  return CodePageToUtf8(text, codePage, utf8) ? TerminalText(utf8, as)
+                                              : TerminalText(text, ShownAs::Bytes);
+}
+
+std::string Cp932ForTerminal(const std::string& cp932, ShownAs as) {
+  return TextForTerminal(cp932, lzh::kCodePageShiftJis, as);
 }

@@ -7,6 +7,7 @@
 // (The JSON documents keep the exact text: JSON escapes it itself.)
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 enum class ShownAs {
@@ -20,6 +21,9 @@ enum class ShownAs {
 // valid sequence too.
 std::string TerminalText(const std::string& text, ShownAs as = ShownAs::Line);
 
-// Code page 932 text (a member name, a text of the configuration block) in
-// UTF-8, shown as `as`; text that is no valid code page 932 as ShownAs::Bytes.
+// Text of a code page (a text of the configuration block: 932, or 65001 for
+// UTF-8) in UTF-8, shown as `as`; text that is no valid text of the code
+// page as ShownAs::Bytes.
+std::string TextForTerminal(const std::string& text, std::uint32_t codePage,
+                            ShownAs as = ShownAs::Line);
 std::string Cp932ForTerminal(const std::string& cp932, ShownAs as = ShownAs::Line);

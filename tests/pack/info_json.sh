@@ -58,7 +58,7 @@ run info --json 製品.exe
 json_holds "stub|d['stub']['architecture'] == 'x86_64' and d['stub']['pe32Plus']" \
   "texts|[d['title'], d['label'], d['defaultFolder'], d['message'], d['autoRun']] == ['製品 1.0', '展開先:', '%ProgramFiles%\\\\製品', 'ようこそ', 'setup.exe /s']" \
   "no raw bytes for valid texts|not any(k.endswith('Bytes') for k in d)" \
-  "flags|d['flags'] == {'value': 7, 'restoreAttributes': True, 'overwriteWithoutAsking': True, 'temporaryFolder': True, 'words': ['restore attributes', 'overwrite without asking', 'temporary folder']}" \
+  "flags|d['flags'] == {'value': 7, 'restoreAttributes': True, 'overwriteWithoutAsking': True, 'temporaryFolder': True, 'utf8Texts': False, 'words': ['restore attributes', 'overwrite without asking', 'temporary folder']} and d['language'] == 'auto'" \
   "archive|d['archive'] == {'offset': $stubsize, 'members': 5, 'files': 3, 'folders': 2, 'size': 34, 'packedSize': d['archive']['packedSize']}" \
   "notice|d['notice'] == {'text': 'ご注意\\r\\n二行目です\\r\\n', 'size': 20}" \
   "signature|d['signature'] == {'authenticode': False, 'certificateTable': None}" \

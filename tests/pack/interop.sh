@@ -263,8 +263,8 @@ refused "no-such-path" -o ../refused.lzh tree no-such-path
 refused "--title" -o ../refused.lzh --title x tree
 refused "--method" -o ../refused.lzh --method lh9 tree
 refused "--stub" -o ../refused.exe --stub ../missing-stub.exe tree
-mkdir -p in2 && printf 'x' > "in2/$(printf 'caf\xc3\xa9')"
-refused "café" -o ../refused.lzh ../in2
+mkdir -p in2 && printf 'x' > "in2/$(printf 'caf\xe9')"  # Latin-1, not UTF-8
+refused 'caf\xE9' -o ../refused.lzh ../in2
 
 [ $fail -eq 0 ] && note "all readers agree"
 exit $fail

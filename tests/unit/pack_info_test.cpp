@@ -64,7 +64,7 @@ Bytes SelfExtractingFile(std::uint16_t machine, int certificateType = -1) {
   PutField(file, 4, "\x83\x65\x83\x58\x83\x67");  // テスト
   PutField(file, 96, "C:\\Temp\\x");
   PutField(file, 453, "setup.exe");
-  WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | 0x10);
+  WriteLe32(&file[exe_layout::kConfigOffset + 713], kFlagRestoreAttributes | kFlagLanguageMask | 0x40);
   HeaderSpec s;
   s.method = "-lh0-";
   s.compressedSize = s.originalSize = 2;
@@ -104,7 +104,7 @@ TEST(PackInfo, ReadsTheStubAndTheBlockOfAnyPacker) {
     EXPECT_STREQ(d.config.defaultFolder, "C:\\Temp\\x");
     EXPECT_STREQ(d.config.autoRunCommand, "setup.exe");
     EXPECT_EQ(FlagWords(ConfigFlags(d.config)),
-              (std::vector<std::string>{"restore attributes", "unknown bit 4"}));
+              (std::vector<std::string>{"restore attributes", "language unknown", "unknown bit 6"}));
     EXPECT_FALSE(HasAuthenticodeSignature(d));
     EXPECT_EQ(d.certificateSize, 0u);
   }
@@ -172,6 +172,8 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   m.attributes = 0x21;
   m.modifiedTime = 116444736000000000ull;
   m.name = "docs/\x95\x5C.txt";  // 表: a trail byte 0x5C
+  m.utf8Name = "docs/\xE8\xA1\xA8.txt";
+  m.nameIsText = true;
   Json j = MemberJson(m);
   EXPECT_EQ(j["name"], "docs/\xE8\xA1\xA8.txt");
   EXPECT_FALSE(j.contains("nameBytes"));
@@ -185,6 +187,8 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
 
   m.method = 'd';
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
+  m.utf8Name.clear();
+  m.nameIsText = false;
   j = MemberJson(m);
   EXPECT_EQ(j["name"], "a\\x81\\x7F/");
   EXPECT_EQ(j["nameBytes"], "61817f2f");
