@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
               extract.Min() - floor.Min());
   const WakeCosts wake = MeasureWakeCosts();
   const double pieces = static_cast<double>(run.progressTotal) / 65536;
-  std::printf("writing thread: decoding a 64 KiB piece %.0f us (Verify, minimum); a wake %.1f us, "
+  std::printf("writing thread: the Verify pass per 64 KiB decoded %.0f us (minimum); a wake %.1f us, "
               "a signal to nobody %.1f us, a spin round %.3f us\n",
               verify.Min() * 1000 / pieces, wake.wakeUs, wake.signalUs, wake.spinRoundUs);
   return 0;
