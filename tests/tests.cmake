@@ -98,7 +98,7 @@ else()
   # the checks): its layout, its imports, its size. The 32-bit stub also
   # has the rules of Windows 95 and NT 3.51 to keep.
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-    set(QUORVEL_STUB_MAX_BYTES 32768)
+    set(QUORVEL_STUB_MAX_BYTES 40960)
     set(QUORVEL_STUB_CHECKS *)
   else()
     set(QUORVEL_STUB_MAX_BYTES 49152)
