@@ -32,3 +32,10 @@ static_assert(sizeof(SysChar) == 1 || sizeof(SysChar) == sizeof(Utf16Unit), "a w
 inline const SysChar* SysResourceId(UINT id) {
   return reinterpret_cast<const SysChar*>(static_cast<ULONG_PTR>(static_cast<WORD>(id)));
 }
+
+// The units of a text buffer (an array of SysChar or char), as the text
+// rules and the ...W functions count them; sizeof counts bytes.
+template <typename Unit, unsigned long long N>
+constexpr unsigned UnitsOf(const Unit (&)[N]) {
+  return static_cast<unsigned>(N);
+}
