@@ -158,7 +158,8 @@ bool HasOwnNameEncoding(const MemberHeaderRecord& header) {
 bool DecodeMemberName(ExtractionPass& pass) {
   const Engine& engine = pass.engine;
 #if defined(_WIN64)
-  if (HasOwnNameEncoding(engine.header))
+  pass.memberNameUnicode = HasOwnNameEncoding(engine.header);
+  if (pass.memberNameUnicode)
     return BuildUtf16MemberName(engine.header, engine.joinedName, pass.run->settings.options.suppressFolders,
                                 ConvertCodePage, nullptr, pass.memberName, UnitsOf(pass.memberName));
 #endif
@@ -174,7 +175,7 @@ MemberPathResult BuildDestinationPath(ExtractionPass& pass) {
   const SysChar* name = pass.memberName;
 #if defined(_WIN64)
   SysChar converted[kJoinedNameBytes];
-  if (!HasOwnNameEncoding(pass.engine.header)) {
+  if (!pass.memberNameUnicode) {
     char sanitized[kJoinedNameBytes];
     const MemberPathResult bytes =
         BuildMemberPath(sanitized, kJoinedNameBytes, "", pass.engine.joinedName, pass.rules);

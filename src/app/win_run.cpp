@@ -5,10 +5,6 @@
 #include "paths/win_auto_run.h"
 #include "ui/resource_ids.h"
 
-UINT ConfigTextCodePage(const SfxConfig& config) {
-  return (ConfigFlags(config) & kFlagUtf8Texts) ? CP_UTF8 : 932;
-}
-
 void Run::ShowFailure(HWND owner, const SysChar* text, const SysChar* caption, int exitCode) {
   if (!failureExitCode) failureExitCode = exitCode;
   if (!settings.unattended) SYS_API(MessageBox)(owner, text, caption, MB_ICONERROR);

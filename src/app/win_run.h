@@ -32,7 +32,9 @@ struct RunSettings {
 
 // The code page of the block's texts and of the notice: UTF-8 where the
 // block says so, else 932.
-UINT ConfigTextCodePage(const SfxConfig& config);
+inline UINT ConfigTextCodePage(const SfxConfig& config) {
+  return (ConfigFlags(config) & kFlagUtf8Texts) ? CP_UTF8 : 932;
+}
 
 // No constructor: start-up makes it zero-filled.
 struct Run {

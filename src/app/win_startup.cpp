@@ -13,6 +13,21 @@ namespace {
 // the system's code page (the lead-byte test's start value); the 32-bit one
 // in the system's, as the ANSI calls that create them do.
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+// The language of the run: the block's choice (kLanguageJapanese,
+// kLanguageEnglish), else the user's: Japanese where the user's interface
+// language is Japanese (64-bit stub) or the ANSI code page is 932 (32-bit
+// stub: Windows 95 cannot tell the interface language).
+UiLanguage ChooseUiLanguage(std::uint32_t configLanguage) {
+  if (configLanguage == kLanguageJapanese) return UiLanguage::Japanese;
+  if (configLanguage == kLanguageEnglish) return UiLanguage::English;
+#if defined(_WIN64)
+  const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+#else
+  const bool japanese = GetACP() == 932;
+#endif
+  return japanese ? UiLanguage::Japanese : UiLanguage::English;
+}
 }  // namespace
 
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }

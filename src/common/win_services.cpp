@@ -1,27 +1,7 @@
 #include "common/win_services.h"
 
-#include "common/sfx_config.h"
-
 HINSTANCE AppInstance;
 UiLanguage AppLanguage;
-
-namespace {
-UINT InLanguage(UINT id) { return AppLanguage == UiLanguage::English ? id + kEnglishIdOffset : id; }
-
-bool UserSpeaksJapanese() {
-#if defined(_WIN64)
-  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
-#else
-  return GetACP() == 932;
-#endif
-}
-}  // namespace
-
-UiLanguage ChooseUiLanguage(std::uint32_t configLanguage) {
-  if (configLanguage == kLanguageJapanese) return UiLanguage::Japanese;
-  if (configLanguage == kLanguageEnglish) return UiLanguage::English;
-  return UserSpeaksJapanese() ? UiLanguage::Japanese : UiLanguage::English;
-}
 
 void* ShellExport(const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
@@ -41,8 +21,6 @@ void DecodeText(const char* text, UINT codePage, SysChar* dest, unsigned destUni
   CopyTextBounded(dest, text, destUnits);
 #endif
 }
-
-const SysChar* DialogTemplate(UINT id) { return SysResourceId(InLanguage(id)); }
 
 INT_PTR RunDialogBox(UINT id, HWND owner, DLGPROC procedure, LPARAM param) {
   return SYS_API(DialogBoxParam)(AppInstance, DialogTemplate(id), owner, procedure, param);

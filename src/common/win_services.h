@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 #include "common/win_sys_char.h"
 
 constexpr unsigned kPathBytes = MAX_PATH;  // 260
@@ -24,14 +22,9 @@ extern HINSTANCE AppInstance;
 enum class UiLanguage : unsigned char { Japanese, English };
 constexpr UINT kEnglishIdOffset = 100;
 
-// Set once at start-up, from ChooseUiLanguage, before any text is loaded.
+// Set once at start-up (app/win_startup.cpp), before any
+// text is loaded.
 extern UiLanguage AppLanguage;
-
-// The block's choice (kLanguageJapanese, kLanguageEnglish), else the
-// user's: Japanese where the user's interface language is Japanese (64-bit
-// stub) or the ANSI code page is 932 (32-bit stub: Windows 95 cannot tell
-// the interface language).
-UiLanguage ChooseUiLanguage(std::uint32_t configLanguage);
 
 // An export of shell32, which every run has loaded (the auto-run imports
 // ShellExecute); null where this system's shell lacks it (NT 3.51's lacks
@@ -51,8 +44,11 @@ SysChar* LoadText(UINT id, SysChar* buffer, unsigned size);
 // on a character boundary.
 void DecodeText(const char* text, UINT codePage, SysChar* dest, unsigned destUnits);
 
+// The id of a string or dialog in AppLanguage.
+inline UINT InLanguage(UINT id) { return AppLanguage == UiLanguage::English ? id + kEnglishIdOffset : id; }
+
 // The dialog template id in AppLanguage, as the resource functions take it.
-const SysChar* DialogTemplate(UINT id);
+inline const SysChar* DialogTemplate(UINT id) { return SysResourceId(InLanguage(id)); }
 
 // Runs the modal dialog id, in AppLanguage, owned by owner, with param as
 // its creation parameter; returns what the dialog ended with.
