@@ -9,7 +9,7 @@
 #include "common/win_sys_char.h"
 
 // Creates a new, empty file for writing in the folder that path's first
-// folderBytes bytes name (ending in a separator), as ~qvNNNNN.tmp, a short
+// folderBytes units name (ending in a separator), as ~qvNNNNN.tmp, a short
 // name that every volume takes and none taken already, and puts its name
 // into temporary; INVALID_HANDLE_VALUE when none can be created.
 HANDLE CreateFileBeside(const SysChar* path, unsigned folderBytes, SysChar* temporary, unsigned temporarySize);

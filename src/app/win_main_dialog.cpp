@@ -21,8 +21,8 @@ void InitMainDialog(HWND dialog, const Run& run) {
 }
 
 BOOL OnExtract(HWND dialog, Run& run) {
-  // The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
-  // it holds a blank) and other programs can set longer texts. One byte more
+  // The edit's limit binds only typing: Browse (up to 259 units, quoted when
+  // it holds a blank) and other programs can set longer texts. One unit more
   // than the limit is read, so a longer text is refused instead of cut to a
   // prefix of the folder.
   SysChar text[kEditLimit + 2];

@@ -71,7 +71,7 @@ struct Run {
 
 // The extract button's check of a folder text (the edit's, or the offered
 // one): true, with the folder unquoted in run.destinationFolder, when the
-// text is not empty, at most 255 bytes and a full path once unquoted.
+// text is not empty, at most 255 units and a full path once unquoted.
 bool AcceptDestination(Run& run, const SysChar* text);
 
 // The extract button's work on the accepted folder: the Test pass and, after
