@@ -73,41 +73,13 @@ void ReadTree(const std::wstring& folder, const std::string& prefix, Tree& tree)
   FindClose(find);
 }
 
-// Removes folder and everything below it, whatever the names' characters.
-void RemoveTreeWide(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTreeWide(folder + L"\\" + name);
-      } else {
-        SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW((folder + L"\\" + name).c_str());
-      }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 class Locale : public EndToEnd {
  protected:
-  void SetUp() override {
-    EndToEnd::SetUp();
-    Clear();
-  }
-  void TearDown() override {
-    if (!HasFailure()) RemoveTreeWide(WideFromUtf8(work_));
-    EndToEnd::TearDown();
-  }
   // Empty source and destination folders.
   void Clear() {
     for (const std::string& folder : {src_, dest_}) {
-      RemoveTreeWide(WideFromUtf8(folder));
-      CreateDirectoryW(WideFromUtf8(folder).c_str(), nullptr);
+      RemoveTree(folder);
+      CreateDirectoryA(folder.c_str(), nullptr);
     }
   }
   // Packs src_\tree with the Windows packer, started with a UTF-16 command
