@@ -458,6 +458,41 @@ TEST_F(Pass, HostileNamesAreRefusedAndNothingAfterThemIsWritten) {
   EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
 }
 
+// The 64-bit stub takes a name's UTF-16 field (0x44) over its byte stand-in,
+// under the same rules: an exact name lands as it is, a surrogate that is
+// half of no pair is replaced, and a name that would leave the folder or
+// name a device is damage, with nothing after it written.
+TEST_F(Pass, UnicodeNamesLandExactlyAndHostileOnesAreRefused) {
+  if (!kSysWide) GTEST_SKIP() << "the 32-bit stub reads the byte names only";
+  const struct {
+    std::u16string stored;
+    const wchar_t* written;  // nullptr: refused
+  } cases[] = {
+      {u"caf\u00e9 \U0001F600.txt", L"caf\u00e9 \U0001F600.txt"},
+      {u"\xD800x.txt", L"_x.txt"},
+      {u"..\\escaped.txt", nullptr},
+      {u"a/../../escaped.txt", nullptr},
+      {u"CON", nullptr},
+  };
+  SetFlags(kFlagOverwriteWithoutAsking);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.written ? Utf8FromWide(c.written) : "refused");
+    Member hostile("stand-in.txt", "data");
+    hostile.utf16Name = c.stored;
+    Write({hostile, {"after.txt", "after"}});
+    EXPECT_EQ(Walk(ExtractMode::Extract), c.written ? 1 : 0);
+    EXPECT_FALSE(Exists(dest_ + "\\stand-in.txt"));
+    EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
+    EXPECT_EQ(Exists(dest_ + "\\after.txt"), c.written != nullptr);
+    if (c.written) {
+      const std::wstring path = WideFromUtf8(dest_) + L"\\" + c.written;
+      EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+      DeleteFileW(path.c_str());
+      DeleteFileA((dest_ + "\\after.txt").c_str());
+    }
+  }
+}
+
 TEST_F(Pass, DirectoryEntryWithDataIsSkippedOverIt) {
   Member folder{"", "", 'd', "docs\xff"};
   folder.extraData = std::string(300, 'J');  // bytes the entry should not have
