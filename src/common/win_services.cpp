@@ -6,6 +6,10 @@ void* ShellExport(const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
 }
 
+void* SystemExport(const char* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));
+}
+
 char* LoadText(UINT id, char* buffer, unsigned size) {
   buffer[0] = '\0';
   LoadStringA(AppInstance, id, buffer, static_cast<int>(size));
