@@ -96,6 +96,36 @@ void PrepareDestination(ExtractionPass& pass) {
   unsigned length = n;
   while (full[length]) ++length;
   pass.fullFolderPrefixLength = length;
+  // In the run's own folder every entry it creates is recorded, and one
+  // that it finds before it creates it was put there by someone else.
+  if (pass.run->ownFolder) {
+    pass.madeFolder.ledger = &pass.run->ledger;
+    pass.madeFolder.ledgerBase = static_cast<unsigned>(lstrlenA(pass.folderPrefix));
+  }
+}
+
+// The member's path relative to the destination folder, as the ledger keeps it.
+const char* RelativeMemberPath(const ExtractionPass& pass) {
+  return pass.destinationPath + pass.madeFolder.ledgerBase;
+}
+
+// In the run's own folder: records an entry the pass has just created (true),
+// or tells whether one it found existing is its own; anything else there
+// is foreign, and the pass does not touch it.
+bool IsOwnEntry(ExtractionPass& pass, bool created) {
+  if (!pass.madeFolder.ledger) return true;
+  EntryLedger& ledger = *pass.madeFolder.ledger;
+  return created ? RecordEntry(ledger, RelativeMemberPath(pass)) : HoldsEntry(ledger, RelativeMemberPath(pass));
+}
+
+// Only read-only, hidden, system and archive come from the archive; the
+// other bits (offline, temporary, sparse, ...) are the file system's to set
+// and would mislead whoever reads them.
+DWORD MemberAttributes(const ExtractionPass& pass) {
+  constexpr DWORD kArchiveAttributes =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD attributes = pass.engine.header.attributes & kArchiveAttributes;
+  return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 FILETIME ModifiedFileTime(const ExtractionPass& pass) {
@@ -155,7 +185,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
   unsigned length = 0;
   while (path[length]) ++length;
   if (length > 0 && path[length - 1] == '/') path[length - 1] = '\0';
-  CreateDirectoryA(path, nullptr);
+  if (!IsOwnEntry(pass, CreateDirectoryA(path, nullptr) != FALSE)) return Step::WriteError;
   // Directories take a time only on the NT family.
   if (!(GetVersion() & 0x80000000u)) {
     HANDLE directory = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -166,7 +196,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
       CloseHandle(directory);
     }
   }
-  if (RestoreAttributes(pass)) SetFileAttributesA(path, pass.engine.header.attributes);
+  if (RestoreAttributes(pass)) SetFileAttributesA(path, MemberAttributes(pass));
   // The format gives directory entries no data; data that is there anyway is
   // passed over so the next header is read where it stands.
   return SkipMemberData(pass);
@@ -184,7 +214,10 @@ Step DropWrittenFile(ExtractionPass& pass, Step failure) {
 // attributes back.
 bool ReplaceOldFile(ExtractionPass& pass) {
   SetFileAttributesA(pass.destinationPath, FILE_ATTRIBUTE_NORMAL);
-  if (ReplaceFileWith(pass.writtenPath, pass.destinationPath)) return true;
+  const Replacement replaced = ReplaceFileWith(pass.writtenPath, pass.destinationPath);
+  // An old file left beside the new one is said in the exit code.
+  if (replaced == Replacement::OldLeft) pass.run->leftOldFile = true;
+  if (replaced != Replacement::Failed) return true;
   SetFileAttributesA(pass.destinationPath, pass.oldAttributes);
   return false;
 }
@@ -204,7 +237,7 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   // thread's.
   if (WritesBehind(pass) && decoded == Step::Next && !pass.replacing && crcMatches &&
       pass.behind.Finish(pass.outputId, pass.output, time, pass.destinationPath,
-                         RestoreAttributes(pass) ? pass.engine.header.attributes : kKeepAttributes)) {
+                         RestoreAttributes(pass) ? MemberAttributes(pass) : kKeepAttributes)) {
     pass.output = INVALID_HANDLE_VALUE;
     return SkipMemberData(pass);
   }
@@ -212,16 +245,19 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   // file and done everything handed over before it. A failure there is the
   // member's unless the decoding failed first.
   if (!WrittenBehind(pass) && decoded == Step::Next) decoded = Step::WriteError;
-  if (decoded == Step::Next) SetFileTime(pass.output, nullptr, nullptr, &time);
+  if (decoded == Step::Next && crcMatches) {
+    // The stream first: on NTFS a write to any stream of a file moves its
+    // last-write time. A replacing file carries its stream along.
+    MarkWithOwnZone(pass.run->zone, pass.replacing ? pass.writtenPath : pass.destinationPath);
+    SetFileTime(pass.output, nullptr, nullptr, &time);
+  }
   const BOOL closed = CloseHandle(pass.output);
   pass.output = INVALID_HANDLE_VALUE;
   if (decoded != Step::Next) return DropWrittenFile(pass, decoded);
   if (!closed) return DropWrittenFile(pass, Step::WriteError);
   if (!crcMatches) return DropWrittenFile(pass, Step::DamagedMember);
   if (pass.replacing && !ReplaceOldFile(pass)) return DropWrittenFile(pass, Step::WriteError);
-  // Before the attributes: a read-only file takes no new stream.
-  MarkWithOwnZone(pass.zone, pass.destinationPath);
-  if (RestoreAttributes(pass)) SetFileAttributesA(pass.destinationPath, pass.engine.header.attributes);
+  if (RestoreAttributes(pass)) SetFileAttributesA(pass.destinationPath, MemberAttributes(pass));
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
   return SkipMemberData(pass);
@@ -241,12 +277,20 @@ Step ExtractFile(ExtractionPass& pass) {
   pass.replacing = false;
   pass.output = CreateFileA(pass.destinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
+  if (pass.output != INVALID_HANDLE_VALUE && !IsOwnEntry(pass, true)) {
+    CloseHandle(pass.output);
+    pass.output = INVALID_HANDLE_VALUE;
+    return DropWrittenFile(pass, Step::WriteError);
+  }
   if (pass.output == INVALID_HANDLE_VALUE) {
+    if (!IsOwnEntry(pass, false)) return Step::WriteError;
     // The name may be a file of this archive still being written: it is
     // complete before anything is asked about it.
     if (!WrittenBehind(pass)) return Step::WriteError;
     const DWORD existing = GetFileAttributesA(pass.destinationPath);
     if (existing == INVALID_FILE_ATTRIBUTES) return Step::WriteError;
+    // A folder is not replaced by a file, whatever the answer would be.
+    if (existing & FILE_ATTRIBUTE_DIRECTORY) return Step::WriteError;
     if (!pass.overwriteAll) {
       const int answer = AskOverwrite(pass);
       if (answer == IDNO) {
@@ -259,8 +303,6 @@ Step ExtractFile(ExtractionPass& pass) {
       else if (answer != IDYES)
         return Step::Cancelled;  // Cancel, or a question that could not be asked
     }
-    // A folder is not replaced by a file.
-    if (existing & FILE_ATTRIBUTE_DIRECTORY) return Step::WriteError;
     pass.oldAttributes = existing;
     pass.output = CreateFileBeside(pass.destinationPath, MemberFolderBytes(pass), pass.writtenPath,
                                    sizeof pass.writtenPath);
@@ -298,6 +340,7 @@ Step ExtractMember(ExtractionPass& pass) {
 
   ShowMemberStatus(pass, IDS_STATUS_EXTRACTING, engine.joinedName);
   pass.memberFolderBytes = CreatePathDirectories(pass.madeFolder, pass.destinationPath);
+  if (pass.madeFolder.foreign) return Step::WriteError;
   return engine.header.method == lzh::kMethodDirectory ? ExtractDirectoryEntry(pass) : ExtractFile(pass);
 }
 
@@ -338,13 +381,11 @@ Step WalkMembers(ExtractionPass& pass) {
   }
 }
 
-// Opens the archive at the configured offset and walks it; the archive is
-// closed again afterwards.
+// Moves to the archive at the configured offset of the program's own file
+// (opened once, at start-up) and walks it.
 Step OpenAndWalk(ExtractionPass& pass) {
   const Run& run = *pass.run;
-  pass.archive = CreateFileA(run.executablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (pass.archive == INVALID_HANDLE_VALUE) return Step::ReadError;
+  pass.archive = run.ownFile;
   // The offset is trusted, not searched for; as a signed 32-bit distance an
   // offset beyond 2 GiB fails here.
   const LONG offset = static_cast<LONG>(ConfigArchiveOffset(run.config));
@@ -353,8 +394,7 @@ Step OpenAndWalk(ExtractionPass& pass) {
     // Only the Extract pass writes; the others need no name rules.
     if (pass.mode == ExtractMode::Extract) {
       PrepareDestination(pass);
-      ReadOwnZone(pass.zone, run.executablePath);
-      if (kWritesBehind && pass.behind.Start(&pass.zone, pass.window))
+      if (kWritesBehind && pass.behind.Start(&run.zone, pass.window))
         pass.engine.host.writeOutput = WriteOutputBehind;
     }
     step = WalkMembers(pass);
@@ -363,7 +403,6 @@ Step OpenAndWalk(ExtractionPass& pass) {
     if (WritesBehind(pass) && !pass.behind.Stop() && step == Step::Leave) step = Step::WriteError;
     FreeMemberHeader(pass.engine);
   }
-  CloseHandle(pass.archive);
   return step;
 }
 }  // namespace

@@ -82,7 +82,6 @@ struct ExtractionPass {
   char destinationPath[kDestinationPathBytes];  // the member's path; write errors name it
   char writtenPath[kDestinationPathBytes];      // the file beside it that takes a replacing member's bytes
   char notice[kNoticeTextMaxBytes + 1];         // the notice's text (Probe pass)
-  OwnZone zone;
   WriteBehind behind;  // the 64-bit stub's writing thread
 
   Engine engine;

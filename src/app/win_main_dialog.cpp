@@ -8,13 +8,16 @@
 namespace {
 constexpr UINT kProgressSetPos = WM_USER + 2;  // PBM_SETPOS
 constexpr unsigned kEditLimit = kDestinationFolderBytes - 1;
+// What the edit is read with: a folder at the limit, its quotes, and one
+// byte more, so that a longer text is refused instead of cut.
+constexpr unsigned kEditReadBytes = kEditLimit + 4;
 
 void InitMainDialog(HWND dialog, const Run& run) {
   SetWindowTextA(dialog, run.settings.title);
   if (run.config.folderLabel[0]) SetDlgItemTextA(dialog, IDC_LABEL, run.config.folderLabel);
   SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, run.settings.offeredFolder);
   SetDlgItemTextA(dialog, IDC_STATUS, run.settings.message);
-  SendDlgItemMessageA(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit, 0);
+  SendDlgItemMessageA(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit + 2, 0);
   HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP));
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   CentreOnScreen(dialog);
@@ -25,7 +28,7 @@ BOOL OnExtract(HWND dialog, Run& run) {
   // it holds a blank) and other programs can set longer texts. One byte more
   // than the limit is read, so a longer text is refused instead of cut to a
   // prefix of the folder.
-  char text[kEditLimit + 2];
+  char text[kEditReadBytes];
   GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
   if (!AcceptDestination(run, text)) {
     char caption[kLoadTextBytes];

@@ -2,6 +2,7 @@
 
 #include "app/win_extraction_pass.h"
 #include "app/win_main_dialog.h"
+#include "app/win_own_file.h"
 #include "app/win_temporary_folder.h"
 #include "common/dbcs.h"
 #include "common/stub_switches.h"
@@ -11,6 +12,8 @@
 namespace {
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 }  // namespace
+
+void InstallSystemLeadByteTest() { LeadByteTest = WindowsLeadByte; }
 
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
 
@@ -41,17 +44,22 @@ void InitCommonControlsFromSystem() {
   if (init) init();
 }
 
-bool ReadSfxConfig(const char* path, SfxConfig& config) {
+bool ReadSfxConfig(HANDLE file, SfxConfig& config) {
   ZeroMemory(&config, sizeof config);
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
   DWORD got = 0;
   const bool read =
       SetFilePointer(file, exe_layout::kConfigOffset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
       ReadFile(file, &config, sizeof config, &got, nullptr) && got == sizeof config;
-  CloseHandle(file);
   if (read) TerminateConfigTexts(config);
+  return read;
+}
+
+bool ReadSfxConfig(const char* path, SfxConfig& config) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool read = ReadSfxConfig(file, config);
+  CloseHandle(file);
   return read;
 }
 
@@ -62,20 +70,22 @@ void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, 
   CopyTextBounded(settings.title, config.title[0] ? config.title : LoadText(IDS_TITLE, text, sizeof text),
                   sizeof settings.title);
 
-  // A folder given on the command line wins over the configured one; one too
-  // long for the field is cut on a character boundary, visibly, in the edit.
-  char offered[sizeof config.defaultFolder];
+  // A folder given on the command line wins over the configured one. One
+  // longer than a destination folder may be is cut on a character boundary
+  // to kPathBytes - 1 bytes, still too long: it is offered as it is and
+  // refused when it is accepted, never cut to a shorter, other folder.
+  char offered[kPathBytes];
   CopyTextBounded(offered, *commandLineFolder ? commandLineFolder : config.defaultFolder, sizeof offered);
   char folder[kPathBytes];
   if (offered[0] == '\0') {
     // A current directory that does not fit the field is not offered at all.
-    const DWORD n = GetCurrentDirectoryA(sizeof offered, folder);
-    if (n == 0 || n >= sizeof offered) folder[0] = '\0';
+    const DWORD n = GetCurrentDirectoryA(kDestinationFolderBytes, folder);
+    if (n == 0 || n >= kDestinationFolderBytes) folder[0] = '\0';
   } else {
     // The destination-folder macros stay as written: there is no destination yet.
     char expanded[1024];
     ExpandCommandText(offered, expanded, sizeof expanded, nullptr);
-    CopyTextBounded(folder, expanded, sizeof offered);
+    CopyTextBounded(folder, expanded, sizeof folder);
   }
   QuoteIfBlank(folder, settings.offeredFolder, sizeof settings.offeredFolder);
 
@@ -169,6 +179,7 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
     return kExitFatal;
   }
   QuoteIfBlank(folder, run.settings.offeredFolder, sizeof run.settings.offeredFolder);
+  run.ownFolder = true;
   if (mode == Mode::Silent) {
     if (!ExtractUnattended(run)) return kExitCommandLine;
   } else {
@@ -178,21 +189,19 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
   }
   int code = run.OutcomeExitCode();
   if (run.commandProcess) {
-    DWORD exitCode = static_cast<DWORD>(kExitFatal);
-    WaitForSingleObject(run.commandProcess, INFINITE);
-    GetExitCodeProcess(run.commandProcess, &exitCode);
+    code = static_cast<int>(WaitForCommandJob(run.commandJob, run.commandProcess, kExitFatal));
     CloseHandle(run.commandProcess);
-    code = static_cast<int>(exitCode);
   }
-  // A command that runs with nothing to wait for keeps its folder.
-  if (run.settings.waitForCommand && !run.commandUnwatched) DeleteTemporaryFolder(folder);
+  // A command that runs with nothing to wait for keeps its folder; so does
+  // a run without the command (/N), to be looked at, unless it failed.
+  if ((run.settings.waitForCommand && !run.commandUnwatched) || run.failureExitCode) DeleteTemporaryFolder(folder);
+  ReleaseLedger(run.ledger);
   return code;
 }
 }  // namespace
 
 int RunStartup(HINSTANCE instance, const char* commandLineText) {
   AppInstance = instance;
-  LeadByteTest = WindowsLeadByte;
   // Switches, or a folder as the whole tail; a /D= folder stands in for it.
   const char* folder;
   const unsigned switches = ParseStubSwitches(commandLineText, &folder);
@@ -209,8 +218,8 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   if (mode == Mode::Help) return ShowSwitches(switches, run.settings.unattended, caption);
   UINT startupFailure = IDS_OLD_PLATFORM;
   if (IsSupportedPlatform()) {
-    GetModuleFileNameA(instance, run.executablePath, kPathBytes);
-    startupFailure = ReadSfxConfig(run.executablePath, run.config) ? 0 : IDS_DAMAGED;
+    run.ownFile = OpenOwnFile(instance, run.executablePath, run.zone);
+    startupFailure = run.ownFile != INVALID_HANDLE_VALUE && ReadSfxConfig(run.ownFile, run.config) ? 0 : IDS_DAMAGED;
   }
   if (startupFailure) {
     char text[kLoadTextBytes];
@@ -219,6 +228,11 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   }
   PrepareRunSettings(run.config, commandLineText, switches, run.settings);
   if (mode == Mode::Verify) return RunVerify(run);
-  if (ConfigFlags(run.config) & kFlagTemporaryFolder) return RunInTemporaryFolder(run, mode);
+  if (ConfigFlags(run.config) & kFlagTemporaryFolder) {
+    // The folder is the program's own choice: a /D= folder is a mistake in
+    // the command line, said in the switch list's words.
+    if (switches & kSwitchFolder) return ShowSwitches(kSwitchInvalid, run.settings.unattended, caption);
+    return RunInTemporaryFolder(run, mode);
+  }
   return mode == Mode::Silent ? RunSilent(run) : RunDialog(run);
 }

@@ -16,7 +16,13 @@ void InitCommonControlsFromSystem();
 
 // Reads the configuration block from the file at path into config, its text
 // fields ended inside their widths. False when it cannot be read whole.
+bool ReadSfxConfig(HANDLE file, SfxConfig& config);
 bool ReadSfxConfig(const char* path, SfxConfig& config);
+
+// Makes the text rules ask the system which bytes lead a double-byte
+// character: before anything reads the command line, whose program name may
+// hold such characters in any code page.
+void InstallSystemLeadByteTest();
 
 // The run's settings from the block, the folder the command line gave (empty:
 // none) and the switches: the title (string 7 when the block has none), the
@@ -29,6 +35,7 @@ bool ReadSfxConfig(const char* path, SfxConfig& config);
 void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, unsigned switches,
                         RunSettings& settings);
 
-// The whole start-up on the command line's text after the program's name;
+// The whole start-up on the command line's text after the program's name
+// (read with the system's lead-byte test installed);
 // returns the process's exit code.
 int RunStartup(HINSTANCE instance, const char* commandLineText);

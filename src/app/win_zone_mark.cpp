@@ -4,20 +4,16 @@
 #include "paths/win_name_rules.h"
 
 namespace {
-constexpr char kZoneStream[] = ":Zone.Identifier";
-
 // The stream of path: its name with the stream's appended.
 __attribute__((noinline)) HANDLE OpenZoneStream(const char* path, char* name, DWORD access, DWORD disposition) {
   lstrcpyA(name, path);
-  lstrcatA(name, kZoneStream);
+  lstrcatA(name, kZoneStreamSuffix);
   return CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 }  // namespace
 
-void ReadOwnZone(OwnZone& zone, const char* executablePath) {
-  char name[kPathBytes + sizeof kZoneStream];
+void ReadOwnZone(OwnZone& zone, HANDLE stream) {
   zone.size = 0;
-  HANDLE stream = OpenZoneStream(executablePath, name, GENERIC_READ, OPEN_EXISTING);
   if (stream == INVALID_HANDLE_VALUE) return;
   // A failed read has set the count to zero.
   ReadFile(stream, zone.bytes, sizeof zone.bytes, &zone.size, nullptr);
@@ -26,7 +22,7 @@ void ReadOwnZone(OwnZone& zone, const char* executablePath) {
 
 void MarkWithOwnZone(const OwnZone& zone, const char* path) {
   if (!zone.size) return;
-  char name[kDestinationPathBytes + sizeof kZoneStream];
+  char name[kDestinationPathBytes + sizeof kZoneStreamSuffix];
   HANDLE stream = OpenZoneStream(path, name, GENERIC_WRITE, CREATE_ALWAYS);
   if (stream == INVALID_HANDLE_VALUE) return;
   DWORD written;

@@ -13,8 +13,12 @@ struct OwnZone {
   char bytes[4096];
 };
 
-// Reads the stream of the program's own file at executablePath into zone.
-void ReadOwnZone(OwnZone& zone, const char* executablePath);
+// The name of a file's zone stream: its name with this appended.
+constexpr char kZoneStreamSuffix[] = ":Zone.Identifier";
+
+// Reads the program's own stream, opened for reading (or
+// INVALID_HANDLE_VALUE: none), into zone, and closes it.
+void ReadOwnZone(OwnZone& zone, HANDLE stream);
 
 // Gives the file at path the stream zone holds; nothing when it holds none
 // or the volume keeps no streams (FAT, Windows 95).
