@@ -24,7 +24,7 @@ quorvel_sources(WIN_UNIT_TEST unit/win_engine_test.cpp unit/win_file_replace_tes
   unit/win_resources_test.cpp unit/win_startup_notice_test.cpp unit/win_startup_test.cpp
   unit/win_strings_test.cpp unit/win_write_behind_test.cpp)
 quorvel_sources(E2E_TEST e2e/win_e2e_test.cpp e2e/win_folder_chooser_e2e_test.cpp
-  e2e/win_unattended_e2e_test.cpp)
+  e2e/win_unattended_e2e_test.cpp e2e/win_hardening_e2e_test.cpp)
 # Helpers shared by the tests: LZH test data, fixtures and the archives every
 # reader must judge alike (plain C++, both sides), the engine's memory host
 # and the reference decoder (native), child processes, message boxes and
@@ -36,6 +36,7 @@ quorvel_sources(ENGINE_TEST_SUPPORT support/engine_test_support.cpp)
 quorvel_sources(REFERENCE_DECODER support/reference_decoder.cpp)
 quorvel_sources(WIN_TEST_SUPPORT support/win_child_process.cpp support/win_message_boxes.cpp
   support/win_test_archive.cpp)
+quorvel_sources(TEST_ARCHIVE support/win_test_archive.cpp)
 quorvel_sources(CHILD_PROCESS support/win_child_process.cpp)
 quorvel_sources(DIALOG_AUTOMATION e2e/win_e2e_support.cpp)
 set(QUORVEL_TEST_INCLUDES ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests/e2e)
@@ -114,7 +115,8 @@ include(${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
 # End-to-end: the real stub and the real packer under Wine, on a display.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(win_e2e_tests ${QUORVEL_E2E_TEST_SOURCES} ${QUORVEL_DIALOG_AUTOMATION_SOURCES}
-                 ${QUORVEL_CHILD_PROCESS_SOURCES} ${QUORVEL_STUB_RESOURCES_SOURCES})
+                 ${QUORVEL_CHILD_PROCESS_SOURCES} ${QUORVEL_STUB_RESOURCES_SOURCES}
+                 ${QUORVEL_TEST_ARCHIVE_SOURCES} ${QUORVEL_LZH_TEST_DATA_SOURCES})
   target_include_directories(win_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_INCLUDES})
   target_link_libraries(win_e2e_tests PRIVATE GTest::gtest_main advapi32 gdi32 user32 kernel32)
   target_compile_definitions(win_e2e_tests PRIVATE ${QUORVEL_TEST_DEFINES})
@@ -127,6 +129,11 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
       COMMAND win_e2e_tests --gtest_output=xml:test-results/win_e2e_tests-${stub}.xml)
     set_tests_properties(win_e2e_tests_${stub} PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77
       ENVIRONMENT QUORVEL_STUB=${stub})
+    # The tests about the ANSI code page once more on a Western Windows.
+    add_test(NAME win_e2e_western_${stub}
+      COMMAND win_e2e_tests --gtest_filter=Hardening.*CodePage*)
+    set_tests_properties(win_e2e_western_${stub} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
+      ENVIRONMENT "QUORVEL_STUB=${stub};QUORVEL_WINE_LOCALE=C.UTF-8")
   endforeach()
 
   # The Windows packer's commands under Wine, with Japanese names (the stub is

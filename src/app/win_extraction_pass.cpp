@@ -386,6 +386,7 @@ Step WalkMembers(ExtractionPass& pass) {
 Step OpenAndWalk(ExtractionPass& pass) {
   const Run& run = *pass.run;
   pass.archive = run.ownFile;
+  if (pass.archive == INVALID_HANDLE_VALUE) return Step::ReadError;
   // The offset is trusted, not searched for; as a signed 32-bit distance an
   // offset beyond 2 GiB fails here.
   const LONG offset = static_cast<LONG>(ConfigArchiveOffset(run.config));
