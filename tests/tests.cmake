@@ -36,7 +36,6 @@ quorvel_sources(ENGINE_TEST_SUPPORT support/engine_test_support.cpp)
 quorvel_sources(REFERENCE_DECODER support/reference_decoder.cpp)
 quorvel_sources(WIN_TEST_SUPPORT support/win_child_process.cpp support/win_message_boxes.cpp
   support/win_test_archive.cpp)
-quorvel_sources(TEST_ARCHIVE support/win_test_archive.cpp)
 quorvel_sources(CHILD_PROCESS support/win_child_process.cpp)
 quorvel_sources(DIALOG_AUTOMATION e2e/win_e2e_support.cpp)
 set(QUORVEL_TEST_INCLUDES ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/tests/e2e)
@@ -115,8 +114,7 @@ include(${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
 # End-to-end: the real stub and the real packer under Wine, on a display.
 if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   add_executable(win_e2e_tests ${QUORVEL_E2E_TEST_SOURCES} ${QUORVEL_DIALOG_AUTOMATION_SOURCES}
-                 ${QUORVEL_CHILD_PROCESS_SOURCES} ${QUORVEL_STUB_RESOURCES_SOURCES}
-                 ${QUORVEL_TEST_ARCHIVE_SOURCES} ${QUORVEL_LZH_TEST_DATA_SOURCES})
+                 ${QUORVEL_CHILD_PROCESS_SOURCES} ${QUORVEL_STUB_RESOURCES_SOURCES})
   target_include_directories(win_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${QUORVEL_TEST_INCLUDES})
   target_link_libraries(win_e2e_tests PRIVATE GTest::gtest_main advapi32 gdi32 user32 kernel32)
   target_compile_definitions(win_e2e_tests PRIVATE ${QUORVEL_TEST_DEFINES})

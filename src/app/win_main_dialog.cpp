@@ -9,7 +9,7 @@ namespace {
 constexpr UINT kProgressSetPos = WM_USER + 2;  // PBM_SETPOS
 constexpr unsigned kEditLimit = kDestinationFolderBytes - 1;
 // What the edit is read with: a folder at the limit, its quotes, and one
-// byte more, so that a longer text is refused instead of cut.
+// byte more.
 constexpr unsigned kEditReadBytes = kEditLimit + 4;
 
 void InitMainDialog(HWND dialog, const Run& run) {
@@ -30,7 +30,10 @@ BOOL OnExtract(HWND dialog, Run& run) {
   // prefix of the folder.
   char text[kEditReadBytes];
   GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
-  if (!AcceptDestination(run, text)) {
+  // A text cut by the read could lose a closing quote and look like a
+  // shorter folder: one that does not fit is refused as it stands.
+  const bool fits = GetWindowTextLengthA(GetDlgItem(dialog, IDC_FOLDER_EDIT)) < static_cast<int>(sizeof text) - 1;
+  if (!fits || !AcceptDestination(run, text)) {
     char caption[kLoadTextBytes];
     char message[kLoadTextBytes];
     MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH, message, sizeof message),

@@ -20,20 +20,6 @@ std::string RecordingCommand(const std::string& record) {
   return "cmd.exe /c cd> " + record + "& type a.txt>> " + record + "& exit 7";
 }
 
-// The folders named qv* under the temporary folder: a temporary run's.
-std::set<std::string> TemporaryFolders() {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(TempPath("qv*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.insert(TempPath(found.cFileName));
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  return names;
-}
-
 class Unattended : public EndToEnd {
  protected:
   // Runs the stub with the switches and returns its exit code; nothing may

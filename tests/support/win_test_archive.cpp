@@ -21,8 +21,6 @@ std::string MemberBytes(const Member& m) {
   s.dataCrc = static_cast<std::uint16_t>(ReferenceCrc(Text(m.data)) + m.crcDelta);
   s.extended.push_back({0x01, Text(m.name)});
   if (!m.directory.empty()) s.extended.push_back({0x02, Text(m.directory)});
-  if (m.wideAttributes)
-    s.extended.push_back({0x40, {static_cast<std::uint8_t>(m.wideAttributes), static_cast<std::uint8_t>(m.wideAttributes >> 8)}});
   Bytes h = BuildHeader(s);
   // A size whose low byte is 0 would read as the end byte: add an unknown,
   // empty extended header.

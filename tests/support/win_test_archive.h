@@ -15,7 +15,6 @@ struct Member {
   std::string directory;  // stored directory, components ending in 0xFF
   std::uint32_t unixTime = 1000000000;  // 2001-09-09 01:46:40 UTC
   std::uint8_t attributes = 0x20;
-  std::uint16_t wideAttributes = 0;  // when not 0: the extended header of 16-bit attributes
   int crcDelta = 0;       // makes the data CRC wrong
   std::string extraData;  // bytes after the data that the sizes count (directory entries)
 };

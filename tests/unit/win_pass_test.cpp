@@ -109,10 +109,13 @@ class Pass : public ::testing::Test {
     RemoveTree(root_);
   }
   void Write(const std::vector<Member>& members) { ASSERT_TRUE(WriteWholeFile(archive_, ArchiveFile(members))); }
-  // One pass over the archive as written, opened as start-up opens it.
-  int Walk(ExtractMode mode) {
+  // The archive as written, opened as start-up opens it.
+  void OpenArchive() {
     run_.ownFile = CreateFileA(run_.executablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
+  }
+  int Walk(ExtractMode mode) {
+    OpenArchive();
     const int walked = RunExtractionPass(run_, mode == ExtractMode::Probe ? nullptr : window_, mode);
     if (run_.ownFile != INVALID_HANDLE_VALUE) CloseHandle(run_.ownFile);
     return walked;
@@ -530,6 +533,11 @@ class AutoRun : public Pass {
     lstrcpyA(run_.config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
     run_.settings.options.autoRun = true;
     Write({{"a.txt", "a"}});
+    OpenArchive();
+  }
+  void TearDown() override {
+    CloseHandle(run_.ownFile);
+    Pass::TearDown();
   }
   // The mark the program leaves, waited for: the shell starts it on its own.
   std::string Mark(DWORD waitMs) {
