@@ -81,21 +81,22 @@ PSECURITY_DESCRIPTOR OwnOnlyDescriptor() {
   return descriptor;
 }
 
-// The long form of a drive path on the NT family, so that a tree deeper
-// than MAX_PATH can still be walked; path as it is elsewhere.
-void WalkablePath(char* walk, unsigned size, const char* path) {
-  const bool drive = path[0] && path[1] == ':' && path[2] == '\\';
-  walk[0] = '\0';
-  if (drive && !(GetVersion() & 0x80000000u)) lstrcpyA(walk, "\\\\?\\");
-  const unsigned prefix = static_cast<unsigned>(lstrlenA(walk));
-  lstrcpynA(walk + prefix, path, static_cast<int>(size - prefix));
-}
-
 // One walk of a folder tree, depth first, with one path buffer for all of it.
 struct TreeWalk {
   char path[kWalkPathBytes];
-  unsigned rootLength;  // of path: the folder walked, with its backslash
+  unsigned prefixLength;  // of path: the long-path prefix, if any
+  unsigned rootLength;    // of path: the folder walked, with its backslash
 };
+
+// The long form of a drive path on the NT family, so that a tree deeper
+// than MAX_PATH can still be walked; the path as it is elsewhere.
+void StartWalk(TreeWalk& walk, const char* path) {
+  const bool drive = path[0] && path[1] == ':' && path[2] == '\\';
+  walk.path[0] = '\0';
+  if (drive && !(GetVersion() & 0x80000000u)) lstrcpyA(walk.path, "\\\\?\\");
+  walk.prefixLength = static_cast<unsigned>(lstrlenA(walk.path));
+  lstrcpynA(walk.path + walk.prefixLength, path, static_cast<int>(sizeof walk.path - walk.prefixLength));
+}
 
 // Calls visit for every entry below the folder that path holds (length
 // bytes), children before their folder; a link's target is never entered.
@@ -131,7 +132,7 @@ bool WalkBelow(TreeWalk& walk, unsigned length, Visit& visit) {
 
 template <typename Visit>
 bool WalkTree(TreeWalk& walk, const char* folder, Visit& visit) {
-  WalkablePath(walk.path, sizeof walk.path, folder);
+  StartWalk(walk, folder);
   const unsigned length = static_cast<unsigned>(lstrlenA(walk.path));
   walk.rootLength = length + 1;
   return WalkBelow(walk, length, visit);
@@ -168,7 +169,7 @@ bool HoldsOnlyOwnEntries(const char* folder, const EntryLedger& ledger, char* fo
   auto check = [&](TreeWalk& w, DWORD attributes) {
     ++seen;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && HoldsEntry(ledger, w.path + w.rootLength)) return true;
-    lstrcpynA(foreign, w.path, kPathBytes);
+    lstrcpynA(foreign, w.path + w.prefixLength, kPathBytes);
     return false;
   };
   lstrcpynA(foreign, folder, kPathBytes);
@@ -182,12 +183,11 @@ void DeleteTemporaryFolder(const char* folder) {
   TreeWalk walk;
   auto remove = [](TreeWalk& w, DWORD attributes) {
     // Read-only entries cannot be deleted; a folder link is a folder to
-    // RemoveDirectory, which removes the link and not what it points to.
+    // RemoveDirectory, which removes the link and not what it points to
+    // (Wine's, a Linux link, goes as a file).
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(w.path, FILE_ATTRIBUTE_NORMAL);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-      RemoveDirectoryA(w.path);
-    else
-      DeleteFileA(w.path);
+    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryA(w.path);
+    if (!removed) DeleteFileA(w.path);
     return true;
   };
   // The command's end is not always the end of everything it started: a

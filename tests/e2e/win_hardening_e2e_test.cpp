@@ -225,7 +225,10 @@ TEST_F(Hardening, WhatStandsInAMembersWay) {
 // anything is created, not cut to a shorter one.
 TEST_F(Hardening, AnOverLongFolderIsRefusedNotCut) {
   WriteSource("a.txt", "a", kStamp);
-  const std::string deep = dest_ + "\\" + std::string(300 - dest_.size(), 'x');  // 299 bytes
+  // 299 bytes; named for this run, as a cut one that an older stub made
+  // is too long for the tests' clean-up to delete.
+  const std::string name = "x" + std::to_string(GetCurrentProcessId());
+  const std::string deep = dest_ + "\\" + name + std::string(299 - dest_.size() - 1 - name.size(), 'x');
   SetEnvironmentVariableA("QUORVEL_E2E_LONG", deep.substr(0, 257).c_str());
   ASSERT_TRUE(Pack({"--folder", "%QUORVEL_E2E_LONG%"}));
   EXPECT_EQ(RunStub("/S"), 7);
@@ -240,7 +243,7 @@ TEST_F(Hardening, AnOverLongFolderIsRefusedNotCut) {
   ChildProcess::Press(main.window, IDCANCEL);
   EXPECT_EQ(stub.WaitForExit(), 0);
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((dest_ + "\\x*").c_str(), &found);
+  HANDLE find = FindFirstFileA((dest_ + "\\" + name + "*").c_str(), &found);
   EXPECT_EQ(find, INVALID_HANDLE_VALUE);
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
