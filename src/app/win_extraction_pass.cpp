@@ -222,6 +222,19 @@ bool ReplaceOldFile(ExtractionPass& pass) {
   return false;
 }
 
+// A file that replaced an old one is marked once it has the old one's name
+// (Wine keeps a stream as a file of its own, which would not move with it),
+// and its time set again, since the stream moved it.
+void MarkReplacingFile(const ExtractionPass& pass, const FILETIME& time) {
+  if (!pass.run->zone.size) return;
+  MarkWithOwnZone(pass.run->zone, pass.destinationPath);
+  HANDLE file = CreateFileA(pass.destinationPath, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
 bool WritesBehind(const ExtractionPass& pass) { return kWritesBehind && pass.behind.Running(); }
 
 // Waits until the writing thread has done everything handed to it; false
@@ -247,8 +260,8 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   if (!WrittenBehind(pass) && decoded == Step::Next) decoded = Step::WriteError;
   if (decoded == Step::Next && crcMatches) {
     // The stream first: on NTFS a write to any stream of a file moves its
-    // last-write time. A replacing file carries its stream along.
-    MarkWithOwnZone(pass.run->zone, pass.replacing ? pass.writtenPath : pass.destinationPath);
+    // last-write time.
+    if (!pass.replacing) MarkWithOwnZone(pass.run->zone, pass.destinationPath);
     SetFileTime(pass.output, nullptr, nullptr, &time);
   }
   const BOOL closed = CloseHandle(pass.output);
@@ -257,6 +270,7 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   if (!closed) return DropWrittenFile(pass, Step::WriteError);
   if (!crcMatches) return DropWrittenFile(pass, Step::DamagedMember);
   if (pass.replacing && !ReplaceOldFile(pass)) return DropWrittenFile(pass, Step::WriteError);
+  if (pass.replacing) MarkReplacingFile(pass, time);
   if (RestoreAttributes(pass)) SetFileAttributesA(pass.destinationPath, MemberAttributes(pass));
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.

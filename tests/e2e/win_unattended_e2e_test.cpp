@@ -295,6 +295,16 @@ TEST_F(Unattended, EveryFileWrittenTakesTheDownloadsZone) {
   EXPECT_EQ(ReadWholeFile(dest_ + "\\ro.txt:Zone.Identifier"), zone);
   EXPECT_TRUE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(Exists(dest_ + "\\docs:Zone.Identifier"));  // folders are not marked
+  // A file that replaces another is marked too, keeps the member's time, and
+  // nothing is left beside it.
+  WriteFileAt(dest_ + "\\a.txt:Zone.Identifier", "old zone");
+  EXPECT_EQ(RunStub("/S /O /D=" + dest_), 0);
+  EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt:Zone.Identifier"), zone);
+  EXPECT_EQ(LastWrite(dest_ + "\\a.txt"), kStamp);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\~qv*").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << found.cFileName;
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 }  // namespace
