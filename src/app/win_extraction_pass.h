@@ -86,7 +86,6 @@ struct ExtractionPass {
   SysChar memberName[kJoinedNameBytes];
   bool memberNameUnicode;  // memberName came from the header's Unicode fields or own code page
   char notice[kNoticeTextMaxBytes + 1];         // the notice's bytes (Probe pass)
-  OwnZone zone;
   WriteBehind behind;  // the 64-bit stub's writing thread
 
   Engine engine;

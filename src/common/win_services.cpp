@@ -7,6 +7,10 @@ void* ShellExport(const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
 }
 
+void* SystemExport(const char* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));
+}
+
 SysChar* LoadText(UINT id, SysChar* buffer, unsigned size) {
   buffer[0] = '\0';
   SYS_API(LoadString)(AppInstance, InLanguage(id), buffer, static_cast<int>(size));

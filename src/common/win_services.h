@@ -31,6 +31,11 @@ extern UiLanguage AppLanguage;
 // what came with the Windows 95 shell).
 void* ShellExport(const char* name);
 
+// An export of a module the program has loaded (kernel32, advapi32), looked
+// up at run time; null where this system lacks it (Windows 95 lacks the
+// security and job calls, NT 3.51 and 4.0 some of them).
+void* SystemExport(const char* module, const char* name);
+
 // Loads a string of the string table, in AppLanguage, into the caller's
 // buffer (size units, usually kLoadTextBytes), cut to fit; an id without a
 // string gives an empty text. Returns the buffer.
