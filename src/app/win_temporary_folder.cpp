@@ -87,6 +87,13 @@ struct TreeWalk {
   SysChar path[kWalkPathBytes];
   unsigned prefixLength;  // of path: the long-path prefix, if any
   unsigned rootLength;    // of path: the folder walked, with its backslash
+  // Called for every entry, with path naming it; the walk stops when it
+  // returns false.
+  bool (*visit)(TreeWalk& walk, DWORD attributes);
+  // What the check of the run's own entries needs.
+  const EntryLedger* ledger;
+  SysChar* foreign;
+  unsigned seen;
 };
 
 // The long form of a drive path on the NT family, so that a tree deeper
@@ -99,11 +106,10 @@ void StartWalk(TreeWalk& walk, const SysChar* path) {
   SYS_API(lstrcpyn)(walk.path + walk.prefixLength, path, static_cast<int>(kWalkPathBytes - walk.prefixLength));
 }
 
-// Calls visit for every entry below the folder that path holds (length
-// bytes), children before their folder; a link's target is never entered.
+// Calls walk.visit for every entry below the folder that path holds (length
+// units), children before their folder; a link's target is never entered.
 // Stops, false, when visit does.
-template <typename Visit>
-bool WalkBelow(TreeWalk& walk, unsigned length, Visit& visit) {
+bool WalkBelow(TreeWalk& walk, unsigned length) {
   if (length + 3 >= kWalkPathBytes) return false;
   SYS_API(lstrcpy)(walk.path + length, SYS_TEXT("\\*"));
   SYS_API(WIN32_FIND_DATA) found;
@@ -122,21 +128,38 @@ bool WalkBelow(TreeWalk& walk, unsigned length, Visit& visit) {
     SYS_API(lstrcpy)(walk.path + length + 1, name);
     const DWORD attributes = found.dwFileAttributes;
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !link) going = WalkBelow(walk, length + 1 + nameLength, visit);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !link) going = WalkBelow(walk, length + 1 + nameLength);
     walk.path[length + 1 + nameLength] = '\0';
-    if (going) going = visit(walk, attributes);
+    if (going) going = walk.visit(walk, attributes);
   } while (going && SYS_API(FindNextFile)(find, &found));
   FindClose(find);
   walk.path[length] = '\0';
   return going;
 }
 
-template <typename Visit>
-bool WalkTree(TreeWalk& walk, const SysChar* folder, Visit& visit) {
+bool WalkTree(TreeWalk& walk, const SysChar* folder) {
   StartWalk(walk, folder);
   const unsigned length = TextLength(walk.path);
   walk.rootLength = length + 1;
-  return WalkBelow(walk, length, visit);
+  return WalkBelow(walk, length);
+}
+
+bool CheckOwnEntry(TreeWalk& walk, DWORD attributes) {
+  ++walk.seen;
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && HoldsEntry(*walk.ledger, walk.path + walk.rootLength))
+    return true;
+  SYS_API(lstrcpyn)(walk.foreign, walk.path + walk.prefixLength, kPathBytes);
+  return false;
+}
+
+bool RemoveEntry(TreeWalk& walk, DWORD attributes) {
+  // Read-only entries cannot be deleted; a folder link is a folder to
+  // RemoveDirectory, which removes the link and not what it points to
+  // (Wine's, a Linux link, goes as a file).
+  if (attributes & FILE_ATTRIBUTE_READONLY) SYS_API(SetFileAttributes)(walk.path, FILE_ATTRIBUTE_NORMAL);
+  const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) && SYS_API(RemoveDirectory)(walk.path);
+  if (!removed) SYS_API(DeleteFile)(walk.path);
+  return true;
 }
 }  // namespace
 
@@ -166,37 +189,26 @@ bool MakeTemporaryFolder(SysChar* folder) {
 
 bool HoldsOnlyOwnEntries(const SysChar* folder, const EntryLedger& ledger, SysChar* foreign) {
   TreeWalk walk;
-  unsigned seen = 0;
-  auto check = [&](TreeWalk& w, DWORD attributes) {
-    ++seen;
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && HoldsEntry(ledger, w.path + w.rootLength)) return true;
-    SYS_API(lstrcpyn)(foreign, w.path + w.prefixLength, kPathBytes);
-    return false;
-  };
+  walk.visit = CheckOwnEntry;
+  walk.ledger = &ledger;
+  walk.foreign = foreign;
+  walk.seen = 0;
   SYS_API(lstrcpyn)(foreign, folder, kPathBytes);
   // Every entry found is the run's, and each of the run's is found (one
   // gone means one replaced by something else of the same name's hash).
-  if (!WalkTree(walk, folder, check)) return false;
-  return seen == ledger.count && !ledger.full;
+  if (!WalkTree(walk, folder)) return false;
+  return walk.seen == ledger.count && !ledger.full;
 }
 
 void DeleteTemporaryFolder(const SysChar* folder) {
   TreeWalk walk;
-  auto remove = [](TreeWalk& w, DWORD attributes) {
-    // Read-only entries cannot be deleted; a folder link is a folder to
-    // RemoveDirectory, which removes the link and not what it points to
-    // (Wine's, a Linux link, goes as a file).
-    if (attributes & FILE_ATTRIBUTE_READONLY) SYS_API(SetFileAttributes)(w.path, FILE_ATTRIBUTE_NORMAL);
-    const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) && SYS_API(RemoveDirectory)(w.path);
-    if (!removed) SYS_API(DeleteFile)(w.path);
-    return true;
-  };
+  walk.visit = RemoveEntry;
   // The command's end is not always the end of everything it started: a
   // program it left running (a virus scanner reading what was just
   // written) may hold the folder a moment longer. What could not go is
   // tried again for a few seconds.
   for (unsigned tries = kDeleteTries; tries; --tries) {
-    WalkTree(walk, folder, remove);
+    WalkTree(walk, folder);
     if (SYS_API(RemoveDirectory)(folder) || SYS_API(GetFileAttributes)(folder) == INVALID_FILE_ATTRIBUTES) return;
     Sleep(kDeleteRetryMs);
   }
