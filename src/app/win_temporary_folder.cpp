@@ -16,24 +16,28 @@ constexpr unsigned kNameDigits = 12;
 // Room for the long form of any path the extraction makes.
 constexpr unsigned kWalkPathBytes = 1024;
 
-// 48 unpredictable bits: the system's generator where it has one (XP on,
-// and 2000), else a mix of what differs between runs and machines.
-unsigned long long RandomBits() {
-  unsigned long long bits = 0;
+// 48 unpredictable bits in bits[0] and the low half of bits[1]: the
+// system's generator where it has one (XP on, and 2000), else a mix of what
+// differs between runs and machines, in 32-bit steps (cheap on the i686).
+void RandomBits(DWORD (&bits)[2]) {
   using GenRandomFn = BOOLEAN(WINAPI*)(void*, ULONG);
   const auto genRandom = reinterpret_cast<GenRandomFn>(SystemExport("advapi32.dll", "SystemFunction036"));
-  if (genRandom && genRandom(&bits, sizeof bits)) return bits;
+  if (genRandom && genRandom(bits, sizeof bits)) return;
   LARGE_INTEGER counter;
   counter.QuadPart = 0;
   QueryPerformanceCounter(&counter);
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  const unsigned long long parts[] = {static_cast<unsigned long long>(counter.QuadPart),
-                                      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime,
-                                      GetTickCount(), GetCurrentProcessId(), GetCurrentThreadId(),
-                                      reinterpret_cast<unsigned long long>(&bits)};
-  for (unsigned long long part : parts) bits = (bits ^ part) * 0x9E3779B97F4A7C15ull + (bits >> 29);
-  return bits;
+  const DWORD parts[] = {counter.LowPart, static_cast<DWORD>(counter.HighPart), now.dwLowDateTime,
+                         now.dwHighDateTime, GetTickCount(), GetCurrentProcessId(), GetCurrentThreadId(),
+                         static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(&bits))};
+  DWORD low = 0x811C9DC5u, high = 0x9E3779B9u;
+  for (DWORD part : parts) {
+    low = (low ^ part) * 0x01000193u;
+    high = ((high ^ part) * 0x85EBCA6Bu) ^ (low >> 13);
+  }
+  bits[0] = low;
+  bits[1] = high;
 }
 
 // The temporary folder: the one for this account alone where the system
@@ -50,17 +54,17 @@ DWORD TemporaryFolderPath(SysChar* temp, DWORD size) {
 // folder; null where the system keeps no permissions or lacks the calls
 // (Windows 95, NT 3.51 and 4.0): the folder then inherits, as there.
 PSECURITY_DESCRIPTOR OwnOnlyDescriptor() {
-  using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
-  using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-  using SidToTextFn = BOOL(WINAPI*)(PSID, LPSTR*);
-  using TextToDescriptorFn = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
-  const char* const advapi = "advapi32.dll";
-  const auto openToken = reinterpret_cast<OpenProcessTokenFn>(SystemExport(advapi, "OpenProcessToken"));
-  const auto tokenInformation = reinterpret_cast<GetTokenInformationFn>(SystemExport(advapi, "GetTokenInformation"));
-  const auto sidToText = reinterpret_cast<SidToTextFn>(SystemExport(advapi, "ConvertSidToStringSidA"));
-  const auto textToDescriptor = reinterpret_cast<TextToDescriptorFn>(
-      SystemExport(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA"));
-  if (!openToken || !tokenInformation || !sidToText || !textToDescriptor) return nullptr;
+  void* calls[4];
+  if (!SystemExports("advapi32.dll",
+                     "OpenProcessToken\0GetTokenInformation\0ConvertSidToStringSidA\0"
+                     "ConvertStringSecurityDescriptorToSecurityDescriptorA\0",
+                     calls))
+    return nullptr;
+  const auto openToken = reinterpret_cast<BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE)>(calls[0]);
+  const auto tokenInformation =
+      reinterpret_cast<BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD)>(calls[1]);
+  const auto sidToText = reinterpret_cast<BOOL(WINAPI*)(PSID, LPSTR*)>(calls[2]);
+  const auto textToDescriptor = reinterpret_cast<BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG)>(calls[3]);
   HANDLE token;
   if (!openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
   union {
@@ -176,9 +180,9 @@ bool MakeTemporaryFolder(SysChar* folder) {
   security.bInheritHandle = FALSE;
   bool made = false;
   for (unsigned i = 0; !made && i < kFolderNamesTried; ++i) {
-    const unsigned long long bits = RandomBits();
-    SYS_API(wsprintf)(folder, SYS_TEXT("%sqv%04lx%08lx"), temp, static_cast<unsigned long>((bits >> 32) & 0xFFFF),
-              static_cast<unsigned long>(bits));
+    DWORD bits[2];
+    RandomBits(bits);
+    SYS_API(wsprintf)(folder, SYS_TEXT("%sqv%04lx%08lx"), temp, bits[1] & 0xFFFF, bits[0]);
     // A folder that exists already is never taken: whoever made it may
     // have put something into it.
     made = SYS_API(CreateDirectory)(folder, &security) != FALSE;

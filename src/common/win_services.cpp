@@ -11,6 +11,12 @@ void* SystemExport(const char* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));
 }
 
+bool SystemExports(const char* module, const char* names, void** calls) {
+  bool all = true;
+  for (; *names; names += lstrlenA(names) + 1) all = (*calls++ = SystemExport(module, names)) != nullptr && all;
+  return all;
+}
+
 SysChar* LoadText(UINT id, SysChar* buffer, unsigned size) {
   buffer[0] = '\0';
   SYS_API(LoadString)(AppInstance, InLanguage(id), buffer, static_cast<int>(size));

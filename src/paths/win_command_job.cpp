@@ -34,15 +34,15 @@ void CloseJob(CommandJob& job) {
 }  // namespace
 
 void OpenCommandJob(CommandJob& job) {
-  using CreateJobFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR);
-  using SetJobFn = BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD);
-  using AssignFn = BOOL(WINAPI*)(HANDLE, HANDLE);
-  using CreatePortFn = HANDLE(WINAPI*)(HANDLE, HANDLE, ULONG_PTR, DWORD);
-  const auto createJob = Kernel<CreateJobFn>("CreateJobObjectA");
-  const auto setJob = Kernel<SetJobFn>("SetInformationJobObject");
-  const auto assign = Kernel<AssignFn>("AssignProcessToJobObject");
-  const auto createPort = Kernel<CreatePortFn>("CreateIoCompletionPort");
-  if (!createJob || !setJob || !assign || !createPort) return;
+  void* calls[4];
+  if (!SystemExports("kernel32.dll",
+                     "CreateJobObjectA\0SetInformationJobObject\0AssignProcessToJobObject\0CreateIoCompletionPort\0",
+                     calls))
+    return;
+  const auto createJob = reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR)>(calls[0]);
+  const auto setJob = reinterpret_cast<BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD)>(calls[1]);
+  const auto assign = reinterpret_cast<BOOL(WINAPI*)(HANDLE, HANDLE)>(calls[2]);
+  const auto createPort = reinterpret_cast<HANDLE(WINAPI*)(HANDLE, HANDLE, ULONG_PTR, DWORD)>(calls[3]);
   job.job = createJob(nullptr, nullptr);
   job.port = job.job ? createPort(INVALID_HANDLE_VALUE, nullptr, 0, 1) : nullptr;
   JOBOBJECT_ASSOCIATE_COMPLETION_PORT association;
