@@ -161,6 +161,44 @@ TEST_F(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   for (const auto& entry : imports) EXPECT_TRUE(allowed.count(entry.first)) << "imports " << entry.first;
 }
 
+// The 64-bit stub's exception directory: the table Windows searches by
+// halving to unwind through the stub's functions, so it must hold only
+// entries, each a function within the code, in the order of their code, with
+// its unwind codes inside the image. (Its data shares sections with others.)
+TEST_F(BuiltStub, ExceptionDirectoryIsASortedTableOfTheCode) {
+  pe_image::PeInfo info;
+  std::string error;
+  ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
+  if (!info.pe32Plus) GTEST_SKIP() << "the 32-bit stub unwinds without tables";
+  const std::uint32_t opt = info.peOffset + 24;
+  const std::uint16_t optBytes = ReadLe16(&relaid[info.peOffset + 4 + 16]);
+  const std::uint32_t tableRva = ReadLe32(&relaid[opt + 112 + 8 * 3]);
+  const std::uint32_t tableSize = ReadLe32(&relaid[opt + 112 + 8 * 3 + 4]);
+  ASSERT_GT(tableSize, 0u);
+  EXPECT_EQ(tableSize % 12, 0u);
+  const std::uint32_t imageSize = ReadLe32(&relaid[opt + 56]);
+  std::uint32_t codeStart = 0, codeEnd = 0;
+  std::size_t table = 0;
+  for (std::size_t i = 0; i < info.sections.size(); ++i) {
+    const std::uint8_t* s = &relaid[opt + optBytes + 40 * i];
+    const std::uint32_t va = ReadLe32(s + 12), size = ReadLe32(s + 8);
+    if (ReadLe32(s + 36) & 0x20) codeStart = va, codeEnd = va + size;  // IMAGE_SCN_CNT_CODE
+    if (tableRva >= va && tableRva + tableSize <= va + std::max(size, ReadLe32(s + 16)))
+      table = tableRva - va + ReadLe32(s + 20);
+  }
+  ASSERT_NE(table, 0u) << "the table lies in no section";
+  std::uint32_t previousEnd = codeStart;
+  for (std::uint32_t at = 0; at < tableSize; at += 12) {
+    const std::uint32_t begin = ReadLe32(&relaid[table + at]), end = ReadLe32(&relaid[table + at + 4]);
+    const std::uint32_t unwind = ReadLe32(&relaid[table + at + 8]);
+    EXPECT_GE(begin, previousEnd) << "entry " << at / 12;
+    EXPECT_LT(begin, end) << "entry " << at / 12;
+    EXPECT_LE(end, codeEnd) << "entry " << at / 12;
+    EXPECT_LT(unwind & ~1u, imageSize) << "entry " << at / 12;
+    previousEnd = end;
+  }
+}
+
 // The 32-bit stub is the one for Windows 95 and NT 3.51: every function it
 // imports must exist in those systems' DLLs, or the loader refuses the whole
 // program before it can say anything. Functions of later systems are looked up
