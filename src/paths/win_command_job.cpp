@@ -12,17 +12,23 @@ constexpr DWORD kProcessFailed = 8;
 // a message was lost (the port's queue is not unbounded).
 constexpr DWORD kRecountMs = 1000;
 
+// The job calls in CommandJob::calls, in this order.
+constexpr char kJobCalls[] =
+    "CreateJobObjectA\0SetInformationJobObject\0AssignProcessToJobObject\0CreateIoCompletionPort\0"
+    "GetQueuedCompletionStatus\0QueryInformationJobObject\0";
+enum JobCall { kCreateJob, kSetJob, kAssign, kCreatePort, kGetQueued, kQueryJob };
+
 template <typename Function>
-Function Kernel(const char* name) {
-  return reinterpret_cast<Function>(SystemExport("kernel32.dll", name));
+Function Call(const CommandJob& job, JobCall call) {
+  return reinterpret_cast<Function>(job.calls[call]);
 }
 
 // The processes still in the job, this program aside; -1 when unknown.
 long OthersInJob(const CommandJob& job) {
   using QueryFn = BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD, LPDWORD);
-  const auto query = Kernel<QueryFn>("QueryInformationJobObject");
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts;
-  if (!query || !query(job.job, JobObjectBasicAccountingInformation, &counts, sizeof counts, nullptr)) return -1;
+  if (!Call<QueryFn>(job, kQueryJob)(job.job, JobObjectBasicAccountingInformation, &counts, sizeof counts, nullptr))
+    return -1;
   return static_cast<long>(counts.ActiveProcesses) - (job.holdsSelf ? 1 : 0);
 }
 
@@ -34,15 +40,11 @@ void CloseJob(CommandJob& job) {
 }  // namespace
 
 void OpenCommandJob(CommandJob& job) {
-  void* calls[4];
-  if (!SystemExports("kernel32.dll",
-                     "CreateJobObjectA\0SetInformationJobObject\0AssignProcessToJobObject\0CreateIoCompletionPort\0",
-                     calls))
-    return;
-  const auto createJob = reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR)>(calls[0]);
-  const auto setJob = reinterpret_cast<BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD)>(calls[1]);
-  const auto assign = reinterpret_cast<BOOL(WINAPI*)(HANDLE, HANDLE)>(calls[2]);
-  const auto createPort = reinterpret_cast<HANDLE(WINAPI*)(HANDLE, HANDLE, ULONG_PTR, DWORD)>(calls[3]);
+  if (!SystemExports("kernel32.dll", kJobCalls, job.calls)) return;
+  const auto createJob = Call<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR)>(job, kCreateJob);
+  const auto setJob = Call<BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD)>(job, kSetJob);
+  const auto assign = Call<BOOL(WINAPI*)(HANDLE, HANDLE)>(job, kAssign);
+  const auto createPort = Call<HANDLE(WINAPI*)(HANDLE, HANDLE, ULONG_PTR, DWORD)>(job, kCreatePort);
   job.job = createJob(nullptr, nullptr);
   job.port = job.job ? createPort(INVALID_HANDLE_VALUE, nullptr, 0, 1) : nullptr;
   JOBOBJECT_ASSOCIATE_COMPLETION_PORT association;
@@ -60,7 +62,7 @@ void JoinCommandJob(CommandJob& job, HANDLE process) {
   using AssignFn = BOOL(WINAPI*)(HANDLE, HANDLE);
   if (!job.job || job.holdsSelf) return;
   // The command may have started a child already: that one is not waited for.
-  if (!Kernel<AssignFn>("AssignProcessToJobObject")(job.job, process)) CloseJob(job);
+  if (!Call<AssignFn>(job, kAssign)(job.job, process)) CloseJob(job);
 }
 
 DWORD WaitForCommandJob(CommandJob& job, HANDLE process, DWORD failed) {
@@ -68,13 +70,13 @@ DWORD WaitForCommandJob(CommandJob& job, HANDLE process, DWORD failed) {
   DWORD exitCode = failed;
   if (!GetExitCodeProcess(process, &exitCode)) exitCode = failed;
   using GetQueuedFn = BOOL(WINAPI*)(HANDLE, LPDWORD, PULONG_PTR, LPOVERLAPPED*, DWORD);
-  const auto getQueued = Kernel<GetQueuedFn>("GetQueuedCompletionStatus");
+  const auto getQueued = Call<GetQueuedFn>(job, kGetQueued);
   // The port tells of each process that joins and leaves; the count of those
   // still running (this program aside) reaches zero when all have ended.
   const DWORD self = GetCurrentProcessId();
   long running = 0;
   bool joinedAny = false;
-  while (job.job && getQueued) {
+  while (job.job) {
     DWORD message;
     ULONG_PTR key;
     LPOVERLAPPED detail;

@@ -11,6 +11,7 @@ struct CommandJob {
   HANDLE job;    // null where the system has no jobs
   HANDLE port;   // tells of every process that joins or leaves the job
   bool holdsSelf;  // the program itself is in the job (so its children join at birth)
+  void* calls[6];  // the job calls, looked up once (Windows 95 and NT 4.0 lack them)
 };
 
 // Before the command starts: a job that this program joins, so that the
