@@ -2,7 +2,14 @@
 # own tool so that the file starts with the MS-DOS header, header area and
 # 16-bit program that the self-extracting format needs.
 
-set(QUORVEL_STUB_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections ${QUORVEL_UNWIND_FLAGS})
+# The shell's functions are nearly all in use, and in sections of their own
+# the assembler pads each to 16 bytes on x86-64: the 64-bit stub builds the
+# shell in one section a file. (On i686 the padding is 4 bytes, less than
+# the code the linker could then no longer drop.)
+set(QUORVEL_STUB_FLAGS -Os -fno-exceptions -fno-rtti ${QUORVEL_UNWIND_FLAGS})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  list(APPEND QUORVEL_STUB_FLAGS -ffunction-sections)
+endif()
 add_library(quorvel_shell STATIC ${QUORVEL_SHELL_SOURCES})
 target_link_libraries(quorvel_shell PUBLIC quorvel_core)
 target_compile_options(quorvel_shell PRIVATE ${QUORVEL_STUB_FLAGS})
