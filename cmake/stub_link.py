@@ -83,8 +83,12 @@ def main():
         if probed.returncode != 0:
             sys.stderr.write(probed.stderr)
             return probed.returncode
-        dead = sorted(set(re.findall(r"removing unused section '\.text\$([^'\[]+)", probed.stderr)))
-        discard = "".join("    *(.text$%s) *(.pdata$%s) *(.xdata$%s)\n" % (n, n, n) for n in dead)
+        # Each section as the probe named it: that copy, in that object file
+        # (an inline function has a copy in every file that uses it).
+        dead = sorted(set(re.findall(
+            r"removing unused section '\.text\$([^'\[]+)[^']*' in file '(?:[^']*/)?([^'/(]+)\(([^')]+)\)'",
+            probed.stderr)))
+        discard = "".join("    *%s:%s(.text$%s .pdata$%s .xdata$%s)\n" % (a, m, n, n, n) for n, a, m in dead)
         merged = replace_once(merged, "SECTIONS\n{\n", "SECTIONS\n{\n  /DISCARD/ :\n  {\n" + discard + "  }\n")
     final_script = os.path.join(work, "stub.ld")
     write(final_script, merged)
