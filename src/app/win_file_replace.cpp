@@ -20,7 +20,7 @@ bool WindowsReplace(const SysChar* written, const SysChar* destination) {
 #else
   // Windows 95 and NT 3.51 lack it.
   using ReplaceFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
-  const auto replace = reinterpret_cast<ReplaceFileFn>(SystemExport("kernel32.dll", "ReplaceFileA"));
+  const auto replace = reinterpret_cast<ReplaceFileFn>(SystemExport(kKernel32Dll, "ReplaceFileA"));
   if (!replace) return false;
 #endif
   // An old file that another program holds without letting it be deleted
@@ -79,7 +79,7 @@ Replacement ReplaceFileWith(const SysChar* written, const SysChar* destination) 
   MoveFileExW(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 #else
   using MoveFileExFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-  const auto moveLater = reinterpret_cast<MoveFileExFn>(SystemExport("kernel32.dll", "MoveFileExA"));
+  const auto moveLater = reinterpret_cast<MoveFileExFn>(SystemExport(kKernel32Dll, "MoveFileExA"));
   if (moveLater) moveLater(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 #endif
   return Replacement::OldLeft;

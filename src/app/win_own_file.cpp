@@ -10,7 +10,7 @@ namespace {
 bool NameRoundTrips(HINSTANCE instance, const char* path) {
   using GetModuleFileNameWFn = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
   const auto wideName =
-      reinterpret_cast<GetModuleFileNameWFn>(SystemExport("kernel32.dll", "GetModuleFileNameW"));
+      reinterpret_cast<GetModuleFileNameWFn>(SystemExport(kKernel32Dll, "GetModuleFileNameW"));
   wchar_t wide[kPathBytes];
   wchar_t back[kPathBytes];
   const DWORD wideLength = wideName ? wideName(instance, wide, kPathBytes) : 0;

@@ -10,10 +10,12 @@
 #include "ui/resource_ids.h"
 
 namespace {
+#if !defined(_WIN64)
 // The 64-bit stub reads the archive's byte names as code page 932 whatever
 // the system's code page (the lead-byte test's start value); the 32-bit one
 // in the system's, as the ANSI calls that create them do.
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+#endif
 
 // The language of the run: the block's choice (kLanguageJapanese,
 // kLanguageEnglish), else the user's: Japanese where the user's interface
@@ -31,11 +33,9 @@ UiLanguage ChooseUiLanguage(std::uint32_t configLanguage) {
 }
 }  // namespace
 
-void InstallSystemLeadByteTest() {
-  // The 64-bit stub's texts are UTF-16: the byte rules meet only code page
-  // 932 text, which they know themselves.
-  if (!kSysWide) LeadByteTest = WindowsLeadByte;
-}
+#if !defined(_WIN64)
+void InstallSystemLeadByteTest() { LeadByteTest = WindowsLeadByte; }
+#endif
 
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
 
@@ -43,7 +43,7 @@ void InitCommonControlsFromSystem() {
   // comctl32 is not one of the system's known DLLs: a copy planted beside a
   // downloaded executable would win a plain load. Narrow the search path
   // first, then load it by its full path in the system directory.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleA(kKernel32Dll);
   using SetDefaultDirsFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
   auto setDefaultDirs = reinterpret_cast<SetDefaultDirsFn>(

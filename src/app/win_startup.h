@@ -21,8 +21,13 @@ bool ReadSfxConfig(const SysChar* path, SfxConfig& config);
 
 // Makes the text rules ask the system which bytes lead a double-byte
 // character: before anything reads the command line, whose program name may
-// hold such characters in any code page.
+// hold such characters in any code page. The 64-bit stub's texts are UTF-16:
+// its byte rules meet only code page 932 text, which they know themselves.
+#if defined(_WIN64)
+inline void InstallSystemLeadByteTest() {}
+#else
 void InstallSystemLeadByteTest();
+#endif
 
 // The run's settings from the block (its texts decoded), the folder the command line gave (empty:
 // none) and the switches: the title (string 7 when the block has none), the

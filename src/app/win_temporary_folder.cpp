@@ -45,7 +45,7 @@ void RandomBits(DWORD (&bits)[2]) {
 DWORD TemporaryFolderPath(SysChar* temp, DWORD size) {
   using GetTempPathFn = DWORD(WINAPI*)(DWORD, SysChar*);
   const auto getTempPath2 =
-      reinterpret_cast<GetTempPathFn>(SystemExport("kernel32.dll", kSysWide ? "GetTempPath2W" : "GetTempPath2A"));
+      reinterpret_cast<GetTempPathFn>(SystemExport(kKernel32Dll, kSysWide ? "GetTempPath2W" : "GetTempPath2A"));
   return getTempPath2 ? getTempPath2(size, temp) : SYS_API(GetTempPath)(size, temp);
 }
 

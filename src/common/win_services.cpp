@@ -3,9 +3,10 @@
 HINSTANCE AppInstance;
 UiLanguage AppLanguage;
 
-void* ShellExport(const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
-}
+const char kKernel32Dll[] = "kernel32.dll";
+const char kShell32Dll[] = "shell32.dll";
+
+void* ShellExport(const char* name) { return SystemExport(kShell32Dll, name); }
 
 void* SystemExport(const char* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));

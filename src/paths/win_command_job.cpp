@@ -40,7 +40,7 @@ void CloseJob(CommandJob& job) {
 }  // namespace
 
 void OpenCommandJob(CommandJob& job) {
-  if (!SystemExports("kernel32.dll", kJobCalls, job.calls)) return;
+  if (!SystemExports(kKernel32Dll, kJobCalls, job.calls)) return;
   const auto createJob = Call<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCSTR)>(job, kCreateJob);
   const auto setJob = Call<BOOL(WINAPI*)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD)>(job, kSetJob);
   const auto assign = Call<BOOL(WINAPI*)(HANDLE, HANDLE)>(job, kAssign);
