@@ -153,6 +153,10 @@ if(NOT QUORVEL_WINDOWS)
   add_test(NAME pack_unicode
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/unicode.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB} ${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-i686.exe)
+  # Archives of every header level and method from other writers, against lhasa.
+  add_test(NAME pack_levels
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/levels.sh $<TARGET_FILE:quorvel-pack>)
+  set_tests_properties(pack_levels PROPERTIES SKIP_RETURN_CODE 77)
   add_test(NAME pack_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})

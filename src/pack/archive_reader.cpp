@@ -180,7 +180,10 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
   const std::size_t got = std::fread(head, 1, sizeof head, file_);
   archiveOffset_ = 0;
   if (got == sizeof head && IsOurStub(head)) archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
-  else if (!LooksLikeHeaderStart(head, got) && !(got >= 1 && head[0] == lzh::kEndByte) && !FindArchive(0)) {
+  // A file that starts like a header is read as an archive, and its faults
+  // named; anything else may be a program with an archive behind it.
+  else if (!(got > lzh::kOffLevel && IsMethodShape(head + lzh::kOffMethod)) &&
+           !(got >= 1 && head[0] == lzh::kEndByte) && !FindArchive(0)) {
     error = got >= 2 && head[0] == 'M' && head[1] == 'Z' ? "a program without an LZH archive in its first MiB"
                                                          : "no LZH archive in the file's first MiB";
     return false;

@@ -222,11 +222,13 @@ HeaderOutcome ReadLevel3(const std::uint8_t* start, std::size_t startBytes, cons
   return HeaderOutcome::Ok;
 }
 
-bool IsMethodShape(const std::uint8_t* m) {
-  if (m[0] != '-' || m[kMethodNameBytes - 1] != '-') return false;
-  return (m[1] == 'l' && (m[2] == 'h' || m[2] == 'z')) || (m[1] == 'p' && m[2] == 'm');
-}
 }  // namespace
+
+bool IsMethodShape(const std::uint8_t* m) {
+  for (unsigned i = 1; i + 1 < kMethodNameBytes; ++i)
+    if (m[i] < 0x20 || m[i] > 0x7E) return false;
+  return m[0] == '-' && m[kMethodNameBytes - 1] == '-';
+}
 
 HeaderOutcome ReadOtherLevelHeader(const std::uint8_t* start, std::size_t startBytes,
                                    const ReadExactly& read, HeaderFields& f) {

@@ -50,6 +50,9 @@ HeaderOutcome ReadOtherLevelHeader(const std::uint8_t* start, std::size_t startB
 // has been checked by the engine.
 void ReadUnixFieldsOfLevel2(const std::uint8_t* header, std::size_t headerBytes, HeaderFields& fields);
 
+// Five bytes with the shape of a method name, "-" + three characters + "-".
+bool IsMethodShape(const std::uint8_t* name);
+
 // Bytes from start on that a header of any level could begin with: a size,
 // a method name's shape and a known level. Used to find an archive behind
 // another program.
