@@ -326,6 +326,13 @@ bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
   return CheckDataCrc(e.crc, current_.dataCrc, error);
 }
 
+bool ArchiveReader::ReadPacked(std::vector<std::uint8_t>& data, std::string& error) {
+  data.resize(static_cast<std::size_t>(current_.compressedSize));
+  if (SeekTo(current_.dataOffset) && ReadUpTo(data.data(), data.size()) == data.size()) return true;
+  error = EngineMessage(EngineResult::Damaged);
+  return false;
+}
+
 bool ArchiveReader::DecodeOtherMethod(const MemberSink& sink, std::string& error) {
   if (!legacy::IsLegacyMethod(current_.method)) {
     error = "method " + MethodForDisplay(current_.method) + " not supported";

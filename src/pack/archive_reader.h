@@ -77,6 +77,8 @@ class ArchiveReader {
   // dropping them when sink is empty), and checks its data CRC. False with a
   // message on any failure. Directory entries have nothing to decode.
   bool Decode(const MemberSink& sink, std::string& error);
+  // The compressed data of the member that Next returned, as it is.
+  bool ReadPacked(std::vector<std::uint8_t>& data, std::string& error);
 
  private:
   // Moves the archive's read position (the engine's) to offset.

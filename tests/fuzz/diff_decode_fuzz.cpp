@@ -51,6 +51,7 @@ enum Intended {
   kStoredSizesDiffer,
   kLargeSizes,
   kNoFileName,
+  kDirectoryWithoutFolderName,
   kAfterEndByte,
   kOs9Header,
   kDamagedTable,
@@ -76,6 +77,7 @@ const IntendedDifference kIntended[kIntendedCount] = {
     {"stored sizes differ", "a stored member's data is its original bytes; the engine refuses two different sizes, lhasa copies"},
     {"64-bit sizes", "the engine takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
     {"no file name", "lhasa refuses a file member without a name; the engine lets the pass judge the name"},
+    {"directory without a folder name", "lhasa refuses a directory entry without a directory-name header (0x02), even one named by 0x01 or one with no name at all; the engine takes its name from either, and the pass judges it (an empty one names the destination itself, which exists)"},
     {"after the end byte", "the engine stops at the end byte; lhasa reads what follows it as another header"},
     {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
     {"damaged code table", "the engine refuses an incomplete or oversubscribed code, a length above 16, a single value or a count out of its set's range; lhasa decodes with what it built"},
@@ -262,7 +264,7 @@ struct HeaderFacts {
   bool fixedPart = false;
   std::uint8_t level = 0, osId = 0;
   bool ourMethod = false, storedSizesDiffer = false;
-  bool hasCrc = false, shortKnown = false, largeSizes = false;
+  bool hasCrc = false, shortKnown = false, largeSizes = false, hasDirectoryName = false;
   unsigned nameBytes = 0;
 };
 
@@ -290,6 +292,7 @@ HeaderFacts ScanHeader(const std::uint8_t* p, std::size_t avail) {
     if (dataBytes < need) f.shortKnown = true;
     if (type == lzh::kExtHeaderCrc && dataBytes >= need) f.hasCrc = true;
     if (type == lzh::kExtLargeSizes) f.largeSizes = true;
+    if (type == lzh::kExtDirectoryName) f.hasDirectoryName = true;
     if (type == lzh::kExtFileName || type == lzh::kExtDirectoryName) f.nameBytes += dataBytes + 1;
     pos += ext;
   }
@@ -394,6 +397,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!lhasaHas) {
       if (m.method != lzh::kMethodDirectory && !m.hasFileName) {
         Note(kNoFileName);
+        break;
+      }
+      if (m.method == lzh::kMethodDirectory &&
+          !ScanHeader(data + m.headerOffset, size - m.headerOffset).hasDirectoryName) {
+        Note(kDirectoryWithoutFolderName);
         break;
       }
       Finding(at, "lhasa refuses a header the engine reads");
