@@ -242,7 +242,7 @@ ReadStatus ArchiveReader::ReadHeader(ArchiveMember& member, std::string& error) 
   std::uint8_t first[kHeaderStartBytes];
   const std::size_t got = ReadUpTo(first, sizeof first);
   if (got == 0) {
-    error = "the archive ends without its end byte";
+    error = std::string(EngineMessage(EngineResult::Damaged)) + ": it ends without its end byte";
     return ReadStatus::Failed;
   }
   const bool hasLevel = got == sizeof first;
