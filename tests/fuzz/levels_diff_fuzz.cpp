@@ -18,7 +18,18 @@
 
 namespace {
 
-enum Intended { kLargeSizes, kLevel1ExtendedPastData, kOs9Header, kCrcOfLevel1, kLevel0Area, kIntendedCount };
+enum Intended {
+  kLargeSizes,
+  kLevel1ExtendedPastData,
+  kOs9Header,
+  kCrcOfLevel1,
+  kLevel0Area,
+  kForeignMethodName,
+  kDirectoryWithoutFolderName,
+  kNoFileName,
+  kShortKnownExtendedHeader,
+  kIntendedCount
+};
 
 const char* const kIntended[kIntendedCount][2] = {
     {"64-bit sizes", "the packer takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
@@ -26,6 +37,10 @@ const char* const kIntended[kIntendedCount][2] = {
     {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
     {"level-1 header CRC", "the packer checks a level-1 header's CRC header over the whole header; lhasa ignores it"},
     {"level-0 extended area", "lhasa reads level 0's extended area only in the forms it knows; the packer takes the OS id of any"},
+    {"method name outside lhasa's families", "lhasa takes no header whose method is none of -lh?-, -pm?-, -lzs-, -lz4-, -lz5- (at the start of a file it searches on, as in a program); the packer reads any, lists it, and says the method is not supported when asked to decode it"},
+    {"short known extended header", "the packer refuses a CRC, attribute, time or size header too short for its data, as the engine does; lhasa skips it"},
+    {"no file name", "lhasa refuses a file member without a name; the packer lists it, and extract refuses the name"},
+    {"directory without a folder name", "lhasa refuses a directory entry without a directory-name header (0x02); the packer takes its name from the file name"},
 };
 unsigned long seen[kIntendedCount];
 
@@ -64,8 +79,14 @@ const LHAInputStreamType kStreamType = {StreamRead, StreamSkip, StreamClose};
 // The extended headers of a level-1 or -3 header, for telling why the two
 // may differ; positions as the packer walks them.
 struct Facts {
-  bool largeSizes = false, crcHeader = false;
+  bool largeSizes = false, crcHeader = false, directoryName = false, shortKnown = false;
 };
+
+bool LhasaKnowsMethodName(const std::uint8_t* m) {
+  const std::string name(reinterpret_cast<const char*>(m), lzh::kMethodNameBytes);
+  return name.compare(0, 3, "-lh") == 0 || name.compare(0, 3, "-pm") == 0 || name == "-lzs-" ||
+         name == "-lz4-" || name == "-lz5-";
+}
 Facts ScanExtended(const std::uint8_t* p, std::size_t avail, std::uint8_t level) {
   Facts f;
   const unsigned width = level == lzh::kHeaderLevel3 ? 4 : 2;
@@ -77,6 +98,13 @@ Facts ScanExtended(const std::uint8_t* p, std::size_t avail, std::uint8_t level)
     const std::uint8_t type = p[pos + width];
     if (type == lzh::kExtLargeSizes) f.largeSizes = true;
     if (type == lzh::kExtHeaderCrc) f.crcHeader = true;
+    if (type == lzh::kExtDirectoryName) f.directoryName = true;
+    const std::uint32_t need = type == lzh::kExtHeaderCrc    ? lzh::kHeaderCrcBytes
+                               : type == lzh::kExtAttributes ? lzh::kAttributesBytes
+                               : type == lzh::kExtFileTimes  ? lzh::kFileTimesBytes
+                               : type == lzh::kExtLargeSizes ? lzh::kLargeSizesBytes
+                                                             : 0;
+    if (size >= 1u + width && size - 1 - width < need) f.shortKnown = true;
     if (size < 1u + width) break;
     pos += size;
   }
@@ -122,8 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++seen[kOs9Header];
       break;
     }
+    if (!LhasaKnowsMethodName(p + lzh::kOffMethod)) {
+      ++seen[kForeignMethodName];
+      break;
+    }
     if (weRead != (theirs != nullptr)) {
-      if (facts.largeSizes) ++seen[kLargeSizes];
+      if (weRead && ours.method == "-lhd-" && !facts.directoryName) ++seen[kDirectoryWithoutFolderName];
+      else if (weRead && (ours.name.empty() || ours.name.back() == '/')) ++seen[kNoFileName];
+      else if (facts.largeSizes) ++seen[kLargeSizes];
+      else if (!weRead && facts.shortKnown) ++seen[kShortKnownExtendedHeader];
       else if (level == lzh::kHeaderLevel1 && facts.crcHeader) ++seen[kCrcOfLevel1];
       else if (!weRead && level == lzh::kHeaderLevel1) ++seen[kLevel1ExtendedPastData];
       else Finding(k, weRead ? "lhasa refuses a header the packer reads" : "lhasa reads a header the packer refuses");
@@ -133,7 +168,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ours.method != std::string(theirs->compress_method) ||
         static_cast<std::size_t>(ours.originalSize) != theirs->length || ours.dataCrc != theirs->crc ||
         static_cast<std::size_t>(ours.compressedSize) != theirs->compressed_length) {
-      if (!facts.largeSizes) Finding(k, "lhasa reads another method, other sizes or another CRC");
+      if (!facts.largeSizes)
+        Finding(k, "lhasa reads another method, other sizes or another CRC: " + ours.method + " " +
+                       std::to_string(ours.compressedSize) + " " + std::to_string(ours.originalSize) + " " +
+                       std::to_string(ours.dataCrc) + ", lhasa " + theirs->compress_method + " " +
+                       std::to_string(theirs->compressed_length) + " " + std::to_string(theirs->length) + " " +
+                       std::to_string(theirs->crc));
       ++seen[kLargeSizes];
       break;
     }
