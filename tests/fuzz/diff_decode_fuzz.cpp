@@ -31,6 +31,7 @@
 #include "common/le_bytes.h"
 #include "common/lzh_format.h"
 #include "fuzz_host.h"
+#include "lhasa_input.h"
 #include "reference_decoder.h"
 
 using enginetest::Bytes;
@@ -189,30 +190,6 @@ void CheckAgainstTheReference(int k, EngineMember& m) {
 
 // ---- lhasa's walk ---------------------------------------------------------
 
-struct MemoryStream {
-  const std::uint8_t* data;
-  std::size_t size, pos;
-};
-
-int StreamRead(void* handle, void* buf, std::size_t len) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  const std::size_t n = len < s->size - s->pos ? len : s->size - s->pos;
-  std::memcpy(buf, s->data + s->pos, n);
-  s->pos += n;
-  return static_cast<int>(n);
-}
-
-int StreamSkip(void* handle, std::size_t bytes) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  if (bytes > s->size - s->pos) return 0;
-  s->pos += bytes;
-  return 1;
-}
-
-void StreamClose(void*) {}
-
-const LHAInputStreamType kStreamType = {StreamRead, StreamSkip, StreamClose};
-
 struct LhasaMember {
   std::string method;
   std::size_t compressedSize, originalSize;
@@ -224,7 +201,7 @@ struct LhasaMember {
 class LhasaWalk {
  public:
   LhasaWalk(const std::uint8_t* data, std::size_t size) : source_{data, size, 0} {
-    stream_ = lha_input_stream_new(&kStreamType, &source_);
+    stream_ = lha_input_stream_new(&kMemoryStreamType, &source_);
     reader_ = lha_reader_new(stream_);
     lha_reader_set_dir_policy(reader_, LHA_READER_DIR_PLAIN);
   }

@@ -15,6 +15,7 @@
 #include "common/le_bytes.h"
 #include "common/lzh_format.h"
 #include "pack/header_levels.h"
+#include "lhasa_input.h"
 
 namespace {
 
@@ -55,26 +56,6 @@ void PrintSeen() {
   std::fprintf(stderr, "levels_diff_fuzz: FINDING at member %d: %s\n", member + 1, what.c_str());
   __builtin_trap();
 }
-
-struct MemoryStream {
-  const std::uint8_t* data;
-  std::size_t size, pos;
-};
-int StreamRead(void* handle, void* buf, std::size_t len) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  const std::size_t n = len < s->size - s->pos ? len : s->size - s->pos;
-  std::memcpy(buf, s->data + s->pos, n);
-  s->pos += n;
-  return static_cast<int>(n);
-}
-int StreamSkip(void* handle, std::size_t bytes) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  if (bytes > s->size - s->pos) return 0;
-  s->pos += bytes;
-  return 1;
-}
-void StreamClose(void*) {}
-const LHAInputStreamType kStreamType = {StreamRead, StreamSkip, StreamClose};
 
 // The extended headers of a level-1 or -3 header, for telling why the two
 // may differ; positions as the packer walks them.
@@ -120,7 +101,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   MemoryStream source{data, size, 0};
-  LHAInputStream* stream = lha_input_stream_new(&kStreamType, &source);
+  LHAInputStream* stream = lha_input_stream_new(&kMemoryStreamType, &source);
   LHAReader* reader = lha_reader_new(stream);
   std::size_t pos = 0;
   for (int k = 0; k < 8; ++k) {
