@@ -211,4 +211,23 @@ run test behind-decoy.exe
 run list method-xyz.lzh
 [ "$rc" -eq 0 ] || bad "a member of an unknown method is not listed: $err"
 
+# Any archive becomes one the stub reads: level 2, its methods, the same
+# names, sizes, CRCs and times; links are skipped with a warning.
+fields() {
+  python3 -c "import json,sys; [print(m['name'], m['size'], m['crc'], m['modified'])
+                               for m in json.load(sys.stdin)['members'] if 'linkTarget' not in m]"
+}
+for a in java-lh1-0.lzh java-lzs-1.lzh java-lz5-3.lzh built-pm2-0.lzh jlha-1-lh7.lzh built-unix-2.lzh; do
+  run create -q -o "re-$a" --archive "$a" --method lh5
+  [ "$rc" -eq 0 ] || { bad "create --archive $a: $err"; continue; }
+  run list --json "$a"
+  before=$(fields <<< "$out")
+  run list --json "re-$a"
+  [ "$(fields <<< "$out")" = "$before" ] || bad "create --archive $a: other members: $(fields <<< "$out")"
+  grep -q '"level": [013]' <<< "$out" && bad "create --archive $a: a header not of level 2"
+  lhasa t "re-$a" > /dev/null 2>&1 || bad "create --archive $a: lhasa refuses the result"
+done
+run create -q -o re.lzh --archive built-unix-2.lzh
+grep -q "skipped symbolic link sub/link -> notes" <<< "$err" || bad "a link member was not skipped with a warning: $err"
+
 finish "${#archives[@]} archives of levels 0 to 3 and every method read as lhasa reads them"
