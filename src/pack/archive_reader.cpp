@@ -179,11 +179,14 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
   std::uint8_t head[exe_layout::kConfigOffset + 4] = {};
   const std::size_t got = std::fread(head, 1, sizeof head, file_);
   archiveOffset_ = 0;
-  if (got == sizeof head && IsOurStub(head)) archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
-  // A file that starts like a header is read as an archive, and its faults
-  // named; anything else may be a program with an archive behind it.
-  else if (!(got > lzh::kOffLevel && IsMethodShape(head + lzh::kOffMethod)) &&
-           !(got >= 1 && head[0] == lzh::kEndByte) && !FindArchive(0)) {
+  const bool ours = got == sizeof head && IsOurStub(head);
+  if (ours && AnArchiveStartsAt(ReadLe32(head + exe_layout::kConfigOffset))) {
+    archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
+  } else if (!ours && ((got > lzh::kOffLevel && IsMethodShape(head + lzh::kOffMethod)) ||
+                       (got >= 1 && head[0] == lzh::kEndByte))) {
+    // A file that starts like a header is read as an archive, and its
+    // faults named; anything else may be a program with an archive behind it.
+  } else if (!FindArchive(0)) {
     error = got >= 2 && head[0] == 'M' && head[1] == 'Z' ? "a program without an LZH archive in its first MiB"
                                                          : "no LZH archive in the file's first MiB";
     return false;
@@ -194,6 +197,13 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
     return false;
   }
   return true;
+}
+
+bool ArchiveReader::AnArchiveStartsAt(std::uint64_t offset) {
+  std::uint8_t first[kHeaderStartBytes];
+  if (!SeekTo(offset)) return false;
+  const std::size_t got = ReadUpTo(first, sizeof first);
+  return (got >= 1 && first[0] == lzh::kEndByte) || LooksLikeHeaderStart(first, got);
 }
 
 bool ArchiveReader::FindArchive(std::uint64_t from) {

@@ -99,6 +99,10 @@ class ArchiveReader {
   // The first position, at or after offset and within the scan bound, where
   // a complete, sound header starts; false when there is none.
   bool FindArchive(std::uint64_t from);
+  // Whether the bytes at offset are an end byte or the start of a header:
+  // where the configuration block of a stub like ours points. Another
+  // program with the same layout is searched like any other.
+  bool AnArchiveStartsAt(std::uint64_t offset);
   bool DecodeOtherMethod(const MemberSink& sink, std::string& error);
 
   std::unique_ptr<Engine> engine_;
