@@ -21,9 +21,7 @@ namespace {
 
 enum Intended {
   kLargeSizes,
-  kLevel1ExtendedPastData,
   kOs9Header,
-  kCrcOfLevel1,
   kLevel0Area,
   kForeignMethodName,
   kDirectoryWithoutFolderName,
@@ -34,9 +32,7 @@ enum Intended {
 
 const char* const kIntended[kIntendedCount][2] = {
     {"64-bit sizes", "the packer takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
-    {"level-1 extended headers past the data", "extended headers larger than the compressed size that counts them are damage to the packer; lhasa reads them and a negative data size"},
     {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
-    {"level-1 header CRC", "the packer checks a level-1 header's CRC header over the whole header; lhasa ignores it"},
     {"level-0 extended area", "lhasa reads level 0's extended area only in the forms it knows; the packer takes the OS id of any"},
     {"method name outside lhasa's families", "lhasa takes no header whose method is none of -lh?-, -pm?-, -lzs-, -lz4-, -lz5- (at the start of a file it searches on, as in a program); the packer reads any, lists it, and says the method is not supported when asked to decode it"},
     {"short known extended header", "the packer refuses a CRC, attribute, time or size header too short for its data, as the engine does; lhasa skips it"},
@@ -60,7 +56,7 @@ void PrintSeen() {
 // The extended headers of a level-1 or -3 header, for telling why the two
 // may differ; positions as the packer walks them.
 struct Facts {
-  bool largeSizes = false, crcHeader = false, directoryName = false, shortKnown = false;
+  bool largeSizes = false, directoryName = false, shortKnown = false;
 };
 
 bool LhasaKnowsMethodName(const std::uint8_t* m) {
@@ -78,7 +74,6 @@ Facts ScanExtended(const std::uint8_t* p, std::size_t avail, std::uint8_t level)
     if (size == 0 || pos + width >= avail) break;
     const std::uint8_t type = p[pos + width];
     if (type == lzh::kExtLargeSizes) f.largeSizes = true;
-    if (type == lzh::kExtHeaderCrc) f.crcHeader = true;
     if (type == lzh::kExtDirectoryName) f.directoryName = true;
     const std::uint32_t need = type == lzh::kExtHeaderCrc    ? lzh::kHeaderCrcBytes
                                : type == lzh::kExtAttributes ? lzh::kAttributesBytes
@@ -140,8 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       else if (weRead && (ours.name.empty() || ours.name.back() == '/')) ++seen[kNoFileName];
       else if (facts.largeSizes) ++seen[kLargeSizes];
       else if (!weRead && facts.shortKnown) ++seen[kShortKnownExtendedHeader];
-      else if (level == lzh::kHeaderLevel1 && facts.crcHeader) ++seen[kCrcOfLevel1];
-      else if (!weRead && level == lzh::kHeaderLevel1) ++seen[kLevel1ExtendedPastData];
       else Finding(k, weRead ? "lhasa refuses a header the packer reads" : "lhasa reads a header the packer refuses");
       break;
     }
