@@ -36,6 +36,13 @@ constexpr std::uint64_t kArchiveScanBytes = 1u << 20;
 // The bytes a header of any level has before the reader knows its level.
 constexpr std::size_t kHeaderStartBytes = lzh::kOffLevel + 1;
 
+// Inside another program only the method names LZH writers use are taken
+// for a header's start ("-lh", "-lz", "-pm"): every candidate costs a read,
+// and each that passes only an 8-bit checksum could be an accident.
+bool OfAnLzhFamily(const std::uint8_t* method) {
+  return (method[1] == 'l' && (method[2] == 'h' || method[2] == 'z')) || (method[1] == 'p' && method[2] == 'm');
+}
+
 // Our own self-extracting files: the MS-DOS header has the marker and the
 // header size of the stub's layout, and the configuration block says where
 // the archive starts.
@@ -213,7 +220,8 @@ bool ArchiveReader::FindArchive(std::uint64_t from) {
   ArchiveMember probe;
   std::string ignored;
   for (std::size_t at = 0; at < got && at < kArchiveScanBytes; ++at) {
-    if (!LooksLikeHeaderStart(window.data() + at, got - at)) continue;
+    if (!LooksLikeHeaderStart(window.data() + at, got - at) || !OfAnLzhFamily(window.data() + at + lzh::kOffMethod))
+      continue;
     nextHeader_ = from + at;
     if (!SeekTo(nextHeader_) || ReadHeader(probe, ignored) != ReadStatus::Member) continue;
     archiveOffset_ = from + at;
