@@ -72,3 +72,14 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz)
 add_test(NAME legacy_diff_fuzz
   COMMAND legacy_diff_fuzz -runs=2000 -max_len=65536 -timeout=20
           ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/legacy_diff_fuzz)
+
+# The packer's reader of header levels 0, 1 and 3 against lhasa's.
+add_executable(levels_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/levels_diff_fuzz.cpp
+               ${PROJECT_SOURCE_DIR}/src/pack/header_levels.cpp)
+target_link_libraries(levels_diff_fuzz PRIVATE quorvel_core_fuzz PkgConfig::LHASA)
+target_compile_options(levels_diff_fuzz PRIVATE ${QUORVEL_FUZZ_FLAGS})
+target_link_options(levels_diff_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus/levels_diff_fuzz)
+add_test(NAME levels_diff_fuzz
+  COMMAND levels_diff_fuzz -runs=20000 -max_len=4096 -timeout=20
+          ${CMAKE_BINARY_DIR}/fuzz-corpus/levels_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/levels_diff_fuzz)

@@ -108,7 +108,7 @@ run extract --overwrite -q 壊れた.lzh -o 展開先/壊れた
 
 # Failures and usage errors.
 run list テスト/日本語.txt
-refused 1 list "'テスト/日本語.txt': header of member 1: " "テスト/日本語.txt" "list of a text file"
+refused 1 list "'テスト/日本語.txt': no LZH archive in the file's first MiB" "テスト/日本語.txt" "list of a text file"
 run test 無い.lzh
 refused 1 test "'無い.lzh': cannot open" "無い.lzh" "test of a missing file"
 run extract 無い.lzh -o 展開先/無い

@@ -165,7 +165,9 @@ TEST(PackJson, TimesInIso8601Utc) {
 
 TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   ArchiveMember m;
-  m.method = '7';
+  m.method = "-lh7-";
+  m.level = 1;
+  m.osId = 'U';
   m.compressedSize = 10;
   m.originalSize = 30;
   m.dataCrc = 0xBEEF;
@@ -179,13 +181,15 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   EXPECT_FALSE(j.contains("nameBytes"));
   EXPECT_EQ(j["directory"], false);
   EXPECT_EQ(j["method"], "-lh7-");
+  EXPECT_EQ(j["level"], 1);
+  EXPECT_EQ(j["os"], "Unix");
   EXPECT_EQ(j["packedSize"], 10);
   EXPECT_EQ(j["size"], 30);
   EXPECT_EQ(j["crc"], 0xBEEF);
   EXPECT_EQ(j["modified"], "1970-01-01T00:00:00Z");
   EXPECT_EQ(j["attributeNames"], (std::vector<std::string>{"read-only", "archive"}));
 
-  m.method = 'd';
+  m.method = "-lhd-";
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
   m.utf8Name.clear();
   m.nameIsText = false;
