@@ -4,7 +4,6 @@
 #include <memory>
 #include <set>
 
-#include "app/win_engine_host.h"
 #include "archive/engine.h"
 #include "common/sfx_config.h"
 
@@ -80,8 +79,14 @@ bool LoadMembers(Engine& e, std::vector<FloorFile>& files) {
 }  // namespace
 
 bool LoadFloorFiles(const char* archive, std::uint32_t offset, std::vector<FloorFile>& files) {
-  EngineHost host;
-  SetWin32EngineHost(host);
+  EngineHost host{};
+  host.allocZeroed = [](void*, unsigned long size) -> void* { return LocalAlloc(LMEM_ZEROINIT, size); };
+  host.release = [](void*, void* block) { LocalFree(block); };
+  host.currentFileTime = [](void*) -> std::uint64_t {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  };
   host.readArchive = ReadArchive;
   host.writeOutput = KeepInMemory;
   host.progress = NoProgress;

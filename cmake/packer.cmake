@@ -22,6 +22,11 @@ target_include_directories(quorvel_pack SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-i
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/src/pack/command_line.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS QUORVEL_VERSION="${PROJECT_VERSION}")
 
+# Decoders of the older methods (src/legacy): the packer's alone, never the stub's.
+add_library(quorvel_legacy STATIC ${QUORVEL_LEGACY_SOURCES})
+target_include_directories(quorvel_legacy PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(quorvel_pack PUBLIC quorvel_legacy)
+
 add_executable(quorvel-pack ${QUORVEL_PACK_COMMANDS_SOURCES})
 target_link_libraries(quorvel-pack PRIVATE quorvel_pack)
 set_target_properties(quorvel-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

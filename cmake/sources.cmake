@@ -8,6 +8,7 @@
 #                  compressor (which a fuzz target builds by itself), and
 #                  PE_IMAGE, the PE reader (which the build's re-layout uses)
 #   PACK_COMMANDS  the packer's commands and its entry
+#   LEGACY         the decoders of the older methods, the packer's alone
 # The stub, the packer, every test program and the fuzz targets take their
 # files from these lists (and from tests/sources.cmake): a new file joins a
 # program where its folder's list names it.
@@ -17,6 +18,6 @@ function(quorvel_sources list)
 endfunction()
 
 # The folders in the order their files are linked (the stub's layout follows it).
-foreach(folder archive common paths ui app pack)
+foreach(folder archive common paths ui app legacy pack)
   include(${CMAKE_CURRENT_LIST_DIR}/../src/${folder}/sources.cmake)
 endforeach()

@@ -2,12 +2,14 @@
 # Runs the libFuzzer targets of the native tree one after the other, each for
 # the given time, and prints a summary worth quoting: executions, speed,
 # coverage, corpus and findings per target, and the intended differences the
-# differential target met.
+# differential targets met.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 600 s, every target)
 #   scripts/fuzz.sh decode_fuzz 3600        (the older order works as well)
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh 14400 diff_decode_fuzz
 #                                           (stops at 10^7 inputs or the time,
 #                                           whichever comes first)
+#   QUORVEL_LEGACY_METHOD=-pm2- scripts/fuzz.sh 3600 legacy_diff_fuzz
+#                                           (one method's inputs only)
 # New inputs collect in build/native/fuzz-corpus/TARGET, logs in
 # build/native/fuzz-logs/TARGET.log, a crashing input in
 # build/native/fuzz-findings/TARGET/ (and inputs that once took over 10 s,
@@ -16,7 +18,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tree=${QUORVEL_NATIVE_TREE:-$here/build/native}
-all=(header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz)
+all=(header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz legacy_diff_fuzz)
 
 seconds=600
 targets=()
@@ -32,7 +34,7 @@ cmake --build "$tree" --target "${targets[@]}" -j2 >/dev/null
 mkdir -p "$tree/fuzz-logs"
 
 summary=()
-intended=""
+intended=()
 for t in "${targets[@]}"; do
   corpus=$tree/fuzz-corpus/$t
   findings=$tree/fuzz-findings/$t
@@ -59,11 +61,11 @@ for t in "${targets[@]}"; do
   summary+=("$(printf '%-17s %7s s %13s %9s %6s %7s  %s' "$t" "${took:-$seconds}" "${execs:-?}" "${rate:-?}" \
     "${cov:-?}" "${units:-?}" "$found")")
   if line=$(grep -h 'FINDING' "$log" | head -1); then summary+=("    $line"); fi
-  if [ "$t" = diff_decode_fuzz ]; then intended=$(grep -h 'intended differences met' "$log" | tail -1 || true); fi
+  if line=$(grep -h 'intended differences met' "$log" | tail -1); then intended+=("$line"); fi
 done
 
 echo
 echo "fuzz.sh summary ($(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load now: $(cut -d' ' -f1-3 /proc/loadavg))"
 printf '%-17s %9s %13s %9s %6s %7s  %s\n' target time executions exec/s cov corpus findings
 printf '%s\n' "${summary[@]}"
-[ -z "$intended" ] || echo "$intended"
+[ ${#intended[@]} -eq 0 ] || printf '%s\n' "${intended[@]}"

@@ -12,7 +12,7 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 
 quorvel_sources(UNIT_TEST unit/archive_reader_test.cpp unit/bit_reader_test.cpp unit/crc16_test.cpp
-  unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/lzh_decoder_test.cpp
+  unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/legacy_decoder_test.cpp unit/lzh_decoder_test.cpp
   unit/member_header_test.cpp unit/member_name_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
   unit/pack_archive_test.cpp unit/pack_command_line_test.cpp unit/pack_encoder_test.cpp
   unit/pack_info_test.cpp unit/pack_output_test.cpp unit/pack_sfx_test.cpp unit/pack_terminal_text_test.cpp
@@ -64,7 +64,10 @@ if(NOT QUORVEL_WINDOWS)
   add_library(quorvel_pack_sanitized STATIC ${QUORVEL_PACK_SOURCES} ${QUORVEL_ENCODER_SOURCES}
               ${QUORVEL_PE_IMAGE_SOURCES})
   target_include_directories(quorvel_pack_sanitized SYSTEM PUBLIC ${CMAKE_BINARY_DIR}/json-include)
-  target_link_libraries(quorvel_pack_sanitized PUBLIC quorvel_core_sanitized)
+  add_library(quorvel_legacy_sanitized STATIC ${QUORVEL_LEGACY_SOURCES})
+  target_include_directories(quorvel_legacy_sanitized PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(quorvel_legacy_sanitized PRIVATE ${QUORVEL_SANITIZE})
+  target_link_libraries(quorvel_pack_sanitized PUBLIC quorvel_core_sanitized quorvel_legacy_sanitized)
   target_compile_options(quorvel_pack_sanitized PRIVATE ${QUORVEL_SANITIZE})
   add_executable(unit_tests_sanitized $<TARGET_PROPERTY:unit_tests,SOURCES>)
   target_include_directories(unit_tests_sanitized PRIVATE ${QUORVEL_TEST_INCLUDES})
@@ -95,7 +98,7 @@ else()
   # the checks): its layout, its imports, its size. The 32-bit stub also
   # has the rules of Windows 95 and NT 3.51 to keep.
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-    set(QUORVEL_STUB_MAX_BYTES 32768)
+    set(QUORVEL_STUB_MAX_BYTES 40960)
     set(QUORVEL_STUB_CHECKS *)
   else()
     set(QUORVEL_STUB_MAX_BYTES 49152)

@@ -1,63 +1,27 @@
 #include "app/win_engine_host.h"
 
-#include "app/win_write_behind.h"
-#include "archive/member_header.h"
-#include "common/run_state.h"
-#include "common/sfx_config.h"
+#include "app/win_run.h"
 #include "common/stub_switches.h"
-#include "common/win_services.h"
 #include "ui/resource_ids.h"
 
-// Both are set by every pass before they are used; none starts with a value
-// other than zero, so the 32-bit stub needs no data section.
-HANDLE ArchiveHandle;
-HANDLE OutputHandle;
-char DestinationPath[kDestinationPathBytes];
-
 namespace {
-long ReadArchiveFile(void*, void* buffer, unsigned long count) {
+long ReadArchiveFile(void* context, void* buffer, unsigned long count) {
   DWORD got = 0;
-  if (!ReadFile(ArchiveHandle, buffer, count, &got, nullptr)) return -1;
+  if (!ReadFile(static_cast<ExtractionPass*>(context)->archive, buffer, count, &got, nullptr)) return -1;
   return static_cast<long>(got);
 }
 
-SinkReply WriteOutputFile(void*, const void* buffer, unsigned long length) {
+SinkReply WriteOutputFile(void* context, const void* buffer, unsigned long length) {
   DWORD written = 0;
-  const bool whole = WriteFile(OutputHandle, buffer, length, &written, nullptr) && written == length;
+  const bool whole =
+      WriteFile(static_cast<ExtractionPass*>(context)->output, buffer, length, &written, nullptr) && written == length;
   return whole ? SinkReply::More : SinkReply::Failed;
 }
 
-// What the person sees of a pass, and when. The percentage last sent (none
-// after StartPacing), the status line waiting to be shown, and the tick of
-// the last drain.
-constexpr unsigned kNoPercent = ~0u;
-unsigned sentPercent;
-unsigned pendingPercent;
-
-// Nothing is pending while both are kNoPercent.
-void SendPendingPercent() {
-  if (pendingPercent == sentPercent) return;
-  sentPercent = pendingPercent;
-  SendMessageA(PassWindow, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(sentPercent));
-}
-bool drainDue;
-DWORD lastDrainTick;
-UINT statusFormat;  // 0: nothing waits
-char statusName[kJoinedNameBytes];
-
-void SendProgress(unsigned percent) {
-  // Sent, not posted: the bar has moved when the call returns. Moving it
-  // costs about a millisecond, so after the first value of a pass it moves
-  // with the drains, and once more when it is full; a value it already
-  // shows is not sent again.
-  pendingPercent = percent;
-  if (percent == 100 || sentPercent == kNoPercent) SendPendingPercent();
-  DrainQueueWhenDue();
-}
-
-bool ReportMemberProgress(void*, std::uint64_t memberBytes) {
-  ProgressTotals.done = ProgressTotals.memberStart + memberBytes;
-  return ReportPassProgress();
+bool ReportMemberProgress(void* context, std::uint64_t memberBytes) {
+  ExtractionPass& pass = *static_cast<ExtractionPass*>(context);
+  pass.done = pass.memberStart + memberBytes;
+  return ReportPassProgress(pass);
 }
 
 void* AllocZeroed(void*, unsigned long size) { return LocalAlloc(LMEM_ZEROINIT, size); }
@@ -69,12 +33,42 @@ std::uint64_t SystemFileTime(void*) {
   GetSystemTimeAsFileTime(&now);
   return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
+
+// No percentage sent yet in this pass.
+constexpr unsigned kNoPercent = ~0u;
+
+void SendPendingPercent(ExtractionPass& pass) {
+  if (pass.pendingPercent == pass.sentPercent) return;
+  pass.sentPercent = pass.pendingPercent;
+  SendMessageA(pass.window, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(pass.sentPercent));
+}
+
+// Whom a failure's box names.
+enum Named : std::uint8_t { kNamesNothing, kNamesArchive, kNamesMember };
+
+// The one table of what each step tells the person, indexed by the step.
+struct StepText {
+  std::uint8_t message;  // 0: nothing to tell
+  Named names;
+};
+const StepText kStepTexts[kStepCount] = {
+    {0, kNamesNothing},                 // Next
+    {0, kNamesNothing},                 // Leave
+    {IDS_READ_ERROR, kNamesArchive},    // ReadError
+    {IDS_WRITE_ERROR, kNamesMember},    // WriteError
+    {IDS_DAMAGED, kNamesArchive},       // Damaged
+    {IDS_UNSUPPORTED, kNamesArchive},   // Unsupported
+    {IDS_NO_MEMORY, kNamesNothing},     // OutOfMemory
+    {0, kNamesNothing},                 // Cancelled: the person asked for it
+    {IDS_DAMAGED, kNamesMember},        // DamagedMember
+};
+static_assert(static_cast<unsigned>(Step::DamagedMember) + 1 == kStepCount, "every step has its text");
 }  // namespace
 
-void SetWin32EngineHost(EngineHost& host) {
+void MakeWin32EngineHost(ExtractionPass& pass, EngineHost& host) {
   // Field by field: an initialised struct would be a copy in a data section,
   // which the 32-bit stub does not have.
-  host.context = nullptr;
+  host.context = &pass;
   host.readArchive = ReadArchiveFile;
   host.writeOutput = WriteOutputFile;
   host.progress = ReportMemberProgress;
@@ -83,40 +77,28 @@ void SetWin32EngineHost(EngineHost& host) {
   host.currentFileTime = SystemFileTime;
 }
 
-UINT EngineResultMessage(EngineResult result) {
-  // Indexed by the result; 0: no failure, or one that shows nothing.
-  static const std::uint8_t kMessages[kEngineResultCount] = {
-      0,                // Ok
-      0,                // EndOfArchive
-      IDS_READ_ERROR,   // ReadError
-      IDS_WRITE_ERROR,  // WriteError
-      IDS_DAMAGED,      // Damaged
-      IDS_UNSUPPORTED,  // Unsupported
-      IDS_NO_MEMORY,    // OutOfMemory
-      0,                // Cancelled: the person asked for it
-  };
-  return kMessages[static_cast<unsigned>(result)];
-}
+UINT StepMessage(Step step) { return kStepTexts[static_cast<unsigned>(step)].message; }
 
-void ReportEngineResult(EngineResult result) {
-  const UINT message = EngineResultMessage(result);
-  if (!message) return;
-  FlushMemberStatus();
-  if (result == EngineResult::OutOfMemory) {
-    // Out of memory names no file: the text alone, owned by the pass's window.
-    ShowFailure(LoadText(message), Config.title, kExitNoMemory);
+void ReportStep(Run& run, HWND owner, Step step, const char* memberFile) {
+  const StepText& text = kStepTexts[static_cast<unsigned>(step)];
+  if (!text.message) return;
+  if (text.names == kNamesNothing) {
+    char message[kLoadTextBytes];
+    run.ShowFailure(owner, LoadText(text.message, message, sizeof message), run.settings.title, kExitNoMemory);
     return;
   }
-  // A write error names the member's file, or the one that failed behind the
-  // decoder; everything else names the archive.
-  const char* file = ExecutablePath;
-  if (result == EngineResult::WriteError) file = kWritesBehind ? FailedWritePath(DestinationPath) : DestinationPath;
-  ReportFileError(LoadText(message), file);
+  run.ReportFileError(owner, text.message, text.names == kNamesMember ? memberFile : run.executablePath);
 }
 
-bool ReportPassProgress() {
-  SendProgress(ProgressPercent(ProgressTotals.done, ProgressTotals.total));
-  return RunState.cancelRequested != 1;
+bool ReportPassProgress(ExtractionPass& pass) {
+  // Sent, not posted: the bar has moved when the call returns. Moving it
+  // costs about a millisecond, so after the first value of a pass it moves
+  // with the drains, and once more when it is full; a value it already
+  // shows is not sent again.
+  pass.pendingPercent = ProgressPercent(pass.done, pass.run->progressTotal);
+  if (pass.pendingPercent == 100 || pass.sentPercent == kNoPercent) SendPendingPercent(pass);
+  DrainQueueWhenDue(pass);
+  return !pass.run->cancelRequested;
 }
 
 void ProcessPendingMessages(HWND window) {
@@ -128,34 +110,37 @@ void ProcessPendingMessages(HWND window) {
   }
 }
 
-void StartPacing() {
-  sentPercent = pendingPercent = kNoPercent;
-  drainDue = true;
-  statusFormat = 0;
+void StartPacing(ExtractionPass& pass) {
+  pass.sentPercent = pass.pendingPercent = kNoPercent;
+  pass.drainDue = true;
+  pass.statusFormat = 0;
 }
 
-void DrainQueueWhenDue() {
+void DrainQueueWhenDue(ExtractionPass& pass) {
   const DWORD now = GetTickCount();
   // Unsigned: the tick count wraps after 49.7 days.
-  if (!drainDue && now - lastDrainTick < kDrainIntervalMs) return;
-  drainDue = false;
-  lastDrainTick = now;
-  SendPendingPercent();
-  FlushMemberStatus();
-  ProcessPendingMessages(PassWindow);
+  if (!pass.drainDue && now - pass.lastDrainTick < kDrainIntervalMs) return;
+  pass.drainDue = false;
+  pass.lastDrainTick = now;
+  SendPendingPercent(pass);
+  FlushMemberStatus(pass);
+  ProcessPendingMessages(pass.window);
 }
 
-void ShowMemberStatus(UINT formatId, const char* name) {
+void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const char* name) {
   unsigned i = 0;
-  for (; i + 1 < sizeof statusName && name[i]; ++i) statusName[i] = name[i];
-  statusName[i] = '\0';
-  statusFormat = formatId;
+  for (; i + 1 < sizeof pass.statusName && name[i]; ++i) pass.statusName[i] = name[i];
+  pass.statusName[i] = '\0';
+  pass.statusFormat = formatId;
 }
 
-void FlushMemberStatus() {
-  if (!statusFormat) return;
-  // The name is at most 287 bytes, the format a short line: well inside 1024.
-  wsprintfA(GeneralText, LoadText(statusFormat), statusName);
-  statusFormat = 0;
-  SetDlgItemTextA(PassWindow, IDC_STATUS, GeneralText);
+void FlushMemberStatus(ExtractionPass& pass) {
+  if (!pass.statusFormat) return;
+  // The name is at most 287 bytes, the format a short line: well inside the
+  // 1024 bytes that wsprintfA writes at most.
+  char format[kLoadTextBytes];
+  char line[1024];
+  wsprintfA(line, LoadText(pass.statusFormat, format, sizeof format), pass.statusName);
+  pass.statusFormat = 0;
+  SetDlgItemTextA(pass.window, IDC_STATUS, line);
 }

@@ -1,42 +1,34 @@
-// The extraction engine's host in the stub: the archive and output files, the
-// error boxes, and the progress report, status line and queue drain that keep
-// the main dialog alive while a pass runs on the dialog's thread.
+// The extraction engine's host in the stub, and what the person sees of a
+// pass: the archive and output files, the one table that names a failure to
+// the person, and the progress report, status line and queue drain that keep
+// the main dialog alive while a pass runs on the dialog's thread. Every
+// function works on the pass object it is given.
 #pragma once
 
 #include <windows.h>
 
+#include "app/win_extraction_pass.h"
 #include "archive/engine_host.h"
 
-// DestinationFolder (255 bytes), a backslash, JoinedName (287 bytes) and the
-// closing zero, with room to spare.
-constexpr unsigned kDestinationPathBytes = 560;
+// Makes host the engine's host for pass (its context): ReadFile on
+// pass.archive, WriteFile on pass.output, the member's progress counted
+// into pass.done from pass.memberStart on and reported as ReportPassProgress
+// does, LocalAlloc/LocalFree and the system clock.
+void MakeWin32EngineHost(ExtractionPass& pass, EngineHost& host);
 
-// The archive (the program's own file) while a pass runs.
-extern HANDLE ArchiveHandle;
-// The member's output file; INVALID_HANDLE_VALUE while the pass only probes.
-extern HANDLE OutputHandle;
-// The current member's full destination path; write errors name it.
-extern char DestinationPath[kDestinationPathBytes];
+// The string that names a step's failure to the person, 0 for the steps that
+// show nothing (Next, Leave, Cancelled).
+UINT StepMessage(Step step);
 
-// Makes host the engine's host in the stub: ReadFile on ArchiveHandle,
-// WriteFile on OutputHandle, the member's progress counted into
-// ProgressTotals from its memberStart on and reported as ReportPassProgress
-// does, LocalAlloc/LocalFree and the system clock. No context.
-void SetWin32EngineHost(EngineHost& host);
+// Shows the step's failure, if it has a message, in a box owned by owner:
+// naming the archive (the run's own file), memberFile (the member's, or for
+// a write error the file that failed behind the decoder) or, for out of
+// memory (exit code 8), nothing.
+void ReportStep(Run& run, HWND owner, Step step, const char* memberFile);
 
-// The string that names a result to the user, 0 for those that show nothing
-// (Ok, EndOfArchive, Cancelled).
-UINT EngineResultMessage(EngineResult result);
-
-// Shows the result's message, if it has one, after the status line that
-// waits: naming the member's destination (or the file that failed behind the
-// decoder) for a write error, no file for out of memory (exit code 8), the
-// archive for everything else.
-void ReportEngineResult(EngineResult result);
-
-// Sends the percentage of ProgressTotals and lets the user act; false once
-// Cancel was pressed.
-bool ReportPassProgress();
+// Sends the percentage of pass.done in the run's total and lets the person
+// act; false once Cancel was pressed.
+bool ReportPassProgress(ExtractionPass& pass);
 
 // Removes every waiting message of this thread's queue, offering each to the
 // dialog manager of window first; never waits.
@@ -49,16 +41,16 @@ constexpr DWORD kDrainIntervalMs = 30;
 
 // At the start of a pass: the next drain, status line and progress value are
 // due at once.
-void StartPacing();
-// Drains PassWindow's queue when kDrainIntervalMs have passed since the last
-// drain, after moving the progress bar and showing the status line that
-// wait; a Cancel pressed meanwhile is seen in RunState.cancelRequested
-// afterwards. The progress report drains through here; it moves the bar at
-// once only when the bar is full.
-void DrainQueueWhenDue();
-// Formats string formatId with name for the status line of PassWindow, shown
-// at the next drain that is due or at FlushMemberStatus.
-void ShowMemberStatus(UINT formatId, const char* name);
+void StartPacing(ExtractionPass& pass);
+// Drains the queue of the pass's window when kDrainIntervalMs have passed
+// since the last drain, after moving the progress bar and showing the status
+// line that wait; a Cancel pressed meanwhile is seen in the run afterwards.
+// The progress report drains through here; it moves the bar at once only
+// when the bar is full.
+void DrainQueueWhenDue(ExtractionPass& pass);
+// Takes string formatId with name as the status line of the pass's window,
+// shown at the next drain that is due or at FlushMemberStatus.
+void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const char* name);
 // Shows the status line that waits, if any: before a question or a message
 // about the member, and at the end of a pass.
-void FlushMemberStatus();
+void FlushMemberStatus(ExtractionPass& pass);

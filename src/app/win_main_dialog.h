@@ -4,11 +4,12 @@
 
 #include <windows.h>
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+struct Run;
 
-// The extract button's work on a folder text: refused (with the full-path
-// box, unless unattended) when it is empty, longer than 255 bytes or no full
-// path once unquoted; otherwise the input controls of dialog are disabled
-// and the Test and, after its success, the Extract pass run, reporting to
-// dialog. Unattended runs pass no dialog.
-bool ExtractIntoFolder(HWND dialog, const char* text);
+// Opens the main dialog on run, modally and without an owner. Returns 1 once
+// the extract button has run its passes, 0 when the dialog was closed
+// before, -1 when it could not be created.
+int RunMainDialog(Run& run);
+
+// The dialog's procedure; its creation parameter is the Run it works on.
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

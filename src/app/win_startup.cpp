@@ -4,11 +4,7 @@
 #include "app/win_main_dialog.h"
 #include "app/win_temporary_folder.h"
 #include "common/dbcs.h"
-#include "common/run_state.h"
-#include "common/sfx_config.h"
 #include "common/stub_switches.h"
-#include "paths/path_text.h"
-#include "paths/win_auto_run.h"
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 
@@ -45,57 +41,151 @@ void InitCommonControlsFromSystem() {
   if (init) init();
 }
 
-bool LoadSfxConfig(const char* commandLineText) {
-  ZeroMemory(&Config, sizeof Config);
-  HANDLE file = CreateFileA(ExecutablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool ReadSfxConfig(const char* path, SfxConfig& config) {
+  ZeroMemory(&config, sizeof config);
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD got = 0;
   const bool read =
       SetFilePointer(file, exe_layout::kConfigOffset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-      ReadFile(file, &Config, sizeof Config, &got, nullptr) && got == sizeof Config;
+      ReadFile(file, &config, sizeof config, &got, nullptr) && got == sizeof config;
   CloseHandle(file);
-  if (!read) return false;
-  TerminateConfigTexts(Config);
+  if (read) TerminateConfigTexts(config);
+  return read;
+}
 
-  if (Config.title[0] == '\0') CopyTextBounded(Config.title, LoadText(IDS_TITLE), sizeof Config.title);
+void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, unsigned switches,
+                        RunSettings& settings) {
+  const std::uint32_t flags = ConfigFlags(config);
+  char text[kLoadTextBytes];
+  CopyTextBounded(settings.title, config.title[0] ? config.title : LoadText(IDS_TITLE, text, sizeof text),
+                  sizeof settings.title);
+
   // A folder given on the command line wins over the configured one; one too
   // long for the field is cut on a character boundary, visibly, in the edit.
-  if (*commandLineText)
-    CopyTextBounded(Config.defaultFolder, commandLineText, sizeof Config.defaultFolder);
-
+  char offered[sizeof config.defaultFolder];
+  CopyTextBounded(offered, *commandLineFolder ? commandLineFolder : config.defaultFolder, sizeof offered);
   char folder[kPathBytes];
-  if (Config.defaultFolder[0] == '\0') {
+  if (offered[0] == '\0') {
     // A current directory that does not fit the field is not offered at all.
-    const DWORD n = GetCurrentDirectoryA(sizeof Config.defaultFolder, folder);
-    if (n == 0 || n >= sizeof Config.defaultFolder) folder[0] = '\0';
+    const DWORD n = GetCurrentDirectoryA(sizeof offered, folder);
+    if (n == 0 || n >= sizeof offered) folder[0] = '\0';
   } else {
     // The destination-folder macros stay as written: there is no destination yet.
-    ExpandCommandText(Config.defaultFolder, GeneralText, sizeof GeneralText, nullptr);
-    CopyTextBounded(folder, GeneralText, sizeof Config.defaultFolder);
+    char expanded[1024];
+    ExpandCommandText(offered, expanded, sizeof expanded, nullptr);
+    CopyTextBounded(folder, expanded, sizeof offered);
   }
-  QuoteIfBlank(folder, Config.defaultFolder, sizeof Config.defaultFolder);
+  QuoteIfBlank(folder, settings.offeredFolder, sizeof settings.offeredFolder);
 
-  if (Config.message[0] == '\0' && (ConfigFlags(Config) & kFlagOverwriteWithoutAsking))
-    CopyTextBounded(Config.message, LoadText(IDS_OVERWRITE_MESSAGE), sizeof Config.message);
-  RunState.suppressFolders = 0;
-  RunState.autoRun = Config.autoRunCommand[0] != '\0';
-  return true;
+  const char* message = config.message;
+  if (!message[0] && (flags & kFlagOverwriteWithoutAsking)) message = LoadText(IDS_OVERWRITE_MESSAGE, text, sizeof text);
+  CopyTextBounded(settings.message, message, sizeof settings.message);
+
+  const bool noCommand = (switches & kSwitchNoCommand) != 0;
+  settings.options.restoreAttributes = (flags & kFlagRestoreAttributes) != 0;
+  settings.options.overwriteWithoutAsking = (flags & kFlagOverwriteWithoutAsking) || (switches & kSwitchOverwrite);
+  settings.options.suppressFolders = false;
+  settings.options.autoRun = config.autoRunCommand[0] && !noCommand;
+  settings.acceptNotice = (switches & kSwitchAcceptNotice) != 0;
+  // With /N the command does not start, and a temporary folder stays to be
+  // looked at.
+  settings.waitForCommand = (flags & kFlagTemporaryFolder) && !noCommand;
 }
 
 namespace {
-int OutcomeExitCode() {
-  if (FailureExitCode) return FailureExitCode;
-  if (RunState.aborted) return kExitCancelled;  // cancelled, or the notice declined
-  return RunState.keptExisting ? kExitWarning : kExitDone;
+// What a run does, decided once, from the switches; a temporary folder
+// (bit 2 of the block's flags) wraps the dialog or the silent run. Each mode
+// is a function below, with its exit-code rule beside it.
+enum class Mode { Help, Verify, Silent, Dialog };
+
+Mode ModeOf(unsigned switches) {
+  if (switches & (kSwitchHelp | kSwitchInvalid)) return Mode::Help;
+  if (switches & kSwitchVerify) return Mode::Verify;
+  if (switches & kSwitchSilent) return Mode::Silent;
+  return Mode::Dialog;
 }
 
-// The list of switches, as a box of its own; an unknown switch shows it
-// too, unless the run is unattended.
-int ShowSwitches(unsigned switches, const char* caption) {
+// Help (/? or an unknown switch): the list of switches in a box of its own.
+// Exit code 0 for /?; 7 for an unknown switch, which shows the box only when
+// the run is not unattended.
+int ShowSwitches(unsigned switches, bool unattended, const char* caption) {
   const int code = (switches & kSwitchInvalid) ? kExitCommandLine : kExitDone;
-  if (!code || !RunState.unattended)
-    MessageBoxA(nullptr, LoadText(IDS_USAGE), caption, code ? MB_ICONERROR : MB_ICONINFORMATION);
+  char usage[kLoadTextBytes];
+  if (!code || !unattended)
+    MessageBoxA(nullptr, LoadText(IDS_USAGE, usage, sizeof usage), caption, code ? MB_ICONERROR : MB_ICONINFORMATION);
+  return code;
+}
+
+// Verify (/T): every member decoded and checked, nothing written, nothing
+// asked. Exit code: the outcome's.
+int RunVerify(Run& run) {
+  RunExtractionPass(run, nullptr, ExtractMode::Verify);
+  return run.OutcomeExitCode();
+}
+
+// The archive's notice, if it has one, asked before anything else (the
+// Probe pass). False when it was declined or the pass failed; the pass has
+// shown why.
+bool AskNotice(Run& run) { return RunExtractionPass(run, nullptr, ExtractMode::Probe); }
+
+// The extract button's work with nobody to ask, into the offered folder
+// (the /D= one, or the configured one). False when that is no full path.
+bool ExtractUnattended(Run& run) {
+  if (!AcceptDestination(run, run.settings.offeredFolder)) return false;
+  ExtractIntoDestination(run, nullptr);
+  return true;
+}
+
+// Silent (/S). Exit code: 7 when the folder is no full path, else the
+// outcome's.
+int RunSilent(Run& run) {
+  if (!AskNotice(run)) return run.OutcomeExitCode();
+  return ExtractUnattended(run) ? run.OutcomeExitCode() : kExitCommandLine;
+}
+
+// The dialog. Exit code: 0 when the notice was declined or the first header
+// failed, else the dialog's (1 once the extract button ran its passes, 0 when
+// closed before, -1 when it could not be created).
+int RunDialog(Run& run) {
+  if (!AskNotice(run)) return 0;
+  return RunMainDialog(run);
+}
+
+// A temporary folder around the dialog or the silent run: after the notice,
+// a new folder under the user's temporary folder is offered (and the dialog
+// extracts into it at once); a command waited for then ends the run with its
+// own exit code, and the folder goes with everything in it. Exit code
+// otherwise the outcome's, a dialog closed before it extracted counting as
+// cancelled (255); 2 when no folder can be made, 7 when it is no full path.
+int RunInTemporaryFolder(Run& run, Mode mode) {
+  if (!AskNotice(run)) return run.OutcomeExitCode();
+  // The only folder this run ever deletes, whatever becomes of the offered
+  // folder's text in between.
+  char folder[kDestinationFolderBytes];
+  if (!MakeTemporaryFolder(folder)) {
+    run.ReportFileError(nullptr, IDS_WRITE_ERROR, folder);
+    return kExitFatal;
+  }
+  QuoteIfBlank(folder, run.settings.offeredFolder, sizeof run.settings.offeredFolder);
+  if (mode == Mode::Silent) {
+    if (!ExtractUnattended(run)) return kExitCommandLine;
+  } else {
+    RunMainDialog(run);
+    // Closed before the extraction began: nothing was done, as after Cancel.
+    if (!run.extracting) run.aborted = true;
+  }
+  int code = run.OutcomeExitCode();
+  if (run.commandProcess) {
+    DWORD exitCode = static_cast<DWORD>(kExitFatal);
+    WaitForSingleObject(run.commandProcess, INFINITE);
+    GetExitCodeProcess(run.commandProcess, &exitCode);
+    CloseHandle(run.commandProcess);
+    code = static_cast<int>(exitCode);
+  }
+  // A command that runs with nothing to wait for keeps its folder.
+  if (run.settings.waitForCommand && !run.commandUnwatched) DeleteTemporaryFolder(folder);
   return code;
 }
 }  // namespace
@@ -107,67 +197,28 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   const char* folder;
   const unsigned switches = ParseStubSwitches(commandLineText, &folder);
   if (switches) commandLineText = folder;
-  RunState.unattended = (switches & (kSwitchSilent | kSwitchVerify)) != 0;
+  const Mode mode = ModeOf(switches);
+  Run run;
+  ZeroMemory(&run, sizeof run);
+  run.settings.unattended = (switches & (kSwitchSilent | kSwitchVerify)) != 0;
   InitCommonControlsFromSystem();
+  // Start-up's own boxes take string 7 as caption: the block is not read yet,
+  // or may be unusable.
   char caption[128];
-  caption[0] = '\0';
-  LoadStringA(instance, IDS_TITLE, caption, sizeof caption);
-  if (switches & (kSwitchHelp | kSwitchInvalid)) return ShowSwitches(switches, caption);
+  LoadText(IDS_TITLE, caption, sizeof caption);
+  if (mode == Mode::Help) return ShowSwitches(switches, run.settings.unattended, caption);
   UINT startupFailure = IDS_OLD_PLATFORM;
   if (IsSupportedPlatform()) {
-    GetModuleFileNameA(instance, ExecutablePath, kPathBytes);
-    startupFailure = LoadSfxConfig(commandLineText) ? 0 : IDS_DAMAGED;
+    GetModuleFileNameA(instance, run.executablePath, kPathBytes);
+    startupFailure = ReadSfxConfig(run.executablePath, run.config) ? 0 : IDS_DAMAGED;
   }
   if (startupFailure) {
-    ShowFailure(LoadText(startupFailure), caption, kExitFatal);
-    return RunState.unattended ? kExitFatal : 0;
+    char text[kLoadTextBytes];
+    run.ShowFailure(nullptr, LoadText(startupFailure, text, sizeof text), caption, kExitFatal);
+    return run.settings.unattended ? kExitFatal : 0;
   }
-  // The flags' first byte holds every bit the stub knows (little-endian).
-  if (switches & kSwitchOverwrite) Config.flags[0] |= kFlagOverwriteWithoutAsking;
-  if (switches & kSwitchNoCommand) RunState.autoRun = 0;
-  RunState.acceptNotice = (switches & kSwitchAcceptNotice) != 0;
-  if (switches & kSwitchVerify) {
-    RunExtractionPass(nullptr, ExtractMode::Verify);
-    return OutcomeExitCode();
-  }
-  // Unattended and temporary-folder runs end with what happened; the dialog
-  // with 0 or 1, as it always has.
-  const bool temporary = (Config.flags[0] & kFlagTemporaryFolder) != 0;
-  const bool outcomeCodes = RunState.unattended || temporary;
-  // The archive's notice, if it has one, is asked before any dialog; a
-  // failure there has been shown by the pass.
-  if (!RunExtractionPass(nullptr, ExtractMode::Probe)) return outcomeCodes ? OutcomeExitCode() : 0;
-  if (temporary) {
-    if (!MakeTemporaryFolder()) {
-      ReportFileError(LoadText(IDS_WRITE_ERROR), TemporaryFolder);
-      return kExitFatal;
-    }
-    // With /N the command does not start, and the folder stays to be looked at.
-    RunState.waitForCommand = !(switches & kSwitchNoCommand);
-    QuoteIfBlank(TemporaryFolder, Config.defaultFolder, sizeof Config.defaultFolder);
-  }
-  if (RunState.unattended) {
-    // The extract button's work, with nobody to ask.
-    if (!ExtractIntoFolder(nullptr, Config.defaultFolder)) return kExitCommandLine;
-  } else {
-    // 1 once the extract button has run its passes, 0 when closed before, -1
-    // when the dialog could not be created.
-    const int code = static_cast<int>(
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0));
-    if (!outcomeCodes) return code;
-    // Closed before the extraction began: nothing was done, as after Cancel.
-    if (!RunState.extracting) RunState.aborted = 1;
-  }
-  int code = OutcomeExitCode();
-  // A temporary folder's run ends with the command's exit code, once it has
-  // ended; then the folder goes, unless nothing could be waited for.
-  if (AutoRunProcess) {
-    DWORD exitCode = static_cast<DWORD>(kExitFatal);
-    WaitForSingleObject(AutoRunProcess, INFINITE);
-    GetExitCodeProcess(AutoRunProcess, &exitCode);
-    CloseHandle(AutoRunProcess);
-    code = static_cast<int>(exitCode);
-  }
-  if (RunState.waitForCommand) DeleteTemporaryFolder();
-  return code;
+  PrepareRunSettings(run.config, commandLineText, switches, run.settings);
+  if (mode == Mode::Verify) return RunVerify(run);
+  if (ConfigFlags(run.config) & kFlagTemporaryFolder) return RunInTemporaryFolder(run, mode);
+  return mode == Mode::Silent ? RunSilent(run) : RunDialog(run);
 }

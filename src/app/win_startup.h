@@ -1,10 +1,11 @@
 // Start-up of the stub: the platform check, the common controls, the
-// configuration block, the notice, then the main dialog.
+// configuration block and the run's settings, then the one dispatch to the
+// run's mode.
 #pragma once
 
 #include <windows.h>
 
-#include "common/win_services.h"
+#include "app/win_run.h"
 
 // Windows 95 family from 4.0, NT family from 3.51.
 bool IsSupportedPlatform();
@@ -13,8 +14,21 @@ bool IsSupportedPlatform();
 // then registers the common control classes through its ordinal 17.
 void InitCommonControlsFromSystem();
 
-// Reads the configuration block from ExecutablePath and prepares its defaults.
-bool LoadSfxConfig(const char* commandLineText);
+// Reads the configuration block from the file at path into config, its text
+// fields ended inside their widths. False when it cannot be read whole.
+bool ReadSfxConfig(const char* path, SfxConfig& config);
 
-// The whole start-up; returns the process's exit code.
+// The run's settings from the block, the folder the command line gave (empty:
+// none) and the switches: the title (string 7 when the block has none), the
+// offered folder (the command line's, else the block's with its variables
+// and folder macros expanded, else the current directory; quoted when it
+// holds a blank), the message (string 10 when the block has none and asks to
+// overwrite without asking), the four options (/O overwrites, /N starts no
+// command), /Y, and whether a temporary folder's command is waited for.
+// unattended is the dispatch's to set.
+void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, unsigned switches,
+                        RunSettings& settings);
+
+// The whole start-up on the command line's text after the program's name;
+// returns the process's exit code.
 int RunStartup(HINSTANCE instance, const char* commandLineText);

@@ -14,27 +14,24 @@ constexpr unsigned kDeleteTries = 50;
 constexpr DWORD kDeleteRetryMs = 100;
 }  // namespace
 
-// The only folder this run ever deletes, whatever becomes of the destination
-// folder's text in between.
-char TemporaryFolder[kDestinationFolderBytes];
-
-bool MakeTemporaryFolder() {
+bool MakeTemporaryFolder(char* folder) {
   char temp[MAX_PATH];
   const DWORD n = GetTempPathA(sizeof temp, temp);
   // Room for the name and what the extraction adds below it (a longer
   // temporary folder does not fit temp: n is then the size it needs).
-  if (n == 0 || n + 16 > sizeof TemporaryFolder) return false;
+  folder[0] = '\0';
+  if (n == 0 || n + 16 > kDestinationFolderBytes) return false;
   const DWORD seed = GetTickCount();
   for (unsigned i = 0; i < kFolderNamesTried; ++i) {
-    wsprintfA(TemporaryFolder, "%sqv%lx", temp, seed + i);
+    wsprintfA(folder, "%sqv%lx", temp, seed + i);
     // A folder that exists already is never taken: whoever made it may
     // have put something into it.
-    if (CreateDirectoryA(TemporaryFolder, nullptr)) return true;
+    if (CreateDirectoryA(folder, nullptr)) return true;
   }
   return false;
 }
 
-void DeleteTemporaryFolder() {
+void DeleteTemporaryFolder(const char* folder) {
   // The shell's delete walks the tree and takes read-only files too, without
   // a question. It came with the shell that can wait for a command; where it
   // is missing (NT 3.51) nothing was waited for, and the folder stays anyway.
@@ -44,7 +41,7 @@ void DeleteTemporaryFolder() {
   // A list of names, each ended by a zero, the list by one more.
   char from[kPathBytes + 1];
   ZeroMemory(from, sizeof from);
-  lstrcpyA(from, TemporaryFolder);  // at most 255 bytes, as MakeTemporaryFolder made sure
+  lstrcpyA(from, folder);  // at most 255 bytes, as MakeTemporaryFolder made sure
   SHFILEOPSTRUCTA operation;
   ZeroMemory(&operation, sizeof operation);
   operation.wFunc = FO_DELETE;

@@ -4,13 +4,11 @@
 
 #include "paths/path_text.h"
 
-// The folder made, or the last name tried when none could be.
-extern char TemporaryFolder[kDestinationFolderBytes];
-
 // Creates a new folder under the user's temporary folder, short enough to be
-// a destination folder; false when none could be created.
-bool MakeTemporaryFolder();
+// a destination folder, and puts its path into folder (kDestinationFolderBytes);
+// false when none could be created (folder then holds the last name tried).
+bool MakeTemporaryFolder(char* folder);
 
-// Deletes the folder MakeTemporaryFolder made and everything below it,
+// Deletes the folder that MakeTemporaryFolder made and everything below it,
 // read-only files included (the extraction may have restored that attribute).
-void DeleteTemporaryFolder();
+void DeleteTemporaryFolder(const char* folder);

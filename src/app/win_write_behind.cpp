@@ -4,192 +4,203 @@
 #include "app/win_zone_mark.h"
 #include "archive/output_sink.h"
 
+static_assert(kMaxOutputPiece <= WriteBehind::kSlotBytes, "every piece the engine writes fits a slot");
+
 namespace {
-// 1 MiB of decoded bytes ahead of the disk at the most.
-constexpr unsigned kRingPieces = 16;
-constexpr unsigned kPieceBytes = 65536;
-static_assert(kMaxOutputPiece <= kPieceBytes, "every piece the engine writes fits one of the ring");
-// The length of a file's end.
-constexpr DWORD kEndOfFile = ~0u;
-// Rounds the thread yields, about a microsecond each, before it sleeps until
-// woken: longer than decoding a piece or creating a file takes, shorter than
-// a question that waits for a person.
-constexpr unsigned kYieldRounds = 4096;
+// How long a side looks at the other's count before it sleeps, in rounds of
+// one look and one pause instruction. A sleep costs the waker a signal and
+// the sleeper a wake, each a round trip to the kernel (to the Wine server
+// under Wine); spinning about as long as a wake costs at most twice what
+// knowing the future would. bench/pass_bench.cpp measures them; under Wine
+// on the 2-core build machine (load 3 to 6): a wake 48 to 56 microseconds, a
+// signal that wakes nobody 34 to 43, a spin round 33 to 37 ns, so about
+// 1,000 rounds, some 36 microseconds. Decoding a 64 KiB piece takes 170 to
+// 260 microseconds, far longer: a writer that has caught up with the decoder
+// sleeps instead of burning a core, while a side that answers within a few
+// microseconds (both busy) is met without a sleep.
+constexpr unsigned kSpinRounds = 1024;
 
-struct Piece {
-  HANDLE file;
-  DWORD length;  // bytes in the piece's buffer, or kEndOfFile
-  DWORD attributes;
-  FILETIME time;
-  char path[kDestinationPathBytes];
-};
+// Slots a sleeping writer waits for before the pass wakes it, unless the
+// pass waits itself: each wake costs the pass a signal, so with small files
+// (two slots each) and quick pieces it comes for several.
+constexpr std::uint32_t kWakeBatch = 4;
+static_assert(kWakeBatch < WriteBehind::kRingSlots / 2, "the pass wakes the writer before the ring is full");
 
-Piece ring[kRingPieces];
-unsigned char* ringBytes;  // kRingPieces buffers of kPieceBytes
-// Pieces handed over, advanced by the pass only; pieces done, advanced by
-// the thread only. Each advance is an interlocked exchange, so whatever was
-// written into a piece before is seen by the other thread once it sees the
-// count.
-volatile LONG handedOver;
-volatile LONG done;
-volatile LONG stopping;
-volatile LONG sleeping;
-HANDLE wake;
-HANDLE thread;
-// Set by the thread before it counts the failing piece as done.
-volatile LONG failed;
-HANDLE failedFile;
-char failedPath[kDestinationPathBytes];
+// Counts run on through 2^32: a goal is reached when the count is at most
+// 2^31 behind it.
+bool Reached(std::uint32_t count, std::uint32_t goal) { return static_cast<std::int32_t>(count - goal) >= 0; }
+}  // namespace
 
-void Fail(HANDLE file) {
-  failedFile = file;
-  failed = 1;
+void WriteBehind::Await(const std::atomic<std::uint32_t>& count, Bell& bell, Bell& other, std::uint32_t least,
+                        std::uint32_t goal) {
+  for (unsigned round = 0; round < kSpinRounds; ++round) {
+    if (Reached(count.load(std::memory_order_acquire), least)) return;
+    YieldProcessor();
+  }
+  // Asleep, a side waits for goal, which may be more than least: the
+  // writer sleeps until a few slots have come. It waits for less only while
+  // the other side waits too, else each would wait for the other; and a
+  // side that goes to sleep wakes the other if that one sleeps.
+  //
+  // Seen asleep before the counts are looked at again (all sequentially
+  // consistent): the other side, which advances its count first and looks
+  // at the bell then, either finds this side asleep and rings, or advanced
+  // in time for the look below; of two sides that go to sleep at once, at
+  // least one sees the other. A ring that comes after the look found
+  // enough leaves the event set; the next sleep then ends at once and looks
+  // again.
+  //
+  // The pass waits on its own bell, and its thread is the dialog's: the
+  // dialog's messages are handled while it waits.
+  const bool pump = &bell == &passBell_;
+  for (;;) {
+    bell.goal.store(goal, std::memory_order_relaxed);
+    bell.asleep.store(true);
+    const std::uint32_t now = count.load();
+    if (Reached(now, goal) || (Reached(now, least) && other.asleep.load())) break;
+    if (other.asleep.load() && other.asleep.exchange(false)) SetEvent(other.event);
+    if (!pump) {
+      WaitForSingleObject(bell.event, INFINITE);
+    } else if (MsgWaitForMultipleObjectsEx(1, &bell.event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+               WAIT_OBJECT_0) {
+      ProcessPendingMessages(window_);
+    }
+  }
+  bell.asleep.store(false, std::memory_order_relaxed);
 }
 
-void Carry(Piece& piece, const unsigned char* bytes) {
-  if (piece.length != kEndOfFile) {
-    // After a failure nothing more is written: the pass stops there.
-    if (failed) return;
-    DWORD written = 0;
-    if (!WriteFile(piece.file, bytes, piece.length, &written, nullptr) || written != piece.length) Fail(piece.file);
-    return;
+void WriteBehind::Advance(std::atomic<std::uint32_t>& count, Bell& bell) {
+  const std::uint32_t now = count.load(std::memory_order_relaxed) + 1;
+  count.store(now);
+  if (bell.asleep.load() && Reached(now, bell.goal.load(std::memory_order_relaxed)) && bell.asleep.exchange(false))
+    SetEvent(bell.event);
+}
+
+DWORD WINAPI WriteBehind::ThreadMain(void* self) {
+  WriteBehind& w = *static_cast<WriteBehind*>(self);
+  for (std::uint32_t next = 0;; ++next) {
+    w.Await(w.handedOver_, w.writerBell_, w.passBell_, next + 1, next + kWakeBatch);
+    const unsigned index = next % kRingSlots;
+    const bool stop = w.slots_[index].kind == Kind::Stop;
+    if (!stop) w.Carry(w.slots_[index], w.bytes_ + index * kSlotBytes);
+    Advance(w.done_, w.passBell_);
+    if (stop) return 0;
   }
-  if (!failed) SetFileTime(piece.file, nullptr, nullptr, &piece.time);
-  const BOOL closed = CloseHandle(piece.file);
-  if (!failed && !closed) Fail(piece.file);
-  if (failed) {
-    // The failed file and every one after it go, as if the pass had
-    // stopped at the failure. A handle value may be used again once closed:
-    // the failed file's own end is the first with its value.
-    if (piece.file == failedFile && !failedPath[0]) lstrcpynA(failedPath, piece.path, sizeof failedPath);
-    DeleteFileA(piece.path);
+}
+
+void WriteBehind::Carry(const Slot& slot, const unsigned char* bytes) {
+  const bool failedBefore = failed_.load(std::memory_order_relaxed);
+  bool ok = true;
+  if (slot.kind == Kind::Bytes) {
+    // After a failure nothing more is written: the pass stops there.
+    if (failedBefore) return;
+    DWORD written = 0;
+    ok = WriteFile(slot.file, bytes, slot.length, &written, nullptr) && written == slot.length;
+  } else {
+    if (!failedBefore) SetFileTime(slot.file, nullptr, nullptr, &slot.time);
+    ok = CloseHandle(slot.file) != FALSE;
+  }
+  if (!ok && !failedBefore) {
+    failedId_ = slot.fileId;
+    failed_.store(true, std::memory_order_relaxed);
+  }
+  if (slot.kind == Kind::Bytes) return;
+  if (failed_.load(std::memory_order_relaxed)) {
+    // The failed file and every one after it go, as if the pass had stopped
+    // at the failure; the failed one's end names it.
+    if (slot.fileId == failedId_) lstrcpynA(failedPath_, slot.path, sizeof failedPath_);
+    DeleteFileA(slot.path);
     return;
   }
   // Before the attributes: a read-only file takes no new stream.
-  MarkWithOwnZone(piece.path);
-  if (piece.attributes != kKeepAttributes) SetFileAttributesA(piece.path, piece.attributes);
+  MarkWithOwnZone(*zone_, slot.path);
+  if (slot.attributes != kKeepAttributes) SetFileAttributesA(slot.path, slot.attributes);
 }
 
-// Returns once a piece stands at next or the pass wants the thread to end:
-// yielding at first, then asleep until the pass wakes it.
-void AwaitPiece(LONG next) {
-  for (unsigned round = 0; round < kYieldRounds; ++round) {
-    if (next != handedOver || stopping) return;
-    SwitchToThread();
-  }
-  InterlockedExchange(&sleeping, 1);
-  // Seen after sleeping was set: the pass, which sets handedOver first and
-  // looks at sleeping then, cannot have missed it.
-  if (next == handedOver && !stopping) WaitForSingleObject(wake, INFINITE);
-  InterlockedExchange(&sleeping, 0);
-}
-
-DWORD WINAPI WriteBehindThread(void*) {
-  LONG next = 0;
-  for (;;) {
-    if (next == handedOver) {
-      if (stopping) return 0;
-      AwaitPiece(next);
-      continue;
-    }
-    // What the pass wrote into the piece before it counted is read after.
-    MemoryBarrier();
-    const unsigned slot = static_cast<unsigned>(next) % kRingPieces;
-    Carry(ring[slot], ringBytes + slot * kPieceBytes);
-    InterlockedExchange(&done, ++next);
-  }
-}
-
-void WakeThread() {
-  if (sleeping && InterlockedExchange(&sleeping, 0)) SetEvent(wake);
-}
-
-// Waits until the thread has done all but pieces of what was handed over.
-void AwaitDone(unsigned pieces) {
-  for (unsigned round = 0; static_cast<unsigned>(handedOver - done) > pieces; ++round) {
-    if (round < kYieldRounds)
-      SwitchToThread();
-    else
-      Sleep(1);
-  }
-  // What the thread wrote before it counted is read after.
-  MemoryBarrier();
-}
-
-// The next free piece of the ring; waits while all are taken. Null when the
-// thread has failed, once it has done everything.
-Piece* NextPiece() {
-  AwaitDone(kRingPieces - 1);
-  if (failed) {
-    AwaitDone(0);
+WriteBehind::Slot* WriteBehind::TakeSlot(bool evenAfterFailure) {
+  // A full ring waits until half of it is free, so that a writer slower
+  // than the decoder wakes the pass once for several slots, not for each.
+  const std::uint32_t handed = handedOver_.load(std::memory_order_relaxed);
+  Await(done_, passBell_, writerBell_, handed - (kRingSlots - 1), handed - kRingSlots / 2);
+  if (!evenAfterFailure && failed_.load(std::memory_order_relaxed)) {
+    Wait();
     return nullptr;
   }
-  return &ring[static_cast<unsigned>(handedOver) % kRingPieces];
+  return &slots_[handed % kRingSlots];
 }
 
-void HandOver() {
-  InterlockedExchange(&handedOver, handedOver + 1);
-  WakeThread();
-}
-}  // namespace
+void WriteBehind::HandOver() { Advance(handedOver_, writerBell_); }
 
-bool StartWriteBehind() {
-  handedOver = done = stopping = sleeping = failed = 0;
-  failedFile = nullptr;
-  failedPath[0] = '\0';
-  ringBytes = static_cast<unsigned char*>(
-      VirtualAlloc(nullptr, kRingPieces * kPieceBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (ringBytes && wake) thread = CreateThread(nullptr, 0, WriteBehindThread, nullptr, 0, nullptr);
-  if (thread) return true;
-  if (wake) CloseHandle(wake);
-  if (ringBytes) VirtualFree(ringBytes, 0, MEM_RELEASE);
-  wake = nullptr;
-  ringBytes = nullptr;
+bool WriteBehind::Start(const OwnZone* zone, HWND window) {
+  handedOver_.store(0, std::memory_order_relaxed);
+  done_.store(0, std::memory_order_relaxed);
+  failed_.store(false, std::memory_order_relaxed);
+  failedPath_[0] = '\0';
+  writerBell_.asleep.store(false, std::memory_order_relaxed);
+  passBell_.asleep.store(false, std::memory_order_relaxed);
+  zone_ = zone;
+  window_ = window;
+  bytes_ = static_cast<unsigned char*>(
+      VirtualAlloc(nullptr, kRingSlots * kSlotBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  writerBell_.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  passBell_.event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // The thread sees everything set above: creating it orders it before.
+  if (bytes_ && writerBell_.event && passBell_.event)
+    thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
+  if (thread_) return true;
+  Release();
   return false;
 }
 
-bool WritingBehind() { return thread != nullptr; }
-
-bool StopWriteBehind() {
-  AwaitDone(0);
-  InterlockedExchange(&stopping, 1);
-  SetEvent(wake);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  CloseHandle(wake);
-  VirtualFree(ringBytes, 0, MEM_RELEASE);
-  thread = wake = nullptr;
-  ringBytes = nullptr;
-  return !failed;
+void WriteBehind::Release() {
+  if (writerBell_.event) CloseHandle(writerBell_.event);
+  if (passBell_.event) CloseHandle(passBell_.event);
+  if (bytes_) VirtualFree(bytes_, 0, MEM_RELEASE);
+  writerBell_.event = passBell_.event = nullptr;
+  bytes_ = nullptr;
 }
 
-bool WritePieceBehind(HANDLE file, const void* data, unsigned long length) {
-  Piece* piece = NextPiece();
-  if (!piece) return false;
-  piece->file = file;
-  piece->length = length;
-  const unsigned slot = static_cast<unsigned>(piece - ring);
-  CopyMemory(ringBytes + slot * kPieceBytes, data, length);
+bool WriteBehind::Stop() {
+  Wait();
+  TakeSlot(true)->kind = Kind::Stop;
+  HandOver();
+  // The thread counts the stop as done, then ends.
+  Wait();
+  WaitForSingleObject(thread_, INFINITE);
+  CloseHandle(thread_);
+  thread_ = nullptr;
+  Release();
+  return !failed_.load(std::memory_order_relaxed);
+}
+
+bool WriteBehind::Write(std::uint32_t fileId, HANDLE file, const void* data, unsigned long length) {
+  Slot* slot = TakeSlot(false);
+  if (!slot) return false;
+  slot->kind = Kind::Bytes;
+  slot->fileId = fileId;
+  slot->file = file;
+  slot->length = length;
+  CopyMemory(bytes_ + (slot - slots_) * kSlotBytes, data, length);
   HandOver();
   return true;
 }
 
-bool FinishFileBehind(HANDLE file, const FILETIME& time, const char* path, DWORD attributes) {
-  Piece* piece = NextPiece();
-  if (!piece) return false;
-  piece->file = file;
-  piece->length = kEndOfFile;
-  piece->time = time;
-  piece->attributes = attributes;
-  lstrcpynA(piece->path, path, sizeof piece->path);
+bool WriteBehind::Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time, const char* path,
+                         DWORD attributes) {
+  Slot* slot = TakeSlot(false);
+  if (!slot) return false;
+  slot->kind = Kind::End;
+  slot->fileId = fileId;
+  slot->file = file;
+  slot->time = time;
+  slot->attributes = attributes;
+  lstrcpynA(slot->path, path, sizeof slot->path);
   HandOver();
   return true;
 }
 
-bool WaitForWriteBehind() {
-  AwaitDone(0);
-  return !failed;
+bool WriteBehind::Wait() {
+  const std::uint32_t handed = handedOver_.load(std::memory_order_relaxed);
+  Await(done_, passBell_, writerBell_, handed, handed);
+  return !failed_.load(std::memory_order_relaxed);
 }
-
-const char* FailedWritePath(const char* fallback) { return failedPath[0] ? failedPath : fallback; }

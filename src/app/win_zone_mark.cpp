@@ -1,14 +1,10 @@
 #include "app/win_zone_mark.h"
 
-#include <windows.h>
-
-#include "app/win_engine_host.h"
 #include "common/win_services.h"
+#include "paths/win_name_rules.h"
 
 namespace {
 constexpr char kZoneStream[] = ":Zone.Identifier";
-char zone[4096];
-DWORD zoneBytes;
 
 // The stream of path: its name with the stream's appended.
 __attribute__((noinline)) HANDLE OpenZoneStream(const char* path, char* name, DWORD access, DWORD disposition) {
@@ -18,22 +14,22 @@ __attribute__((noinline)) HANDLE OpenZoneStream(const char* path, char* name, DW
 }
 }  // namespace
 
-void ReadOwnZone() {
+void ReadOwnZone(OwnZone& zone, const char* executablePath) {
   char name[kPathBytes + sizeof kZoneStream];
-  zoneBytes = 0;
-  HANDLE stream = OpenZoneStream(ExecutablePath, name, GENERIC_READ, OPEN_EXISTING);
+  zone.size = 0;
+  HANDLE stream = OpenZoneStream(executablePath, name, GENERIC_READ, OPEN_EXISTING);
   if (stream == INVALID_HANDLE_VALUE) return;
   // A failed read has set the count to zero.
-  ReadFile(stream, zone, sizeof zone, &zoneBytes, nullptr);
+  ReadFile(stream, zone.bytes, sizeof zone.bytes, &zone.size, nullptr);
   CloseHandle(stream);
 }
 
-void MarkWithOwnZone(const char* path) {
-  if (!zoneBytes) return;
+void MarkWithOwnZone(const OwnZone& zone, const char* path) {
+  if (!zone.size) return;
   char name[kDestinationPathBytes + sizeof kZoneStream];
   HANDLE stream = OpenZoneStream(path, name, GENERIC_WRITE, CREATE_ALWAYS);
   if (stream == INVALID_HANDLE_VALUE) return;
   DWORD written;
-  WriteFile(stream, zone, zoneBytes, &written, nullptr);
+  WriteFile(stream, zone.bytes, zone.size, &written, nullptr);
   CloseHandle(stream);
 }

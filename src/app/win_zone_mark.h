@@ -4,10 +4,18 @@
 // own zip extraction does.
 #pragma once
 
-// Reads the program's own Zone.Identifier stream, if it has one (its first
-// 4 KiB: the zone itself stands in the first line).
-void ReadOwnZone();
+#include <windows.h>
 
-// Gives the file at path the stream that ReadOwnZone found; nothing when
-// there was none or the volume keeps no streams (FAT, Windows 95).
-void MarkWithOwnZone(const char* path);
+// The program's own stream as read: its first 4 KiB (the zone itself stands
+// in the first line); no bytes when it has none.
+struct OwnZone {
+  DWORD size;
+  char bytes[4096];
+};
+
+// Reads the stream of the program's own file at executablePath into zone.
+void ReadOwnZone(OwnZone& zone, const char* executablePath);
+
+// Gives the file at path the stream zone holds; nothing when it holds none
+// or the volume keeps no streams (FAT, Windows 95).
+void MarkWithOwnZone(const OwnZone& zone, const char* path);

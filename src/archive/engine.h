@@ -20,8 +20,8 @@
 #include "archive/member_data.h"
 #include "archive/member_header.h"
 
-// No constructor: the 32-bit stub keeps its engine in zero-filled static
-// memory and runs no static initialisers.
+// No constructor: the stub keeps its engine in zero-filled memory (the
+// pass's object, which the system hands out) and runs no static initialisers.
 struct Engine {
   EngineHost host;
 

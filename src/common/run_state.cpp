@@ -1,9 +1,5 @@
 #include "common/run_state.h"
 
-RunStateFlags RunState;
-ProgressCounts ProgressTotals;
-char GeneralText[kGeneralTextBytes];
-
 unsigned ProgressPercent(std::uint64_t done, std::uint64_t total) {
   if (total == 0) return 0;
   // The quotient by at most 100 subtractions: a 64-bit division would be a

@@ -4,8 +4,6 @@
 #include "common/le_bytes.h"
 #include "common/sfx_config_impl.h"
 
-SfxConfig Config;
-
 std::uint32_t ConfigArchiveOffset(const SfxConfig& config) {
   return ReadLe32(config.archiveOffset);
 }

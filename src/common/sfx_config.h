@@ -50,8 +50,6 @@ constexpr std::uint32_t ConfigLanguage(std::uint32_t flags) {
   return (flags & kFlagLanguageMask) >> kLanguageShift;
 }
 
-extern SfxConfig Config;
-
 std::uint32_t ConfigArchiveOffset(const SfxConfig& config);
 std::uint32_t ConfigFlags(const SfxConfig& config);
 void SetConfigFlags(SfxConfig& config, std::uint32_t flags);

@@ -5,9 +5,8 @@
 // they are given, which count units (bytes for char).
 #pragma once
 
-// The folder the user accepted: unquoted, at most 255 bytes.
+// A destination folder: unquoted, at most 255 bytes.
 constexpr unsigned kDestinationFolderBytes = 256;
-extern char DestinationFolder[kDestinationFolderBytes];
 
 // A volume root: "X:\" or "\\server\share\" (the whole path when the share
 // part is incomplete), cut to fit. Units of the root's buffer.

@@ -3,18 +3,23 @@
 
 #include <windows.h>
 
-#include "common/run_state.h"
+// The command's buffer, as the configuration block's field: at most 259
+// bytes once expanded.
+constexpr unsigned kCommandBytes = 260;
 
-// The process of a command that is waited for (RunState.waitForCommand),
-// once started; null before, and when it could not be started or the shell
-// handed the file to a program already running.
-extern HANDLE AutoRunProcess;
+// How the start of a command ended.
+enum class CommandStart : unsigned char {
+  Waitable,   // started, and process holds its process, the caller's to close
+  Unwatched,  // handed to the shell, with nothing to wait for
+  Failed,     // to be waited for, and could not be started
+};
 
-// Starts the configured command through the shell, with the destination folder
-// as its working directory, when the pass was an Extract pass, auto-run is on,
-// a command is configured and the pass ended without failure. Nothing is
-// reported whatever the shell answers; a command that is waited for and
-// cannot be started is a failure with exit code 2. RunState.waitForCommand
-// is cleared when there is nothing to wait for: the shell handed the file to
-// a program already running, or cannot hand out processes (NT 3.51).
-void RunAutoCommand(ExtractMode mode);
+// Starts command, a command line as the configuration block holds it, through
+// the shell with folder as its working directory, owned by owner. Its
+// environment variables and then its folder macros (with folder as the
+// destination) are expanded, the result cut to kCommandBytes - 1 bytes, then
+// split into the program and its parameters (none rather than an empty text).
+// Without wait, what the shell answers is not examined: Unwatched. With wait,
+// the process is asked for (ShellExecuteExA); a shell without it (NT 3.51's)
+// or one that hands the file to a program already running gives Unwatched.
+CommandStart StartCommand(const char* command, const char* folder, HWND owner, bool wait, HANDLE& process);

@@ -11,32 +11,23 @@ NameRules SelectNameRules(const char* root) {
   return maxComponent == 255 ? LongNames : ShortNames;
 }
 
-namespace {
-// The folder of the path that CreatePathDirectories was given last, up to
-// and including its last '/': every level of it exists, or could not be made.
-char madeFolder[kMemberPathBytes];
-unsigned madeFolderLength;
-}  // namespace
-
-void ForgetPathDirectories() { madeFolderLength = 0; }
-
-unsigned CreatePathDirectories(const char* path) {
+unsigned CreatePathDirectories(MadeFolder& made, const char* path) {
   // A level (the path before one of its '/') is known when it lies within
-  // the bytes shared with madeFolder, which end in a '/' of their own. '/' is
+  // the bytes shared with made.path, which end in a '/' of their own. '/' is
   // below 0x40, never a trail byte, so a byte scan splits.
   unsigned same = 0;
-  while (same < madeFolderLength && path[same] == madeFolder[same]) ++same;
+  while (same < made.length && path[same] == made.path[same]) ++same;
   unsigned end = 0;
   for (unsigned i = 0; i < kMemberPathBytes - 1 && path[i]; ++i) {
     if (path[i] == '/') {
       if (i >= same) {
-        madeFolder[i] = '\0';
-        CreateDirectoryA(madeFolder, nullptr);
+        made.path[i] = '\0';
+        CreateDirectoryA(made.path, nullptr);
       }
       end = i + 1;
     }
-    madeFolder[i] = path[i];
+    made.path[i] = path[i];
   }
-  madeFolderLength = end;
+  made.length = end;
   return end;
 }

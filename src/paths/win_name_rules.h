@@ -10,15 +10,25 @@ NameRules SelectNameRules(const char* root);
 // The longest path a member can have: the destination folder, a separator
 // and the member's joined name.
 constexpr unsigned kMemberPathBytes = 256 + 288;
+// The buffer of a member's full destination path, with room to spare.
+constexpr unsigned kDestinationPathBytes = 560;
+static_assert(kDestinationPathBytes >= kMemberPathBytes, "every member path fits");
+
+// The folder of the path that CreatePathDirectories was given last, up to
+// and including its last '/': every level of it exists, or could not be
+// made. Empty (length 0) at the start of a pass.
+struct MadeFolder {
+  unsigned length;
+  char path[kMemberPathBytes];
+};
 
 // Creates every directory along path up to its last '/', level by level; the
 // text after the last '/' is the file's own name and is not created. Levels
-// that an earlier call since ForgetPathDirectories made (the folder of the
-// path it was given and that folder's parents) are not asked for again, so a
-// pass over many files in a few folders makes each folder once. Failures
-// (most often a directory that exists) are passed over: the file's creation
-// that follows reports what matters. Only the first kMemberPathBytes - 1
-// bytes of a longer path are considered. Returns the length of path's folder
-// up to and including its last '/', 0 when it has none.
-unsigned CreatePathDirectories(const char* path);
-void ForgetPathDirectories();
+// that made already holds (the folder of the path given last and that
+// folder's parents) are not asked for again, so a pass over many files in a
+// few folders makes each folder once. Failures (most often a directory that
+// exists) are passed over: the file's creation that follows reports what
+// matters. Only the first kMemberPathBytes - 1 bytes of a longer path are
+// considered. Returns the length of path's folder up to and including its
+// last '/', 0 when it has none.
+unsigned CreatePathDirectories(MadeFolder& made, const char* path);

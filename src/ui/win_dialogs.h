@@ -1,15 +1,22 @@
 // The stub's dialogs that ask: the options and overwrite questions, and the
-// folder chooser.
+// folder chooser. Each dialog gets what it shows and changes through its
+// creation parameter, kept in its DWLP_USER slot: no dialog reads a global.
 #pragma once
 
 #include <windows.h>
 
-INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+#include "common/run_state.h"
 
-// Opens the overwrite question for an existing file at path, owned by owner.
-// Returns IDYES, IDNO, IDCANCEL or IDC_OVERWRITE_ALL.
-int RunOverwriteDialog(HWND owner, const char* path);
+// Opens the options dialog owned by owner on the run's options; OK stores
+// the check boxes into them, Cancel leaves them as they were. command is the
+// configured command as the block holds it, shown as it stands; when it is
+// empty the auto-run box is greyed and stays unchecked.
+void RunOptionsDialog(HWND owner, RunOptions& options, const char* command);
+
+// Opens the overwrite question for an existing file at path, owned by owner,
+// with title as its caption. Returns IDYES, IDNO, IDCANCEL or
+// IDC_OVERWRITE_ALL.
+int RunOverwriteDialog(HWND owner, const char* title, const char* path);
 
 // Moves the window, keeping its size, to the centre of the primary screen.
 void CentreOnScreen(HWND window);

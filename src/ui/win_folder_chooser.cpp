@@ -10,7 +10,6 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "common/run_state.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
@@ -117,12 +116,13 @@ UINT_PTR CALLBACK OldDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM
 int RunOldDialog(HWND owner, char* path, const char* prompt) {
   // The file-name buffer is required by the dialog but its content is not
   // used: the hook hands back the folder the list shows.
-  GeneralText[0] = '\0';
+  char fileName[kPathBytes];
+  fileName[0] = '\0';
   OPENFILENAMEA ofn{};
   ofn.lStructSize = kOpenFileNameBytes;
   ofn.hwndOwner = owner;
   ofn.hInstance = AppInstance;
-  ofn.lpstrFile = GeneralText;
+  ofn.lpstrFile = fileName;
   ofn.nMaxFile = kPathBytes;
   ofn.lpstrInitialDir = path;
   ofn.lpstrTitle = prompt;
@@ -145,7 +145,7 @@ int ChooseFolderWith(HMODULE shell, HWND owner, char* path) {
   char prompt[128];
   ShellBrowser browser;
   const bool useBrowser = (GetVersion() & 0xFF) >= 4 && FindShellBrowser(shell, browser);
-  lstrcpynA(prompt, LoadText(useBrowser ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY), sizeof prompt);
+  LoadText(useBrowser ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY, prompt, sizeof prompt);
   return useBrowser ? RunShellBrowser(browser, owner, path, prompt) : RunOldDialog(owner, path, prompt);
 }
 

@@ -1,26 +1,37 @@
 // The options dialog, which changes the four options for this run, and the
 // question asked before an existing file is overwritten.
-#include "common/run_state.h"
-#include "common/sfx_config.h"
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 
 namespace {
-const char* overwritePath;  // set before the dialog opens
+// What the options dialog shows and changes: the dialog's own data.
+struct OptionsQuestion {
+  RunOptions* options;
+  const char* command;
+};
 
-void InitOptions(HWND dialog) {
-  const std::uint32_t flags = ConfigFlags(Config);
-  CheckDlgButton(dialog, IDC_OPT_RESTORE_ATTRIBUTES, (flags & kFlagRestoreAttributes) ? 1 : 0);
-  CheckDlgButton(dialog, IDC_OPT_OVERWRITE, (flags & kFlagOverwriteWithoutAsking) ? 1 : 0);
-  CheckDlgButton(dialog, IDC_OPT_SUPPRESS_FOLDERS, RunState.suppressFolders ? 1 : 0);
-  if (Config.autoRunCommand[0]) {
-    CheckDlgButton(dialog, IDC_OPT_AUTORUN, RunState.autoRun ? 1 : 0);
+// What the overwrite question shows.
+struct OverwriteQuestion {
+  const char* title;
+  const char* path;
+};
+
+void Check(HWND dialog, int id, bool checked) { CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void InitOptions(HWND dialog, const OptionsQuestion& question) {
+  const RunOptions& options = *question.options;
+  Check(dialog, IDC_OPT_RESTORE_ATTRIBUTES, options.restoreAttributes);
+  Check(dialog, IDC_OPT_OVERWRITE, options.overwriteWithoutAsking);
+  Check(dialog, IDC_OPT_SUPPRESS_FOLDERS, options.suppressFolders);
+  if (question.command[0]) {
+    Check(dialog, IDC_OPT_AUTORUN, options.autoRun);
     // The format and the command (at most 259 bytes) fit the line's buffer.
     char format[20];
     char line[280];
-    LoadStringA(AppInstance, IDS_COMMAND, format, sizeof format);
-    wsprintfA(line, format, Config.autoRunCommand);
+    wsprintfA(line, LoadText(IDS_COMMAND, format, sizeof format), question.command);
     SetDlgItemTextA(dialog, IDC_OPT_COMMAND, line);
   } else {
     EnableWindow(GetDlgItem(dialog, IDC_OPT_AUTORUN), FALSE);
@@ -28,27 +39,25 @@ void InitOptions(HWND dialog) {
   }
 }
 
-void StoreOptions(HWND dialog) {
-  std::uint32_t flags = 0;
-  if (IsDlgButtonChecked(dialog, IDC_OPT_RESTORE_ATTRIBUTES) == BST_CHECKED)
-    flags |= kFlagRestoreAttributes;
-  if (IsDlgButtonChecked(dialog, IDC_OPT_OVERWRITE) == BST_CHECKED)
-    flags |= kFlagOverwriteWithoutAsking;
-  SetConfigFlags(Config, flags);
-  RunState.autoRun = IsDlgButtonChecked(dialog, IDC_OPT_AUTORUN) == BST_CHECKED;
-  RunState.suppressFolders = IsDlgButtonChecked(dialog, IDC_OPT_SUPPRESS_FOLDERS) == BST_CHECKED;
+void StoreOptions(HWND dialog, RunOptions& options) {
+  options.restoreAttributes = Checked(dialog, IDC_OPT_RESTORE_ATTRIBUTES);
+  options.overwriteWithoutAsking = Checked(dialog, IDC_OPT_OVERWRITE);
+  // A greyed box reads as unchecked.
+  options.autoRun = Checked(dialog, IDC_OPT_AUTORUN);
+  options.suppressFolders = Checked(dialog, IDC_OPT_SUPPRESS_FOLDERS);
 }
-}  // namespace
 
-INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      InitOptions(dialog);
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      InitOptions(dialog, *reinterpret_cast<const OptionsQuestion*>(lParam));
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          StoreOptions(dialog);
+          // The question that WM_INITDIALOG kept.
+          StoreOptions(dialog, *reinterpret_cast<OptionsQuestion*>(GetWindowLongPtrA(dialog, DWLP_USER))->options);
           EndDialog(dialog, 1);
           return TRUE;
         case IDCANCEL:
@@ -60,15 +69,17 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   return FALSE;
 }
 
-INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowTextA(dialog, Config.title);
-      SetDlgItemTextA(dialog, IDC_OVERWRITE_PATH, overwritePath);
+    case WM_INITDIALOG: {
+      const auto& question = *reinterpret_cast<const OverwriteQuestion*>(lParam);
+      SetWindowTextA(dialog, question.title);
+      SetDlgItemTextA(dialog, IDC_OVERWRITE_PATH, question.path);
       SendDlgItemMessageA(dialog, IDC_OVERWRITE_ICON, STM_SETICON,
                           reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_QUESTION)), 0);
       CentreOnScreen(dialog);
       return TRUE;
+    }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDYES:
@@ -82,6 +93,7 @@ INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, L
   }
   return FALSE;
 }
+}  // namespace
 
 void CentreOnScreen(HWND window) {
   RECT r;
@@ -93,8 +105,18 @@ void CentreOnScreen(HWND window) {
   MoveWindow(window, x, y, width, height, FALSE);
 }
 
-int RunOverwriteDialog(HWND owner, const char* path) {
-  overwritePath = path;
-  return static_cast<int>(
-      DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OVERWRITE), owner, OverwriteDialogProc, 0));
+void RunOptionsDialog(HWND owner, RunOptions& options, const char* command) {
+  OptionsQuestion question;
+  question.options = &options;
+  question.command = command;
+  DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc,
+                  reinterpret_cast<LPARAM>(&question));
+}
+
+int RunOverwriteDialog(HWND owner, const char* title, const char* path) {
+  OverwriteQuestion question;
+  question.title = title;
+  question.path = path;
+  return static_cast<int>(DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OVERWRITE), owner,
+                                          OverwriteDialogProc, reinterpret_cast<LPARAM>(&question)));
 }

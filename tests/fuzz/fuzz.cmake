@@ -1,7 +1,8 @@
 # libFuzzer targets, built in the native tree only (clang): the header reader
 # and member decoding alone, then the differential targets that judge the
-# engine by the tests' reference decoder and by lhasa's library, and the
-# packer's encoder by both decoders. lhasa (liblhasa-dev) is a test oracle
+# engine by the tests' reference decoder and by lhasa's library, the
+# packer's encoder by both decoders, and the packer's decoders of the older
+# methods (src/legacy) by lhasa's. lhasa (liblhasa-dev) is a test oracle
 # only: nothing of the product links it. ctest runs each target for a fixed
 # number of inputs from the committed seeds; scripts/fuzz.sh runs them for
 # longer.
@@ -56,3 +57,18 @@ target_include_directories(quorvel_encoder_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src
 target_compile_options(quorvel_encoder_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
                        -fsanitize-coverage=inline-8bit-counters,pc-table)
 target_link_libraries(diff_encode_fuzz PRIVATE quorvel_encoder_fuzz PkgConfig::LHASA Threads::Threads)
+
+# The packer's decoders of the older methods against lhasa's: the decoders
+# under the sanitizers and with coverage, lhasa as the judge.
+add_library(quorvel_legacy_fuzz STATIC ${QUORVEL_LEGACY_SOURCES})
+target_include_directories(quorvel_legacy_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(quorvel_legacy_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
+                       -fsanitize-coverage=inline-8bit-counters,pc-table)
+add_executable(legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/legacy_diff_fuzz.cpp)
+target_link_libraries(legacy_diff_fuzz PRIVATE quorvel_legacy_fuzz PkgConfig::LHASA)
+target_compile_options(legacy_diff_fuzz PRIVATE ${QUORVEL_FUZZ_FLAGS})
+target_link_options(legacy_diff_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz)
+add_test(NAME legacy_diff_fuzz
+  COMMAND legacy_diff_fuzz -runs=2000 -max_len=65536 -timeout=20
+          ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/legacy_diff_fuzz)

@@ -212,6 +212,8 @@ const OldSystemImport kOldSystemImports[] = {
     {"kernel32.dll", "SetFileTime", "Win32 file API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "SetLastError", "Win32 base API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "Sleep", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "VirtualAlloc", "Win32 memory API since NT 3.1 and in Windows 95; a pass's object"},
+    {"kernel32.dll", "VirtualFree", "Win32 memory API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "WaitForSingleObject", "Win32 sync API since NT 3.1 and in Windows 95; the started command"},
     {"kernel32.dll", "WriteFile", "Win32 file API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "lstrcatA", "string API of NT 3.1, in Windows 95"},

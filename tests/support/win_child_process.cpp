@@ -157,3 +157,9 @@ void RemoveTree(const std::string& folder) {
   }
   RemoveDirectoryA(folder.c_str());
 }
+
+std::string TableText(UINT id) {
+  char text[1024] = "";
+  LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
+  return text;
+}

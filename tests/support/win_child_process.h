@@ -47,3 +47,6 @@ std::string ReadWholeFile(const std::string& path);
 bool Exists(const std::string& path);
 // Deletes a folder and everything in it, read-only files included.
 void RemoveTree(const std::string& folder);
+
+// A text of this program's string table (the stub's, linked into the tests).
+std::string TableText(UINT id);

@@ -12,12 +12,9 @@
 #include <vector>
 
 #include "app/win_engine_host.h"
-#include "app/win_startup.h"
+#include "app/win_run.h"
 #include "archive/engine.h"
-#include "common/run_state.h"
-#include "common/sfx_config.h"
 #include "common/stub_switches.h"
-#include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "fixtures.h"
 #include "win_child_process.h"
@@ -29,6 +26,7 @@ namespace {
 constexpr UINT kCancelMessage = WM_APP + 7;
 std::vector<unsigned> reports;
 std::vector<UINT> dispatched;
+Run* cancelled;  // the run whose Cancel the window presses
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDM_PROGRESS) {
@@ -37,7 +35,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   }
   if (message == kCancelMessage) {
     dispatched.push_back(message);
-    RunState.cancelRequested = 1;  // as the dialog's Cancel button does during a pass
+    cancelled->cancelRequested = true;  // as the dialog's Cancel button does during a pass
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -55,26 +53,26 @@ class Win32Engine : public ::testing::Test {
     window_ = CreateWindowA(wc.lpszClassName, "engine test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                             nullptr, nullptr, AppInstance, nullptr);
     ASSERT_NE(window_, nullptr);
-    PassWindow = window_;
-    lstrcpyA(Config.title, "Engine Test");
-    lstrcpyA(ExecutablePath, "C:\\archive.exe");
-    lstrcpyA(DestinationPath, "C:\\out\\file.txt");
-    RunState = RunStateFlags{};
-    ProgressTotals = ProgressCounts{};
+    lstrcpyA(run_.settings.title, "Engine Test");
+    lstrcpyA(run_.executablePath, "C:\\archive.exe");
+    cancelled = &run_;
+    pass_->run = &run_;
+    pass_->window = window_;
+    pass_->archive = pass_->output = INVALID_HANDLE_VALUE;
+    lstrcpyA(pass_->destinationPath, "C:\\out\\file.txt");
     reports.clear();
     dispatched.clear();
     StartWatchingBoxes();
-    SetWin32EngineHost(host_);
-    StartEngine(*engine_, host_);
-    StartPacing();
+    MakeWin32EngineHost(*pass_, host_);
+    StartEngine(pass_->engine, host_);
+    StartPacing(*pass_);
   }
   void TearDown() override {
     StopWatchingBoxes();
     DestroyWindow(window_);
-    if (ArchiveHandle != INVALID_HANDLE_VALUE) CloseHandle(ArchiveHandle);
-    if (OutputHandle != INVALID_HANDLE_VALUE) CloseHandle(OutputHandle);
-    ArchiveHandle = OutputHandle = INVALID_HANDLE_VALUE;
-    FreeMemberHeader(*engine_);
+    if (pass_->archive != INVALID_HANDLE_VALUE) CloseHandle(pass_->archive);
+    if (pass_->output != INVALID_HANDLE_VALUE) CloseHandle(pass_->output);
+    FreeMemberHeader(pass_->engine);
     for (const std::string& f : files_) DeleteFileA(f.c_str());
   }
   HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
@@ -83,7 +81,8 @@ class Win32Engine : public ::testing::Test {
   }
   HWND window_ = nullptr;
   EngineHost host_{};
-  std::unique_ptr<Engine> engine_ = std::make_unique<Engine>();
+  ::Run run_{};
+  std::unique_ptr<ExtractionPass> pass_ = std::make_unique<ExtractionPass>();
   std::vector<std::string> files_;
 };
 }  // namespace
@@ -92,55 +91,60 @@ TEST_F(Win32Engine, ReadsAtTheArchivePositionAndWritesTheOutput) {
   const std::string in = TempPath("quorvel-engine-in.bin");
   ASSERT_TRUE(WriteWholeFile(in, "0123456789"));
   files_.push_back(in);
-  ArchiveHandle = Open(in, GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  pass_->archive = Open(in, GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(pass_->archive, INVALID_HANDLE_VALUE);
   char buffer[16] = {};
-  SetFilePointer(ArchiveHandle, 4, nullptr, FILE_BEGIN);
-  EXPECT_EQ(host_.readArchive(nullptr, buffer, 3), 3);
+  SetFilePointer(pass_->archive, 4, nullptr, FILE_BEGIN);
+  EXPECT_EQ(host_.readArchive(pass_.get(), buffer, 3), 3);
   EXPECT_EQ(std::string(buffer, 3), "456");
-  EXPECT_EQ(host_.readArchive(nullptr, buffer, 16), 3);  // the file ends: a short count
-  EXPECT_EQ(host_.readArchive(nullptr, buffer, 16), 0);
+  EXPECT_EQ(host_.readArchive(pass_.get(), buffer, 16), 3);  // the file ends: a short count
+  EXPECT_EQ(host_.readArchive(pass_.get(), buffer, 16), 0);
 
   const std::string out = TempPath("quorvel-engine-out.bin");
-  OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
-  ASSERT_NE(OutputHandle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(host_.writeOutput(nullptr, "abc", 3), SinkReply::More);
-  CloseHandle(OutputHandle);
-  OutputHandle = Open(out, GENERIC_READ, OPEN_EXISTING);  // cannot be written
-  EXPECT_EQ(host_.writeOutput(nullptr, "def", 3), SinkReply::Failed);
-  CloseHandle(OutputHandle);
-  OutputHandle = INVALID_HANDLE_VALUE;
+  pass_->output = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(pass_->output, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(host_.writeOutput(pass_.get(), "abc", 3), SinkReply::More);
+  CloseHandle(pass_->output);
+  pass_->output = Open(out, GENERIC_READ, OPEN_EXISTING);  // cannot be written
+  EXPECT_EQ(host_.writeOutput(pass_.get(), "def", 3), SinkReply::Failed);
+  CloseHandle(pass_->output);
+  pass_->output = INVALID_HANDLE_VALUE;
   EXPECT_EQ(ReadWholeFile(out), "abc");
 
-  CloseHandle(ArchiveHandle);
-  ArchiveHandle = INVALID_HANDLE_VALUE;
-  EXPECT_EQ(host_.readArchive(nullptr, buffer, 1), -1);  // no archive open: a failure, not 0 bytes
+  CloseHandle(pass_->archive);
+  pass_->archive = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(host_.readArchive(pass_.get(), buffer, 1), -1);  // no archive open: a failure, not 0 bytes
 }
 
-TEST_F(Win32Engine, EachResultShowsItsBoxNamingTheArchiveTheDestinationOrNothing) {
-  const std::string archive = "\"C:\\archive.exe\" ", destination = "\"C:\\out\\file.txt\" ";
+// The one table of failures: each step's box, the file it names and the
+// exit code it leaves; an engine result is the step of the same name.
+TEST_F(Win32Engine, EachStepShowsItsBoxNamingTheArchiveTheMemberOrNothing) {
+  const std::string archive = "\"C:\\archive.exe\" ", member = "\"C:\\member.txt\" ";
   struct Case {
-    EngineResult result;
+    Step step;
     std::string text;  // empty: no box
     int exitCode;
   };
   const Case cases[] = {
-      {EngineResult::Ok, "", 0},
-      {EngineResult::EndOfArchive, "", 0},
-      {EngineResult::Cancelled, "", 0},
-      {EngineResult::ReadError, archive + LoadText(IDS_READ_ERROR), kExitFatal},
-      {EngineResult::Damaged, archive + LoadText(IDS_DAMAGED), kExitFatal},
-      {EngineResult::Unsupported, archive + LoadText(IDS_UNSUPPORTED), kExitFatal},
-      {EngineResult::WriteError, destination + LoadText(IDS_WRITE_ERROR), kExitFatal},
-      {EngineResult::OutOfMemory, LoadText(IDS_NO_MEMORY), kExitNoMemory},
+      {Step::Next, "", 0},
+      {Step::Leave, "", 0},
+      {Step::Cancelled, "", 0},
+      {Step::ReadError, archive + TableText(IDS_READ_ERROR), kExitFatal},
+      {Step::Damaged, archive + TableText(IDS_DAMAGED), kExitFatal},
+      {Step::Unsupported, archive + TableText(IDS_UNSUPPORTED), kExitFatal},
+      {Step::WriteError, member + TableText(IDS_WRITE_ERROR), kExitFatal},
+      {Step::OutOfMemory, TableText(IDS_NO_MEMORY), kExitNoMemory},
+      {Step::DamagedMember, member + TableText(IDS_DAMAGED), kExitFatal},
   };
-  static_assert(sizeof cases / sizeof cases[0] == kEngineResultCount, "every result");
+  static_assert(sizeof cases / sizeof cases[0] == kStepCount, "every step");
+  EXPECT_EQ(StepOf(EngineResult::Damaged), Step::Damaged);
+  EXPECT_EQ(StepOf(EngineResult::Cancelled), Step::Cancelled);
   for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.step));
     seenBoxes.clear();
-    FailureExitCode = 0;
-    ReportEngineResult(c.result);
-    SCOPED_TRACE(static_cast<int>(c.result));
-    EXPECT_EQ(FailureExitCode, c.exitCode);
+    run_.failureExitCode = 0;
+    ReportStep(run_, window_, c.step, "C:\\member.txt");
+    EXPECT_EQ(run_.failureExitCode, c.exitCode);
     if (c.text.empty()) {
       EXPECT_TRUE(seenBoxes.empty());
       continue;
@@ -150,73 +154,78 @@ TEST_F(Win32Engine, EachResultShowsItsBoxNamingTheArchiveTheDestinationOrNothing
     EXPECT_EQ(seenBoxes[0].caption, "Engine Test");
     EXPECT_EQ(seenBoxes[0].owner, window_);
   }
-  FailureExitCode = 0;
+  // The first failure's exit code stays; unattended, nothing is shown.
+  run_.settings.unattended = true;
+  seenBoxes.clear();
+  ReportStep(run_, window_, Step::Damaged, "x");
+  EXPECT_EQ(run_.failureExitCode, kExitFatal);
+  EXPECT_TRUE(seenBoxes.empty());
 }
 
 TEST_F(Win32Engine, ProgressIsSentOnceAndTheQueueDrainedAtItsPace) {
   MSG left;
-  ProgressTotals.total = 100;
-  StartPacing();
+  run_.progressTotal = 100;
+  StartPacing(*pass_);
   PostMessageA(window_, WM_NULL, 0, 0);
-  EXPECT_TRUE(host_.progress(nullptr, 42));
+  EXPECT_TRUE(host_.progress(pass_.get(), 42));
   EXPECT_EQ(reports, (std::vector<unsigned>{42}));
   EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));  // the first drain is due at once
 
   // The same value again is not sent; the queue waits for its interval.
   const DWORD before = GetTickCount();
   PostMessageA(window_, WM_NULL, 0, 0);
-  EXPECT_TRUE(host_.progress(nullptr, 42));
+  EXPECT_TRUE(host_.progress(pass_.get(), 42));
   EXPECT_EQ(reports, (std::vector<unsigned>{42}));
   if (GetTickCount() - before < kDrainIntervalMs) {
     EXPECT_TRUE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
   }
   Sleep(kDrainIntervalMs + 20);
-  EXPECT_TRUE(host_.progress(nullptr, 43));
+  EXPECT_TRUE(host_.progress(pass_.get(), 43));
   EXPECT_EQ(reports, (std::vector<unsigned>{42, 43}));
   EXPECT_FALSE(PeekMessageA(&left, nullptr, 0, 0, PM_NOREMOVE));
 
   // The member's bytes count from where the pass stood when it began; a
   // cancel that arrives through the queue is answered at the first report
   // whose drain is due.
-  ProgressTotals.total = 400;
-  ProgressTotals.memberStart = 100;
+  run_.progressTotal = 400;
+  pass_->memberStart = 100;
   PostMessageA(window_, kCancelMessage, 0, 0);
   Sleep(kDrainIntervalMs + 20);
-  EXPECT_FALSE(host_.progress(nullptr, 100));
+  EXPECT_FALSE(host_.progress(pass_.get(), 100));
   EXPECT_EQ(dispatched, (std::vector<UINT>{kCancelMessage}));
-  EXPECT_EQ(ProgressTotals.done, 200u);
+  EXPECT_EQ(pass_->done, 200u);
   EXPECT_EQ(reports.back(), 50u);
   EXPECT_TRUE(seenBoxes.empty());  // a cancellation shows no message
 }
 
 TEST_F(Win32Engine, HeaderBlocksAreZeroedAndTheClockIsNow) {
-  auto* block = static_cast<unsigned char*>(host_.allocZeroed(nullptr, 300));
+  auto* block = static_cast<unsigned char*>(host_.allocZeroed(pass_.get(), 300));
   ASSERT_NE(block, nullptr);
   bool zero = true;
   for (int i = 0; i < 300; ++i) zero = zero && block[i] == 0;
   EXPECT_TRUE(zero);
-  host_.release(nullptr, block);
+  host_.release(pass_.get(), block);
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   const std::uint64_t system = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  const std::uint64_t engine = host_.currentFileTime(nullptr);
+  const std::uint64_t engine = host_.currentFileTime(pass_.get());
   EXPECT_LT(engine - system, 50000000ull);  // within 5 s
 }
 
 TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
-  Engine& e = *engine_;
-  ArchiveHandle = Open(FixturePath("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  Engine& e = pass_->engine;
+  pass_->archive = Open(FixturePath("sample-lh7.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(pass_->archive, INVALID_HANDLE_VALUE);
   ASSERT_EQ(ReadMemberHeader(e, false), EngineResult::Ok);
   EXPECT_STREQ(e.joinedName, "sample.txt");
   const std::string out = TempPath("quorvel-engine-sample.txt");
-  OutputHandle = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
-  ASSERT_NE(OutputHandle, INVALID_HANDLE_VALUE);
-  ProgressTotals.total = static_cast<std::uint64_t>(e.header.originalSize) * 4;
+  pass_->output = Open(out, GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(pass_->output, INVALID_HANDLE_VALUE);
+  run_.progressTotal = static_cast<std::uint64_t>(e.header.originalSize) * 4;
   ASSERT_EQ(DecodeMemberData(e), EngineResult::Ok);
   EXPECT_EQ(e.crc, e.header.dataCrc);
-  CloseHandle(OutputHandle);
-  OutputHandle = INVALID_HANDLE_VALUE;
+  CloseHandle(pass_->output);
+  pass_->output = INVALID_HANDLE_VALUE;
   EXPECT_TRUE(ReadWholeFile(out) == ReadWholeFile(FixturePath("sample.txt")));
   EXPECT_EQ(reports, (std::vector<unsigned>{25}));  // one piece, one report
   // The archive stands at the end byte after the member's data.
@@ -224,11 +233,11 @@ TEST_F(Win32Engine, DecodesAJlhaMemberIntoAFileWithProgress) {
 }
 
 TEST_F(Win32Engine, AWriteThatFailsInsideTheDecoderIsAResultNotABox) {
-  Engine& e = *engine_;
-  ArchiveHandle = Open(FixturePath("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
-  ASSERT_NE(ArchiveHandle, INVALID_HANDLE_VALUE);
+  Engine& e = pass_->engine;
+  pass_->archive = Open(FixturePath("sample-lh5.lzh"), GENERIC_READ, OPEN_EXISTING);
+  ASSERT_NE(pass_->archive, INVALID_HANDLE_VALUE);
   ASSERT_EQ(ReadMemberHeader(e, false), EngineResult::Ok);
-  OutputHandle = Open(FixturePath("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
+  pass_->output = Open(FixturePath("sample.txt"), GENERIC_READ, OPEN_EXISTING);  // read-only handle
   EXPECT_EQ(DecodeMemberData(e), EngineResult::WriteError);
   EXPECT_TRUE(seenBoxes.empty());
 }

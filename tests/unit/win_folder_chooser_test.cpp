@@ -9,6 +9,7 @@
 #include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
+#include "win_child_process.h"
 
 namespace {
 constexpr int kOldFolderList = 1121;
@@ -50,7 +51,7 @@ TEST(ChooseFolder, AShellWithoutTheBrowserGetsTheOldStyleDialog) {
   const Seen s = ChooseAndCancel(GetModuleHandleA("kernel32.dll"));
   ASSERT_TRUE(s.opened);
   EXPECT_TRUE(s.oldStyleList);
-  EXPECT_EQ(s.caption, LoadText(IDS_BROWSE_DIRECTORY));
+  EXPECT_EQ(s.caption, TableText(IDS_BROWSE_DIRECTORY));
 }
 
 TEST(ChooseFolder, Shell32GivesTheShellBrowser) {

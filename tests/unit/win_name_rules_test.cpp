@@ -27,49 +27,49 @@ TEST(SelectNameRules, LongNamesOnWineDrivesAndWhenTheQueryFails) {
 
 TEST(CreatePathDirectories, EveryLevelUpToTheLastSlashAndNeverTheFileName) {
   const std::string base = FreshFolder("quorvel-dirs-");
-  ForgetPathDirectories();
-  EXPECT_EQ(CreatePathDirectories((base + "/A/B/file.txt").c_str()), base.size() + 5);
+  MadeFolder made{};
+  EXPECT_EQ(CreatePathDirectories(made, (base + "/A/B/file.txt").c_str()), base.size() + 5);
   EXPECT_TRUE(IsDirectory(base));
   EXPECT_TRUE(IsDirectory(base + "\\A"));
   EXPECT_TRUE(IsDirectory(base + "\\A\\B"));
   EXPECT_EQ(GetFileAttributesA((base + "\\A\\B\\file.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   // Existing levels are passed over; a backslash causes no call of its own.
-  CreatePathDirectories((base + "/A/B\\C/x").c_str());
+  CreatePathDirectories(made, (base + "/A/B\\C/x").c_str());
   EXPECT_TRUE(IsDirectory(base + "\\A\\B\\C"));
   // A path without '/' creates nothing.
   const std::string flat = FreshFolder("quorvel-flat-");
-  EXPECT_EQ(CreatePathDirectories((flat + "\\x").c_str()), 0u);
+  EXPECT_EQ(CreatePathDirectories(made, (flat + "\\x").c_str()), 0u);
   EXPECT_FALSE(IsDirectory(flat));
   for (const char* d : {"\\A\\B\\C", "\\A\\B", "\\A", ""}) RemoveDirectoryA((base + d).c_str());
 }
 
 // A folder made once is not asked for again while files follow in it or
-// below it, and is made again once forgotten (at the start of a pass); a
+// below it, and is made again once forgotten (a new pass starts empty); a
 // name that only begins like a known folder gets its own.
 TEST(CreatePathDirectories, KnownFoldersAreNotMadeAgain) {
   const std::string base = FreshFolder("quorvel-known-");
-  ForgetPathDirectories();
-  CreatePathDirectories((base + "/A/B/x").c_str());
+  MadeFolder made{};
+  CreatePathDirectories(made, (base + "/A/B/x").c_str());
   RemoveDirectoryA((base + "\\A\\B").c_str());
   RemoveDirectoryA((base + "\\A").c_str());
-  CreatePathDirectories((base + "/A/B/y").c_str());
-  CreatePathDirectories((base + "/A/z").c_str());
+  CreatePathDirectories(made, (base + "/A/B/y").c_str());
+  CreatePathDirectories(made, (base + "/A/z").c_str());
   EXPECT_FALSE(IsDirectory(base + "\\A"));
-  CreatePathDirectories((base + "/AB/w").c_str());
+  CreatePathDirectories(made, (base + "/AB/w").c_str());
   EXPECT_TRUE(IsDirectory(base + "\\AB"));
-  ForgetPathDirectories();
-  CreatePathDirectories((base + "/A/B/y").c_str());
+  made.length = 0;
+  CreatePathDirectories(made, (base + "/A/B/y").c_str());
   EXPECT_TRUE(IsDirectory(base + "\\A\\B"));
   for (const char* d : {"\\A\\B", "\\A", "\\AB", ""}) RemoveDirectoryA((base + d).c_str());
 }
 
 TEST(CreatePathDirectories, OverlongPathIsCutNotOverrun) {
   const std::string base = FreshFolder("quorvel-long-");
-  ForgetPathDirectories();
+  MadeFolder made{};
   // Far beyond the working buffer: only levels inside it are tried.
   std::string path = base + "/";
   while (path.size() < 2 * kMemberPathBytes) path += "level/";
-  CreatePathDirectories(path.c_str());
+  CreatePathDirectories(made, path.c_str());
   EXPECT_TRUE(IsDirectory(base));
   for (std::size_t end = path.size() - 1; end > base.size(); end = path.rfind('/', end - 1))
     RemoveDirectoryA(path.substr(0, end).c_str());

@@ -12,10 +12,7 @@
 
 #include "app/win_engine_host.h"
 #include "app/win_extraction_pass.h"
-#include "app/win_startup.h"
-#include "common/run_state.h"
-#include "common/sfx_config.h"
-#include "paths/path_text.h"
+#include "app/win_run.h"
 #include "ui/resource_ids.h"
 #include "fixtures.h"
 #include "hostile_archives.h"
@@ -30,11 +27,12 @@ constexpr unsigned kPrefixBytes = 1536;  // stands for the stub's own image
 // record of the progress commands it receives.
 std::vector<unsigned> progressReports;
 unsigned cancelAtReport;  // 0: never
+Run* watchedRun;          // the run whose Cancel the window presses
 
 LRESULT CALLBACK PassWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDM_PROGRESS) {
     progressReports.push_back(static_cast<unsigned>(lParam));
-    if (cancelAtReport && progressReports.size() == cancelAtReport) RunState.cancelRequested = 1;
+    if (cancelAtReport && progressReports.size() == cancelAtReport) watchedRun->cancelRequested = true;
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -85,14 +83,12 @@ class Pass : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
     dest_ = root_ + "\\dest";
     archive_ = root_ + "\\archive.exe";
-    std::memset(&Config, 0, sizeof Config);
-    lstrcpyA(Config.title, "Pass Test");
-    Config.archiveOffset[0] = kPrefixBytes & 0xFF;
-    Config.archiveOffset[1] = (kPrefixBytes >> 8) & 0xFF;
-    std::memset(&RunState, 0, sizeof RunState);
-    ProgressTotals = {};
-    lstrcpyA(ExecutablePath, archive_.c_str());
-    lstrcpyA(DestinationFolder, dest_.c_str());
+    lstrcpyA(run_.settings.title, "Pass Test");
+    run_.config.archiveOffset[0] = kPrefixBytes & 0xFF;
+    run_.config.archiveOffset[1] = (kPrefixBytes >> 8) & 0xFF;
+    lstrcpyA(run_.executablePath, archive_.c_str());
+    lstrcpyA(run_.destinationFolder, dest_.c_str());
+    watchedRun = &run_;
     progressReports.clear();
     cancelAtReport = 0;
     // The overwrite question adds the path it names.
@@ -113,7 +109,7 @@ class Pass : public ::testing::Test {
     RemoveTree(root_);
   }
   void Write(const std::vector<Member>& members) { ASSERT_TRUE(WriteWholeFile(archive_, ArchiveFile(members))); }
-  int Run(ExtractMode mode) { return RunExtractionPass(mode == ExtractMode::Probe ? nullptr : window_, mode); }
+  int Walk(ExtractMode mode) { return RunExtractionPass(run_, mode == ExtractMode::Probe ? nullptr : window_, mode); }
   std::string Status() {
     char text[512];
     GetDlgItemTextA(window_, IDC_STATUS, text, sizeof text);
@@ -121,9 +117,12 @@ class Pass : public ::testing::Test {
   }
   // "<path>" message, as the error boxes show a file's failure.
   static std::string FileError(const std::string& path, UINT id) {
-    return "\"" + path + "\" " + LoadText(id);
+    return "\"" + path + "\" " + TableText(id);
   }
-  void SetFlags(std::uint32_t flags) { SetConfigFlags(Config, flags); }
+  void SetFlags(std::uint32_t flags) {
+    run_.settings.options.restoreAttributes = (flags & kFlagRestoreAttributes) != 0;
+    run_.settings.options.overwriteWithoutAsking = (flags & kFlagOverwriteWithoutAsking) != 0;
+  }
   // A path as the pass names it: backslashes up to the volume root, '/' after it.
   static std::string Shown(std::string path) {
     for (std::size_t i = 3; i < path.size(); ++i)
@@ -133,16 +132,17 @@ class Pass : public ::testing::Test {
 
   std::string root_, dest_, archive_;
   HWND window_ = nullptr;
+  ::Run run_{};
 };
 
 TEST_F(Pass, TestPassSumsSizesShowsNamesAndSendsNoProgress) {
   Write({{"!", "Read this first"}, {"dir/", "", 'd'}, {"a.txt", std::string(70000, 'a')},
          {"b.txt", "bee", '0', "sub\xff"}});
-  EXPECT_EQ(Run(ExtractMode::Test), 1);
-  EXPECT_EQ(ProgressTotals.total, 15u + 70000u + 3u);
+  EXPECT_EQ(Walk(ExtractMode::Test), 1);
+  EXPECT_EQ(run_.progressTotal, 15u + 70000u + 3u);
   EXPECT_TRUE(progressReports.empty());
-  EXPECT_EQ(Status(), std::string(LoadText(IDS_STATUS_TESTING)).replace(
-                          std::string(LoadText(IDS_STATUS_TESTING)).find("%s"), 2, "sub/b.txt"));
+  EXPECT_EQ(Status(), TableText(IDS_STATUS_TESTING).replace(
+                          TableText(IDS_STATUS_TESTING).find("%s"), 2, "sub/b.txt"));
   EXPECT_FALSE(Exists(dest_));
   EXPECT_TRUE(seenBoxes.empty());
 }
@@ -156,8 +156,8 @@ TEST_F(Pass, ExtractWritesDataTimesAndAttributesWhenAsked) {
   folder.unixTime = 1300000000;
   folder.attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
   Write({{"a.txt", std::string(70000, 'x')}, {"b.txt", "bee", '0', "sub\xffinner\xff"}, readOnly, folder});
-  ProgressTotals.total = 70000 + 3 + 14;
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  run_.progressTotal = 70000 + 3 + 14;
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), std::string(70000, 'x'));
   EXPECT_EQ(FileText(dest_ + "\\sub\\inner\\b.txt"), "bee");
   EXPECT_EQ(FileText(dest_ + "\\ro.txt"), "kept read-only");
@@ -169,7 +169,6 @@ TEST_F(Pass, ExtractWritesDataTimesAndAttributesWhenAsked) {
   // Every written byte moved the bar; the last report is 100 percent.
   ASSERT_FALSE(progressReports.empty());
   EXPECT_EQ(progressReports.back(), 100u);
-  EXPECT_EQ(ProgressTotals.done, 70000u + 3u + 14u);
   EXPECT_TRUE(seenBoxes.empty());
 }
 
@@ -177,7 +176,7 @@ TEST_F(Pass, AttributesStayPlainUnlessAsked) {
   Member readOnly{"ro.txt", "x"};
   readOnly.attributes = FILE_ATTRIBUTE_READONLY;
   Write({readOnly});
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_FALSE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
@@ -190,7 +189,7 @@ TEST_F(Pass, EveryFileLandsInItsFolderWhateverTheOrder) {
   std::vector<Member> members;
   for (const auto& f : files) members.push_back({f.first, f.second});
   Write(members);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   for (const auto& f : files) {
     std::string path = dest_ + "\\" + f.first;
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -206,11 +205,11 @@ TEST_F(Pass, ManyMembersKeepToWhatAPersonSees) {
   std::vector<Member> members;
   for (int i = 0; i < 400; ++i) members.push_back({"m" + std::to_string(i) + ".txt", std::string(10, 'm')});
   Write(members);
-  EXPECT_EQ(Run(ExtractMode::Test), 1);
-  const std::string testing = LoadText(IDS_STATUS_TESTING);
+  EXPECT_EQ(Walk(ExtractMode::Test), 1);
+  const std::string testing = TableText(IDS_STATUS_TESTING);
   EXPECT_EQ(Status(), std::string(testing).replace(testing.find("%s"), 2, "m399.txt"));
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  const std::string extracting = LoadText(IDS_STATUS_EXTRACTING);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
+  const std::string extracting = TableText(IDS_STATUS_EXTRACTING);
   EXPECT_EQ(Status(), std::string(extracting).replace(extracting.find("%s"), 2, "m399.txt"));
   ASSERT_FALSE(progressReports.empty());
   EXPECT_LE(progressReports.size(), 101u);
@@ -219,8 +218,8 @@ TEST_F(Pass, ManyMembersKeepToWhatAPersonSees) {
   EXPECT_EQ(progressReports.back(), 100u);
 
   Write({{"", "", 'd', "d1\xff"}, {"", "", 'd', "d2\xff"}});
-  RunState.cancelRequested = 1;
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  run_.cancelRequested = true;
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   EXPECT_FALSE(Exists(dest_ + "\\d1"));
 }
 
@@ -228,8 +227,8 @@ TEST_F(Pass, CrcMismatchDeletesTheFileNamesItsPathAndStopsThePass) {
   Member bad{"bad.txt", "damaged bytes"};
   bad.crcDelta = 1;
   Write({{"good.txt", "fine"}, bad, {"later.txt", "never"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
-  EXPECT_EQ(RunState.aborted, 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
+  EXPECT_TRUE(run_.aborted);
   EXPECT_EQ(FileText(dest_ + "\\good.txt"), "fine");
   EXPECT_FALSE(Exists(dest_ + "\\bad.txt"));
   EXPECT_FALSE(Exists(dest_ + "\\later.txt"));
@@ -243,7 +242,7 @@ TEST_F(Pass, DirectoryAtAFilePathIsAWriteError) {
   ASSERT_TRUE(CreateDirectoryA(dest_.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryA((dest_ + "\\taken").c_str(), nullptr));
   Write({{"taken", "file where a folder is"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, FileError(Shown(dest_ + "/taken"), IDS_WRITE_ERROR));
   EXPECT_TRUE(GetFileAttributesA((dest_ + "\\taken").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
@@ -252,8 +251,8 @@ TEST_F(Pass, DirectoryAtAFilePathIsAWriteError) {
 TEST_F(Pass, CancelDuringProgressDeletesThePartialFileSilently) {
   cancelAtReport = 1;
   Write({{"big.bin", std::string(200000, 'b')}, {"next.txt", "never"}});
-  ProgressTotals.total = 200005;
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  run_.progressTotal = 200005;
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   EXPECT_EQ(progressReports.size(), 1u);  // nothing written after the report that saw Cancel
   EXPECT_FALSE(Exists(dest_ + "\\big.bin"));
   EXPECT_FALSE(Exists(dest_ + "\\next.txt"));
@@ -261,10 +260,10 @@ TEST_F(Pass, CancelDuringProgressDeletesThePartialFileSilently) {
 }
 
 TEST_F(Pass, CancelDuringTheTestPassEndsIt) {
-  RunState.cancelRequested = 1;
+  run_.cancelRequested = true;
   Write({{"a.txt", "a"}, {"b.txt", "b"}});
-  EXPECT_EQ(Run(ExtractMode::Test), 0);
-  EXPECT_EQ(ProgressTotals.total, 0u);
+  EXPECT_EQ(Walk(ExtractMode::Test), 0);
+  EXPECT_EQ(run_.progressTotal, 0u);
 }
 
 TEST_F(Pass, ProbeShowsTheNoticeAndNoEndsThePass) {
@@ -273,12 +272,12 @@ TEST_F(Pass, ProbeShowsTheNoticeAndNoEndsThePass) {
   notice += "hidden after the zero";
   Write({{"!", notice}, {"a.txt", "a"}});
   boxAnswers = {IDYES};
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 1);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, "Install?");
   EXPECT_EQ(seenBoxes[0].caption, "Pass Test");
   boxAnswers = {IDNO};
-  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 0);
   EXPECT_FALSE(Exists(dest_));
 }
 
@@ -293,27 +292,27 @@ TEST_F(Pass, ProbeRefusesANoticeThatClaimsMoreThanItsData) {
   archive.push_back(0);
   ASSERT_TRUE(WriteWholeFile(archive_, ExecutablePrefix(kPrefixBytes) + std::string(archive.begin(), archive.end())));
   boxAnswers = {IDYES};
-  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 0);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, FileError(archive_, IDS_DAMAGED));
 }
 
 TEST_F(Pass, ProbeLooksAtTheFirstMemberOnly) {
   Write({{"a.txt", "a"}, {"!", "a later notice is never shown"}});
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 1);
   EXPECT_TRUE(seenBoxes.empty());
   // A long notice is cut to the general text buffer.
   Write({{"!", std::string(5000, 'n')}});
   boxAnswers = {IDYES};
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 1);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, std::string(1023, 'n'));
 }
 
 TEST_F(Pass, ExtractNeverWritesTheNoticeButCountsIt) {
   Write({{"!", "notice text"}, {"a.txt", "a"}});
-  ProgressTotals.total = 12;
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  run_.progressTotal = 12;
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_FALSE(Exists(dest_ + "\\!"));
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "a");
   ASSERT_FALSE(progressReports.empty());
@@ -324,14 +323,14 @@ TEST_F(Pass, DamagedFirstHeaderNamesTheArchive) {
   std::string file = ArchiveFile({{"a.txt", "a"}});
   file[kPrefixBytes + 30] ^= 0x55;  // inside the extended headers: the header CRC fails
   ASSERT_TRUE(WriteWholeFile(archive_, file));
-  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  EXPECT_EQ(Walk(ExtractMode::Probe), 0);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, FileError(archive_, IDS_DAMAGED));
 }
 
 TEST_F(Pass, MissingArchiveIsAReadError) {
-  lstrcpyA(ExecutablePath, (root_ + "\\absent.exe").c_str());
-  EXPECT_EQ(Run(ExtractMode::Probe), 0);
+  lstrcpyA(run_.executablePath, (root_ + "\\absent.exe").c_str());
+  EXPECT_EQ(Walk(ExtractMode::Probe), 0);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, FileError(root_ + "\\absent.exe", IDS_READ_ERROR));
 }
@@ -350,7 +349,7 @@ class Overwrite : public Pass {
 
 TEST_F(Overwrite, WithoutAskingReplacesEvenReadOnlyFiles) {
   SetFlags(kFlagOverwriteWithoutAsking);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_TRUE(seenBoxes.empty());
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
   EXPECT_EQ(FileText(dest_ + "\\c.txt"), "new c");
@@ -388,9 +387,9 @@ TEST_F(Overwrite, AFailedMemberLeavesTheOldFileAsItWas) {
     seenBoxes.clear();
     progressReports.clear();
     cancelAtReport = c.cancelAt;
-    RunState.cancelRequested = 0;
-    ProgressTotals.total = 200005;
-    EXPECT_EQ(Run(ExtractMode::Extract), 0);
+    run_.cancelRequested = false;
+    run_.progressTotal = 200005;
+    EXPECT_EQ(Walk(ExtractMode::Extract), 0);
     EXPECT_EQ(FileText(dest_ + "\\b.txt"), c.b);  // a member before it stays
     EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
     EXPECT_EQ(GetFileAttributesA((dest_ + "\\a.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
@@ -405,7 +404,7 @@ TEST_F(Overwrite, AFailedMemberLeavesTheOldFileAsItWas) {
 
 TEST_F(Overwrite, NoKeepsTheFileYesReplacesIt) {
   boxAnswers = {IDNO, IDYES, IDNO};
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   ASSERT_EQ(seenBoxes.size(), 3u);
   EXPECT_NE(seenBoxes[0].text.find(Shown(dest_ + "/a.txt")), std::string::npos) << seenBoxes[0].text;
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
@@ -415,7 +414,7 @@ TEST_F(Overwrite, NoKeepsTheFileYesReplacesIt) {
 
 TEST_F(Overwrite, AllStopsTheQuestions) {
   boxAnswers = {IDNO, IDC_OVERWRITE_ALL};
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_EQ(seenBoxes.size(), 2u);
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
   EXPECT_EQ(FileText(dest_ + "\\b.txt"), "new b");
@@ -424,7 +423,7 @@ TEST_F(Overwrite, AllStopsTheQuestions) {
 
 TEST_F(Overwrite, CancelEndsThePassAndLeavesTheFile) {
   boxAnswers = {IDYES, IDCANCEL};
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   EXPECT_EQ(seenBoxes.size(), 2u);
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "new a");
   EXPECT_EQ(FileText(dest_ + "\\b.txt"), "old");
@@ -438,23 +437,23 @@ TEST_F(Pass, HostileNamesAreRefusedAndNothingAfterThemIsWritten) {
   for (const char* name : kHostile) {
     seenBoxes.clear();
     Write({{"first.txt", "1"}, {name, "hostile"}, {"after.txt", "never"}});
-    EXPECT_EQ(Run(ExtractMode::Extract), 0) << name;
+    EXPECT_EQ(Walk(ExtractMode::Extract), 0) << name;
     EXPECT_FALSE(Exists(root_ + "\\escaped.txt")) << name;
     EXPECT_FALSE(Exists(dest_ + "\\after.txt")) << name;
     EXPECT_EQ(FileText(dest_ + "\\first.txt"), "1");
     ASSERT_EQ(seenBoxes.size(), 1u) << name;
     EXPECT_EQ(seenBoxes[0].text.rfind("\"" + Shown(dest_) + "/", 0), 0u) << seenBoxes[0].text;
-    EXPECT_NE(seenBoxes[0].text.find(LoadText(IDS_DAMAGED)), std::string::npos) << name;
+    EXPECT_NE(seenBoxes[0].text.find(TableText(IDS_DAMAGED)), std::string::npos) << name;
   }
   // A stream name loses its colon and lands as a plain file.
   Write({{"x.txt:stream", "plain"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_EQ(FileText(dest_ + "\\x.txt_stream"), "plain");
   // A directory named ".." in the stored folder field, and one in a directory entry.
   Write({{"escaped.txt", "x", '0', "..\xff"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   Write({{"", "", 'd', "..\xff"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 0);
   EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
 }
 
@@ -462,7 +461,7 @@ TEST_F(Pass, DirectoryEntryWithDataIsSkippedOverIt) {
   Member folder{"", "", 'd', "docs\xff"};
   folder.extraData = std::string(300, 'J');  // bytes the entry should not have
   Write({folder, {"after.txt", "read where it stands"}});
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_TRUE(GetFileAttributesA((dest_ + "\\docs").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(FileText(dest_ + "\\after.txt"), "read where it stands");
 }
@@ -480,17 +479,17 @@ TEST_F(Pass, ExtractsExactlyTheArchivesThePackerTakes) {
     RemoveTree(dest_);
     seenBoxes.clear();
     // The Extract pass reads every header that the Test pass reads, and the data too.
-    const int extracted = Run(ExtractMode::Extract);
+    const int extracted = Walk(ExtractMode::Extract);
     if (a.readable) {
       EXPECT_EQ(extracted, 1);
       for (const std::string& name : a.names) EXPECT_TRUE(Exists(dest_ + "\\" + name)) << name;
-      EXPECT_EQ(Run(ExtractMode::Test), 1);
+      EXPECT_EQ(Walk(ExtractMode::Test), 1);
       EXPECT_TRUE(seenBoxes.empty());
       continue;
     }
     EXPECT_EQ(extracted, 0);
     ASSERT_EQ(seenBoxes.size(), 1u);
-    const std::string text = seenBoxes[0].text, message = LoadText(EngineResultMessage(a.result));
+    const std::string text = seenBoxes[0].text, message = TableText(StepMessage(StepOf(a.result)));
     ASSERT_GE(text.size(), message.size());
     EXPECT_EQ(text.substr(text.size() - message.size()), message);
   }
@@ -501,9 +500,9 @@ TEST_F(Pass, CompressedMembersFromJlhaAfterTheStubImage) {
   ASSERT_FALSE(lzh.empty());
   std::string file(kPrefixBytes, '\0');
   ASSERT_TRUE(WriteWholeFile(archive_, file + lzh));
-  EXPECT_EQ(Run(ExtractMode::Test), 1);
-  EXPECT_EQ(ProgressTotals.total, 3000u + 65537u + 70000u);
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  EXPECT_EQ(Walk(ExtractMode::Test), 1);
+  EXPECT_EQ(run_.progressTotal, 3000u + 65537u + 70000u);
+  EXPECT_EQ(Walk(ExtractMode::Extract), 1);
   EXPECT_EQ(FileText(dest_ + "\\docs\\small.txt"), Fixture("sample.txt").substr(0, 3000));
   EXPECT_EQ(FileText(dest_ + "\\spaces.txt"), std::string(65537, ' '));
   EXPECT_EQ(FileText(dest_ + "\\zeros.bin"), std::string(70000, '\0'));
@@ -512,7 +511,8 @@ TEST_F(Pass, CompressedMembersFromJlhaAfterTheStubImage) {
   EXPECT_TRUE(seenBoxes.empty());
 }
 
-// Auto-run: the tests' mark program, started through the shell.
+// Auto-run: the tests' mark program, started through the shell after the
+// extract button's passes.
 class AutoRun : public Pass {
  protected:
   void SetUp() override {
@@ -520,8 +520,8 @@ class AutoRun : public Pass {
     const std::string program = BuildFile("mark_file.exe");
     ASSERT_TRUE(Exists(program)) << program;
     ASSERT_TRUE(CopyFileA(program.c_str(), (root_ + "\\mark_file.exe").c_str(), FALSE));
-    lstrcpyA(Config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
-    RunState.autoRun = 1;
+    lstrcpyA(run_.config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
+    run_.settings.options.autoRun = true;
     Write({{"a.txt", "a"}});
   }
   // The mark the program leaves, waited for: the shell starts it on its own.
@@ -539,23 +539,24 @@ class AutoRun : public Pass {
 };
 
 TEST_F(AutoRun, StartsAfterASuccessfulExtractInTheDestination) {
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  ExtractIntoDestination(run_, window_);
+  EXPECT_FALSE(run_.aborted);
   EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
-  // The field now holds the expanded command.
-  EXPECT_EQ(std::string(Config.autoRunCommand), "\"" + dest_ + "\\..\\mark_file.exe\" one \"two three\"");
+  // The block keeps the command as it was written.
+  EXPECT_STREQ(run_.config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
 }
 
-TEST_F(AutoRun, NeverAfterTestProbeFailureOrWhenSwitchedOff) {
+TEST_F(AutoRun, NeverAfterAFailureOrWhenSwitchedOff) {
   SetFlags(kFlagOverwriteWithoutAsking);  // the runs write the same file
-  EXPECT_EQ(Run(ExtractMode::Test), 1);
-  EXPECT_EQ(Run(ExtractMode::Probe), 1);
-  RunState.autoRun = 0;
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
-  RunState.autoRun = 1;
+  run_.settings.options.autoRun = false;
+  ExtractIntoDestination(run_, window_);
+  EXPECT_EQ(FileText(dest_ + "\\a.txt"), "a");
+  run_.settings.options.autoRun = true;
   Member bad{"b.txt", "b"};
   bad.crcDelta = 1;
   Write({{"a.txt", "a"}, bad});
-  EXPECT_EQ(Run(ExtractMode::Extract), 0);
+  ExtractIntoDestination(run_, window_);
+  EXPECT_TRUE(run_.aborted);
   EXPECT_EQ(Mark(2000), "");
 }
 
@@ -563,7 +564,8 @@ TEST_F(AutoRun, StartsEvenWhenEveryOverwriteWasDeclined) {
   ASSERT_TRUE(CreateDirectoryA(dest_.c_str(), nullptr));
   ASSERT_TRUE(WriteWholeFile(dest_ + "\\a.txt", "old"));
   boxAnswers = {IDNO};
-  EXPECT_EQ(Run(ExtractMode::Extract), 1);
+  ExtractIntoDestination(run_, window_);
+  EXPECT_TRUE(run_.keptExisting);
   EXPECT_EQ(FileText(dest_ + "\\a.txt"), "old");
   EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
 }

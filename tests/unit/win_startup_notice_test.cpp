@@ -59,11 +59,10 @@ TEST(StartupNotice, DamagedFirstHeaderIsReportedAndEndsTheProgram) {
   ChildProcess child;
   const SeenWindow box = FirstBox(child, path);
   EXPECT_EQ(box.caption, "Damaged Caption");
-  AppInstance = GetModuleHandleA(nullptr);
   ASSERT_EQ(box.staticTexts.size(), 1u);
   // The file the box names is the stub itself, as the child sees its path.
   const std::string text = box.staticTexts[0];
-  EXPECT_EQ(text.substr(text.size() - std::strlen(LoadText(IDS_DAMAGED))), LoadText(IDS_DAMAGED));
+  EXPECT_EQ(text.substr(text.size() - TableText(IDS_DAMAGED).size()), TableText(IDS_DAMAGED));
   EXPECT_NE(text.find("quorvel-damaged-test.exe\""), std::string::npos) << text;
   ChildProcess::Press(box.window, IDOK);
   EXPECT_EQ(child.WaitForExit(), 0);

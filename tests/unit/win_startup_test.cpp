@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/win_startup.h"
-#include "common/run_state.h"
 #include "common/sfx_config.h"
+#include "common/stub_switches.h"
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"
@@ -30,60 +30,102 @@ class LoadConfig : public ::testing::Test {
     std::memset(&block_, 0, sizeof block_);
   }
   void TearDown() override { DeleteFileA(path_.c_str()); }
-  bool Load(const char* commandLine = "") {
+  // The block read back from a file and the settings a run prepares from it.
+  bool Load(const char* commandLine = "", unsigned switches = 0) {
     EXPECT_TRUE(WriteWholeFile(path_, WithBlock(block_)));
-    lstrcpyA(ExecutablePath, path_.c_str());
-    return LoadSfxConfig(commandLine);
+    if (!ReadSfxConfig(path_.c_str(), read_)) return false;
+    std::memset(&settings_, 0x55, sizeof settings_);  // whatever was there before
+    PrepareRunSettings(read_, commandLine, switches, settings_);
+    return true;
   }
   std::string path_;
-  SfxConfig block_;
+  SfxConfig block_, read_;
+  RunSettings settings_;
 };
 
 TEST_F(LoadConfig, EmptyFieldsTakeTheirDefaults) {
   char cwd[MAX_PATH];
   GetCurrentDirectoryA(sizeof cwd, cwd);
   ASSERT_TRUE(Load());
-  EXPECT_STREQ(Config.title, LoadText(IDS_TITLE));
-  EXPECT_STREQ(Config.defaultFolder, cwd);  // not expanded, no blank here so not quoted
-  EXPECT_STREQ(Config.message, "");
-  EXPECT_EQ(RunState.autoRun, 0);
-  EXPECT_EQ(RunState.suppressFolders, 0);
+  EXPECT_EQ(settings_.title, TableText(IDS_TITLE));
+  EXPECT_STREQ(settings_.offeredFolder, cwd);  // not expanded, no blank here so not quoted
+  EXPECT_STREQ(settings_.message, "");
+  EXPECT_FALSE(settings_.options.autoRun);
+  EXPECT_FALSE(settings_.options.suppressFolders);
+  EXPECT_FALSE(settings_.options.restoreAttributes);
+  EXPECT_FALSE(settings_.options.overwriteWithoutAsking);
+  EXPECT_FALSE(settings_.acceptNotice);
+  EXPECT_FALSE(settings_.waitForCommand);
+  // The block itself keeps its empty fields.
+  EXPECT_STREQ(read_.title, "");
+  EXPECT_STREQ(read_.defaultFolder, "");
 }
 
 TEST_F(LoadConfig, ConfiguredValuesAndTheOverwriteMessage) {
   lstrcpyA(block_.title, "My Product");
   lstrcpyA(block_.defaultFolder, "%windir%\\Target Dir");
   lstrcpyA(block_.autoRunCommand, "setup.exe");
-  SetConfigFlags(block_, kFlagOverwriteWithoutAsking);
-  RunState.suppressFolders = 1;
+  SetConfigFlags(block_, kFlagOverwriteWithoutAsking | kFlagRestoreAttributes);
   ASSERT_TRUE(Load());
   char windows[MAX_PATH];
   GetWindowsDirectoryA(windows, sizeof windows);
-  EXPECT_STREQ(Config.title, "My Product");
-  EXPECT_EQ(std::string(Config.defaultFolder), "\"" + std::string(windows) + "\\Target Dir\"");
-  EXPECT_STREQ(Config.message, LoadText(IDS_OVERWRITE_MESSAGE));
-  EXPECT_EQ(RunState.autoRun, 1);
-  EXPECT_EQ(RunState.suppressFolders, 0);
+  EXPECT_STREQ(settings_.title, "My Product");
+  EXPECT_EQ(std::string(settings_.offeredFolder), "\"" + std::string(windows) + "\\Target Dir\"");
+  EXPECT_EQ(settings_.message, TableText(IDS_OVERWRITE_MESSAGE));
+  EXPECT_TRUE(settings_.options.autoRun);
+  EXPECT_TRUE(settings_.options.restoreAttributes);
+  EXPECT_TRUE(settings_.options.overwriteWithoutAsking);
+  // The block as read is not rewritten by what the run made of it.
+  EXPECT_STREQ(read_.defaultFolder, "%windir%\\Target Dir");
+  EXPECT_STREQ(read_.message, "");
+}
+
+// What each switch changes in the run's settings, and what the block's
+// temporary-folder bit adds; the block's message follows the block alone.
+TEST_F(LoadConfig, SwitchesChangeTheirSettingsOnly) {
+  lstrcpyA(block_.autoRunCommand, "setup.exe");
+  struct Case {
+    unsigned switches;
+    std::uint32_t flags;
+    bool overwrite, autoRun, acceptNotice, waitForCommand;
+  } cases[] = {
+      {0, 0, false, true, false, false},
+      {kSwitchOverwrite, 0, true, true, false, false},
+      {kSwitchNoCommand, 0, false, false, false, false},
+      {kSwitchAcceptNotice, 0, false, true, true, false},
+      {0, kFlagTemporaryFolder, false, true, false, true},
+      {kSwitchNoCommand, kFlagTemporaryFolder, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.switches * 16 + c.flags);
+    SetConfigFlags(block_, c.flags);
+    ASSERT_TRUE(Load("", c.switches));
+    EXPECT_EQ(settings_.options.overwriteWithoutAsking, c.overwrite);
+    EXPECT_EQ(settings_.options.autoRun, c.autoRun);
+    EXPECT_EQ(settings_.acceptNotice, c.acceptNotice);
+    EXPECT_EQ(settings_.waitForCommand, c.waitForCommand);
+    EXPECT_STREQ(settings_.message, "");  // /O is no reason for the block's message
+  }
 }
 
 TEST_F(LoadConfig, MessageStaysEmptyWithoutTheOverwriteBitAndIsNeverReplaced) {
   SetConfigFlags(block_, kFlagRestoreAttributes);
   ASSERT_TRUE(Load());
-  EXPECT_STREQ(Config.message, "");
+  EXPECT_STREQ(settings_.message, "");
   lstrcpyA(block_.message, "Read me");
   SetConfigFlags(block_, kFlagOverwriteWithoutAsking);
   ASSERT_TRUE(Load());
-  EXPECT_STREQ(Config.message, "Read me");
+  EXPECT_STREQ(settings_.message, "Read me");
 }
 
 TEST_F(LoadConfig, CommandLineReplacesTheFolderAndDestinationMacrosStay) {
   lstrcpyA(block_.defaultFolder, "C:\\configured");
   ASSERT_TRUE(Load("%ExtractDir%\\sub"));
-  EXPECT_STREQ(Config.defaultFolder, "%ExtractDir%\\sub");
+  EXPECT_STREQ(settings_.offeredFolder, "%ExtractDir%\\sub");
   // A command line longer than the field is cut to 255 bytes, not written past it.
   const std::string longFolder = "C:\\" + std::string(400, 'x');
   ASSERT_TRUE(Load(longFolder.c_str()));
-  EXPECT_EQ(std::string(Config.defaultFolder), longFolder.substr(0, 255));
+  EXPECT_EQ(std::string(settings_.offeredFolder), longFolder.substr(0, 255));
 }
 
 TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
@@ -96,15 +138,14 @@ TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
   SetCurrentDirectoryA(saved);
   RemoveDirectoryA(dir.c_str());
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(std::string(Config.defaultFolder), "\"" + dir + "\"");
+  EXPECT_EQ(std::string(settings_.offeredFolder), "\"" + dir + "\"");
 }
 
 TEST_F(LoadConfig, FailsWhenTheBlockCannotBeReadWhole) {
-  lstrcpyA(ExecutablePath, TempPath("no-such-file.exe").c_str());
-  EXPECT_FALSE(LoadSfxConfig(""));
+  SfxConfig config;
+  EXPECT_FALSE(ReadSfxConfig(TempPath("no-such-file.exe").c_str(), config));
   ASSERT_TRUE(WriteWholeFile(path_, std::string(512 + 716, '\0')));  // one byte short
-  lstrcpyA(ExecutablePath, path_.c_str());
-  EXPECT_FALSE(LoadSfxConfig(""));
+  EXPECT_FALSE(ReadSfxConfig(path_.c_str(), config));
 }
 
 std::string RegistryString(HKEY root, const char* subkey, const char* name) {
@@ -191,10 +232,9 @@ TEST_P(OldPlatform, IsRefusedWithStringThirteenAndExitCodeZero) {
   SeenWindow box;
   ASSERT_TRUE(child.WaitForWindow(box)) << "no message box";
   EXPECT_EQ(box.className, "#32770");
-  AppInstance = GetModuleHandleA(nullptr);
-  EXPECT_EQ(box.caption, LoadText(IDS_TITLE));
+  EXPECT_EQ(box.caption, TableText(IDS_TITLE));
   ASSERT_EQ(box.staticTexts.size(), 1u);
-  EXPECT_EQ(box.staticTexts[0], LoadText(IDS_OLD_PLATFORM));
+  EXPECT_EQ(box.staticTexts[0], TableText(IDS_OLD_PLATFORM));
   ChildProcess::Press(box.window, IDOK);
   EXPECT_EQ(child.WaitForExit(), 0);
   RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());

@@ -9,9 +9,10 @@
 #include <set>
 #include <string>
 
-#include "app/win_startup.h"
+#include "common/win_services.h"
 #include "ui/resource_ids.h"
 #include "fixtures.h"
+#include "win_child_process.h"
 
 namespace {
 #define STRING_ID(name) {#name, name}
@@ -64,7 +65,6 @@ bool ToCodePage932(const std::string& utf8, std::string& out) {
 
 TEST(StringTable, EveryTextOfTheScriptLoadsUnderItsIdAsShiftJis) {
   ASSERT_EQ(GetACP(), 932u) << "the tests run with LC_ALL=ja_JP.UTF-8";
-  AppInstance = GetModuleHandleA(nullptr);
   const std::map<std::string, std::string> script = ScriptTexts();
   ASSERT_EQ(script.size(), kStringIds.size()) << "one text for each id";
   std::set<std::string> seen;
@@ -73,18 +73,17 @@ TEST(StringTable, EveryTextOfTheScriptLoadsUnderItsIdAsShiftJis) {
     ASSERT_EQ(script.count(name), 1u);
     std::string expected;
     ASSERT_TRUE(ToCodePage932(script.at(name), expected));
-    EXPECT_EQ(std::string(LoadText(id)), expected);
+    EXPECT_EQ(TableText(id), expected);
     EXPECT_TRUE(seen.insert(expected).second) << "a text twice";
   }
   // The conversion, spelled out once: kanji and hiragana as two bytes,
   // half-width katakana as one.
-  EXPECT_EQ(std::string(LoadText(IDS_READ_ERROR)), "\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\xb4\xd7\xb0");
+  EXPECT_EQ(TableText(IDS_READ_ERROR), "\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\xb4\xd7\xb0");
 }
 
 TEST(StringTable, FormatsTakeOneNameAndNoOtherTextIsAFormat) {
-  AppInstance = GetModuleHandleA(nullptr);
   for (const auto& [name, id] : kStringIds) {
-    const std::string text = LoadText(id);
+    const std::string text = TableText(id);
     const bool format = id == IDS_STATUS_EXTRACTING || id == IDS_STATUS_TESTING || id == IDS_COMMAND;
     const std::size_t percent = text.find('%');
     EXPECT_EQ(percent != std::string::npos, format) << name;
@@ -109,12 +108,12 @@ TEST(StringTable, TableIsJapanese) {
 // it names every switch the command line takes, each at a line's start.
 TEST(StringTable, SwitchListFitsAndNamesEverySwitch) {
   AppInstance = GetModuleHandleA(nullptr);
-  char whole[1024] = {};
-  const int length = LoadStringA(AppInstance, IDS_USAGE, whole, sizeof whole);
-  ASSERT_GT(length, 0);
-  EXPECT_LT(length, 256);
-  const std::string text = std::string("\n") + LoadText(IDS_USAGE);
-  EXPECT_EQ(text.substr(1), whole);
+  const std::string whole = TableText(IDS_USAGE);
+  ASSERT_FALSE(whole.empty());
+  EXPECT_LT(whole.size(), kLoadTextBytes);
+  char loaded[kLoadTextBytes];
+  EXPECT_EQ(LoadText(IDS_USAGE, loaded, sizeof loaded), whole);
+  const std::string text = "\n" + whole;
   for (const char* name : {"/S\t", "/D=", "/Y\t", "/O\t", "/N\t", "/T\t", "/?\t"})
     EXPECT_NE(text.find(std::string("\n") + name), std::string::npos) << name;
 }

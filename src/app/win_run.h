@@ -1,0 +1,72 @@
+// The run: what start-up reads and decides, and what the run then changes
+// and counts, in one object that start-up owns and hands to every step. The
+// main dialog gets it through its creation parameter; a pass keeps a pointer
+// to it while it runs. Everything happens on the one GUI thread (the 64-bit
+// stub's writing thread touches none of it).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/run_state.h"
+#include "common/sfx_config.h"
+#include "common/win_services.h"
+#include "paths/path_text.h"
+
+// The run's settings. Start-up prepares them once, from the configuration
+// block, the command line and the switches; afterwards only the options
+// dialog changes the options, and a temporary-folder run offers its own
+// folder.
+struct RunSettings {
+  RunOptions options;
+  bool unattended;      // /S or /T: no window and no box; the exit code tells
+  bool acceptNotice;    // /Y: the notice is not asked
+  bool waitForCommand;  // temporary folder without /N: the command is waited for
+  char title[sizeof SfxConfig::title];          // the block's, or string 7
+  char offeredFolder[kDestinationFolderBytes];  // expanded and quoted, as the edit shows it
+  char message[sizeof SfxConfig::message];      // the block's, or string 10 where it asks
+};
+
+// No constructor: start-up makes it zero-filled.
+struct Run {
+  // The program's own file: it holds the configuration block and the
+  // archive, and archive errors name it.
+  char executablePath[kPathBytes];
+  // The block as read from the file; nothing writes it afterwards.
+  SfxConfig config;
+  RunSettings settings;
+
+  // What the run has done so far.
+  char destinationFolder[kDestinationFolderBytes];  // the accepted folder, unquoted
+  std::uint64_t progressTotal;  // summed by the Test pass for the Extract pass's bar
+  bool extracting;              // the passes have begun (extract button or unattended)
+  bool cancelRequested;         // Cancel pressed while a pass runs
+  bool aborted;                 // the last pass did not end whole, or the dialog closed before
+  bool keptExisting;            // an existing file stayed in place of a member
+  bool commandUnwatched;        // the command runs with nothing to wait for
+  HANDLE commandProcess;        // the command, once started to be waited for
+  int failureExitCode;          // the first failure's exit code (2, or 8), 0 while none
+
+  // A failure: its exit code is kept unless an earlier one was, and text is
+  // shown in a box with the error icon, owned by owner, unless the run is
+  // unattended.
+  void ShowFailure(HWND owner, const char* text, const char* caption, int exitCode);
+  // "<file>" and the text of messageId, with the title as caption, as a
+  // failure with exit code 2.
+  void ReportFileError(HWND owner, UINT messageId, const char* file);
+  // The exit code of an unattended or temporary-folder run: the first
+  // failure's, else 255 when it did not end whole, else 1 when existing
+  // files were kept, else 0.
+  int OutcomeExitCode() const;
+};
+
+// The extract button's check of a folder text (the edit's, or the offered
+// one): true, with the folder unquoted in run.destinationFolder, when the
+// text is not empty, at most 255 bytes and a full path once unquoted.
+bool AcceptDestination(Run& run, const char* text);
+
+// The extract button's work on the accepted folder: the Test pass and, after
+// its success, the Extract pass, both reporting to window (none when nobody
+// watches), then the configured command if the options still ask for it.
+void ExtractIntoDestination(Run& run, HWND window);
