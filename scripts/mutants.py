@@ -11,6 +11,13 @@ is never written and nothing is committed. Only the mutated file's objects and
 the links of unit_tests and quorvel-pack are rebuilt; the mutants of one file
 run one after another, so each costs one compile.
 
+The packer's commands and entry (the PACK_COMMANDS list of
+src/pack/sources.cmake) are built into the program only, not into the unit
+tests: their mutants are judged by the packer's tests in tests/pack instead,
+which CTest runs on the built program (--unit-only judges them by the unit
+tests, which cannot catch them). Mutants known to be equivalent (EQUIVALENT
+below, each with its reason) are drawn into the sample and counted apart.
+
 A mutant is killed when the tests fail, timed out when they run past the
 limit (a hang is a fault they caught), survived when they pass, and does not
 compile when the build refuses it. The tests run in two rounds, each stopping
@@ -51,8 +58,20 @@ OPERATORS = [
 ]
 
 # Mutants that cannot change what any caller sees. Each entry: file, a piece
-# of the line, the text replaced, its replacement, and why.
+# of the line, the text replaced, its replacement, and why. They are drawn
+# into a sample like the others (so that a sample stays the same when this
+# list grows) and then counted apart, not run.
 EQUIVALENT = [
+    ("src/archive/lzh_decoder.cpp", "if (length > 16) {", ">", ">=",
+     "a 16-byte match copies 16 more bytes into the piece's undecoded part, which the stretch "
+     "keeps at least 256 bytes long and which later symbols overwrite"),
+    ("src/archive/lzh_decoder.cpp", "if (unfilled && distance > pos) break;", "&&", "||",
+     "the stretch hands more matches to the careful path, which decodes them alike"),
+    ("src/archive/lzh_decoder.cpp", "if (unfilled && distance > pos) break;", ">", ">=",
+     "a match reaching exactly the piece's first byte goes to the careful path, which decodes "
+     "it alike"),
+    ("src/archive/lzh_decoder.cpp", "whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));",
+     ">=", ">", "with exactly one word of input left the careful path decodes the symbols instead"),
 ]
 
 
@@ -204,7 +223,7 @@ def find_mutants(path):
             found.append(Mutant(path, m.start(), line + 1, m.start() - line_starts[line] + 1,
                                 m.group(0), new, lines[line].strip()))
     found.sort(key=lambda mu: (mu.offset, mu.old))
-    return [mu for mu in found if not is_equivalent(mu)]
+    return found
 
 
 def apply(source, mutant):
@@ -295,6 +314,7 @@ class Suite:
 
     def __init__(self, tree, program, slow_ms, factor):
         self.tree, self.program, self.slow_ms, self.factor = tree, program, slow_ms, factor
+        self.target = program
         self.rounds = []
 
     def baseline(self, log):
@@ -336,6 +356,38 @@ class Suite:
         return "survived", total
 
 
+class ProgramSuite:
+    """The packer's tests (tests/pack, run by CTest on the built program), for
+    the files that only the program builds: its commands and its entry."""
+
+    program = "quorvel-pack tests"
+    target = "quorvel-pack"
+
+    def __init__(self, tree, factor):
+        self.tree, self.factor, self.limit = tree, factor, None
+
+    def command(self):
+        return ["ctest", "--test-dir", self.tree.build, "-R", "^pack_", "--stop-on-failure",
+                "--output-on-failure"]
+
+    def baseline(self, log):
+        code, seconds = run(self.command(), self.tree.build, 3600, log)
+        self.limit = 20 + self.factor * seconds
+        return code == 0, seconds
+
+    def run(self, log):
+        code, seconds = run(self.command(), self.tree.build, self.limit, log)
+        return ("timeout" if code is None else "killed" if code != 0 else "survived"), seconds
+
+
+def program_only_files():
+    """The files of src/pack that the packer program builds and the unit tests
+    do not link: the PACK_COMMANDS list of src/pack/sources.cmake."""
+    with open(os.path.join(ROOT, "src/pack/sources.cmake")) as f:
+        found = re.search(r"quorvel_sources\(PACK_COMMANDS([^)]*)\)", f.read())
+    return {"src/pack/" + name for name in found.group(1).split()} if found else set()
+
+
 def same_bytes(a, b):
     if os.path.getsize(a) != os.path.getsize(b):
         return False
@@ -344,7 +396,7 @@ def same_bytes(a, b):
 
 
 def report(results, timings):
-    columns = ["killed", "timeout", "survived", "no-compile"]
+    columns = ["killed", "timeout", "survived", "no-compile", "equivalent"]
     by_folder = collections.defaultdict(collections.Counter)
     for mutant, outcome in results:
         by_folder[mutant.folder][outcome] += 1
@@ -376,9 +428,14 @@ def main():
     parser.add_argument("--file", action="append", default=[],
                         help="only this file (path from the top, or its end); may repeat")
     parser.add_argument("--sample", type=int, help="this many mutants, drawn with --seed")
+    parser.add_argument("--only", action="append", default=[],
+                        help="of the sample drawn, run only the mutants of this file (its end); may repeat")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--sanitized", action="store_true",
                         help="try each survivor against unit_tests_sanitized too")
+    parser.add_argument("--unit-only", action="store_true",
+                        help="judge the packer's command files by the unit tests too (which do not "
+                             "link them) instead of by the packer's tests")
     parser.add_argument("--slow-ms", type=float, default=300,
                         help="tests slower than this run in the second round (default 300)")
     parser.add_argument("--timeout-factor", type=float, default=5,
@@ -400,14 +457,18 @@ def main():
         mutants = random.Random(args.seed).sample(mutants, args.sample)
         mutants.sort(key=lambda mu: (mu.path, mu.offset))
 
+    if args.only:
+        mutants = [m for m in mutants if any(m.path == o or m.path.endswith("/" + o) for o in args.only)]
+    equivalent = [m for m in mutants if is_equivalent(m)]
     if args.list:
         signal.signal(signal.SIGPIPE, signal.SIG_DFL)
         for m in mutants:
-            print(f"{m.where():<40} {m.change():<22} {m.text}")
+            print(f"{m.where():<40} {m.change():<22} {m.text}" + ("   (equivalent)" if m in equivalent else ""))
         counts = collections.Counter(m.folder for m in mutants)
         print("\n" + ", ".join(f"{folder}: {counts[folder]}" for folder in sorted(counts))
-              + f"; {len(mutants)} in all")
+              + f"; {len(mutants)} in all, {len(equivalent)} of them known to be equivalent")
         return 0
+    mutants = [m for m in mutants if m not in equivalent]
 
     signal.signal(signal.SIGTERM, on_terminate)
     tree = Tree(os.path.abspath(args.work), args.jobs)
@@ -417,19 +478,22 @@ def main():
     tree.sync()
     if not tree.configure():
         sys.exit(f"mutants.py: the copy does not configure; see {tree.work}/configure.log")
-    targets = ["unit_tests"] + (["unit_tests_sanitized"] if args.sanitized else [])
+    program_files = set() if args.unit_only else program_only_files() & {m.path for m in mutants}
+    unit_suites = [Suite(tree, t, args.slow_ms, args.timeout_factor)
+                   for t in ["unit_tests"] + (["unit_tests_sanitized"] if args.sanitized else [])]
+    program_suites = [ProgramSuite(tree, args.timeout_factor)] if program_files else []
+    suites = unit_suites + program_suites
     print("building the unmutated tree", flush=True)
-    ok, seconds = tree.make(targets, 7200, log)
+    ok, seconds = tree.make([suite.target for suite in suites], 7200, log)
     if not ok:
         sys.exit(f"mutants.py: the unmutated tree does not build; see {log}")
-    suites = [Suite(tree, t, args.slow_ms, args.timeout_factor) for t in targets]
     for suite in suites:
         ok, seconds = suite.baseline(log)
         if not ok:
             sys.exit(f"mutants.py: {suite.program} fails before any mutation; see {log}")
         print(f"{suite.program} passes unmutated in {seconds:.1f} s", flush=True)
 
-    results, timings = [], []
+    results, timings = [(m, "equivalent") for m in equivalent], []
     current_path, current_source = None, None
 
     def restore():
@@ -445,18 +509,21 @@ def main():
                           errors="surrogateescape") as f:
                     current_source = f.read()
             write_source(os.path.join(tree.src, current_path), apply(current_source, mutant))
-            built, build_seconds = tree.make(["unit_tests"], 900, log)
-            test_seconds = 0.0
-            if not built:
-                outcome = "no-compile"
-            else:
-                outcome, test_seconds = suites[0].run(log)
-                if outcome == "survived" and args.sanitized:
-                    built, more = tree.make(["unit_tests_sanitized"], 900, log)
-                    build_seconds += more
-                    if built:
-                        outcome, more = suites[1].run(log)
-                        test_seconds += more
+            # Each suite in turn, as long as the mutant survives: the build
+            # of the first tells whether it compiles at all.
+            build_seconds = test_seconds = 0.0
+            outcome = "survived"
+            for suite in program_suites if mutant.path in program_files else unit_suites:
+                built, seconds = tree.make([suite.target], 900, log)
+                build_seconds += seconds
+                if not built:
+                    outcome = "no-compile"
+                    break
+                outcome, seconds = suite.run(log)
+                test_seconds += seconds
+                if outcome != "survived":
+                    break
+            if outcome != "no-compile":
                 timings.append((build_seconds, test_seconds))
             results.append((mutant, outcome))
             print(f"[{index:>3}/{len(mutants)}] {outcome:<10} {mutant.where():<40} {mutant.change():<22}"
