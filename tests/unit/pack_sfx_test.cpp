@@ -11,6 +11,7 @@
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "pack/cp932.h"
+#include "pack/exclusive_file.h"
 #include "pack/output_file.h"
 #include "pack/pe_image.h"
 #include "pack/sfx_info.h"
@@ -180,7 +181,13 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
     ASSERT_TRUE(out.Write(expected.data(), 10));
   }
   EXPECT_TRUE(fs::is_empty(folder));
+  // A folder removed while it is held open takes no new file.
+  OpenFolder gone;
+  ASSERT_TRUE(gone.Open(folder));
   fs::remove(folder);
+  NewFile orphan(gone);
+  EXPECT_FALSE(orphan.Create());
+  EXPECT_FALSE(orphan.Write(expected.data(), 10));
 }
 
 TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
