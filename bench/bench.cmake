@@ -7,6 +7,7 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # that writes the same files from memory (scripts/bench-pass.sh).
   add_executable(pass_bench ${QUORVEL_PASS_BENCH_SOURCES} ${QUORVEL_STUB_RESOURCES_SOURCES})
   target_link_libraries(pass_bench PRIVATE quorvel_shell comdlg32 ole32 shell32 advapi32 gdi32 user32 kernel32)
+  target_include_directories(pass_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_link_options(pass_bench PRIVATE -static)
 endif()
 

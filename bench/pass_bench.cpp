@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/win_extraction_pass.h"
+#include "win_sys_text.h"
 #include "app/win_main_dialog.h"
 #include "app/win_run.h"
 #include "app/win_startup.h"
@@ -123,8 +124,8 @@ int main(int argc, char** argv) {
   AppInstance = GetModuleHandleA(nullptr);
   // The archive is read from offset 0; every file is new in its folder.
   static Run run;
-  lstrcpynA(run.executablePath, argv[1], sizeof run.executablePath);
-  lstrcpyA(run.settings.title, "pass_bench");
+  CopyTextBounded(run.executablePath, ToSys(argv[1]).c_str(), kPathBytes);
+  CopyTextBounded(run.settings.title, SYS_TEXT("pass_bench"), UnitsOf(run.settings.title));
   const std::string destination = argv[2];
   const int runs = std::atoi(argv[3]);
   if (runs < 1) return 2;
@@ -135,8 +136,8 @@ int main(int argc, char** argv) {
   HWND dialog = nullptr;
   if (window) {
     InitCommonControlsFromSystem();
-    dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
-                                reinterpret_cast<LPARAM>(&run));
+    dialog = SYS_API(CreateDialogParam)(AppInstance, DialogTemplate(IDD_MAIN), nullptr, MainDialogProc,
+                                        reinterpret_cast<LPARAM>(&run));
     if (!dialog) {
       std::fprintf(stderr, "the main dialog cannot be created (no display?)\n");
       return 1;
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
       const int which = (turn + round) % 3;
       if (which == 0) {
         const std::string folder = destination + "\\pass" + suffix;
-        lstrcpynA(run.destinationFolder, folder.c_str(), sizeof run.destinationFolder);
+        CopyTextBounded(run.destinationFolder, ToSys(folder).c_str(), kDestinationFolderBytes);
         run.progressTotal = 0;
         double start = Now(), cpu = ProcessCpu();
         const int tested = RunExtractionPass(run, dialog, ExtractMode::Test);

@@ -2,7 +2,8 @@
 # Pictures of the stub's dialogs:
 #   docs/screenshots/*.png  the README's: the demo's notice, main, options and
 #                           overwrite dialogs in Wine's virtual desktop, which
-#                           draws frames and title bars, each cut to its window
+#                           draws frames and title bars, each cut to its window;
+#                           en-*.png the same on a Western Windows
 #   dist/screenshots/*.png  every dialog, from the end-to-end test that walks
 #                           through them, on the bare display
 set -euo pipefail
@@ -29,11 +30,18 @@ build/native/quorvel-pack create --quiet -o "$stage/demo.exe" --stub dist/quorve
 scripts/wine-run.sh explorer /desktop=quorvel,800x600 build/win64/readme_pictures.exe \
   "Z:$here/$stage/demo.exe" "C:\\$destination" "Z:$here/$stage/bmp"
 rm -rf "$drive_c/$destination"
+# The same dialogs on a Western Windows (code page 1252, English interface).
+mkdir -p "$stage/bmp-en"
+QUORVEL_WINE_LOCALE=C.UTF-8 scripts/wine-run.sh explorer /desktop=quorvel,800x600 \
+  build/win64/readme_pictures.exe "Z:$here/$stage/demo.exe" "C:\\$destination" "Z:$here/$stage/bmp-en"
+rm -rf "$drive_c/$destination"
 for name in notice main options overwrite; do
   # No time chunks: the same pictures give the same bytes.
   convert "$stage/bmp/$name.bmp" -strip -define png:exclude-chunks=date,time \
     "docs/screenshots/$name.png"
-  echo "docs/screenshots/$name.png"
+  convert "$stage/bmp-en/$name.bmp" -strip -define png:exclude-chunks=date,time \
+    "docs/screenshots/en-$name.png"
+  echo "docs/screenshots/$name.png docs/screenshots/en-$name.png"
 done
 
 rm -rf build/win64/screenshots

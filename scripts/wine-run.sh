@@ -14,5 +14,6 @@ fi
 export WINEPREFIX="${QUORVEL_WINEPREFIX:-$here/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export LC_ALL=ja_JP.UTF-8
+# QUORVEL_WINE_LOCALE=C.UTF-8 gives a Western Windows instead (code page 1252).
+export LC_ALL="${QUORVEL_WINE_LOCALE:-ja_JP.UTF-8}"
 exec /usr/lib/wine/wine64 "$@"

@@ -40,7 +40,7 @@ constexpr unsigned kNoPercent = ~0u;
 void SendPendingPercent(ExtractionPass& pass) {
   if (pass.pendingPercent == pass.sentPercent) return;
   pass.sentPercent = pass.pendingPercent;
-  SendMessageA(pass.window, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(pass.sentPercent));
+  SYS_API(SendMessage)(pass.window, WM_COMMAND, IDM_PROGRESS, static_cast<LPARAM>(pass.sentPercent));
 }
 
 // Whom a failure's box names.
@@ -79,12 +79,12 @@ void MakeWin32EngineHost(ExtractionPass& pass, EngineHost& host) {
 
 UINT StepMessage(Step step) { return kStepTexts[static_cast<unsigned>(step)].message; }
 
-void ReportStep(Run& run, HWND owner, Step step, const char* memberFile) {
+void ReportStep(Run& run, HWND owner, Step step, const SysChar* memberFile) {
   const StepText& text = kStepTexts[static_cast<unsigned>(step)];
   if (!text.message) return;
   if (text.names == kNamesNothing) {
-    char message[kLoadTextBytes];
-    run.ShowFailure(owner, LoadText(text.message, message, sizeof message), run.settings.title, kExitNoMemory);
+    SysChar message[kLoadTextBytes];
+    run.ShowFailure(owner, LoadText(text.message, message, kLoadTextBytes), run.settings.title, kExitNoMemory);
     return;
   }
   run.ReportFileError(owner, text.message, text.names == kNamesMember ? memberFile : run.executablePath);
@@ -103,10 +103,10 @@ bool ReportPassProgress(ExtractionPass& pass) {
 
 void ProcessPendingMessages(HWND window) {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (IsDialogMessageA(window, &message)) continue;
+  while (SYS_API(PeekMessage)(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (SYS_API(IsDialogMessage)(window, &message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    SYS_API(DispatchMessage)(&message);
   }
 }
 
@@ -127,20 +127,18 @@ void DrainQueueWhenDue(ExtractionPass& pass) {
   ProcessPendingMessages(pass.window);
 }
 
-void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const char* name) {
-  unsigned i = 0;
-  for (; i + 1 < sizeof pass.statusName && name[i]; ++i) pass.statusName[i] = name[i];
-  pass.statusName[i] = '\0';
+void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const SysChar* name) {
+  CopyTextBounded(pass.statusName, name, UnitsOf(pass.statusName));
   pass.statusFormat = formatId;
 }
 
 void FlushMemberStatus(ExtractionPass& pass) {
   if (!pass.statusFormat) return;
-  // The name is at most 287 bytes, the format a short line: well inside the
-  // 1024 bytes that wsprintfA writes at most.
-  char format[kLoadTextBytes];
-  char line[1024];
-  wsprintfA(line, LoadText(pass.statusFormat, format, sizeof format), pass.statusName);
+  // The name is at most 287 units, the format a short line: well inside the
+  // 1024 units that wsprintf writes at most.
+  SysChar format[kLoadTextBytes];
+  SysChar line[1024];
+  SYS_API(wsprintf)(line, LoadText(pass.statusFormat, format, kLoadTextBytes), pass.statusName);
   pass.statusFormat = 0;
-  SetDlgItemTextA(pass.window, IDC_STATUS, line);
+  SYS_API(SetDlgItemText)(pass.window, IDC_STATUS, line);
 }

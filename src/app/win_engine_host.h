@@ -24,7 +24,7 @@ UINT StepMessage(Step step);
 // naming the archive (the run's own file), memberFile (the member's, or for
 // a write error the file that failed behind the decoder) or, for out of
 // memory (exit code 8), nothing.
-void ReportStep(Run& run, HWND owner, Step step, const char* memberFile);
+void ReportStep(Run& run, HWND owner, Step step, const SysChar* memberFile);
 
 // Sends the percentage of pass.done in the run's total and lets the person
 // act; false once Cancel was pressed.
@@ -50,7 +50,7 @@ void StartPacing(ExtractionPass& pass);
 void DrainQueueWhenDue(ExtractionPass& pass);
 // Takes string formatId with name as the status line of the pass's window,
 // shown at the next drain that is due or at FlushMemberStatus.
-void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const char* name);
+void ShowMemberStatus(ExtractionPass& pass, UINT formatId, const SysChar* name);
 // Shows the status line that waits, if any: before a question or a message
 // about the member, and at the end of a pass.
 void FlushMemberStatus(ExtractionPass& pass);

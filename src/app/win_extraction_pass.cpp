@@ -5,6 +5,7 @@
 #include "app/win_engine_host.h"
 #include "app/win_file_replace.h"
 #include "app/win_run.h"
+#include "archive/member_name.h"
 #include "common/dbcs.h"
 #include "paths/path_text.h"
 #include "ui/resource_ids.h"
@@ -66,36 +67,33 @@ unsigned MemberFolderBytes(const ExtractionPass& pass) {
 
 // The last guard before anything is created: the path, as Windows resolves
 // it, lies strictly below the destination folder.
-bool ResolvesInsideDestination(const ExtractionPass& pass, const char* path) {
+bool ResolvesInsideDestination(const ExtractionPass& pass, const SysChar* path) {
   if (pass.fullFolderPrefixLength == 0) return false;
-  char full[kFullPathBytes];
-  char* filePart;
-  const DWORD n = GetFullPathNameA(path, sizeof full, full, &filePart);
+  SysChar full[kFullPathBytes];
+  SysChar* filePart;
+  const DWORD n = SYS_API(GetFullPathName)(path, kFullPathBytes, full, &filePart);
   if (n == 0 || n >= sizeof full || n <= pass.fullFolderPrefixLength) return false;
   const int length = static_cast<int>(pass.fullFolderPrefixLength);
-  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, full, length, pass.fullFolderPrefix, length) ==
+  return SYS_API(CompareString)(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, full, length, pass.fullFolderPrefix, length) ==
          CSTR_EQUAL;
 }
 
 void PrepareDestination(ExtractionPass& pass) {
-  const char* folder = pass.run->destinationFolder;
-  char root[kPathRootBytes];
+  const SysChar* folder = pass.run->destinationFolder;
+  SysChar root[kPathRootBytes];
   GetPathRoot(root, folder);
   pass.rules = SelectNameRules(root);
-  unsigned rootLength = 0;
-  while (root[rootLength]) ++rootLength;
+  const unsigned rootLength = TextLength(root);
   pass.folderPrefixReady =
-      PrepareFolderPrefix(pass.folderPrefix, sizeof pass.folderPrefix, folder, rootLength, pass.rules);
+      PrepareFolderPrefix(pass.folderPrefix, kMemberPathBytes, folder, rootLength, pass.rules);
   if (!pass.folderPrefixReady) return;
-  char* filePart;
-  char* full = pass.fullFolderPrefix;
-  const DWORD n = GetFullPathNameA(pass.folderPrefix, kFullPathBytes - 1, full, &filePart);
+  SysChar* filePart;
+  SysChar* full = pass.fullFolderPrefix;
+  const DWORD n = SYS_API(GetFullPathName)(pass.folderPrefix, kFullPathBytes - 1, full, &filePart);
   if (n == 0 || n >= kFullPathBytes - 1) return;
   // Compared as a whole folder: "C:\dest\" must not admit "C:\destination".
   if (full[n - 1] != '\\' && !AddBackslash(full, kFullPathBytes)) return;
-  unsigned length = n;
-  while (full[length]) ++length;
-  pass.fullFolderPrefixLength = length;
+  pass.fullFolderPrefixLength = TextLength(full);
 }
 
 FILETIME ModifiedFileTime(const ExtractionPass& pass) {
@@ -126,11 +124,67 @@ Step ProbeMember(ExtractionPass& pass) {
   // Accepted beforehand (/Y), the notice is not asked; unattended without
   // that, it counts as declined.
   const RunSettings& settings = pass.run->settings;
-  if (!settings.acceptNotice &&
-      (settings.unattended ||
-       MessageBoxA(pass.window, pass.notice, settings.title, MB_ICONQUESTION | MB_YESNO) == IDNO))
-    return Step::Cancelled;
-  return Step::Leave;
+  if (settings.acceptNotice) return Step::Leave;
+  if (settings.unattended) return Step::Cancelled;
+  SysChar text[kNoticeTextMaxBytes + 1];
+  DecodeText(pass.notice, ConfigTextCodePage(pass.run->config), text, UnitsOf(text));
+  return SYS_API(MessageBox)(pass.window, text, settings.title, MB_ICONQUESTION | MB_YESNO) == IDNO ? Step::Cancelled
+                                                                                                 : Step::Leave;
+}
+
+#if defined(_WIN64)
+bool ConvertCodePage(void*, std::uint32_t codePage, const char* text, unsigned count, Utf16Unit* dest,
+                     unsigned destUnits) {
+  const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(count), dest,
+                                    static_cast<int>(destUnits) - 1);
+  if (n <= 0) return false;
+  dest[n] = '\0';
+  return true;
+}
+
+// A header that stores its name, or part of it, in UTF-16, or its byte
+// names in a code page of their own.
+bool HasOwnNameEncoding(const MemberHeaderRecord& header) {
+  const UnicodeNameFields fields = FindUnicodeNameFields(header);
+  return fields.fileBytes || fields.directoryBytes || fields.codePage != lzh::kCodePageShiftJis;
+}
+#endif
+
+// The member's name as the person reads it: the 64-bit stub's in Unicode,
+// from the header's UTF-16 fields where it has them, else its code page 932
+// bytes converted; the 32-bit stub's the bytes themselves. False when a
+// Unicode name is unusable (an odd field, bytes that are no text of their
+// code page, too long): the header is damaged.
+bool DecodeMemberName(ExtractionPass& pass) {
+  const Engine& engine = pass.engine;
+#if defined(_WIN64)
+  pass.memberNameUnicode = HasOwnNameEncoding(engine.header);
+  if (pass.memberNameUnicode)
+    return BuildUtf16MemberName(engine.header, engine.joinedName, pass.run->settings.options.suppressFolders,
+                                ConvertCodePage, nullptr, pass.memberName, UnitsOf(pass.memberName));
+#endif
+  DecodeText(engine.joinedName, lzh::kCodePageShiftJis, pass.memberName, UnitsOf(pass.memberName));
+  return true;
+}
+
+// The member's path below the destination folder. A name stored in code
+// page 932 bytes is checked and sanitised as those bytes (a trail byte 0x5C
+// is no separator, the limits count bytes), exactly as the 32-bit stub
+// does, then converted; a Unicode name under the same rules in UTF-16.
+MemberPathResult BuildDestinationPath(ExtractionPass& pass) {
+  const SysChar* name = pass.memberName;
+#if defined(_WIN64)
+  SysChar converted[kJoinedNameBytes];
+  if (!pass.memberNameUnicode) {
+    char sanitized[kJoinedNameBytes];
+    const MemberPathResult bytes =
+        BuildMemberPath(sanitized, kJoinedNameBytes, "", pass.engine.joinedName, pass.rules);
+    if (bytes != MemberPathResult::Inside) return bytes;
+    DecodeText(sanitized, lzh::kCodePageShiftJis, converted, kJoinedNameBytes);
+    name = converted;
+  }
+#endif
+  return BuildMemberPath(pass.destinationPath, kDestinationPathBytes, pass.folderPrefix, name, pass.rules);
 }
 
 // Lets the person act when the drain is due; true when Cancel was pressed.
@@ -140,7 +194,7 @@ bool CancelSeen(ExtractionPass& pass) {
 }
 
 Step TestMember(ExtractionPass& pass) {
-  ShowMemberStatus(pass, IDS_STATUS_TESTING, pass.engine.joinedName);
+  ShowMemberStatus(pass, IDS_STATUS_TESTING, pass.memberName);
   if (CancelSeen(pass)) return Step::Cancelled;
   pass.run->progressTotal += static_cast<std::uint64_t>(pass.engine.header.originalSize);
   return SkipMemberData(pass);
@@ -149,16 +203,15 @@ Step TestMember(ExtractionPass& pass) {
 bool RestoreAttributes(const ExtractionPass& pass) { return pass.run->settings.options.restoreAttributes; }
 
 Step ExtractDirectoryEntry(ExtractionPass& pass) {
-  char* path = pass.destinationPath;
+  SysChar* path = pass.destinationPath;
   // The stored name ends in its separator; an entry whose name does not
   // still names the directory itself.
-  unsigned length = 0;
-  while (path[length]) ++length;
+  const unsigned length = TextLength(path);
   if (length > 0 && path[length - 1] == '/') path[length - 1] = '\0';
-  CreateDirectoryA(path, nullptr);
+  SYS_API(CreateDirectory)(path, nullptr);
   // Directories take a time only on the NT family.
   if (!(GetVersion() & 0x80000000u)) {
-    HANDLE directory = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE directory = SYS_API(CreateFile)(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (directory != INVALID_HANDLE_VALUE) {
       const FILETIME time = ModifiedFileTime(pass);
@@ -166,7 +219,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
       CloseHandle(directory);
     }
   }
-  if (RestoreAttributes(pass)) SetFileAttributesA(path, pass.engine.header.attributes);
+  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(path, pass.engine.header.attributes);
   // The format gives directory entries no data; data that is there anyway is
   // passed over so the next header is read where it stands.
   return SkipMemberData(pass);
@@ -175,7 +228,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
 // The member's file (or the temporary one beside an old file) goes when
 // anything failed; failure says how.
 Step DropWrittenFile(ExtractionPass& pass, Step failure) {
-  DeleteFileA(pass.replacing ? pass.writtenPath : pass.destinationPath);
+  SYS_API(DeleteFile)(pass.replacing ? pass.writtenPath : pass.destinationPath);
   return failure;
 }
 
@@ -183,9 +236,9 @@ Step DropWrittenFile(ExtractionPass& pass, Step failure) {
 // system would make the replacement fail; an old file that stays gets its
 // attributes back.
 bool ReplaceOldFile(ExtractionPass& pass) {
-  SetFileAttributesA(pass.destinationPath, FILE_ATTRIBUTE_NORMAL);
+  SYS_API(SetFileAttributes)(pass.destinationPath, FILE_ATTRIBUTE_NORMAL);
   if (ReplaceFileWith(pass.writtenPath, pass.destinationPath)) return true;
-  SetFileAttributesA(pass.destinationPath, pass.oldAttributes);
+  SYS_API(SetFileAttributes)(pass.destinationPath, pass.oldAttributes);
   return false;
 }
 
@@ -221,7 +274,7 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   if (pass.replacing && !ReplaceOldFile(pass)) return DropWrittenFile(pass, Step::WriteError);
   // Before the attributes: a read-only file takes no new stream.
   MarkWithOwnZone(pass.zone, pass.destinationPath);
-  if (RestoreAttributes(pass)) SetFileAttributesA(pass.destinationPath, pass.engine.header.attributes);
+  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(pass.destinationPath, pass.engine.header.attributes);
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
   return SkipMemberData(pass);
@@ -239,13 +292,13 @@ Step ExtractFile(ExtractionPass& pass) {
   // Creating the file is also the question whether one exists: one call
   // where the name is free, as it is for every file of a new folder.
   pass.replacing = false;
-  pass.output = CreateFileA(pass.destinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+  pass.output = SYS_API(CreateFile)(pass.destinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
   if (pass.output == INVALID_HANDLE_VALUE) {
     // The name may be a file of this archive still being written: it is
     // complete before anything is asked about it.
     if (!WrittenBehind(pass)) return Step::WriteError;
-    const DWORD existing = GetFileAttributesA(pass.destinationPath);
+    const DWORD existing = SYS_API(GetFileAttributes)(pass.destinationPath);
     if (existing == INVALID_FILE_ATTRIBUTES) return Step::WriteError;
     if (!pass.overwriteAll) {
       const int answer = AskOverwrite(pass);
@@ -263,7 +316,7 @@ Step ExtractFile(ExtractionPass& pass) {
     if (existing & FILE_ATTRIBUTE_DIRECTORY) return Step::WriteError;
     pass.oldAttributes = existing;
     pass.output = CreateFileBeside(pass.destinationPath, MemberFolderBytes(pass), pass.writtenPath,
-                                   sizeof pass.writtenPath);
+                                   kDestinationPathBytes);
     if (pass.output == INVALID_HANDLE_VALUE) return Step::WriteError;
     pass.replacing = true;
   }
@@ -284,19 +337,17 @@ Step ExtractMember(ExtractionPass& pass) {
 
   if (!pass.folderPrefixReady) {
     // The destination folder itself is too long for any member: it is named.
-    CopyTextBounded(pass.destinationPath, pass.run->destinationFolder, sizeof pass.destinationPath);
+    CopyTextBounded(pass.destinationPath, pass.run->destinationFolder, kDestinationPathBytes);
     return Step::WriteError;
   }
-  const MemberPathResult built =
-      BuildMemberPath(pass.destinationPath, sizeof pass.destinationPath, pass.folderPrefix, engine.joinedName,
-                      pass.rules);
+  const MemberPathResult built = BuildDestinationPath(pass);
   if (built == MemberPathResult::TooLong) return Step::WriteError;
   // A name that would leave the destination folder, or name a device or a
   // stream, is damage: nothing of it and nothing after it is written.
   if (built == MemberPathResult::Outside || !ResolvesInsideDestination(pass, pass.destinationPath))
     return Step::DamagedMember;
 
-  ShowMemberStatus(pass, IDS_STATUS_EXTRACTING, engine.joinedName);
+  ShowMemberStatus(pass, IDS_STATUS_EXTRACTING, pass.memberName);
   pass.memberFolderBytes = CreatePathDirectories(pass.madeFolder, pass.destinationPath);
   return engine.header.method == lzh::kMethodDirectory ? ExtractDirectoryEntry(pass) : ExtractFile(pass);
 }
@@ -320,6 +371,7 @@ SinkReply WriteOutputBehind(void* context, const void* buffer, unsigned long len
 Step ReadNextMember(ExtractionPass& pass) {
   const Step read = StepOf(ReadMemberHeader(pass.engine, pass.run->settings.options.suppressFolders));
   if (read != Step::Next) return read;
+  if (!DecodeMemberName(pass)) return Step::Damaged;
   return NoteMemberDataStart(pass) ? Step::Next : Step::Damaged;
 }
 
@@ -342,7 +394,7 @@ Step WalkMembers(ExtractionPass& pass) {
 // closed again afterwards.
 Step OpenAndWalk(ExtractionPass& pass) {
   const Run& run = *pass.run;
-  pass.archive = CreateFileA(run.executablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  pass.archive = SYS_API(CreateFile)(run.executablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (pass.archive == INVALID_HANDLE_VALUE) return Step::ReadError;
   // The offset is trusted, not searched for; as a signed 32-bit distance an
@@ -393,7 +445,7 @@ bool RunExtractionPass(Run& run, HWND window, ExtractMode mode) {
   // member's name stays in it.
   FlushMemberStatus(pass);
   // A write error may be that of a file finished behind the decoder.
-  const char* memberFile = pass.destinationPath;
+  const SysChar* memberFile = pass.destinationPath;
   if (step == Step::WriteError) memberFile = pass.behind.FailedPath(memberFile);
   ReportStep(run, window, step, memberFile);
   VirtualFree(memory, 0, MEM_RELEASE);

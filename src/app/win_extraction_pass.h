@@ -64,7 +64,7 @@ struct ExtractionPass {
   DWORD lastDrainTick;
   bool drainDue;
   UINT statusFormat;  // the status line waiting to be shown: its format, 0 when none
-  char statusName[kJoinedNameBytes];
+  SysChar statusName[kJoinedNameBytes];
 
   // Where the Extract pass writes.
   NameRules rules;
@@ -77,11 +77,15 @@ struct ExtractionPass {
   bool replacing;                  // the member replaces an existing file
   DWORD oldAttributes;             // that file's attributes, put back if it stays
   MadeFolder madeFolder;
-  char folderPrefix[kMemberPathBytes];     // the destination folder as every member path begins
-  char fullFolderPrefix[kFullPathBytes];   // the same, as Windows resolves it
-  char destinationPath[kDestinationPathBytes];  // the member's path; write errors name it
-  char writtenPath[kDestinationPathBytes];      // the file beside it that takes a replacing member's bytes
-  char notice[kNoticeTextMaxBytes + 1];         // the notice's text (Probe pass)
+  SysChar folderPrefix[kMemberPathBytes];     // the destination folder as every member path begins
+  SysChar fullFolderPrefix[kFullPathBytes];   // the same, as Windows resolves it
+  SysChar destinationPath[kDestinationPathBytes];  // the member's path; write errors name it
+  SysChar writtenPath[kDestinationPathBytes];      // the file beside it that takes a replacing member's bytes
+  // The member's name as the person reads it (the status line) and, when
+  // the header stores it in Unicode, as its path is built from.
+  SysChar memberName[kJoinedNameBytes];
+  bool memberNameUnicode;  // memberName came from the header's Unicode fields or own code page
+  char notice[kNoticeTextMaxBytes + 1];         // the notice's bytes (Probe pass)
   OwnZone zone;
   WriteBehind behind;  // the 64-bit stub's writing thread
 

@@ -8,34 +8,34 @@ namespace {
 constexpr unsigned kTemporaryNamesTried = 100;
 }  // namespace
 
-HANDLE CreateFileBeside(const char* path, unsigned folderBytes, char* temporary, unsigned temporarySize) {
+HANDLE CreateFileBeside(const SysChar* path, unsigned folderBytes, SysChar* temporary, unsigned temporarySize) {
   static const char kName[] = "~qv00000.tmp";
   if (folderBytes + sizeof kName > temporarySize) return INVALID_HANDLE_VALUE;
   for (unsigned i = 0; i < folderBytes; ++i) temporary[i] = path[i];
-  char* name = temporary + folderBytes;
+  SysChar* name = temporary + folderBytes;
   for (unsigned i = 0; i < sizeof kName; ++i) name[i] = kName[i];
   for (unsigned number = 0; number < kTemporaryNamesTried; ++number) {
-    for (unsigned digit = 7, n = number; digit > 2; --digit, n /= 10) name[digit] = static_cast<char>('0' + n % 10);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    for (unsigned digit = 7, n = number; digit > 2; --digit, n /= 10) name[digit] = static_cast<SysChar>('0' + n % 10);
+    HANDLE file = SYS_API(CreateFile)(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     if (file != INVALID_HANDLE_VALUE || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) return file;
   }
   return INVALID_HANDLE_VALUE;
 }
 
-bool ReplaceFileWith(const char* written, const char* destination) {
-  char aside[kDestinationPathBytes];
+bool ReplaceFileWith(const SysChar* written, const SysChar* destination) {
+  SysChar aside[kDestinationPathBytes];
   unsigned n = 0;
-  for (; written[n] && n + 1 < sizeof aside; ++n) aside[n] = written[n];
+  for (; written[n] && n + 1 < kDestinationPathBytes; ++n) aside[n] = written[n];
   aside[n] = '\0';
   if (n == 0) return false;
   aside[n - 1] = 'o';
-  if (!MoveFileA(destination, aside)) return false;
-  if (!MoveFileA(written, destination)) {
-    MoveFileA(aside, destination);
+  if (!SYS_API(MoveFile)(destination, aside)) return false;
+  if (!SYS_API(MoveFile)(written, destination)) {
+    SYS_API(MoveFile)(aside, destination);
     return false;
   }
   // The old file's read-only attribute was cleared before the replacement.
-  DeleteFileA(aside);
+  SYS_API(DeleteFile)(aside);
   return true;
 }

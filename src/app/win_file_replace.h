@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include "common/win_sys_char.h"
+
 // Creates a new, empty file for writing in the folder that path's first
-// folderBytes bytes name (ending in a separator), as ~qvNNNNN.tmp, a short
+// folderBytes units name (ending in a separator), as ~qvNNNNN.tmp, a short
 // name that every volume takes and none taken already, and puts its name
 // into temporary; INVALID_HANDLE_VALUE when none can be created.
-HANDLE CreateFileBeside(const char* path, unsigned folderBytes, char* temporary, unsigned temporarySize);
+HANDLE CreateFileBeside(const SysChar* path, unsigned folderBytes, SysChar* temporary, unsigned temporarySize);
 
 // Gives written (made by CreateFileBeside) the name destination, which must
 // exist and be no folder: the old file steps aside under written's name with
@@ -18,4 +20,4 @@ HANDLE CreateFileBeside(const char* path, unsigned folderBytes, char* temporary,
 // the old one is deleted. False when that cannot be done; destination then
 // holds the old file as it was, and written is still there for the caller to
 // delete. At every moment one of the two holds the name or stands beside it.
-bool ReplaceFileWith(const char* written, const char* destination);
+bool ReplaceFileWith(const SysChar* written, const SysChar* destination);

@@ -10,64 +10,63 @@ constexpr UINT kProgressSetPos = WM_USER + 2;  // PBM_SETPOS
 constexpr unsigned kEditLimit = kDestinationFolderBytes - 1;
 
 void InitMainDialog(HWND dialog, const Run& run) {
-  SetWindowTextA(dialog, run.settings.title);
-  if (run.config.folderLabel[0]) SetDlgItemTextA(dialog, IDC_LABEL, run.config.folderLabel);
-  SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, run.settings.offeredFolder);
-  SetDlgItemTextA(dialog, IDC_STATUS, run.settings.message);
-  SendDlgItemMessageA(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit, 0);
-  HICON icon = LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_APP));
-  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SYS_API(SetWindowText)(dialog, run.settings.title);
+  if (run.settings.folderLabel[0]) SYS_API(SetDlgItemText)(dialog, IDC_LABEL, run.settings.folderLabel);
+  SYS_API(SetDlgItemText)(dialog, IDC_FOLDER_EDIT, run.settings.offeredFolder);
+  SYS_API(SetDlgItemText)(dialog, IDC_STATUS, run.settings.message);
+  SYS_API(SendDlgItemMessage)(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit, 0);
+  HICON icon = SYS_API(LoadIcon)(AppInstance, SysResourceId(IDI_APP));
+  SYS_API(SendMessage)(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   CentreOnScreen(dialog);
 }
 
 BOOL OnExtract(HWND dialog, Run& run) {
-  // The edit's limit binds only typing: Browse (up to 259 bytes, quoted when
-  // it holds a blank) and other programs can set longer texts. One byte more
+  // The edit's limit binds only typing: Browse (up to 259 units, quoted when
+  // it holds a blank) and other programs can set longer texts. One unit more
   // than the limit is read, so a longer text is refused instead of cut to a
   // prefix of the folder.
-  char text[kEditLimit + 2];
-  GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
+  SysChar text[kEditLimit + 2];
+  SYS_API(GetDlgItemText)(dialog, IDC_FOLDER_EDIT, text, UnitsOf(text));
   if (!AcceptDestination(run, text)) {
-    char caption[kLoadTextBytes];
-    char message[kLoadTextBytes];
-    MessageBoxA(dialog, LoadText(IDS_NOT_FULL_PATH, message, sizeof message),
-                LoadText(IDS_TITLE, caption, sizeof caption), MB_ICONERROR);
+    SysChar caption[kLoadTextBytes];
+    SysChar message[kLoadTextBytes];
+    SYS_API(MessageBox)(dialog, LoadText(IDS_NOT_FULL_PATH, message, kLoadTextBytes),
+                        LoadText(IDS_TITLE, caption, kLoadTextBytes), MB_ICONERROR);
     return FALSE;
   }
   static const int kInputs[] = {IDOK, IDC_BROWSE, IDC_OPTIONS, IDC_FOLDER_EDIT};
   for (int id : kInputs) EnableWindow(GetDlgItem(dialog, id), FALSE);
   HWND cancel = GetDlgItem(dialog, IDCANCEL);
   SetFocus(cancel);
-  SendMessageA(cancel, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  SYS_API(SendMessage)(cancel, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
   ExtractIntoDestination(run, dialog);
   EndDialog(dialog, 1);
   return TRUE;
 }
 
 void OnBrowse(HWND dialog) {
-  char text[kPathBytes];
-  char path[kPathBytes];
-  GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text, sizeof text);
-  UnquotePath(path, sizeof path, text);
+  SysChar text[kPathBytes];
+  SysChar path[kPathBytes];
+  SYS_API(GetDlgItemText)(dialog, IDC_FOLDER_EDIT, text, kPathBytes);
+  UnquotePath(path, kPathBytes, text);
   if (!ChooseFolder(dialog, path)) return;
-  QuoteIfBlank(path, text, sizeof text);
-  SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, text);
+  QuoteIfBlank(path, text, kPathBytes);
+  SYS_API(SetDlgItemText)(dialog, IDC_FOLDER_EDIT, text);
 }
 }  // namespace
 
 int RunMainDialog(Run& run) {
-  return static_cast<int>(DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
-                                          reinterpret_cast<LPARAM>(&run)));
+  return static_cast<int>(RunDialogBox(IDD_MAIN, nullptr, MainDialogProc, reinterpret_cast<LPARAM>(&run)));
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    SYS_API(SetWindowLongPtr)(dialog, DWLP_USER, lParam);
     InitMainDialog(dialog, *reinterpret_cast<const Run*>(lParam));
     return TRUE;
   }
   // The run that WM_INITDIALOG kept; none for the messages before it.
-  Run* run = reinterpret_cast<Run*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  Run* run = reinterpret_cast<Run*>(SYS_API(GetWindowLongPtr)(dialog, DWLP_USER));
   if (!run) return FALSE;
   switch (message) {
     case WM_COMMAND:
@@ -84,10 +83,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
           OnBrowse(dialog);
           return FALSE;
         case IDC_OPTIONS:
-          RunOptionsDialog(dialog, run->settings.options, run->config.autoRunCommand);
+          RunOptionsDialog(dialog, run->settings.options, run->settings.command);
           return FALSE;
         case IDM_PROGRESS:
-          SendDlgItemMessageA(dialog, IDC_PROGRESS, kProgressSetPos, lParam, 0);
+          SYS_API(SendDlgItemMessage)(dialog, IDC_PROGRESS, kProgressSetPos, lParam, 0);
           return FALSE;
       }
       break;
@@ -97,7 +96,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       // empty; a command posted before that would run the passes while it
       // is still hidden.) The dialog is painted as usual.
       if ((ConfigFlags(run->config) & kFlagTemporaryFolder) && !run->extracting)
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        SYS_API(PostMessage)(dialog, WM_COMMAND, IDOK, 0);
       break;
     case WM_CTLCOLOREDIT:
       // Windows 95 and NT 4.0 paint a disabled edit like a static text, but
@@ -105,7 +104,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       // the 32-bit stub is, the edit asks for its own colours. Answer as for
       // a static text, so the folder looks the same while a pass runs.
       if (!IsWindowEnabled(reinterpret_cast<HWND>(lParam)))
-        return static_cast<INT_PTR>(DefWindowProcA(dialog, WM_CTLCOLORSTATIC, wParam, lParam));
+        return static_cast<INT_PTR>(SYS_API(DefWindowProc)(dialog, WM_CTLCOLORSTATIC, wParam, lParam));
       break;
   }
   return FALSE;

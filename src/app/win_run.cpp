@@ -5,17 +5,17 @@
 #include "paths/win_auto_run.h"
 #include "ui/resource_ids.h"
 
-void Run::ShowFailure(HWND owner, const char* text, const char* caption, int exitCode) {
+void Run::ShowFailure(HWND owner, const SysChar* text, const SysChar* caption, int exitCode) {
   if (!failureExitCode) failureExitCode = exitCode;
-  if (!settings.unattended) MessageBoxA(owner, text, caption, MB_ICONERROR);
+  if (!settings.unattended) SYS_API(MessageBox)(owner, text, caption, MB_ICONERROR);
 }
 
-void Run::ReportFileError(HWND owner, UINT messageId, const char* file) {
-  // wsprintfA writes at most 1024 bytes; the path is at most 560 and the
+void Run::ReportFileError(HWND owner, UINT messageId, const SysChar* file) {
+  // wsprintf writes at most 1024 units; the path is at most 560 and the
   // message at most 255.
-  char message[kLoadTextBytes];
-  char text[1024];
-  wsprintfA(text, "\"%s\" %s", file, LoadText(messageId, message, sizeof message));
+  SysChar message[kLoadTextBytes];
+  SysChar text[1024];
+  SYS_API(wsprintf)(text, SYS_TEXT("\"%s\" %s"), file, LoadText(messageId, message, kLoadTextBytes));
   ShowFailure(owner, text, settings.title, kExitFatal);
 }
 
@@ -25,10 +25,9 @@ int Run::OutcomeExitCode() const {
   return keptExisting ? kExitWarning : kExitDone;
 }
 
-bool AcceptDestination(Run& run, const char* text) {
-  unsigned length = 0;
-  while (text[length]) ++length;
-  UnquotePath(run.destinationFolder, sizeof run.destinationFolder, text);
+bool AcceptDestination(Run& run, const SysChar* text) {
+  const unsigned length = TextLength(text);
+  UnquotePath(run.destinationFolder, kDestinationFolderBytes, text);
   return length != 0 && length < kDestinationFolderBytes && IsFullPath(run.destinationFolder);
 }
 
@@ -37,7 +36,7 @@ namespace {
 // that is waited for and cannot be started is a failure without a box.
 void StartConfiguredCommand(Run& run, HWND window) {
   HANDLE process;
-  switch (StartCommand(run.config.autoRunCommand, run.destinationFolder, window, run.settings.waitForCommand,
+  switch (StartCommand(run.settings.command, run.destinationFolder, window, run.settings.waitForCommand,
                        process)) {
     case CommandStart::Waitable:
       run.commandProcess = process;
@@ -57,5 +56,5 @@ void ExtractIntoDestination(Run& run, HWND window) {
   run.progressTotal = 0;
   if (!RunExtractionPass(run, window, ExtractMode::Test)) return;
   if (!RunExtractionPass(run, window, ExtractMode::Extract)) return;
-  if (run.settings.options.autoRun && run.config.autoRunCommand[0]) StartConfiguredCommand(run, window);
+  if (run.settings.options.autoRun && run.settings.command[0]) StartConfiguredCommand(run, window);
 }

@@ -23,22 +23,30 @@ struct RunSettings {
   bool unattended;      // /S or /T: no window and no box; the exit code tells
   bool acceptNotice;    // /Y: the notice is not asked
   bool waitForCommand;  // temporary folder without /N: the command is waited for
-  char title[sizeof SfxConfig::title];          // the block's, or string 7
-  char offeredFolder[kDestinationFolderBytes];  // expanded and quoted, as the edit shows it
-  char message[sizeof SfxConfig::message];      // the block's, or string 10 where it asks
+  SysChar title[sizeof SfxConfig::title];          // the block's, or string 7
+  SysChar offeredFolder[kDestinationFolderBytes];  // expanded and quoted, as the edit shows it
+  SysChar message[sizeof SfxConfig::message];      // the block's, or string 10 where it asks
+  SysChar folderLabel[sizeof SfxConfig::folderLabel];  // the block's; empty: the dialog's own
+  SysChar command[sizeof SfxConfig::autoRunCommand];   // the block's, as it stands
 };
+
+// The code page of the block's texts and of the notice: UTF-8 where the
+// block says so, else 932.
+inline UINT ConfigTextCodePage(const SfxConfig& config) {
+  return (ConfigFlags(config) & kFlagUtf8Texts) ? CP_UTF8 : 932;
+}
 
 // No constructor: start-up makes it zero-filled.
 struct Run {
   // The program's own file: it holds the configuration block and the
   // archive, and archive errors name it.
-  char executablePath[kPathBytes];
+  SysChar executablePath[kPathBytes];
   // The block as read from the file; nothing writes it afterwards.
   SfxConfig config;
   RunSettings settings;
 
   // What the run has done so far.
-  char destinationFolder[kDestinationFolderBytes];  // the accepted folder, unquoted
+  SysChar destinationFolder[kDestinationFolderBytes];  // the accepted folder, unquoted
   std::uint64_t progressTotal;  // summed by the Test pass for the Extract pass's bar
   bool extracting;              // the passes have begun (extract button or unattended)
   bool cancelRequested;         // Cancel pressed while a pass runs
@@ -51,10 +59,10 @@ struct Run {
   // A failure: its exit code is kept unless an earlier one was, and text is
   // shown in a box with the error icon, owned by owner, unless the run is
   // unattended.
-  void ShowFailure(HWND owner, const char* text, const char* caption, int exitCode);
+  void ShowFailure(HWND owner, const SysChar* text, const SysChar* caption, int exitCode);
   // "<file>" and the text of messageId, with the title as caption, as a
   // failure with exit code 2.
-  void ReportFileError(HWND owner, UINT messageId, const char* file);
+  void ReportFileError(HWND owner, UINT messageId, const SysChar* file);
   // The exit code of an unattended or temporary-folder run: the first
   // failure's, else 255 when it did not end whole, else 1 when existing
   // files were kept, else 0.
@@ -63,8 +71,8 @@ struct Run {
 
 // The extract button's check of a folder text (the edit's, or the offered
 // one): true, with the folder unquoted in run.destinationFolder, when the
-// text is not empty, at most 255 bytes and a full path once unquoted.
-bool AcceptDestination(Run& run, const char* text);
+// text is not empty, at most 255 units and a full path once unquoted.
+bool AcceptDestination(Run& run, const SysChar* text);
 
 // The extract button's work on the accepted folder: the Test pass and, after
 // its success, the Extract pass, both reporting to window (none when nobody

@@ -9,7 +9,25 @@
 #include "ui/resource_ids.h"
 
 namespace {
+// The 64-bit stub reads the archive's byte names as code page 932 whatever
+// the system's code page (the lead-byte test's start value); the 32-bit one
+// in the system's, as the ANSI calls that create them do.
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+// The language of the run: the block's choice (kLanguageJapanese,
+// kLanguageEnglish), else the user's: Japanese where the user's interface
+// language is Japanese (64-bit stub) or the ANSI code page is 932 (32-bit
+// stub: Windows 95 cannot tell the interface language).
+UiLanguage ChooseUiLanguage(std::uint32_t configLanguage) {
+  if (configLanguage == kLanguageJapanese) return UiLanguage::Japanese;
+  if (configLanguage == kLanguageEnglish) return UiLanguage::English;
+#if defined(_WIN64)
+  const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+#else
+  const bool japanese = GetACP() == 932;
+#endif
+  return japanese ? UiLanguage::Japanese : UiLanguage::English;
+}
 }  // namespace
 
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
@@ -29,11 +47,11 @@ void InitCommonControlsFromSystem() {
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
     if (setDllDirectory) setDllDirectory("");
   }
-  char path[kPathBytes];
-  const UINT n = GetSystemDirectoryA(path, kPathBytes - 14);
+  SysChar path[kPathBytes];
+  const UINT n = SYS_API(GetSystemDirectory)(path, kPathBytes - 14);
   if (n == 0 || n >= kPathBytes - 14) return;
-  lstrcatA(path, "\\comctl32.dll");
-  HMODULE comctl = LoadLibraryA(path);
+  SYS_API(lstrcat)(path, SYS_TEXT("\\comctl32.dll"));
+  HMODULE comctl = SYS_API(LoadLibrary)(path);
   if (!comctl) return;
   using InitFn = void(WINAPI*)();
   auto init = reinterpret_cast<InitFn>(
@@ -41,9 +59,9 @@ void InitCommonControlsFromSystem() {
   if (init) init();
 }
 
-bool ReadSfxConfig(const char* path, SfxConfig& config) {
+bool ReadSfxConfig(const SysChar* path, SfxConfig& config) {
   ZeroMemory(&config, sizeof config);
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  HANDLE file = SYS_API(CreateFile)(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD got = 0;
@@ -55,39 +73,44 @@ bool ReadSfxConfig(const char* path, SfxConfig& config) {
   return read;
 }
 
-void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, unsigned switches,
+void PrepareRunSettings(const SfxConfig& config, const SysChar* commandLineFolder, unsigned switches,
                         RunSettings& settings) {
   const std::uint32_t flags = ConfigFlags(config);
-  char text[kLoadTextBytes];
-  CopyTextBounded(settings.title, config.title[0] ? config.title : LoadText(IDS_TITLE, text, sizeof text),
-                  sizeof settings.title);
+  const UINT codePage = ConfigTextCodePage(config);
+  SysChar text[kLoadTextBytes];
+  DecodeText(config.title, codePage, settings.title, UnitsOf(settings.title));
+  if (!settings.title[0]) CopyTextBounded(settings.title, LoadText(IDS_TITLE, text, kLoadTextBytes), UnitsOf(settings.title));
+  DecodeText(config.folderLabel, codePage, settings.folderLabel, UnitsOf(settings.folderLabel));
+  DecodeText(config.autoRunCommand, codePage, settings.command, UnitsOf(settings.command));
 
   // A folder given on the command line wins over the configured one; one too
   // long for the field is cut on a character boundary, visibly, in the edit.
-  char offered[sizeof config.defaultFolder];
-  CopyTextBounded(offered, *commandLineFolder ? commandLineFolder : config.defaultFolder, sizeof offered);
-  char folder[kPathBytes];
+  constexpr unsigned kOfferedUnits = sizeof config.defaultFolder;
+  SysChar offered[kOfferedUnits];
+  DecodeText(config.defaultFolder, codePage, offered, kOfferedUnits);
+  if (*commandLineFolder) CopyTextBounded(offered, commandLineFolder, kOfferedUnits);
+  SysChar folder[kPathBytes];
   if (offered[0] == '\0') {
     // A current directory that does not fit the field is not offered at all.
-    const DWORD n = GetCurrentDirectoryA(sizeof offered, folder);
-    if (n == 0 || n >= sizeof offered) folder[0] = '\0';
+    const DWORD n = SYS_API(GetCurrentDirectory)(kOfferedUnits, folder);
+    if (n == 0 || n >= kOfferedUnits) folder[0] = '\0';
   } else {
     // The destination-folder macros stay as written: there is no destination yet.
-    char expanded[1024];
-    ExpandCommandText(offered, expanded, sizeof expanded, nullptr);
-    CopyTextBounded(folder, expanded, sizeof offered);
+    SysChar expanded[1024];
+    ExpandCommandText(offered, expanded, UnitsOf(expanded), nullptr);
+    CopyTextBounded(folder, expanded, kOfferedUnits);
   }
-  QuoteIfBlank(folder, settings.offeredFolder, sizeof settings.offeredFolder);
+  QuoteIfBlank(folder, settings.offeredFolder, UnitsOf(settings.offeredFolder));
 
-  const char* message = config.message;
-  if (!message[0] && (flags & kFlagOverwriteWithoutAsking)) message = LoadText(IDS_OVERWRITE_MESSAGE, text, sizeof text);
-  CopyTextBounded(settings.message, message, sizeof settings.message);
+  DecodeText(config.message, codePage, settings.message, UnitsOf(settings.message));
+  if (!settings.message[0] && (flags & kFlagOverwriteWithoutAsking))
+    CopyTextBounded(settings.message, LoadText(IDS_OVERWRITE_MESSAGE, text, kLoadTextBytes), UnitsOf(settings.message));
 
   const bool noCommand = (switches & kSwitchNoCommand) != 0;
   settings.options.restoreAttributes = (flags & kFlagRestoreAttributes) != 0;
   settings.options.overwriteWithoutAsking = (flags & kFlagOverwriteWithoutAsking) || (switches & kSwitchOverwrite);
   settings.options.suppressFolders = false;
-  settings.options.autoRun = config.autoRunCommand[0] && !noCommand;
+  settings.options.autoRun = settings.command[0] && !noCommand;
   settings.acceptNotice = (switches & kSwitchAcceptNotice) != 0;
   // With /N the command does not start, and a temporary folder stays to be
   // looked at.
@@ -110,11 +133,12 @@ Mode ModeOf(unsigned switches) {
 // Help (/? or an unknown switch): the list of switches in a box of its own.
 // Exit code 0 for /?; 7 for an unknown switch, which shows the box only when
 // the run is not unattended.
-int ShowSwitches(unsigned switches, bool unattended, const char* caption) {
+int ShowSwitches(unsigned switches, bool unattended, const SysChar* caption) {
   const int code = (switches & kSwitchInvalid) ? kExitCommandLine : kExitDone;
-  char usage[kLoadTextBytes];
+  SysChar usage[kLoadTextBytes];
   if (!code || !unattended)
-    MessageBoxA(nullptr, LoadText(IDS_USAGE, usage, sizeof usage), caption, code ? MB_ICONERROR : MB_ICONINFORMATION);
+    SYS_API(MessageBox)(nullptr, LoadText(IDS_USAGE, usage, kLoadTextBytes), caption,
+                        code ? MB_ICONERROR : MB_ICONINFORMATION);
   return code;
 }
 
@@ -163,12 +187,12 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
   if (!AskNotice(run)) return run.OutcomeExitCode();
   // The only folder this run ever deletes, whatever becomes of the offered
   // folder's text in between.
-  char folder[kDestinationFolderBytes];
+  SysChar folder[kDestinationFolderBytes];
   if (!MakeTemporaryFolder(folder)) {
     run.ReportFileError(nullptr, IDS_WRITE_ERROR, folder);
     return kExitFatal;
   }
-  QuoteIfBlank(folder, run.settings.offeredFolder, sizeof run.settings.offeredFolder);
+  QuoteIfBlank(folder, run.settings.offeredFolder, UnitsOf(run.settings.offeredFolder));
   if (mode == Mode::Silent) {
     if (!ExtractUnattended(run)) return kExitCommandLine;
   } else {
@@ -190,11 +214,11 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
 }
 }  // namespace
 
-int RunStartup(HINSTANCE instance, const char* commandLineText) {
+int RunStartup(HINSTANCE instance, const SysChar* commandLineText) {
   AppInstance = instance;
-  LeadByteTest = WindowsLeadByte;
+  if (!kSysWide) LeadByteTest = WindowsLeadByte;
   // Switches, or a folder as the whole tail; a /D= folder stands in for it.
-  const char* folder;
+  const SysChar* folder;
   const unsigned switches = ParseStubSwitches(commandLineText, &folder);
   if (switches) commandLineText = folder;
   const Mode mode = ModeOf(switches);
@@ -202,19 +226,21 @@ int RunStartup(HINSTANCE instance, const char* commandLineText) {
   ZeroMemory(&run, sizeof run);
   run.settings.unattended = (switches & (kSwitchSilent | kSwitchVerify)) != 0;
   InitCommonControlsFromSystem();
-  // Start-up's own boxes take string 7 as caption: the block is not read yet,
-  // or may be unusable.
-  char caption[128];
-  LoadText(IDS_TITLE, caption, sizeof caption);
+  // The block first: its language choice holds for every text, the switch
+  // list's too. One that cannot be read leaves the choice to the system.
+  SYS_API(GetModuleFileName)(instance, run.executablePath, kPathBytes);
+  const bool configRead = ReadSfxConfig(run.executablePath, run.config);
+  AppLanguage = ChooseUiLanguage(configRead ? ConfigLanguage(ConfigFlags(run.config)) : kLanguageAuto);
+  // Start-up's own boxes take string 7 as caption: the block may be
+  // unusable.
+  SysChar caption[128];
+  LoadText(IDS_TITLE, caption, UnitsOf(caption));
   if (mode == Mode::Help) return ShowSwitches(switches, run.settings.unattended, caption);
   UINT startupFailure = IDS_OLD_PLATFORM;
-  if (IsSupportedPlatform()) {
-    GetModuleFileNameA(instance, run.executablePath, kPathBytes);
-    startupFailure = ReadSfxConfig(run.executablePath, run.config) ? 0 : IDS_DAMAGED;
-  }
+  if (IsSupportedPlatform()) startupFailure = configRead ? 0 : IDS_DAMAGED;
   if (startupFailure) {
-    char text[kLoadTextBytes];
-    run.ShowFailure(nullptr, LoadText(startupFailure, text, sizeof text), caption, kExitFatal);
+    SysChar text[kLoadTextBytes];
+    run.ShowFailure(nullptr, LoadText(startupFailure, text, kLoadTextBytes), caption, kExitFatal);
     return run.settings.unattended ? kExitFatal : 0;
   }
   PrepareRunSettings(run.config, commandLineText, switches, run.settings);

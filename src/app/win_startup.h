@@ -16,9 +16,9 @@ void InitCommonControlsFromSystem();
 
 // Reads the configuration block from the file at path into config, its text
 // fields ended inside their widths. False when it cannot be read whole.
-bool ReadSfxConfig(const char* path, SfxConfig& config);
+bool ReadSfxConfig(const SysChar* path, SfxConfig& config);
 
-// The run's settings from the block, the folder the command line gave (empty:
+// The run's settings from the block (its texts decoded), the folder the command line gave (empty:
 // none) and the switches: the title (string 7 when the block has none), the
 // offered folder (the command line's, else the block's with its variables
 // and folder macros expanded, else the current directory; quoted when it
@@ -26,9 +26,10 @@ bool ReadSfxConfig(const char* path, SfxConfig& config);
 // overwrite without asking), the four options (/O overwrites, /N starts no
 // command), /Y, and whether a temporary folder's command is waited for.
 // unattended is the dispatch's to set.
-void PrepareRunSettings(const SfxConfig& config, const char* commandLineFolder, unsigned switches,
+void PrepareRunSettings(const SfxConfig& config, const SysChar* commandLineFolder, unsigned switches,
                         RunSettings& settings);
 
 // The whole start-up on the command line's text after the program's name;
-// returns the process's exit code.
-int RunStartup(HINSTANCE instance, const char* commandLineText);
+// returns the process's exit code. The language is chosen first: the block's
+// choice where it can be read, else the user's.
+int RunStartup(HINSTANCE instance, const SysChar* commandLineText);

@@ -108,13 +108,13 @@ void WriteBehind::Carry(const Slot& slot, const unsigned char* bytes) {
   if (failed_.load(std::memory_order_relaxed)) {
     // The failed file and every one after it go, as if the pass had stopped
     // at the failure; the failed one's end names it.
-    if (slot.fileId == failedId_) lstrcpynA(failedPath_, slot.path, sizeof failedPath_);
-    DeleteFileA(slot.path);
+    if (slot.fileId == failedId_) SYS_API(lstrcpyn)(failedPath_, slot.path, kDestinationPathBytes);
+    SYS_API(DeleteFile)(slot.path);
     return;
   }
   // Before the attributes: a read-only file takes no new stream.
   MarkWithOwnZone(*zone_, slot.path);
-  if (slot.attributes != kKeepAttributes) SetFileAttributesA(slot.path, slot.attributes);
+  if (slot.attributes != kKeepAttributes) SYS_API(SetFileAttributes)(slot.path, slot.attributes);
 }
 
 WriteBehind::Slot* WriteBehind::TakeSlot(bool evenAfterFailure) {
@@ -185,7 +185,7 @@ bool WriteBehind::Write(std::uint32_t fileId, HANDLE file, const void* data, uns
   return true;
 }
 
-bool WriteBehind::Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time, const char* path,
+bool WriteBehind::Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time, const SysChar* path,
                          DWORD attributes) {
   Slot* slot = TakeSlot(false);
   if (!slot) return false;
@@ -194,7 +194,7 @@ bool WriteBehind::Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time
   slot->file = file;
   slot->time = time;
   slot->attributes = attributes;
-  lstrcpynA(slot->path, path, sizeof slot->path);
+  SYS_API(lstrcpyn)(slot->path, path, kDestinationPathBytes);
   HandOver();
   return true;
 }

@@ -93,7 +93,7 @@ class WriteBehind {
   // the zone and, unless kKeepAttributes, its attributes; path names it. The
   // file then belongs to the thread. False (nothing handed over) when the
   // thread has failed, once it has done everything handed to it.
-  bool Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time, const char* path, DWORD attributes);
+  bool Finish(std::uint32_t fileId, HANDLE file, const FILETIME& time, const SysChar* path, DWORD attributes);
   // Waits until the thread has done everything handed to it. False when a
   // write or a close failed: that file and every file handed over after it
   // are closed and deleted, and FailedPath names the one that failed.
@@ -101,7 +101,7 @@ class WriteBehind {
   // The file whose write or close failed, or fallback when it is the one
   // whose end was never handed over (still open, the caller's to close and
   // delete; it is then the file the pass was writing).
-  const char* FailedPath(const char* fallback) const { return failedPath_[0] ? failedPath_ : fallback; }
+  const SysChar* FailedPath(const SysChar* fallback) const { return failedPath_[0] ? failedPath_ : fallback; }
 
  private:
   enum class Kind : std::uint8_t { Bytes, End, Stop };
@@ -112,7 +112,7 @@ class WriteBehind {
     DWORD length;  // bytes of a Bytes slot
     DWORD attributes;
     FILETIME time;
-    char path[kDestinationPathBytes];
+    SysChar path[kDestinationPathBytes];
   };
   // One side's sleep, which the other side ends.
   struct Bell {
@@ -136,7 +136,7 @@ class WriteBehind {
   std::atomic<std::uint32_t> done_;
   std::atomic<bool> failed_;
   std::uint32_t failedId_;
-  char failedPath_[kDestinationPathBytes];
+  SysChar failedPath_[kDestinationPathBytes];
   Bell writerBell_;
   Bell passBell_;
   const OwnZone* zone_;

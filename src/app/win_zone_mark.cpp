@@ -4,18 +4,19 @@
 #include "paths/win_name_rules.h"
 
 namespace {
-constexpr char kZoneStream[] = ":Zone.Identifier";
+constexpr SysChar kZoneStream[] = SYS_TEXT(":Zone.Identifier");
 
 // The stream of path: its name with the stream's appended.
-__attribute__((noinline)) HANDLE OpenZoneStream(const char* path, char* name, DWORD access, DWORD disposition) {
-  lstrcpyA(name, path);
-  lstrcatA(name, kZoneStream);
-  return CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+__attribute__((noinline)) HANDLE OpenZoneStream(const SysChar* path, SysChar* name, DWORD access,
+                                                DWORD disposition) {
+  SYS_API(lstrcpy)(name, path);
+  SYS_API(lstrcat)(name, kZoneStream);
+  return SYS_API(CreateFile)(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 }  // namespace
 
-void ReadOwnZone(OwnZone& zone, const char* executablePath) {
-  char name[kPathBytes + sizeof kZoneStream];
+void ReadOwnZone(OwnZone& zone, const SysChar* executablePath) {
+  SysChar name[kPathBytes + UnitsOf(kZoneStream)];
   zone.size = 0;
   HANDLE stream = OpenZoneStream(executablePath, name, GENERIC_READ, OPEN_EXISTING);
   if (stream == INVALID_HANDLE_VALUE) return;
@@ -24,9 +25,9 @@ void ReadOwnZone(OwnZone& zone, const char* executablePath) {
   CloseHandle(stream);
 }
 
-void MarkWithOwnZone(const OwnZone& zone, const char* path) {
+void MarkWithOwnZone(const OwnZone& zone, const SysChar* path) {
   if (!zone.size) return;
-  char name[kDestinationPathBytes + sizeof kZoneStream];
+  SysChar name[kDestinationPathBytes + UnitsOf(kZoneStream)];
   HANDLE stream = OpenZoneStream(path, name, GENERIC_WRITE, CREATE_ALWAYS);
   if (stream == INVALID_HANDLE_VALUE) return;
   DWORD written;

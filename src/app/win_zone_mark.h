@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "common/win_sys_char.h"
+
 // The program's own stream as read: its first 4 KiB (the zone itself stands
 // in the first line); no bytes when it has none.
 struct OwnZone {
@@ -14,8 +16,8 @@ struct OwnZone {
 };
 
 // Reads the stream of the program's own file at executablePath into zone.
-void ReadOwnZone(OwnZone& zone, const char* executablePath);
+void ReadOwnZone(OwnZone& zone, const SysChar* executablePath);
 
 // Gives the file at path the stream zone holds; nothing when it holds none
 // or the volume keeps no streams (FAT, Windows 95).
-void MarkWithOwnZone(const OwnZone& zone, const char* path);
+void MarkWithOwnZone(const OwnZone& zone, const SysChar* path);

@@ -1,13 +1,27 @@
 #include "common/win_services.h"
 
 HINSTANCE AppInstance;
+UiLanguage AppLanguage;
 
 void* ShellExport(const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
 }
 
-char* LoadText(UINT id, char* buffer, unsigned size) {
+SysChar* LoadText(UINT id, SysChar* buffer, unsigned size) {
   buffer[0] = '\0';
-  LoadStringA(AppInstance, id, buffer, static_cast<int>(size));
+  SYS_API(LoadString)(AppInstance, InLanguage(id), buffer, static_cast<int>(size));
   return buffer;
+}
+
+void DecodeText(const char* text, UINT codePage, SysChar* dest, unsigned destUnits) {
+#if defined(_WIN64)
+  if (MultiByteToWideChar(codePage, 0, text, -1, dest, static_cast<int>(destUnits)) == 0) dest[0] = '\0';
+#else
+  (void)codePage;
+  CopyTextBounded(dest, text, destUnits);
+#endif
+}
+
+INT_PTR RunDialogBox(UINT id, HWND owner, DLGPROC procedure, LPARAM param) {
+  return SYS_API(DialogBoxParam)(AppInstance, DialogTemplate(id), owner, procedure, param);
 }

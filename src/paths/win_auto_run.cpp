@@ -8,28 +8,31 @@
 #include "paths/path_text.h"
 #include "paths/win_folder_macros.h"
 
-CommandStart StartCommand(const char* command, const char* folder, HWND owner, bool wait, HANDLE& process) {
+CommandStart StartCommand(const SysChar* command, const SysChar* folder, HWND owner, bool wait, HANDLE& process) {
   process = nullptr;
   // Environment variables first, then the folder macros with the folder
-  // just extracted to; the command is cut to 259 bytes on a character
+  // just extracted to; the command is cut to 259 units on a character
   // boundary, then the program part taken from it (into the expansion's
   // buffer, which is no longer needed).
-  char program[1024];
-  char expanded[kCommandBytes];
-  ExpandCommandText(command, program, sizeof program, folder);
-  CopyTextBounded(expanded, program, sizeof expanded);
-  const char* parameters = SplitCommand(program, sizeof program, expanded);
+  SysChar program[1024];
+  SysChar expanded[kCommandBytes];
+  ExpandCommandText(command, program, UnitsOf(program), folder);
+  CopyTextBounded(expanded, program, kCommandBytes);
+  const SysChar* parameters = SplitCommand(program, UnitsOf(program), expanded);
   // A command without parameters passes none at all rather than an empty text.
   if (!*parameters) parameters = nullptr;
-  // Waiting needs the process, which only ShellExecuteExA hands out. NT
+  // Waiting needs the process, which only ShellExecuteEx hands out. NT
   // 3.51's shell lacks it: there the command runs on its own.
-  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
-  const auto shellExecuteEx = wait ? reinterpret_cast<ShellExecuteExFn>(ShellExport("ShellExecuteExA")) : nullptr;
+  using ExecuteInfo = SYS_API(SHELLEXECUTEINFO);
+  using ShellExecuteExFn = BOOL(WINAPI*)(ExecuteInfo*);
+  const auto shellExecuteEx =
+      wait ? reinterpret_cast<ShellExecuteExFn>(ShellExport(kSysWide ? "ShellExecuteExW" : "ShellExecuteExA"))
+           : nullptr;
   if (!shellExecuteEx) {
-    ShellExecuteA(owner, nullptr, program, parameters, folder, SW_SHOW);
+    SYS_API(ShellExecute)(owner, nullptr, program, parameters, folder, SW_SHOW);
     return CommandStart::Unwatched;
   }
-  SHELLEXECUTEINFOA info;
+  ExecuteInfo info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;

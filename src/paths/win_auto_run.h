@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include "common/win_sys_char.h"
+
 // The command's buffer, as the configuration block's field: at most 259
-// bytes once expanded.
+// units once expanded.
 constexpr unsigned kCommandBytes = 260;
 
 // How the start of a command ended.
@@ -17,9 +19,9 @@ enum class CommandStart : unsigned char {
 // Starts command, a command line as the configuration block holds it, through
 // the shell with folder as its working directory, owned by owner. Its
 // environment variables and then its folder macros (with folder as the
-// destination) are expanded, the result cut to kCommandBytes - 1 bytes, then
+// destination) are expanded, the result cut to kCommandBytes - 1 units, then
 // split into the program and its parameters (none rather than an empty text).
 // Without wait, what the shell answers is not examined: Unwatched. With wait,
-// the process is asked for (ShellExecuteExA); a shell without it (NT 3.51's)
+// the process is asked for (ShellExecuteEx); a shell without it (NT 3.51's)
 // or one that hands the file to a program already running gives Unwatched.
-CommandStart StartCommand(const char* command, const char* folder, HWND owner, bool wait, HANDLE& process);
+CommandStart StartCommand(const SysChar* command, const SysChar* folder, HWND owner, bool wait, HANDLE& process);

@@ -2,19 +2,19 @@
 
 #include <windows.h>
 
-NameRules SelectNameRules(const char* root) {
+NameRules SelectNameRules(const SysChar* root) {
   DWORD maxComponent = 255;
   DWORD flags = 0;
   // A failed query leaves 255: long names are the safe default for the
   // volumes that cannot be asked, such as some network shares.
-  GetVolumeInformationA(root, nullptr, 0, nullptr, &maxComponent, &flags, nullptr, 0);
+  SYS_API(GetVolumeInformation)(root, nullptr, 0, nullptr, &maxComponent, &flags, nullptr, 0);
   return maxComponent == 255 ? LongNames : ShortNames;
 }
 
-unsigned CreatePathDirectories(MadeFolder& made, const char* path) {
+unsigned CreatePathDirectories(MadeFolder& made, const SysChar* path) {
   // A level (the path before one of its '/') is known when it lies within
-  // the bytes shared with made.path, which end in a '/' of their own. '/' is
-  // below 0x40, never a trail byte, so a byte scan splits.
+  // the units shared with made.path, which end in a '/' of their own. '/' is
+  // below 0x40, never the second unit of a pair, so a plain scan splits.
   unsigned same = 0;
   while (same < made.length && path[same] == made.path[same]) ++same;
   unsigned end = 0;
@@ -22,7 +22,7 @@ unsigned CreatePathDirectories(MadeFolder& made, const char* path) {
     if (path[i] == '/') {
       if (i >= same) {
         made.path[i] = '\0';
-        CreateDirectoryA(made.path, nullptr);
+        SYS_API(CreateDirectory)(made.path, nullptr);
       }
       end = i + 1;
     }

@@ -1,11 +1,12 @@
 // The parts of the name rules that ask the destination volume.
 #pragma once
 
+#include "common/win_sys_char.h"
 #include "paths/name_rules.h"
 
 // LongNames when the volume at root reports a maximum component length of
 // exactly 255 or cannot be asked; ShortNames otherwise.
-NameRules SelectNameRules(const char* root);
+NameRules SelectNameRules(const SysChar* root);
 
 // The longest path a member can have: the destination folder, a separator
 // and the member's joined name.
@@ -19,7 +20,7 @@ static_assert(kDestinationPathBytes >= kMemberPathBytes, "every member path fits
 // made. Empty (length 0) at the start of a pass.
 struct MadeFolder {
   unsigned length;
-  char path[kMemberPathBytes];
+  SysChar path[kMemberPathBytes];
 };
 
 // Creates every directory along path up to its last '/', level by level; the
@@ -28,7 +29,7 @@ struct MadeFolder {
 // folder's parents) are not asked for again, so a pass over many files in a
 // few folders makes each folder once. Failures (most often a directory that
 // exists) are passed over: the file's creation that follows reports what
-// matters. Only the first kMemberPathBytes - 1 bytes of a longer path are
+// matters. Only the first kMemberPathBytes - 1 units of a longer path are
 // considered. Returns the length of path's folder up to and including its
 // last '/', 0 when it has none.
-unsigned CreatePathDirectories(MadeFolder& made, const char* path);
+unsigned CreatePathDirectories(MadeFolder& made, const SysChar* path);

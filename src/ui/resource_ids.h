@@ -1,7 +1,10 @@
 // Resource, control and string ids, shared by the resource script and the code.
 #pragma once
 
-// Strings
+// Strings. The English text of a string has its Japanese id plus IDS_ENGLISH,
+// the English form of a dialog its id plus IDD_ENGLISH (common/win_services.h).
+#define IDS_ENGLISH 100
+#define IDD_ENGLISH 100
 #define IDS_READ_ERROR 2
 #define IDS_WRITE_ERROR 3
 #define IDS_DAMAGED 4

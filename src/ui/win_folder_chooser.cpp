@@ -20,14 +20,21 @@ constexpr UINT kBrowseFlagsNew = 0x51;  // ... | BIF_EDITBOX | BIF_NEWDIALOGSTYL
 constexpr DWORD kOldDialogFlags = 0x86C;  // PATHMUSTEXIST | ENABLETEMPLATE | ENABLEHOOK | NOCHANGEDIR | HIDEREADONLY
 // The structure as systems before Windows 2000 know it: 76 bytes in a 32-bit
 // program; a 64-bit program's pointers make the same fields 136 bytes.
-constexpr DWORD kOpenFileNameBytes = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+using OpenFileName = SYS_API(OPENFILENAME);
+constexpr DWORD kOpenFileNameBytes = offsetof(OpenFileName, lpTemplateName) + sizeof(void*);
 static_assert(sizeof(void*) != 4 || kOpenFileNameBytes == 76, "the 32-bit layout is 76 bytes");
 constexpr int kFolderList = 1121;  // lst2
 constexpr int kDriveList = 1137;   // cmb2
 
-using BrowseForFolderFn = LPITEMIDLIST(WINAPI*)(LPBROWSEINFOA);
+using BrowseInfo = SYS_API(BROWSEINFO);
+using BrowseForFolderFn = LPITEMIDLIST(WINAPI*)(BrowseInfo*);
 using GetMallocFn = HRESULT(WINAPI*)(IMalloc**);
-using PathFromIdListFn = BOOL(WINAPI*)(LPCITEMIDLIST, LPSTR);
+using PathFromIdListFn = BOOL(WINAPI*)(LPCITEMIDLIST, SysChar*);
+#if defined(_WIN64)
+constexpr UINT kSetSelection = BFFM_SETSELECTIONW;
+#else
+constexpr UINT kSetSelection = BFFM_SETSELECTIONA;
+#endif
 
 struct ShellBrowser {
   BrowseForFolderFn browseForFolder;
@@ -42,26 +49,27 @@ Fn Export(HMODULE module, const char* name) {
 
 // True when shell exports all three functions the browser needs.
 bool FindShellBrowser(HMODULE shell, ShellBrowser& found) {
-  found.browseForFolder = Export<BrowseForFolderFn>(shell, "SHBrowseForFolderA");
+  found.browseForFolder = Export<BrowseForFolderFn>(shell, kSysWide ? "SHBrowseForFolderW" : "SHBrowseForFolderA");
   found.getMalloc = Export<GetMallocFn>(shell, "SHGetMalloc");
-  found.pathFromIdList = Export<PathFromIdListFn>(shell, "SHGetPathFromIDListA");
+  found.pathFromIdList =
+      Export<PathFromIdListFn>(shell, kSysWide ? "SHGetPathFromIDListW" : "SHGetPathFromIDListA");
   return found.browseForFolder && found.getMalloc && found.pathFromIdList;
 }
 
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
-  if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
+  if (message == BFFM_INITIALIZED) SYS_API(SendMessage)(browser, kSetSelection, TRUE, data);
   return 0;
 }
 
-int RunShellBrowser(const ShellBrowser& shell, HWND owner, char* path, const char* prompt) {
+int RunShellBrowser(const ShellBrowser& shell, HWND owner, SysChar* path, const SysChar* prompt) {
   IMalloc* allocator = nullptr;
   if (FAILED(shell.getMalloc(&allocator)) || !allocator) return 0;
-  char* display = static_cast<char*>(allocator->Alloc(kPathBytes));
+  SysChar* display = static_cast<SysChar*>(allocator->Alloc(kPathBytes * sizeof(SysChar)));
   if (!display) {
     allocator->Release();
     return 0;
   }
-  BROWSEINFOA info{};
+  BrowseInfo info{};
   info.hwndOwner = owner;
   info.pszDisplayName = nullptr;
   info.lpszTitle = prompt;
@@ -79,9 +87,9 @@ int RunShellBrowser(const ShellBrowser& shell, HWND owner, char* path, const cha
   }
   int result = 0;
   if (LPITEMIDLIST items = shell.browseForFolder(&info)) {
-    // The shell writes at most MAX_PATH bytes, the size of both buffers.
+    // The shell writes at most MAX_PATH units, the size of both buffers.
     if (shell.pathFromIdList(items, display)) {
-      lstrcpynA(path, display, kPathBytes);
+      SYS_API(lstrcpyn)(path, display, kPathBytes);
       result = 1;
     }
     allocator->Free(items);
@@ -95,7 +103,7 @@ int RunShellBrowser(const ShellBrowser& shell, HWND owner, char* path, const cha
 UINT_PTR CALLBACK OldDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<const OPENFILENAMEA*>(lParam)->lCustData);
+      SYS_API(SetWindowLongPtr)(dialog, DWLP_USER, reinterpret_cast<const OpenFileName*>(lParam)->lCustData);
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
@@ -103,9 +111,9 @@ UINT_PTR CALLBACK OldDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM
         // takes the folder the list shows, which the dialog keeps current.
         const int focus = GetDlgCtrlID(GetFocus());
         if (focus != kFolderList && focus != kDriveList) {
-          char* path = reinterpret_cast<char*>(GetWindowLongPtrA(dialog, DWLP_USER));
-          GetCurrentDirectoryA(kPathBytes, path);
-          PostMessageA(dialog, WM_COMMAND, IDABORT, 1);
+          auto* path = reinterpret_cast<SysChar*>(SYS_API(GetWindowLongPtr)(dialog, DWLP_USER));
+          SYS_API(GetCurrentDirectory)(kPathBytes, path);
+          SYS_API(PostMessage)(dialog, WM_COMMAND, IDABORT, 1);
         }
       }
       return FALSE;
@@ -113,12 +121,12 @@ UINT_PTR CALLBACK OldDialogHook(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
-int RunOldDialog(HWND owner, char* path, const char* prompt) {
+int RunOldDialog(HWND owner, SysChar* path, const SysChar* prompt) {
   // The file-name buffer is required by the dialog but its content is not
   // used: the hook hands back the folder the list shows.
-  char fileName[kPathBytes];
+  SysChar fileName[kPathBytes];
   fileName[0] = '\0';
-  OPENFILENAMEA ofn{};
+  OpenFileName ofn{};
   ofn.lStructSize = kOpenFileNameBytes;
   ofn.hwndOwner = owner;
   ofn.hInstance = AppInstance;
@@ -129,8 +137,8 @@ int RunOldDialog(HWND owner, char* path, const char* prompt) {
   ofn.Flags = kOldDialogFlags;
   ofn.lCustData = reinterpret_cast<LPARAM>(path);
   ofn.lpfnHook = OldDialogHook;
-  ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_OLD_FOLDER);
-  return GetOpenFileNameA(&ofn);
+  ofn.lpTemplateName = DialogTemplate(IDD_OLD_FOLDER);
+  return SYS_API(GetOpenFileName)(&ofn);
 }
 }  // namespace
 
@@ -141,15 +149,15 @@ int ShellHasNewFolderBrowser(DWORD version) {
   return major >= 5 || (major == 4 && minor >= 90);
 }
 
-int ChooseFolderWith(HMODULE shell, HWND owner, char* path) {
-  char prompt[128];
+int ChooseFolderWith(HMODULE shell, HWND owner, SysChar* path) {
+  SysChar prompt[128];
   ShellBrowser browser;
   const bool useBrowser = (GetVersion() & 0xFF) >= 4 && FindShellBrowser(shell, browser);
-  LoadText(useBrowser ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY, prompt, sizeof prompt);
+  LoadText(useBrowser ? IDS_CHOOSE_FOLDER : IDS_BROWSE_DIRECTORY, prompt, UnitsOf(prompt));
   return useBrowser ? RunShellBrowser(browser, owner, path, prompt) : RunOldDialog(owner, path, prompt);
 }
 
-int ChooseFolder(HWND owner, char* path) {
-  // shell32 is loaded already: the auto-run imports its ShellExecuteA.
+int ChooseFolder(HWND owner, SysChar* path) {
+  // shell32 is loaded already: the auto-run imports its ShellExecute.
   return ChooseFolderWith(GetModuleHandleA("shell32.dll"), owner, path);
 }

@@ -4,17 +4,22 @@
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 
+static_assert(IDS_ENGLISH == kEnglishIdOffset && IDD_ENGLISH == kEnglishIdOffset,
+              "the resource script places the English resources where the program looks");
+
 namespace {
+constexpr UINT kQuestionIcon = 32514;  // IDI_QUESTION
+
 // What the options dialog shows and changes: the dialog's own data.
 struct OptionsQuestion {
   RunOptions* options;
-  const char* command;
+  const SysChar* command;
 };
 
 // What the overwrite question shows.
 struct OverwriteQuestion {
-  const char* title;
-  const char* path;
+  const SysChar* title;
+  const SysChar* path;
 };
 
 void Check(HWND dialog, int id, bool checked) { CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED); }
@@ -28,11 +33,11 @@ void InitOptions(HWND dialog, const OptionsQuestion& question) {
   Check(dialog, IDC_OPT_SUPPRESS_FOLDERS, options.suppressFolders);
   if (question.command[0]) {
     Check(dialog, IDC_OPT_AUTORUN, options.autoRun);
-    // The format and the command (at most 259 bytes) fit the line's buffer.
-    char format[20];
-    char line[280];
-    wsprintfA(line, LoadText(IDS_COMMAND, format, sizeof format), question.command);
-    SetDlgItemTextA(dialog, IDC_OPT_COMMAND, line);
+    // The format and the command (at most 259 units) fit the line's buffer.
+    SysChar format[20];
+    SysChar line[280];
+    SYS_API(wsprintf)(line, LoadText(IDS_COMMAND, format, UnitsOf(format)), question.command);
+    SYS_API(SetDlgItemText)(dialog, IDC_OPT_COMMAND, line);
   } else {
     EnableWindow(GetDlgItem(dialog, IDC_OPT_AUTORUN), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_OPT_COMMAND), FALSE);
@@ -50,14 +55,15 @@ void StoreOptions(HWND dialog, RunOptions& options) {
 INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      SYS_API(SetWindowLongPtr)(dialog, DWLP_USER, lParam);
       InitOptions(dialog, *reinterpret_cast<const OptionsQuestion*>(lParam));
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
           // The question that WM_INITDIALOG kept.
-          StoreOptions(dialog, *reinterpret_cast<OptionsQuestion*>(GetWindowLongPtrA(dialog, DWLP_USER))->options);
+          StoreOptions(dialog,
+                       *reinterpret_cast<OptionsQuestion*>(SYS_API(GetWindowLongPtr)(dialog, DWLP_USER))->options);
           EndDialog(dialog, 1);
           return TRUE;
         case IDCANCEL:
@@ -73,10 +79,10 @@ INT_PTR CALLBACK OverwriteDialogProc(HWND dialog, UINT message, WPARAM wParam, L
   switch (message) {
     case WM_INITDIALOG: {
       const auto& question = *reinterpret_cast<const OverwriteQuestion*>(lParam);
-      SetWindowTextA(dialog, question.title);
-      SetDlgItemTextA(dialog, IDC_OVERWRITE_PATH, question.path);
-      SendDlgItemMessageA(dialog, IDC_OVERWRITE_ICON, STM_SETICON,
-                          reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_QUESTION)), 0);
+      SYS_API(SetWindowText)(dialog, question.title);
+      SYS_API(SetDlgItemText)(dialog, IDC_OVERWRITE_PATH, question.path);
+      SYS_API(SendDlgItemMessage)(dialog, IDC_OVERWRITE_ICON, STM_SETICON,
+                                  reinterpret_cast<WPARAM>(SYS_API(LoadIcon)(nullptr, SysResourceId(kQuestionIcon))), 0);
       CentreOnScreen(dialog);
       return TRUE;
     }
@@ -105,18 +111,17 @@ void CentreOnScreen(HWND window) {
   MoveWindow(window, x, y, width, height, FALSE);
 }
 
-void RunOptionsDialog(HWND owner, RunOptions& options, const char* command) {
+void RunOptionsDialog(HWND owner, RunOptions& options, const SysChar* command) {
   OptionsQuestion question;
   question.options = &options;
   question.command = command;
-  DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OPTIONS), owner, OptionsDialogProc,
-                  reinterpret_cast<LPARAM>(&question));
+  RunDialogBox(IDD_OPTIONS, owner, OptionsDialogProc, reinterpret_cast<LPARAM>(&question));
 }
 
-int RunOverwriteDialog(HWND owner, const char* title, const char* path) {
+int RunOverwriteDialog(HWND owner, const SysChar* title, const SysChar* path) {
   OverwriteQuestion question;
   question.title = title;
   question.path = path;
-  return static_cast<int>(DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(IDD_OVERWRITE), owner,
-                                          OverwriteDialogProc, reinterpret_cast<LPARAM>(&question)));
+  return static_cast<int>(
+      RunDialogBox(IDD_OVERWRITE, owner, OverwriteDialogProc, reinterpret_cast<LPARAM>(&question)));
 }

@@ -6,7 +6,8 @@
 # packs to the bytes it always did, its block too. Texts outside the code page
 # make the block UTF-8 for the x86_64 stub (and then refuse an appended
 # archive's code page 932 notice) and are refused for the i686 one, which
-# gets member names outside it as stand-ins, with a note.
+# gets member names outside it as stand-ins, with a note. The x86_64 stub
+# extracts the exact names under Wine in both code pages.
 #   unicode.sh PATH/TO/quorvel-pack [X86_64-STUB.exe I686-STUB.exe]
 # A Windows packer (*.exe) runs through scripts/wine-run.sh.
 set -euo pipefail
@@ -96,6 +97,20 @@ PY
   [ "$rc" = 0 ] || bad "i686 with names outside code page 932: exit code $rc ($err)"
   grep -qF "6 member names outside code page 932: the i686 stub writes them under their code page 932 stand-ins" \
     <<< "$err" || bad "no note for the i686 stub: $err"
+fi
+
+# The x86_64 stub gives the exact names back under Wine, on a Japanese and on a
+# Western system alike (code page 932 and 1252).
+if [ ${#stubs[@]} -eq 2 ] && [ $native = 1 ] && [ -x /usr/lib/wine/wine64 ]; then
+  run create -q --stub "${stubs[0]}" -o stub.exe in/src
+  for locale in ja_JP.UTF-8 C.UTF-8; do
+    rm -rf "stub-$locale" && mkdir "stub-$locale"
+    code=0
+    QUORVEL_WINE_LOCALE=$locale "$here/scripts/wine-run.sh" stub.exe /S "/D=Z:${PWD//\//\\}\\stub-$locale" \
+      > /dev/null 2>&1 || code=$?
+    [ "$code" = 0 ] || bad "the stub under $locale: exit code $code"
+    diff -r in "stub-$locale" > /dev/null || bad "the stub under $locale: $(diff -r in "stub-$locale" | head -3)"
+  done
 fi
 [ $native = 1 ] || note=" (Windows packer)"
 finish "exact names round-trip, lhasa gets distinct stand-ins, code page 932 trees unchanged${note:-}"

@@ -202,6 +202,7 @@ const OldSystemImport kOldSystemImports[] = {
     {"kernel32.dll", "GetVolumeInformationA", "Win32 file API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "GetWindowsDirectoryA", "Win32 base API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "IsDBCSLeadByte", "NLS API of NT 3.1, in Windows 95"},
+    {"kernel32.dll", "GetACP", "NLS API of NT 3.1, in Windows 95"},
     {"kernel32.dll", "LoadLibraryA", "Win32 base API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "LocalAlloc", "Win32 memory API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "LocalFree", "Win32 memory API since NT 3.1 and in Windows 95"},

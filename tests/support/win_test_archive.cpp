@@ -21,6 +21,11 @@ std::string MemberBytes(const Member& m) {
   s.dataCrc = static_cast<std::uint16_t>(ReferenceCrc(Text(m.data)) + m.crcDelta);
   s.extended.push_back({0x01, Text(m.name)});
   if (!m.directory.empty()) s.extended.push_back({0x02, Text(m.directory)});
+  if (!m.utf16Name.empty()) {
+    Bytes field;
+    for (const char16_t unit : m.utf16Name) field.insert(field.end(), {std::uint8_t(unit), std::uint8_t(unit >> 8)});
+    s.extended.push_back({0x44, field});
+  }
   Bytes h = BuildHeader(s);
   // A size whose low byte is 0 would read as the end byte: add an unknown,
   // empty extended header.

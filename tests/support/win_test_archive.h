@@ -17,6 +17,7 @@ struct Member {
   std::uint8_t attributes = 0x20;
   int crcDelta = 0;       // makes the data CRC wrong
   std::string extraData;  // bytes after the data that the sizes count (directory entries)
+  std::u16string utf16Name;  // the file name's UTF-16 field (0x44), when not empty
 };
 
 // One level-2 header and its data.

@@ -53,13 +53,13 @@ class Win32Engine : public ::testing::Test {
     window_ = CreateWindowA(wc.lpszClassName, "engine test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                             nullptr, nullptr, AppInstance, nullptr);
     ASSERT_NE(window_, nullptr);
-    lstrcpyA(run_.settings.title, "Engine Test");
-    lstrcpyA(run_.executablePath, "C:\\archive.exe");
+    SYS_API(lstrcpy)(run_.settings.title, SYS_TEXT("Engine Test"));
+    SYS_API(lstrcpy)(run_.executablePath, SYS_TEXT("C:\\archive.exe"));
     cancelled = &run_;
     pass_->run = &run_;
     pass_->window = window_;
     pass_->archive = pass_->output = INVALID_HANDLE_VALUE;
-    lstrcpyA(pass_->destinationPath, "C:\\out\\file.txt");
+    SYS_API(lstrcpy)(pass_->destinationPath, SYS_TEXT("C:\\out\\file.txt"));
     reports.clear();
     dispatched.clear();
     StartWatchingBoxes();
@@ -143,7 +143,7 @@ TEST_F(Win32Engine, EachStepShowsItsBoxNamingTheArchiveTheMemberOrNothing) {
     SCOPED_TRACE(static_cast<int>(c.step));
     seenBoxes.clear();
     run_.failureExitCode = 0;
-    ReportStep(run_, window_, c.step, "C:\\member.txt");
+    ReportStep(run_, window_, c.step, SYS_TEXT("C:\\member.txt"));
     EXPECT_EQ(run_.failureExitCode, c.exitCode);
     if (c.text.empty()) {
       EXPECT_TRUE(seenBoxes.empty());
@@ -157,7 +157,7 @@ TEST_F(Win32Engine, EachStepShowsItsBoxNamingTheArchiveTheMemberOrNothing) {
   // The first failure's exit code stays; unattended, nothing is shown.
   run_.settings.unattended = true;
   seenBoxes.clear();
-  ReportStep(run_, window_, Step::Damaged, "x");
+  ReportStep(run_, window_, Step::Damaged, SYS_TEXT("x"));
   EXPECT_EQ(run_.failureExitCode, kExitFatal);
   EXPECT_TRUE(seenBoxes.empty());
 }

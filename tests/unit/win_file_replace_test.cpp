@@ -8,6 +8,7 @@
 
 #include "app/win_file_replace.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 class FileReplace : public ::testing::Test {
@@ -22,13 +23,13 @@ class FileReplace : public ::testing::Test {
   void TearDown() override { RemoveTree(folder_); }
   // A new file beside the old one, holding bytes; its name is returned.
   std::string WriteBeside(const std::string& bytes) {
-    char written[MAX_PATH];
-    HANDLE h = CreateFileBeside(old_.c_str(), static_cast<unsigned>(folder_.size() + 1), written, sizeof written);
+    SysChar written[MAX_PATH];
+    HANDLE h = CreateFileBeside(ToSys(old_).c_str(), static_cast<unsigned>(folder_.size() + 1), written, MAX_PATH);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     DWORD done = 0;
     WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
     CloseHandle(h);
-    return written;
+    return FromSys(written);
   }
   int FileCount() {
     int n = 0;
@@ -50,14 +51,14 @@ TEST_F(FileReplace, TheTemporaryFileIsBesideWithAShortNameNeverATakenOne) {
   EXPECT_EQ(written, folder_ + "\\~qv00001.tmp");
   EXPECT_EQ(ReadWholeFile(folder_ + "\\~qv00000.tmp"), "left over");
   // No room for the name: nothing is created.
-  char small[8];
-  EXPECT_EQ(CreateFileBeside(old_.c_str(), static_cast<unsigned>(folder_.size() + 1), small, sizeof small),
+  SysChar small[8];
+  EXPECT_EQ(CreateFileBeside(ToSys(old_).c_str(), static_cast<unsigned>(folder_.size() + 1), small, 8),
             INVALID_HANDLE_VALUE);
 }
 
 TEST_F(FileReplace, TheOldNameTakesTheNewBytesAndNothingElseStays) {
   const std::string written = WriteBeside("new bytes");
-  EXPECT_TRUE(ReplaceFileWith(written.c_str(), old_.c_str()));
+  EXPECT_TRUE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
   EXPECT_EQ(ReadWholeFile(old_), "new bytes");
   EXPECT_EQ(FileCount(), 1);
 }
@@ -67,7 +68,7 @@ TEST_F(FileReplace, AnOldFileThatCannotGiveWayStaysAsItWas) {
   HANDLE held = CreateFileA(old_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   std::string written = WriteBeside("new");
-  EXPECT_FALSE(ReplaceFileWith(written.c_str(), old_.c_str()));
+  EXPECT_FALSE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
   EXPECT_EQ(ReadWholeFile(written), "new");  // still there for the caller to delete
   DeleteFileA(written.c_str());
   EXPECT_EQ(FileCount(), 1);
@@ -77,7 +78,7 @@ TEST_F(FileReplace, AnOldFileThatCannotGiveWayStaysAsItWas) {
   written = WriteBeside("new");
   const std::string aside = written.substr(0, written.size() - 1) + "o";
   ASSERT_TRUE(WriteWholeFile(aside, "left over"));
-  EXPECT_FALSE(ReplaceFileWith(written.c_str(), old_.c_str()));
+  EXPECT_FALSE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
   EXPECT_EQ(ReadWholeFile(old_), "old bytes");
   EXPECT_EQ(ReadWholeFile(aside), "left over");
 }

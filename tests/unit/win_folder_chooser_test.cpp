@@ -10,6 +10,7 @@
 #include "ui/resource_ids.h"
 #include "ui/win_dialogs.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 constexpr int kOldFolderList = 1121;
@@ -38,11 +39,11 @@ LRESULT CALLBACK NoteAndCancel(int code, WPARAM wParam, LPARAM lParam) {
 Seen ChooseAndCancel(HMODULE shell) {
   seen = Seen{};
   AppInstance = GetModuleHandleA(nullptr);
-  char path[MAX_PATH] = "C:\\windows";
+  SysChar path[MAX_PATH] = SYS_TEXT("C:\\windows");
   hook = SetWindowsHookExA(WH_CBT, NoteAndCancel, nullptr, GetCurrentThreadId());
   EXPECT_EQ(ChooseFolderWith(shell, nullptr, path), 0);
   UnhookWindowsHookEx(hook);
-  EXPECT_STREQ(path, "C:\\windows") << "a cancelled chooser keeps the folder";
+  EXPECT_EQ(FromSys(path), "C:\\windows") << "a cancelled chooser keeps the folder";
   return seen;
 }
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "paths/win_name_rules.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 bool IsDirectory(const std::string& path) {
@@ -19,26 +20,26 @@ std::string FreshFolder(const char* name) {
 }  // namespace
 
 TEST(SelectNameRules, LongNamesOnWineDrivesAndWhenTheQueryFails) {
-  EXPECT_EQ(SelectNameRules("C:\\"), LongNames);
+  EXPECT_EQ(SelectNameRules(SYS_TEXT("C:\\")), LongNames);
   // No such volume: the query fails and long names are the default.
-  EXPECT_EQ(SelectNameRules("\\\\no-such-server\\no-share\\"), LongNames);
-  EXPECT_EQ(SelectNameRules(""), LongNames);
+  EXPECT_EQ(SelectNameRules(SYS_TEXT("\\\\no-such-server\\no-share\\")), LongNames);
+  EXPECT_EQ(SelectNameRules(SYS_TEXT("")), LongNames);
 }
 
 TEST(CreatePathDirectories, EveryLevelUpToTheLastSlashAndNeverTheFileName) {
   const std::string base = FreshFolder("quorvel-dirs-");
   MadeFolder made{};
-  EXPECT_EQ(CreatePathDirectories(made, (base + "/A/B/file.txt").c_str()), base.size() + 5);
+  EXPECT_EQ(CreatePathDirectories(made, ToSys((base + "/A/B/file.txt")).c_str()), base.size() + 5);
   EXPECT_TRUE(IsDirectory(base));
   EXPECT_TRUE(IsDirectory(base + "\\A"));
   EXPECT_TRUE(IsDirectory(base + "\\A\\B"));
   EXPECT_EQ(GetFileAttributesA((base + "\\A\\B\\file.txt").c_str()), INVALID_FILE_ATTRIBUTES);
   // Existing levels are passed over; a backslash causes no call of its own.
-  CreatePathDirectories(made, (base + "/A/B\\C/x").c_str());
+  CreatePathDirectories(made, ToSys((base + "/A/B\\C/x")).c_str());
   EXPECT_TRUE(IsDirectory(base + "\\A\\B\\C"));
   // A path without '/' creates nothing.
   const std::string flat = FreshFolder("quorvel-flat-");
-  EXPECT_EQ(CreatePathDirectories(made, (flat + "\\x").c_str()), 0u);
+  EXPECT_EQ(CreatePathDirectories(made, ToSys((flat + "\\x")).c_str()), 0u);
   EXPECT_FALSE(IsDirectory(flat));
   for (const char* d : {"\\A\\B\\C", "\\A\\B", "\\A", ""}) RemoveDirectoryA((base + d).c_str());
 }
@@ -49,16 +50,16 @@ TEST(CreatePathDirectories, EveryLevelUpToTheLastSlashAndNeverTheFileName) {
 TEST(CreatePathDirectories, KnownFoldersAreNotMadeAgain) {
   const std::string base = FreshFolder("quorvel-known-");
   MadeFolder made{};
-  CreatePathDirectories(made, (base + "/A/B/x").c_str());
+  CreatePathDirectories(made, ToSys((base + "/A/B/x")).c_str());
   RemoveDirectoryA((base + "\\A\\B").c_str());
   RemoveDirectoryA((base + "\\A").c_str());
-  CreatePathDirectories(made, (base + "/A/B/y").c_str());
-  CreatePathDirectories(made, (base + "/A/z").c_str());
+  CreatePathDirectories(made, ToSys((base + "/A/B/y")).c_str());
+  CreatePathDirectories(made, ToSys((base + "/A/z")).c_str());
   EXPECT_FALSE(IsDirectory(base + "\\A"));
-  CreatePathDirectories(made, (base + "/AB/w").c_str());
+  CreatePathDirectories(made, ToSys((base + "/AB/w")).c_str());
   EXPECT_TRUE(IsDirectory(base + "\\AB"));
   made.length = 0;
-  CreatePathDirectories(made, (base + "/A/B/y").c_str());
+  CreatePathDirectories(made, ToSys((base + "/A/B/y")).c_str());
   EXPECT_TRUE(IsDirectory(base + "\\A\\B"));
   for (const char* d : {"\\A\\B", "\\A", "\\AB", ""}) RemoveDirectoryA((base + d).c_str());
 }
@@ -69,7 +70,7 @@ TEST(CreatePathDirectories, OverlongPathIsCutNotOverrun) {
   // Far beyond the working buffer: only levels inside it are tried.
   std::string path = base + "/";
   while (path.size() < 2 * kMemberPathBytes) path += "level/";
-  CreatePathDirectories(made, path.c_str());
+  CreatePathDirectories(made, ToSys(path).c_str());
   EXPECT_TRUE(IsDirectory(base));
   for (std::size_t end = path.size() - 1; end > base.size(); end = path.rfind('/', end - 1))
     RemoveDirectoryA(path.substr(0, end).c_str());

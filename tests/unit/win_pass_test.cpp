@@ -17,6 +17,7 @@
 #include "fixtures.h"
 #include "hostile_archives.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 #include "win_message_boxes.h"
 #include "win_test_archive.h"
 
@@ -83,11 +84,11 @@ class Pass : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
     dest_ = root_ + "\\dest";
     archive_ = root_ + "\\archive.exe";
-    lstrcpyA(run_.settings.title, "Pass Test");
+    SYS_API(lstrcpy)(run_.settings.title, SYS_TEXT("Pass Test"));
     run_.config.archiveOffset[0] = kPrefixBytes & 0xFF;
     run_.config.archiveOffset[1] = (kPrefixBytes >> 8) & 0xFF;
-    lstrcpyA(run_.executablePath, archive_.c_str());
-    lstrcpyA(run_.destinationFolder, dest_.c_str());
+    SYS_API(lstrcpy)(run_.executablePath, ToSys(archive_).c_str());
+    SYS_API(lstrcpy)(run_.destinationFolder, ToSys(dest_).c_str());
     watchedRun = &run_;
     progressReports.clear();
     cancelAtReport = 0;
@@ -329,7 +330,7 @@ TEST_F(Pass, DamagedFirstHeaderNamesTheArchive) {
 }
 
 TEST_F(Pass, MissingArchiveIsAReadError) {
-  lstrcpyA(run_.executablePath, (root_ + "\\absent.exe").c_str());
+  SYS_API(lstrcpy)(run_.executablePath, ToSys((root_ + "\\absent.exe")).c_str());
   EXPECT_EQ(Walk(ExtractMode::Probe), 0);
   ASSERT_EQ(seenBoxes.size(), 1u);
   EXPECT_EQ(seenBoxes[0].text, FileError(root_ + "\\absent.exe", IDS_READ_ERROR));
@@ -457,6 +458,41 @@ TEST_F(Pass, HostileNamesAreRefusedAndNothingAfterThemIsWritten) {
   EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
 }
 
+// The 64-bit stub takes a name's UTF-16 field (0x44) over its byte stand-in,
+// under the same rules: an exact name lands as it is, a surrogate that is
+// half of no pair is replaced, and a name that would leave the folder or
+// name a device is damage, with nothing after it written.
+TEST_F(Pass, UnicodeNamesLandExactlyAndHostileOnesAreRefused) {
+  if (!kSysWide) GTEST_SKIP() << "the 32-bit stub reads the byte names only";
+  const struct {
+    std::u16string stored;
+    const wchar_t* written;  // nullptr: refused
+  } cases[] = {
+      {u"caf\u00e9 \U0001F600.txt", L"caf\u00e9 \U0001F600.txt"},
+      {u"\xD800x.txt", L"_x.txt"},
+      {u"..\\escaped.txt", nullptr},
+      {u"a/../../escaped.txt", nullptr},
+      {u"CON", nullptr},
+  };
+  SetFlags(kFlagOverwriteWithoutAsking);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.written ? Utf8FromWide(c.written) : "refused");
+    Member hostile("stand-in.txt", "data");
+    hostile.utf16Name = c.stored;
+    Write({hostile, {"after.txt", "after"}});
+    EXPECT_EQ(Walk(ExtractMode::Extract), c.written ? 1 : 0);
+    EXPECT_FALSE(Exists(dest_ + "\\stand-in.txt"));
+    EXPECT_FALSE(Exists(root_ + "\\escaped.txt"));
+    EXPECT_EQ(Exists(dest_ + "\\after.txt"), c.written != nullptr);
+    if (c.written) {
+      const std::wstring path = WideFromUtf8(dest_) + L"\\" + c.written;
+      EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+      DeleteFileW(path.c_str());
+      DeleteFileA((dest_ + "\\after.txt").c_str());
+    }
+  }
+}
+
 TEST_F(Pass, DirectoryEntryWithDataIsSkippedOverIt) {
   Member folder{"", "", 'd', "docs\xff"};
   folder.extraData = std::string(300, 'J');  // bytes the entry should not have
@@ -520,7 +556,7 @@ class AutoRun : public Pass {
     const std::string program = BuildFile("mark_file.exe");
     ASSERT_TRUE(Exists(program)) << program;
     ASSERT_TRUE(CopyFileA(program.c_str(), (root_ + "\\mark_file.exe").c_str(), FALSE));
-    lstrcpyA(run_.config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
+    SYS_API(lstrcpy)(run_.settings.command, SYS_TEXT("\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\""));
     run_.settings.options.autoRun = true;
     Write({{"a.txt", "a"}});
   }
@@ -542,8 +578,8 @@ TEST_F(AutoRun, StartsAfterASuccessfulExtractInTheDestination) {
   ExtractIntoDestination(run_, window_);
   EXPECT_FALSE(run_.aborted);
   EXPECT_EQ(Mark(10000), dest_ + "|one \"two three\"");
-  // The block keeps the command as it was written.
-  EXPECT_STREQ(run_.config.autoRunCommand, "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
+  // The run keeps the command as it was written.
+  EXPECT_EQ(FromSys(run_.settings.command), "\"%ExtractDir%\\..\\mark_file.exe\" one \"two three\"");
 }
 
 TEST_F(AutoRun, NeverAfterAFailureOrWhenSwitchedOff) {

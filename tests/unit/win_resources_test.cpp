@@ -47,10 +47,9 @@ const WORD* ReadSzOrOrd(const WORD* p, std::string* text, WORD* atom) {
   return p + 1;
 }
 
-Template Parse(int id) {
+Template Parse(int id, LANGID language = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)) {
   Template t{};
-  HRSRC found = FindResourceExA(nullptr, RT_DIALOG, MAKEINTRESOURCEA(id),
-                                MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+  HRSRC found = FindResourceExA(nullptr, RT_DIALOG, MAKEINTRESOURCEA(id), language);
   EXPECT_NE(found, nullptr) << "dialog " << id;
   if (!found) return t;
   const auto* d = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(nullptr, found)));
@@ -161,6 +160,31 @@ TEST(DialogTemplates, OldStyleFolderChooser) {
       {1136, kComboBox, nullptr, "", kHidden | combo},
       {1040, kButton, nullptr, "上書き禁止(&R)", kHidden | WS_GROUP | BS_AUTOCHECKBOX},
   });
+}
+
+// Each English dialog is its Japanese one with English texts in the shell's
+// dialog font: the same controls, classes and styles in the same tab order,
+// so the code drives either; a text wherever the Japanese one has one, in
+// ASCII so that it shows under any code page.
+TEST(DialogTemplates, EnglishFormsMatchTheJapaneseOnes) {
+  for (const int id : {IDD_MAIN, IDD_OPTIONS, IDD_OVERWRITE, IDD_OLD_FOLDER}) {
+    SCOPED_TRACE(id);
+    const Template ja = Parse(id);
+    const Template en = Parse(id + IDD_ENGLISH, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    EXPECT_EQ(en.style, ja.style);
+    EXPECT_EQ(en.font, "MS Shell Dlg");
+    EXPECT_EQ(en.pointSize, 8);
+    EXPECT_EQ(en.caption.empty(), ja.caption.empty());
+    ASSERT_EQ(en.items.size(), ja.items.size());
+    for (std::size_t i = 0; i < ja.items.size(); ++i) {
+      EXPECT_EQ(en.items[i].id, ja.items[i].id) << i;
+      EXPECT_EQ(en.items[i].style, ja.items[i].style) << i;
+      EXPECT_EQ(en.itemAtoms[i], ja.itemAtoms[i]) << i;
+      EXPECT_EQ(en.itemClasses[i], ja.itemClasses[i]) << i;
+      EXPECT_EQ(en.itemTexts[i].empty(), ja.itemTexts[i].empty()) << i;
+      for (const char c : en.itemTexts[i] + en.caption) EXPECT_TRUE(c > 0x1F && c < 0x7F) << en.itemTexts[i];
+    }
+  }
 }
 
 TEST(ProgramResources, IconHasTwoSixteenColourImages) {

@@ -12,6 +12,7 @@
 #include "paths/win_folder_macros.h"
 #include "ui/resource_ids.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 // An executable-shaped file: header area, the block at 512, some image bytes.
@@ -33,9 +34,9 @@ class LoadConfig : public ::testing::Test {
   // The block read back from a file and the settings a run prepares from it.
   bool Load(const char* commandLine = "", unsigned switches = 0) {
     EXPECT_TRUE(WriteWholeFile(path_, WithBlock(block_)));
-    if (!ReadSfxConfig(path_.c_str(), read_)) return false;
+    if (!ReadSfxConfig(ToSys(path_).c_str(), read_)) return false;
     std::memset(&settings_, 0x55, sizeof settings_);  // whatever was there before
-    PrepareRunSettings(read_, commandLine, switches, settings_);
+    PrepareRunSettings(read_, ToSys(commandLine).c_str(), switches, settings_);
     return true;
   }
   std::string path_;
@@ -47,9 +48,9 @@ TEST_F(LoadConfig, EmptyFieldsTakeTheirDefaults) {
   char cwd[MAX_PATH];
   GetCurrentDirectoryA(sizeof cwd, cwd);
   ASSERT_TRUE(Load());
-  EXPECT_EQ(settings_.title, TableText(IDS_TITLE));
-  EXPECT_STREQ(settings_.offeredFolder, cwd);  // not expanded, no blank here so not quoted
-  EXPECT_STREQ(settings_.message, "");
+  EXPECT_EQ(AnsiFromSys(settings_.title), TableText(IDS_TITLE));
+  EXPECT_EQ(FromSys(settings_.offeredFolder), cwd);  // not expanded, no blank here so not quoted
+  EXPECT_EQ(FromSys(settings_.message), "");
   EXPECT_FALSE(settings_.options.autoRun);
   EXPECT_FALSE(settings_.options.suppressFolders);
   EXPECT_FALSE(settings_.options.restoreAttributes);
@@ -69,9 +70,9 @@ TEST_F(LoadConfig, ConfiguredValuesAndTheOverwriteMessage) {
   ASSERT_TRUE(Load());
   char windows[MAX_PATH];
   GetWindowsDirectoryA(windows, sizeof windows);
-  EXPECT_STREQ(settings_.title, "My Product");
-  EXPECT_EQ(std::string(settings_.offeredFolder), "\"" + std::string(windows) + "\\Target Dir\"");
-  EXPECT_EQ(settings_.message, TableText(IDS_OVERWRITE_MESSAGE));
+  EXPECT_EQ(FromSys(settings_.title), "My Product");
+  EXPECT_EQ(FromSys(settings_.offeredFolder), "\"" + std::string(windows) + "\\Target Dir\"");
+  EXPECT_EQ(AnsiFromSys(settings_.message), TableText(IDS_OVERWRITE_MESSAGE));
   EXPECT_TRUE(settings_.options.autoRun);
   EXPECT_TRUE(settings_.options.restoreAttributes);
   EXPECT_TRUE(settings_.options.overwriteWithoutAsking);
@@ -104,28 +105,28 @@ TEST_F(LoadConfig, SwitchesChangeTheirSettingsOnly) {
     EXPECT_EQ(settings_.options.autoRun, c.autoRun);
     EXPECT_EQ(settings_.acceptNotice, c.acceptNotice);
     EXPECT_EQ(settings_.waitForCommand, c.waitForCommand);
-    EXPECT_STREQ(settings_.message, "");  // /O is no reason for the block's message
+    EXPECT_EQ(FromSys(settings_.message), "");  // /O is no reason for the block's message
   }
 }
 
 TEST_F(LoadConfig, MessageStaysEmptyWithoutTheOverwriteBitAndIsNeverReplaced) {
   SetConfigFlags(block_, kFlagRestoreAttributes);
   ASSERT_TRUE(Load());
-  EXPECT_STREQ(settings_.message, "");
+  EXPECT_EQ(FromSys(settings_.message), "");
   lstrcpyA(block_.message, "Read me");
   SetConfigFlags(block_, kFlagOverwriteWithoutAsking);
   ASSERT_TRUE(Load());
-  EXPECT_STREQ(settings_.message, "Read me");
+  EXPECT_EQ(FromSys(settings_.message), "Read me");
 }
 
 TEST_F(LoadConfig, CommandLineReplacesTheFolderAndDestinationMacrosStay) {
   lstrcpyA(block_.defaultFolder, "C:\\configured");
   ASSERT_TRUE(Load("%ExtractDir%\\sub"));
-  EXPECT_STREQ(settings_.offeredFolder, "%ExtractDir%\\sub");
+  EXPECT_EQ(FromSys(settings_.offeredFolder), "%ExtractDir%\\sub");
   // A command line longer than the field is cut to 255 bytes, not written past it.
   const std::string longFolder = "C:\\" + std::string(400, 'x');
   ASSERT_TRUE(Load(longFolder.c_str()));
-  EXPECT_EQ(std::string(settings_.offeredFolder), longFolder.substr(0, 255));
+  EXPECT_EQ(FromSys(settings_.offeredFolder), longFolder.substr(0, 255));
 }
 
 TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
@@ -138,14 +139,14 @@ TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
   SetCurrentDirectoryA(saved);
   RemoveDirectoryA(dir.c_str());
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(std::string(settings_.offeredFolder), "\"" + dir + "\"");
+  EXPECT_EQ(FromSys(settings_.offeredFolder), "\"" + dir + "\"");
 }
 
 TEST_F(LoadConfig, FailsWhenTheBlockCannotBeReadWhole) {
   SfxConfig config;
-  EXPECT_FALSE(ReadSfxConfig(TempPath("no-such-file.exe").c_str(), config));
+  EXPECT_FALSE(ReadSfxConfig(ToSys(TempPath("no-such-file.exe")).c_str(), config));
   ASSERT_TRUE(WriteWholeFile(path_, std::string(512 + 716, '\0')));  // one byte short
-  EXPECT_FALSE(ReadSfxConfig(path_.c_str(), config));
+  EXPECT_FALSE(ReadSfxConfig(ToSys(path_).c_str(), config));
 }
 
 std::string RegistryString(HKEY root, const char* subkey, const char* name) {
@@ -159,21 +160,21 @@ std::string RegistryString(HKEY root, const char* subkey, const char* name) {
 }
 
 TEST(SystemFolderMacros, ValuesComeFromTheSystemAndTheRegistry) {
-  char out[1024];
+  SysChar out[1024];
   char expected[MAX_PATH];
   GetSystemDirectoryA(expected, sizeof expected);
-  ExpandCommandText("%SystemDir%", out, sizeof out, nullptr);
-  EXPECT_STREQ(out, expected);
+  ExpandCommandText(SYS_TEXT("%SystemDir%"), out, 1024, nullptr);
+  EXPECT_EQ(FromSys(out), expected);
   GetTempPathA(sizeof expected, expected);
   SetEnvironmentVariableA("TEMP", nullptr);  // so the table, not the environment, answers
-  ExpandCommandText("%TEMP%", out, sizeof out, nullptr);
-  EXPECT_STREQ(out, expected);
+  ExpandCommandText(SYS_TEXT("%TEMP%"), out, 1024, nullptr);
+  EXPECT_EQ(FromSys(out), expected);
 
   const char* version = "software\\Microsoft\\Windows\\CurrentVersion";
   const std::string programFiles = RegistryString(HKEY_LOCAL_MACHINE, version, "ProgramFilesDir");
   ASSERT_FALSE(programFiles.empty());
-  ExpandCommandText("%ProgramFilesDir%\\App", out, sizeof out, nullptr);
-  EXPECT_EQ(std::string(out), programFiles + "\\App");
+  ExpandCommandText(SYS_TEXT("%ProgramFilesDir%\\App"), out, 1024, nullptr);
+  EXPECT_EQ(FromSys(out), programFiles + "\\App");
 
   // A value missing from the registry leaves the fallback.
   HKEY key;
@@ -186,27 +187,27 @@ TEST(SystemFolderMacros, ValuesComeFromTheSystemAndTheRegistry) {
   const bool had = RegQueryValueExA(key, "Personal", nullptr, nullptr,
                                     reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
   RegDeleteValueA(key, "Personal");
-  char folder[MAX_PATH];
+  SysChar folder[MAX_PATH];
   GetShellFolder(folder, ShellFolder::MyDocuments);
-  EXPECT_STREQ(folder, "C:\\My Documents");
+  EXPECT_EQ(FromSys(folder), "C:\\My Documents");
   RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-  ExpandCommandText("[%MyDocuments%]", out, sizeof out, nullptr);
-  EXPECT_STREQ(out, "[]");  // a present but empty value makes the macro disappear
+  ExpandCommandText(SYS_TEXT("[%MyDocuments%]"), out, 1024, nullptr);
+  EXPECT_EQ(FromSys(out), "[]");  // a present but empty value makes the macro disappear
   if (had) RegSetValueExA(key, "Personal", 0, REG_SZ, reinterpret_cast<BYTE*>(saved), size);
   RegCloseKey(key);
 }
 
 TEST(SystemFolderMacros, ShortFormOfTheDestination) {
-  char out[1024];
+  SysChar out[1024];
   const std::string dir = TempPath("quorvel long folder name");
   CreateDirectoryA(dir.c_str(), nullptr);
   char shortForm[MAX_PATH];
   ASSERT_GT(GetShortPathNameA(dir.c_str(), shortForm, sizeof shortForm), 0u);
-  ExpandCommandText("%ExtractDirX%\\run.exe", out, sizeof out, dir.c_str());
-  EXPECT_EQ(std::string(out), std::string(shortForm) + "\\run.exe");
+  ExpandCommandText(SYS_TEXT("%ExtractDirX%\\run.exe"), out, 1024, ToSys(dir).c_str());
+  EXPECT_EQ(FromSys(out), std::string(shortForm) + "\\run.exe");
   // Without a short form (the folder does not exist) the folder itself is used.
-  ExpandCommandText("%ExtractDirX%", out, sizeof out, "C:\\no such folder here");
-  EXPECT_STREQ(out, "C:\\no such folder here");
+  ExpandCommandText(SYS_TEXT("%ExtractDirX%"), out, 1024, SYS_TEXT("C:\\no such folder here"));
+  EXPECT_EQ(FromSys(out), "C:\\no such folder here");
   RemoveDirectoryA(dir.c_str());
 }
 

@@ -13,6 +13,7 @@
 #include "ui/resource_ids.h"
 #include "fixtures.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 #define STRING_ID(name) {#name, name}
@@ -104,16 +105,37 @@ TEST(StringTable, TableIsJapanese) {
   }
 }
 
-// The box of /? comes through LoadText's 256 bytes: the whole list fits, and
-// it names every switch the command line takes, each at a line's start.
-TEST(StringTable, SwitchListFitsAndNamesEverySwitch) {
+// The English table: a text under every Japanese id plus IDS_ENGLISH, each
+// in ASCII (so it shows whole under any code page), none twice, and the
+// formats where the Japanese ones are.
+TEST(StringTable, EveryTextHasAnEnglishFormInAscii) {
+  std::set<std::string> seen;
+  for (const auto& [name, id] : kStringIds) {
+    SCOPED_TRACE(name);
+    const std::string english = TableText(id + IDS_ENGLISH);
+    ASSERT_FALSE(english.empty());
+    for (const char c : english) EXPECT_TRUE(c >= 0x09 && c < 0x7F) << english;
+    EXPECT_EQ(english.find("%s") != std::string::npos, TableText(id).find("%s") != std::string::npos);
+    if (id != IDS_TITLE) EXPECT_TRUE(seen.insert(english).second) << "a text twice";
+  }
+}
+
+// The box of /? comes through LoadText's 256 units: in either language the
+// whole list fits, and it names every switch the command line takes, each at
+// a line's start.
+TEST(StringTable, SwitchListFitsAndNamesEverySwitchInEitherLanguage) {
   AppInstance = GetModuleHandleA(nullptr);
-  const std::string whole = TableText(IDS_USAGE);
-  ASSERT_FALSE(whole.empty());
-  EXPECT_LT(whole.size(), kLoadTextBytes);
-  char loaded[kLoadTextBytes];
-  EXPECT_EQ(LoadText(IDS_USAGE, loaded, sizeof loaded), whole);
-  const std::string text = "\n" + whole;
-  for (const char* name : {"/S\t", "/D=", "/Y\t", "/O\t", "/N\t", "/T\t", "/?\t"})
-    EXPECT_NE(text.find(std::string("\n") + name), std::string::npos) << name;
+  for (const UiLanguage language : {UiLanguage::Japanese, UiLanguage::English}) {
+    AppLanguage = language;
+    const std::string whole = TableText(IDS_USAGE + (language == UiLanguage::English ? IDS_ENGLISH : 0));
+    ASSERT_FALSE(whole.empty());
+    EXPECT_LT(whole.size(), kLoadTextBytes);
+    SysChar loaded[kLoadTextBytes];
+    LoadText(IDS_USAGE, loaded, kLoadTextBytes);
+    EXPECT_EQ(AnsiFromSys(loaded), whole);
+    const std::string text = "\n" + whole;
+    for (const char* name : {"/S\t", "/D=", "/Y\t", "/O\t", "/N\t", "/T\t", "/?\t"})
+      EXPECT_NE(text.find(std::string("\n") + name), std::string::npos) << name;
+  }
+  AppLanguage = UiLanguage::Japanese;
 }

@@ -15,6 +15,7 @@
 #include "app/win_write_behind.h"
 #include "app/win_zone_mark.h"
 #include "win_child_process.h"
+#include "win_sys_text.h"
 
 namespace {
 constexpr unsigned long kPiece = WriteBehind::kSlotBytes;
@@ -81,7 +82,7 @@ class WriteBehindTest : public ::testing::Test {
     return CreateFileA(Path(name).c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   bool Finish(std::uint32_t id, HANDLE file, const char* name, DWORD attributes = kKeepAttributes) {
-    return behind_->Finish(id, file, Time(id), Path(name).c_str(), attributes);
+    return behind_->Finish(id, file, Time(id), ToSys(Path(name)).c_str(), attributes);
   }
   static FILETIME Time(DWORD low) { return FILETIME{low, 0x01D00000}; }
   static DWORD LastWriteLow(const std::string& path) {
@@ -130,7 +131,7 @@ TEST_F(WriteBehindTest, FilesArriveWholeInOrderWithTimesAndAttributes) {
   SetFileAttributesA(Path("big.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(DeleteFileA(Path("big.bin").c_str()));
   EXPECT_TRUE(DeleteFileA(Path("empty.txt").c_str()));
-  EXPECT_EQ(behind_->FailedPath("none"), std::string("none"));
+  EXPECT_EQ(FromSys(behind_->FailedPath(SYS_TEXT("none"))), "none");
 }
 
 // Behind a writer stuck in its first write, the ring takes its sixteen
@@ -215,7 +216,7 @@ TEST_F(WriteBehindTest, AFailedWriteTakesItsFileAndEveryLaterOne) {
   ASSERT_TRUE(Finish(4, after, "after.txt"));
   ASSERT_TRUE(disk.TakePiece());
   EXPECT_FALSE(behind_->Wait());
-  EXPECT_EQ(behind_->FailedPath("open"), Path("refused.txt"));
+  EXPECT_EQ(FromSys(behind_->FailedPath(SYS_TEXT("open"))), Path("refused.txt"));
   EXPECT_EQ(ReadWholeFile(Path("before.txt")), "kept");
   EXPECT_FALSE(Exists(Path("refused.txt")));
   EXPECT_FALSE(Exists(Path("after.txt")));
@@ -230,11 +231,11 @@ TEST_F(WriteBehindTest, AFailedWriteTakesItsFileAndEveryLaterOne) {
   // handed over is the pass's to name.
   ASSERT_TRUE(behind_->Start(&zone_, nullptr));
   EXPECT_TRUE(behind_->Wait());
-  EXPECT_EQ(behind_->FailedPath("none"), std::string("none"));
+  EXPECT_EQ(FromSys(behind_->FailedPath(SYS_TEXT("none"))), "none");
   refused = CreateFileA(Path("last.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_TRUE(behind_->Write(1, refused, "lost", 4));
   EXPECT_FALSE(behind_->Wait());
-  EXPECT_EQ(behind_->FailedPath("the pass's own"), std::string("the pass's own"));
+  EXPECT_EQ(FromSys(behind_->FailedPath(SYS_TEXT("the pass's own"))), "the pass's own");
   CloseHandle(refused);
 }
 }  // namespace
