@@ -72,6 +72,15 @@ EQUIVALENT = [
      "it alike"),
     ("src/archive/lzh_decoder.cpp", "whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));",
      ">=", ">", "with exactly one word of input left the careful path decodes the symbols instead"),
+    ("src/archive/member_header.cpp", "ReadLe16(fixed + kOffHeaderSize) >= kFixedHeaderBytes", ">=", ">",
+     "the size is read only when its low byte is 0, so it is a multiple of 256 and never the fixed "
+     "part's 26 bytes"),
+] + [
+    ("src/common/lzh_format.h", line, "return false", "return true",
+     "a check of the method table that a static_assert runs while compiling; the table passes it")
+    for line in ("if (BitLength(m.dictionaryBytes - 1) >= m.positionSymbols) return false;",
+                 "m.positionSetSize > kMaxPositionSymbols) return false;",
+                 "if (m.positionSetSize > (1u << m.positionCountBits) - 1) return false;")
 ]
 
 
@@ -470,7 +479,10 @@ def main():
         return 0
     mutants = [m for m in mutants if m not in equivalent]
 
+    # Ctrl-C and kill stop the run alike, also where a shell started it in
+    # the background with SIGINT ignored.
     signal.signal(signal.SIGTERM, on_terminate)
+    signal.signal(signal.SIGINT, on_terminate)
     tree = Tree(os.path.abspath(args.work), args.jobs)
     os.makedirs(tree.work, exist_ok=True)
     log = os.path.join(tree.work, "last.log")
@@ -546,4 +558,7 @@ def write_source(path, text):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except (KeyboardInterrupt, Interrupted):
+        sys.exit("mutants.py: stopped before any mutant ran")
