@@ -16,6 +16,7 @@
 #include "pack/pe_image.h"
 #include "pack/sfx_info.h"
 #include "pack/sfx_writer.h"
+#include "pack/unicode_text.h"
 
 namespace {
 
@@ -34,6 +35,34 @@ TEST(PackCp932, ConvertsAndRefusesWhatHasNoForm) {
   ASSERT_TRUE(Cp932ToUtf8("\x83\x5C\x83\x74\x83\x67", back));  // ソフト
   EXPECT_EQ(back, "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88");
   EXPECT_FALSE(Cp932ToUtf8("\x83", back));  // a lead byte alone
+}
+
+TEST(PackUnicode, EachLengthsFirstAndLastCodePointBothWays) {
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } kSame[] = {{"\x7F", u"\x7F"},
+               {"\xC2\x80", u"\x80"},
+               {"\xDF\xBF", u"\x7FF"},
+               {"\xE0\xA0\x80", u"\x800"},
+               {"\xED\x9F\xBF", u"\xD7FF"},
+               {"\xEF\xBF\xBF", u"\xFFFF"},
+               {"\xF0\x90\x80\x80", u"\xD800\xDC00"},
+               {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"}};
+  for (const auto& c : kSame) {
+    std::u16string utf16;
+    std::string utf8;
+    EXPECT_TRUE(Utf8ToUtf16(c.utf8, utf16) && utf16 == c.utf16) << c.utf8;
+    EXPECT_TRUE(Utf16ToUtf8(c.utf16, utf8) && utf8 == c.utf8) << c.utf8;
+  }
+  // Overlong forms, surrogates, beyond U+10FFFF, a cut sequence: no UTF-8.
+  for (const char* bad : {"\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF",
+                          "\xF4\x90\x80\x80", "\xE2\x82"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+  // A surrogate that is half of no pair has no UTF-8 form.
+  std::string out;
+  for (const std::u16string lone : {u"a\xD800", u"\xDC00", u"\xD800x\xDC00"})
+    EXPECT_FALSE(Utf16ToUtf8(lone, out));
 }
 
 struct Field {
