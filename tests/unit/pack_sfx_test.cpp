@@ -130,6 +130,13 @@ TEST(PackSfxConfig, FlagsAndEmptyFields) {
   EXPECT_EQ(bytes[713], 7);
   EXPECT_EQ(FlagWords(ConfigFlags(block)),
             (std::vector<std::string>{"restore attributes", "overwrite without asking", "temporary folder"}));
+  // The first text without a code page 932 form is the one create names when
+  // it chooses a UTF-8 block; the notice is named without its text.
+  s.title = "\xE8\xA1\xA8";  // 表
+  EXPECT_EQ(TextOutsideCodePage932(s, "notice"), "");
+  EXPECT_EQ(TextOutsideCodePage932(s, "caf\xC3\xA9"), "the notice");
+  s.label = "caf\xC3\xA9";
+  EXPECT_EQ(TextOutsideCodePage932(s, "caf\xC3\xA9"), "the label 'caf\xC3\xA9'");
 }
 
 TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {
