@@ -3,6 +3,9 @@
 // image checksum computed piece by piece.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -224,6 +227,31 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
   NewFile orphan(gone);
   EXPECT_FALSE(orphan.Create());
   EXPECT_FALSE(orphan.Write(expected.data(), 10));
+}
+
+TEST(PackSfxStub, OutputFileThatTheDiskRefusesFailsAndLeavesNothing) {
+  // The file size limit stands for a full disk: the write past it fails.
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "quorvel-output-limit-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  rlimit was{}, small{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  small = was;
+  small.rlim_cur = 4096;
+  void (*const handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool wrote = false;
+  {
+    OutputFile out(folder / "out.exe");
+    const std::vector<std::uint8_t> bytes(1 << 20, 'x');
+    wrote = out.Ok() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+  }
+  setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(wrote);
+  EXPECT_TRUE(fs::is_empty(folder));
+  fs::remove(folder);
 }
 
 TEST(PackSfxStub, RefusesFilesThatAreNotOurStub) {
