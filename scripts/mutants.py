@@ -72,6 +72,9 @@ EQUIVALENT = [
      "it alike"),
     ("src/archive/lzh_decoder.cpp", "whole = r.end - r.next >= static_cast<long>(sizeof(BitWord));",
      ">=", ">", "with exactly one word of input left the careful path decodes the symbols instead"),
+    ("src/pack/lzh_encoder.cpp", "for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);", "<", "<=",
+     "one thread more takes segments from the same counter; each segment is encoded alike "
+     "whichever thread takes it"),
     ("src/archive/member_header.cpp", "ReadLe16(fixed + kOffHeaderSize) >= kFixedHeaderBytes", ">=", ">",
      "the size is read only when its low byte is 0, so it is a multiple of 256 and never the fixed "
      "part's 26 bytes"),
@@ -297,10 +300,20 @@ class Tree:
         for top, dirs, files in os.walk(self.src):
             rel = os.path.relpath(top, self.src)
             if rel == ".":
-                dirs[:] = [d for d in dirs if d != "build"]
+                dirs[:] = [d for d in dirs if d not in ("build", "dist")]
             for name in files:
                 if os.path.normpath(os.path.join(rel, name)) not in wanted:
                     os.remove(os.path.join(top, name))
+
+    def add_stubs(self, folder):
+        """Copies the built stubs of folder into the copy's dist/, where the
+        packer's tests look for them (without, those tests skip)."""
+        names = [n for n in ("quorvel-sfx-x86_64.exe", "quorvel-sfx-i686.exe")
+                 if os.path.isfile(os.path.join(folder, n))]
+        os.makedirs(os.path.join(self.src, "dist"), exist_ok=True)
+        for name in names:
+            shutil.copy2(os.path.join(folder, name), os.path.join(self.src, "dist", name))
+        return names
 
     def configure(self):
         if os.path.exists(os.path.join(self.build, "CMakeCache.txt")):
@@ -445,6 +458,9 @@ def main():
     parser.add_argument("--unit-only", action="store_true",
                         help="judge the packer's command files by the unit tests too (which do not "
                              "link them) instead of by the packer's tests")
+    parser.add_argument("--stubs", default=os.path.join(ROOT, "dist"),
+                        help="a folder with the built stubs, for the packer's tests that need them "
+                             "(default dist)")
     parser.add_argument("--slow-ms", type=float, default=300,
                         help="tests slower than this run in the second round (default 300)")
     parser.add_argument("--timeout-factor", type=float, default=5,
@@ -483,14 +499,18 @@ def main():
     # the background with SIGINT ignored.
     signal.signal(signal.SIGTERM, on_terminate)
     signal.signal(signal.SIGINT, on_terminate)
+    program_files = set() if args.unit_only else program_only_files() & {m.path for m in mutants}
     tree = Tree(os.path.abspath(args.work), args.jobs)
     os.makedirs(tree.work, exist_ok=True)
     log = os.path.join(tree.work, "last.log")
     print(f"copying the sources to {tree.src}", flush=True)
     tree.sync()
+    if program_files:
+        stubs = tree.add_stubs(args.stubs)
+        print("stubs for the packer's tests: " + (", ".join(stubs) if stubs else
+                                                  f"none in {args.stubs}; the tests that need them skip"), flush=True)
     if not tree.configure():
         sys.exit(f"mutants.py: the copy does not configure; see {tree.work}/configure.log")
-    program_files = set() if args.unit_only else program_only_files() & {m.path for m in mutants}
     unit_suites = [Suite(tree, t, args.slow_ms, args.timeout_factor)
                    for t in ["unit_tests"] + (["unit_tests_sanitized"] if args.sanitized else [])]
     program_suites = [ProgramSuite(tree, args.timeout_factor)] if program_files else []
