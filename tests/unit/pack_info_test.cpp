@@ -189,7 +189,9 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
   m.utf8Name.clear();
   m.nameIsText = false;
+  m.attributes = 0xF0;  // the two bits above the six MS-DOS ones have no name
   j = MemberJson(m);
+  EXPECT_EQ(j["attributeNames"], (std::vector<std::string>{"directory", "archive"}));
   EXPECT_EQ(j["name"], "a\\x81\\x7F/");
   EXPECT_EQ(j["nameBytes"], "61817f2f");
   EXPECT_EQ(j["directory"], true);
