@@ -79,11 +79,13 @@ EQUIVALENT = [
      "the size is read only when its low byte is 0, so it is a multiple of 256 and never the fixed "
      "part's 26 bytes"),
 ] + [
-    ("src/common/lzh_format.h", line, "return false", "return true",
+    ("src/common/lzh_format.h", line, old, new,
      "a check of the method table that a static_assert runs while compiling; the table passes it")
-    for line in ("if (BitLength(m.dictionaryBytes - 1) >= m.positionSymbols) return false;",
-                 "m.positionSetSize > kMaxPositionSymbols) return false;",
-                 "if (m.positionSetSize > (1u << m.positionCountBits) - 1) return false;")
+    for line, old, new in (
+        ("if (BitLength(m.dictionaryBytes - 1) >= m.positionSymbols) return false;", "return false", "return true"),
+        ("if (BitLength(m.dictionaryBytes - 1) >= m.positionSymbols) return false;", ">=", ">"),
+        ("m.positionSetSize > kMaxPositionSymbols) return false;", "return false", "return true"),
+        ("if (m.positionSetSize > (1u << m.positionCountBits) - 1) return false;", "return false", "return true"))
 ]
 
 
@@ -451,7 +453,7 @@ def main():
                         help="only this file (path from the top, or its end); may repeat")
     parser.add_argument("--sample", type=int, help="this many mutants, drawn with --seed")
     parser.add_argument("--only", action="append", default=[],
-                        help="of the sample drawn, run only the mutants of this file (its end); may repeat")
+                        help="of the sample drawn, run only the mutants of this file, or of FILE:LINE (its end); may repeat")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--sanitized", action="store_true",
                         help="try each survivor against unit_tests_sanitized too")
@@ -483,7 +485,9 @@ def main():
         mutants.sort(key=lambda mu: (mu.path, mu.offset))
 
     if args.only:
-        mutants = [m for m in mutants if any(m.path == o or m.path.endswith("/" + o) for o in args.only)]
+        def chosen(m):
+            return any(where == o or where.endswith("/" + o) for o in args.only for where in (m.path, m.where()))
+        mutants = [m for m in mutants if chosen(m)]
     equivalent = [m for m in mutants if is_equivalent(m)]
     if args.list:
         signal.signal(signal.SIGPIPE, signal.SIG_DFL)
