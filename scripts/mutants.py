@@ -75,6 +75,10 @@ EQUIVALENT = [
     ("src/pack/lzh_encoder.cpp", "for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);", "<", "<=",
      "one thread more takes segments from the same counter; each segment is encoded alike "
      "whichever thread takes it"),
+    ("src/pack/lzh_encoder_symbols.h", "return slot > 1 ? slot - 1 : 0;", ">", ">=",
+     "slot 1 has 1 - 1 = 0 extra bits either way"),
+    ("src/pack/lzh_match_finder.cpp", "return first == 1;", "==", "!=",
+     "on a little-endian machine the byte-by-byte comparison finds the same common length"),
     ("src/archive/member_header.cpp", "ReadLe16(fixed + kOffHeaderSize) >= kFixedHeaderBytes", ">=", ">",
      "the size is read only when its low byte is 0, so it is a multiple of 256 and never the fixed "
      "part's 26 bytes"),
