@@ -268,8 +268,14 @@ def run(cmd, cwd, timeout, log=None):
         code = None
     finally:
         if proc.poll() is None:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+            # A polite stop first: ninja then stops the compilers it started
+            # in process groups of their own.
+            os.killpg(proc.pid, signal.SIGTERM)
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
         if log:
             out.close()
     return code, time.monotonic() - start
