@@ -79,6 +79,9 @@ EQUIVALENT = [
      "slot 1 has 1 - 1 = 0 extra bits either way"),
     ("src/pack/lzh_match_finder.cpp", "return first == 1;", "==", "!=",
      "on a little-endian machine the byte-by-byte comparison finds the same common length"),
+    ("src/archive/archive_input.cpp", "if (e.bits.count < n) Refill(e, e.bits);", "<", "<=",
+     "a refill with exactly n bits held only adds bits; bits fetched past the data are never "
+     "consumed, and only consumed ones are judged"),
     ("src/archive/member_header.cpp", "ReadLe16(fixed + kOffHeaderSize) >= kFixedHeaderBytes", ">=", ">",
      "the size is read only when its low byte is 0, so it is a multiple of 256 and never the fixed "
      "part's 26 bytes"),
