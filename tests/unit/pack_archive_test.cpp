@@ -224,9 +224,10 @@ TEST_F(PackTree, NamesTheArchiveCannotCarryAreRefusedByName) {
   Write("raw/\xFF\xFE", "x");
   EXPECT_FALSE(CollectSources({Path("raw")}, sources, error));
   EXPECT_NE(error.find("not UTF-8"), std::string::npos) << error;
-  // Two members that Windows would write to one file.
-  Write("case/Read.me", "1");
-  Write("case/read.ME", "2");
+  // Two members that Windows would write to one file (every letter from A
+  // to Z folds).
+  Write("case/Read.zip", "1");
+  Write("case/READ.ZIP", "2");
   EXPECT_FALSE(CollectSources({Path("case")}, sources, error));
   EXPECT_NE(error.find("same name"), std::string::npos) << error;
   // "!" is the notice member's name.
