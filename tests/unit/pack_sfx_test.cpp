@@ -3,7 +3,9 @@
 // image checksum computed piece by piece.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -218,6 +220,22 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
   {
     OutputFile out(path);
     ASSERT_TRUE(out.Write(expected.data(), 10));
+  }
+  EXPECT_TRUE(fs::is_empty(folder));
+  // In a program started with its standard input closed, the new file gets
+  // descriptor 0, and closes it like any other.
+  {
+    OpenFolder open;
+    ASSERT_TRUE(open.Open(folder));
+    const int input = dup(0);
+    close(0);
+    {
+      NewFile file(open);
+      EXPECT_TRUE(file.Create());
+    }
+    EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 left open";
+    dup2(input, 0);
+    close(input);
   }
   EXPECT_TRUE(fs::is_empty(folder));
   // A folder removed while it is held open takes no new file.
