@@ -131,6 +131,12 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
   WriteLe32(&pastEnd[exe_layout::kConfigOffset], static_cast<std::uint32_t>(good.size()));
   Bytes noPe = good;
   noPe[exe_layout::kOffLfanew] ^= 0x40;
+  // PE headers whose own fields point past what the file holds.
+  const std::size_t coff = exe_layout::kPeHeaderOffset + 4;
+  Bytes farPe = good, manySections = good, sectionPastEnd = good;
+  WriteLe32(&farPe[exe_layout::kOffLfanew], 0xFFFFFFF0u);
+  WriteLe16(&manySections[coff + 2], 0xFFFF);
+  WriteLe32(&sectionPastEnd[coff + 20 + ReadLe16(&good[coff + 16]) + 16], 0x7FFFFFFFu);
   const struct {
     const char* name;
     Bytes bytes;
@@ -139,6 +145,9 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
       {"text", Text("just some text, long enough to be anything"), "no MS-DOS header"},
       {"short", Bytes(good.begin(), good.begin() + 1000), "too short for a configuration block"},
       {"no-pe", noPe, "no Windows program"},
+      {"far-pe", farPe, "e_lfanew does not point at a PE signature"},
+      {"many-sections", manySections, "truncated PE headers"},
+      {"section-past-end", sectionPastEnd, "section data beyond the end of the file"},
       {"bare-stub", bare, "no configuration block at offset 512: the archive offset there (0)"},
       {"past-end", pastEnd, "does not point into the file"},
   };
@@ -193,7 +202,9 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
   m.utf8Name.clear();
   m.nameIsText = false;
+  m.attributes = 0xF0;  // the two bits above the six MS-DOS ones have no name
   j = MemberJson(m);
+  EXPECT_EQ(j["attributeNames"], (std::vector<std::string>{"directory", "archive"}));
   EXPECT_EQ(j["name"], "a\\x81\\x7F/");
   EXPECT_EQ(j["nameBytes"], "61817f2f");
   EXPECT_EQ(j["directory"], true);
