@@ -397,6 +397,10 @@ std::string LinkTargetForDisplay(const ArchiveMember& member) {
   return member.nameIsText ? TerminalText(member.linkTarget) : "?";
 }
 
+std::string HeaderFailure(std::uint64_t number, const std::string& error) {
+  return "header of member " + std::to_string(number) + ": " + error;
+}
+
 std::string MemberNameForDisplay(const ArchiveMember& member) {
   return member.nameIsText ? TerminalText(member.utf8Name) : TerminalText(member.name, ShownAs::Bytes);
 }

@@ -126,6 +126,9 @@ const char* EngineMessage(EngineResult result);
 std::string MemberNameForDisplay(const ArchiveMember& member);
 // A symbolic link's target for the terminal, as its name is shown.
 std::string LinkTargetForDisplay(const ArchiveMember& member);
+// What Next's failure says, naming the member (counted from 1) whose header
+// it could not read.
+std::string HeaderFailure(std::uint64_t number, const std::string& error);
 
 // A Windows file time as "YYYY-MM-DD hh:mm:ss" (UTC).
 std::string FormatFileTime(std::uint64_t fileTime);

@@ -484,7 +484,7 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     const ReadStatus status = reader.Next(member, error);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed)
-      return error = "header of member " + std::to_string(number) + ": " + error, false;
+      return error = HeaderFailure(number, error), false;
     const char letter = member.method[lzh::kMethodLetterPos];
     if (member.level != lzh::kHeaderLevel || member.IsSymlink() ||
         !lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(member.method.data())) ||
@@ -506,7 +506,7 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
     const ReadStatus status = reader.Next(m, error);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed)
-      return error = "header of member " + std::to_string(number) + ": " + error, false;
+      return error = HeaderFailure(number, error), false;
     const std::string shown = MemberNameForDisplay(m);
     if (m.IsSymlink()) {
       skippedLink(shown, LinkTargetForDisplay(m));
