@@ -13,7 +13,7 @@ _quorvel_pack() {
                      --follow-links -q --quiet" ;;
     list | info) options="--json" ;;
     test) options="" ;;
-    extract) options="-o --output --overwrite --follow-links -q --quiet" ;;
+    extract) options="-o --output --overwrite --follow-links --same-owner -q --quiet" ;;
     *) return ;;
   esac
   options+=" -h --help --version"

@@ -18,7 +18,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tree=${QUORVEL_NATIVE_TREE:-$here/build/native}
-all=(header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz legacy_diff_fuzz)
+all=(header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz legacy_diff_fuzz levels_diff_fuzz)
 
 seconds=600
 targets=()

@@ -12,6 +12,7 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 
 quorvel_sources(UNIT_TEST unit/archive_reader_test.cpp unit/bit_reader_test.cpp unit/crc16_test.cpp
+  unit/header_levels_test.cpp
   unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/legacy_decoder_test.cpp unit/lzh_decoder_test.cpp
   unit/member_header_test.cpp unit/member_name_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
   unit/pack_archive_test.cpp unit/pack_command_line_test.cpp unit/pack_encoder_test.cpp
@@ -160,6 +161,10 @@ if(NOT QUORVEL_WINDOWS)
   add_test(NAME pack_unicode
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/unicode.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB} ${PROJECT_SOURCE_DIR}/dist/quorvel-sfx-i686.exe)
+  # Archives of every header level and method from other writers, against lhasa.
+  add_test(NAME pack_levels
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/levels.sh $<TARGET_FILE:quorvel-pack>)
+  set_tests_properties(pack_levels PROPERTIES SKIP_RETURN_CODE 77)
   add_test(NAME pack_signing
     COMMAND ${PROJECT_SOURCE_DIR}/tests/pack/signing.sh $<TARGET_FILE:quorvel-pack>
             ${QUORVEL_SIGNING_STUB})

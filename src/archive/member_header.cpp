@@ -167,10 +167,12 @@ EngineResult ReadMemberHeader(Engine& e, bool dropFolders) {
   if (rest != 0 && e.host.readArchive(e.host.context, h.bytes + kFixedHeaderBytes, rest) != static_cast<long>(rest))
     return EngineResult::Damaged;
 
-  if (!IsKnownMethod(h.bytes + kOffMethod)) return EngineResult::Unsupported;
   TakeFixedPart(e);
   if (!WalkExtendedHeaders(h) || !SizesAreSound(h)) return EngineResult::Damaged;
   if (!h.headerCrcSeen || !HeaderCrcMatches(h)) return EngineResult::Damaged;
   if (!BuildJoinedName(h, e.joinedName, dropFolders)) return EngineResult::Damaged;
+  // Last, so that a sound header of another method is read whole: the
+  // caller may skip its member, or decode it with decoders of its own.
+  if (!IsKnownMethod(h.bytes + kOffMethod)) return EngineResult::Unsupported;
   return EngineResult::Ok;
 }

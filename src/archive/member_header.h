@@ -34,8 +34,9 @@ struct MemberHeaderRecord {
 // the stored folder of the name when dropFolders. Ok: the archive stands at
 // the member's data, whose sizes are sound (not negative, and equal for a
 // stored member). Else EndOfArchive, Damaged (a read that fails counts as
-// damage here), Unsupported or OutOfMemory. The caller names failures and
-// frees the header bytes.
+// damage here), OutOfMemory, or Unsupported: a sound header, read and
+// checked like any other, of a method the engine does not decode. The
+// caller names failures and frees the header bytes.
 EngineResult ReadMemberHeader(Engine& e, bool dropFolders);
 void FreeMemberHeader(Engine& e);
 

@@ -165,6 +165,87 @@ constexpr std::uint8_t kDirectorySeparator = 0xFF;
 // The same in the UTF-16 directory name: a unit that is no character.
 constexpr std::uint16_t kUtf16DirectorySeparator = 0xFFFF;
 
+// ---- Other header levels (read by the packer only) -----------------------
+
+// Level 2 above is what this system writes. Older writers use levels 0 and
+// 1, and level 3 exists with 32-bit size fields; the packer reads them all,
+// the stub only level 2. Every level puts the method, the two sizes, the
+// time, an attribute byte and the level at the offsets of the level-2 fixed
+// part; the level byte tells them apart.
+constexpr std::uint8_t kHeaderLevel0 = 0, kHeaderLevel1 = 1, kHeaderLevel3 = 3;
+
+// Levels 0 and 1: a one-byte size of the header after its first two bytes,
+// a one-byte checksum (the 8-bit sum of those bytes), and the fixed fields;
+// the time stamp is an MS-DOS date and time (local time); then the name with
+// its length in one byte and the data CRC.
+constexpr unsigned kOffOldHeaderSize = 0;   // 1
+constexpr unsigned kOffOldChecksum = 1;     // 1
+constexpr unsigned kOldSummedFrom = 2;      // the checksum covers the header from here
+constexpr unsigned kOffOldNameLength = 21;  // 1, then the name
+constexpr unsigned kOldCrcBytes = 2;        // after the name
+// The header size field's least value for an empty name: the fixed fields,
+// the name length and the CRC; level 1 adds its OS id and the size of the
+// first extended header, whose sizes count in the compressed size.
+constexpr unsigned kLevel0MinSize = kOffOldNameLength + 1 + kOldCrcBytes - kOldSummedFrom;
+constexpr unsigned kLevel1MinSize = kLevel0MinSize + 1 + kSizeFieldBytes;
+static_assert(kLevel0MinSize == 22 && kLevel1MinSize == 25, "the published minimum sizes");
+// Level 0 may carry an extended area after the CRC; LHa for UNIX writes
+// 'U', a version byte, the Unix time (4), mode (2), user id (2), group id (2).
+constexpr unsigned kLevel0UnixAreaBytes = 12;
+constexpr unsigned kLevel0UnixTimeOffset = 2, kLevel0UnixModeOffset = 6;
+constexpr unsigned kLevel0UnixUidOffset = 8, kLevel0UnixGidOffset = 10;
+static_assert(kLevel0UnixGidOffset + 2 == kLevel0UnixAreaBytes, "the area ends with the group id");
+
+// Level 3: the fixed part of level 2 with 32-bit header and extended-header
+// sizes; its first two bytes hold the width of those fields (4).
+constexpr unsigned kLevel3WordBytes = 4;
+constexpr unsigned kOffLevel3HeaderSize = 24;   // 4: the whole header
+constexpr unsigned kOffLevel3FirstExtSize = 28;  // 4
+constexpr unsigned kLevel3FixedBytes = 32;
+static_assert(kOffLevel3FirstExtSize == kOffLevel3HeaderSize + kLevel3WordBytes &&
+                  kLevel3FixedBytes == kOffLevel3FirstExtSize + kLevel3WordBytes,
+              "level 3 widens the last two fields of the fixed part");
+
+// Every level's fixed fields up to the level byte sit where level 2 has them.
+static_assert(kOffLevel == 20 && kOffOldNameLength == kOffLevel + 1, "the level byte is shared");
+// The header CRC of a level-1 or level-3 header covers the whole header, as
+// in level 2; levels 0 and 1 have the checksum besides.
+
+// The operating system ids a writer puts into the header (levels 1 to 3,
+// and level 0's extended area).
+struct OsId {
+  std::uint8_t id;
+  const char* name;
+};
+constexpr std::uint8_t kOsIdUnix = 'U', kOsIdAmiga = 'A', kOsIdMac = 'm', kOsIdOs9 = '9';
+constexpr OsId kOsIds[] = {
+    {kOsIdMsdos, "MS-DOS"}, {'2', "OS/2"},      {kOsIdOs9, "OS-9"},     {'K', "OS-9/68K"},
+    {'3', "OS/386"},        {'H', "Human68K"},  {kOsIdUnix, "Unix"},    {'C', "CP/M"},
+    {'F', "FLEX"},          {kOsIdMac, "Mac"},  {'R', "Runser"},        {'T', "TownsOS"},
+    {'X', "XOSK"},          {'w', "Windows 95"}, {'W', "Windows NT"},   {'J', "Java"},
+    {kOsIdAmiga, "Amiga"},  {'a', "Atari ST"},
+};
+// The name of an OS id, null for one no writer is known to use.
+constexpr const char* OsIdName(std::uint8_t id) {
+  for (const OsId& os : kOsIds)
+    if (os.id == id) return os.name;
+  return nullptr;
+}
+
+// Extended headers of Unix members (LHa for UNIX).
+constexpr std::uint8_t kExtUnixMode = 0x50;   // 16-bit mode: file type and permissions
+constexpr std::uint8_t kExtUnixIds = 0x51;    // 16-bit group id, then user id
+constexpr std::uint8_t kExtUnixGroup = 0x52;  // group name
+constexpr std::uint8_t kExtUnixUser = 0x53;   // user name
+constexpr std::uint8_t kExtUnixTime = 0x54;   // 32-bit Unix time of last modification
+constexpr unsigned kUnixModeBytes = 2, kUnixIdsBytes = 4, kUnixTimeBytes = 4;
+// The file type bits of the mode, and the types that matter to an extractor.
+constexpr std::uint16_t kUnixTypeMask = 0xF000, kUnixTypeDirectory = 0x4000,
+                        kUnixTypeSymlink = 0xA000;
+constexpr std::uint16_t kUnixPermissionMask = 0777;
+// A symbolic link's member names it as "link|target".
+constexpr char kSymlinkSeparator = '|';
+
 // ---- Compressed methods: one table for the decoder and the encoder -------
 
 struct MethodFormat {

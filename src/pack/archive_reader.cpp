@@ -1,5 +1,6 @@
 #include "pack/archive_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -9,6 +10,8 @@
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "common/file_time.h"
+#include "archive/crc16.h"
+#include "legacy/legacy_decoder.h"
 #include "pack/cp932.h"
 #include "pack/terminal_text.h"
 #include "pack/unicode_text.h"
@@ -22,6 +25,62 @@ std::uint64_t Now(void*) { return UnixToFileTime(std::time(nullptr)); }
 
 // A header holds at most 64 KiB, and so a name of fewer UTF-16 units.
 constexpr std::size_t kLongestUnicodeName = 1u << 15;
+
+// How far into a file that does not start with a header the reader looks
+// for one: the archive behind a self-extractor of MS-DOS, Windows or the
+// Amiga starts within the first few hundred KiB (the program before it is
+// small); a bound keeps a large file that holds no archive from being read
+// through, and one header-shaped accident far inside it from being taken.
+constexpr std::uint64_t kArchiveScanBytes = 1u << 20;
+
+// The bytes a header of any level has before the reader knows its level.
+constexpr std::size_t kHeaderStartBytes = lzh::kOffLevel + 1;
+
+// Inside another program only the method names LZH writers use are taken
+// for a header's start ("-lh", "-lz", "-pm"): every candidate costs a read,
+// and each that passes only an 8-bit checksum could be an accident.
+bool OfAnLzhFamily(const std::uint8_t* method) {
+  return (method[1] == 'l' && (method[2] == 'h' || method[2] == 'z')) || (method[1] == 'p' && method[2] == 'm');
+}
+
+// Our own self-extracting files: the MS-DOS header has the marker and the
+// header size of the stub's layout, and the configuration block says where
+// the archive starts.
+bool IsOurStub(const std::uint8_t* head) {
+  return std::memcmp(head + exe_layout::kOffMarker, exe_layout::kMarker, sizeof exe_layout::kMarker) == 0 &&
+         ReadLe16(head + exe_layout::kOffCparhdr) == exe_layout::kCparhdr;
+}
+
+// A byte name as text: in the header's code page (932 unless it names
+// another); a Unix member's name is taken as UTF-8 where it is valid UTF-8,
+// as the Unix writers store the bytes of the file system.
+bool ByteNameToUtf8(const HeaderFields& f, std::string& utf8) {
+  if (f.osId == lzh::kOsIdUnix && f.codePage == 0 && IsValidUtf8(f.name)) {
+    utf8 = f.name;
+    return true;
+  }
+  return CodePageToUtf8(f.name, f.codePage ? f.codePage : lzh::kCodePageShiftJis, utf8);
+}
+
+// "link|target": the name keeps the link's path, the target goes apart.
+void SplitSymlink(ArchiveMember& m) {
+  const std::size_t bar = m.name.find(lzh::kSymlinkSeparator);
+  if (bar != std::string::npos) m.name.resize(bar);
+  const std::size_t textBar = m.utf8Name.find(lzh::kSymlinkSeparator);
+  if (textBar == std::string::npos) return;
+  m.linkTarget = m.utf8Name.substr(textBar + 1);
+  m.utf8Name.resize(textBar);
+}
+
+bool CheckDataCrc(std::uint16_t crc, std::uint16_t expected, std::string& error) {
+  if (crc == expected) return true;
+  char text[64];
+  std::snprintf(text, sizeof text, "data CRC %04X, expected %04X", crc, expected);
+  error = text;
+  return false;
+}
+
+std::string MethodForDisplay(const std::string& method) { return TerminalText(method, ShownAs::Bytes); }
 
 // The byte parts of a name in their code page, for BuildUtf16MemberName.
 bool ConvertName(void*, std::uint32_t codePage, const char* text, unsigned count, Utf16Unit* dest,
@@ -83,6 +142,16 @@ SinkReply ArchiveReader::Write(void* reader, const void* buffer, unsigned long l
   return !sink || sink(buffer, length) ? SinkReply::More : SinkReply::Failed;
 }
 
+const std::string ArchiveMember::kDirectoryMethodName = "-lhd-";
+
+std::string ArchiveMember::OsName() const {
+  if (osId == 0) return "-";
+  if (const char* name = lzh::OsIdName(osId)) return name;
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", osId);
+  return text;
+}
+
 ArchiveReader::ArchiveReader() : engine_(std::make_unique<Engine>()) {
   StartEngine(*engine_, EngineHost{this, Read, Write, NoProgress, Calloc, Free, Now});
 }
@@ -114,17 +183,20 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
     return false;
   }
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
-  // A self-extracting file starts with the MS-DOS header; its configuration
-  // block holds the archive's offset.
   std::uint8_t head[exe_layout::kConfigOffset + 4] = {};
   const std::size_t got = std::fread(head, 1, sizeof head, file_);
   archiveOffset_ = 0;
-  if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
-    if (got < sizeof head) {
-      error = "executable without a configuration block";
-      return false;
-    }
+  const bool ours = got == sizeof head && IsOurStub(head);
+  if (ours && AnArchiveStartsAt(ReadLe32(head + exe_layout::kConfigOffset))) {
     archiveOffset_ = ReadLe32(head + exe_layout::kConfigOffset);
+  } else if (!ours && ((got > lzh::kOffLevel && IsMethodShape(head + lzh::kOffMethod)) ||
+                       (got >= 1 && head[0] == lzh::kEndByte))) {
+    // A file that starts like a header is read as an archive, and its
+    // faults named; anything else may be a program with an archive behind it.
+  } else if (!FindArchive(0)) {
+    error = got >= 2 && head[0] == 'M' && head[1] == 'Z' ? "a program without an LZH archive in its first MiB"
+                                                         : "no LZH archive in the file's first MiB";
+    return false;
   }
   nextHeader_ = archiveOffset_;
   if (!SeekTo(archiveOffset_)) {
@@ -134,28 +206,47 @@ bool ArchiveReader::Open(const std::string& path, std::string& error) {
   return true;
 }
 
+bool ArchiveReader::AnArchiveStartsAt(std::uint64_t offset) {
+  std::uint8_t first[kHeaderStartBytes];
+  if (!SeekTo(offset)) return false;
+  const std::size_t got = ReadUpTo(first, sizeof first);
+  return (got >= 1 && first[0] == lzh::kEndByte) || LooksLikeHeaderStart(first, got);
+}
+
+bool ArchiveReader::FindArchive(std::uint64_t from) {
+  std::vector<std::uint8_t> window(kArchiveScanBytes + kHeaderStartBytes);
+  if (!SeekTo(from)) return false;
+  const std::size_t got = ReadUpTo(window.data(), window.size());
+  ArchiveMember probe;
+  std::string ignored;
+  for (std::size_t at = 0; at < got && at < kArchiveScanBytes; ++at) {
+    if (!LooksLikeHeaderStart(window.data() + at, got - at) || !OfAnLzhFamily(window.data() + at + lzh::kOffMethod))
+      continue;
+    nextHeader_ = from + at;
+    if (!SeekTo(nextHeader_) || ReadHeader(probe, ignored) != ReadStatus::Member) continue;
+    archiveOffset_ = from + at;
+    return true;
+  }
+  return false;
+}
+
+std::size_t ArchiveReader::ReadUpTo(std::uint8_t* buffer, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const long n = Read(this, buffer + done, static_cast<unsigned long>(count - done));
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
 ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
   if (!SeekTo(nextHeader_)) {
     error = "cannot seek to the next header";
     return ReadStatus::Failed;
   }
-  Engine& e = *engine_;
-  const EngineResult result = ReadMemberHeader(e, false);
-  if (result != EngineResult::Ok) {
-    FreeMemberHeader(e);
-    if (result == EngineResult::EndOfArchive) return ReadStatus::End;
-    error = EngineMessage(result);
-    return ReadStatus::Failed;
-  }
-  member.method = e.header.method;
-  member.compressedSize = e.header.compressedRemaining;
-  member.originalSize = e.header.originalSize;
-  member.modifiedTime = e.header.modifiedTime;
-  member.attributes = e.header.attributes;
-  member.dataCrc = e.header.dataCrc;
-  member.osId = e.header.osId;
-  member.name = e.joinedName;
-  member.nameIsText = ReadUnicodeName(member);
+  const ReadStatus status = ReadHeader(member, error);
+  if (status != ReadStatus::Member) return status;
   member.dataOffset = Position();
   // A directory entry has no data in the format; its size is skipped all the
   // same, so a writer that gave it some cannot shift the next header.
@@ -164,14 +255,83 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
   return ReadStatus::Member;
 }
 
+ReadStatus ArchiveReader::ReadHeader(ArchiveMember& member, std::string& error) {
+  const std::uint64_t start = Position();
+  std::uint8_t first[kHeaderStartBytes];
+  const std::size_t got = ReadUpTo(first, sizeof first);
+  if (got == 0) {
+    error = std::string(EngineMessage(EngineResult::Damaged)) + ": it ends without its end byte";
+    return ReadStatus::Failed;
+  }
+  const bool hasLevel = got == sizeof first;
+  if (hasLevel && first[lzh::kOffLevel] == lzh::kHeaderLevel) {
+    if (!SeekTo(start)) {
+      error = "cannot seek to the next header";
+      return ReadStatus::Failed;
+    }
+    return ReadLevel2Header(member, error);
+  }
+  if (first[lzh::kOffHeaderSize] == lzh::kEndByte) return ReadStatus::End;
+  if (!hasLevel) {
+    error = EngineMessage(EngineResult::Damaged);
+    return ReadStatus::Failed;
+  }
+  const std::uint8_t level = first[lzh::kOffLevel];
+  if (level != lzh::kHeaderLevel0 && level != lzh::kHeaderLevel1 && level != lzh::kHeaderLevel3) {
+    error = "header level " + std::to_string(level) + " not supported";
+    return ReadStatus::Failed;
+  }
+  HeaderFields& fields = member;
+  member = ArchiveMember();
+  const HeaderOutcome outcome = ReadOtherLevelHeader(
+      first, got, [this](std::uint8_t* buffer, std::size_t count) { return ReadUpTo(buffer, count) == count; },
+      fields);
+  if (outcome != HeaderOutcome::Ok) {
+    error = EngineMessage(EngineResult::Damaged);
+    return ReadStatus::Failed;
+  }
+  member.nameIsText = ByteNameToUtf8(member, member.utf8Name);
+  if (member.IsSymlink()) SplitSymlink(member);
+  return ReadStatus::Member;
+}
+
+ReadStatus ArchiveReader::ReadLevel2Header(ArchiveMember& member, std::string& error) {
+  Engine& e = *engine_;
+  const EngineResult result = ReadMemberHeader(e, false);
+  // Unsupported: a sound header of a method that the engine leaves to others.
+  if (result != EngineResult::Ok && result != EngineResult::Unsupported) {
+    FreeMemberHeader(e);
+    if (result == EngineResult::EndOfArchive) return ReadStatus::End;
+    error = EngineMessage(result);
+    return ReadStatus::Failed;
+  }
+  member = ArchiveMember();
+  member.level = lzh::kHeaderLevel;
+  member.method.assign(reinterpret_cast<const char*>(e.header.bytes + lzh::kOffMethod), lzh::kMethodNameBytes);
+  member.compressedSize = e.header.compressedRemaining;
+  member.originalSize = e.header.originalSize;
+  member.modifiedTime = e.header.modifiedTime;
+  member.attributes = e.header.attributes;
+  member.dataCrc = e.header.dataCrc;
+  member.osId = e.header.osId;
+  member.name = e.joinedName;
+  ReadUnixFieldsOfLevel2(e.header.bytes, e.header.headerSize, member);
+  member.nameIsText = ReadUnicodeName(member);
+  if (member.IsSymlink()) SplitSymlink(member);
+  return ReadStatus::Member;
+}
+
 bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
-  if (current_.method == lzh::kMethodDirectory) return true;
+  if (current_.IsDirectory() || current_.IsSymlink()) return true;
   if (!SeekTo(current_.dataOffset)) {
     error = "cannot seek to the member's data";
     return false;
   }
+  const auto* name = reinterpret_cast<const std::uint8_t*>(current_.method.data());
+  const char letter = current_.method[lzh::kMethodLetterPos];
+  if (!lzh::HasMethodNameShape(name) || !lzh::IsReadableMethod(letter)) return DecodeOtherMethod(sink, error);
   Engine& e = *engine_;
-  e.header.method = current_.method;
+  e.header.method = letter;
   e.header.originalSize = current_.originalSize;
   e.header.compressedRemaining = current_.compressedSize;
   sink_ = &sink;
@@ -181,13 +341,46 @@ bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
     error = EngineMessage(result);
     return false;
   }
-  if (e.crc != current_.dataCrc) {
-    char text[64];
-    std::snprintf(text, sizeof text, "data CRC %04X, expected %04X", e.crc, current_.dataCrc);
-    error = text;
+  return CheckDataCrc(e.crc, current_.dataCrc, error);
+}
+
+bool ArchiveReader::ReadPacked(std::vector<std::uint8_t>& data, std::string& error) {
+  data.resize(static_cast<std::size_t>(current_.compressedSize));
+  if (SeekTo(current_.dataOffset) && ReadUpTo(data.data(), data.size()) == data.size()) return true;
+  error = EngineMessage(EngineResult::Damaged);
+  return false;
+}
+
+bool ArchiveReader::DecodeOtherMethod(const MemberSink& sink, std::string& error) {
+  if (!legacy::IsLegacyMethod(current_.method)) {
+    error = "method " + MethodForDisplay(current_.method) + " not supported";
     return false;
   }
-  return true;
+  std::uint64_t left = static_cast<std::uint64_t>(current_.compressedSize);
+  bool readFailed = false;
+  const legacy::ByteSource source = [this, &left, &readFailed](std::uint8_t* buffer, std::size_t capacity) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, left));
+    if (want == 0) return std::int64_t{0};
+    const std::size_t got = ReadUpTo(buffer, want);
+    if (got == 0 && file_ && std::ferror(file_)) readFailed = true;
+    left -= got;
+    return readFailed ? std::int64_t{-1} : static_cast<std::int64_t>(got);
+  };
+  std::uint16_t crc = 0;
+  const legacy::ByteSink take = [&sink, &crc](const std::uint8_t* data, std::size_t size) {
+    crc = Crc16(crc, data, size);
+    return !sink || sink(data, size);
+  };
+  const legacy::Result r = legacy::DecodeMember(current_.method, static_cast<std::uint64_t>(current_.compressedSize),
+                                                static_cast<std::uint64_t>(current_.originalSize), source, take);
+  switch (r.status) {
+    case legacy::Status::kOk: return CheckDataCrc(crc, current_.dataCrc, error);
+    case legacy::Status::kWriteError: error = EngineMessage(EngineResult::WriteError); return false;
+    case legacy::Status::kReadError:
+      error = EngineMessage(readFailed ? EngineResult::ReadError : EngineResult::Damaged);
+      return false;
+    default: error = EngineMessage(EngineResult::Damaged); return false;
+  }
 }
 
 bool ArchiveReader::ReadUnicodeName(ArchiveMember& member) {
@@ -198,6 +391,14 @@ bool ArchiveReader::ReadUnicodeName(ArchiveMember& member) {
     return false;
   const std::u16string units(unicodeName_.data(), unicodeName_.data() + TextLength(unicodeName_.data()));
   return Utf16ToUtf8(units, member.utf8Name);
+}
+
+std::string LinkTargetForDisplay(const ArchiveMember& member) {
+  return member.nameIsText ? TerminalText(member.linkTarget) : "?";
+}
+
+std::string HeaderFailure(std::uint64_t number, const std::string& error) {
+  return "header of member " + std::to_string(number) + ": " + error;
 }
 
 std::string MemberNameForDisplay(const ArchiveMember& member) {

@@ -17,7 +17,7 @@ bool ArchiveWalk::Next(ArchiveMember& member) {
     case ReadStatus::Failed:
       break;
   }
-  return Fail("header of member " + std::to_string(count_ + 1) + ": " + error);
+  return Fail(HeaderFailure(count_ + 1, error));
 }
 
 bool ArchiveWalk::Decode(const MemberSink& sink) {

@@ -216,6 +216,12 @@ PreparedMember Prepare(const PackSource& source, char method) {
     m.ok = true;
     return m;
   }
+  if (source.packed) {
+    m.data = source.content;
+    m.header = BuildMemberHeader(entry);
+    m.ok = true;
+    return m;
+  }
   std::vector<std::uint8_t> original;
   if (source.inMemory) {
     original = source.content;
@@ -478,10 +484,70 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     const ReadStatus status = reader.Next(member, error);
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed)
-      return error = "header of member " + std::to_string(number) + ": " + error, false;
+      return error = HeaderFailure(number, error), false;
+    const char letter = member.method[lzh::kMethodLetterPos];
+    if (member.level != lzh::kHeaderLevel || member.IsSymlink() ||
+        !lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(member.method.data())) ||
+        !lzh::IsReadableMethod(letter))
+      return error = "member " + MemberNameForDisplay(member) + ": not as the stub reads it", false;
     if (!reader.Decode(MemberSink(), error))
       return error = "member " + MemberNameForDisplay(member) + ": " + error, false;
   }
   length = static_cast<std::size_t>(reader.nextHeaderOffset()) + 1;
   return true;
+}
+
+bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, std::string& error,
+                   const std::function<void(const std::string& name, const std::string& target)>& skippedLink) {
+  ArchiveReader reader;
+  if (!reader.Open(path, error)) return false;
+  ArchiveMember m;
+  for (std::uint64_t number = 1;; ++number) {
+    const ReadStatus status = reader.Next(m, error);
+    if (status == ReadStatus::End) break;
+    if (status == ReadStatus::Failed)
+      return error = HeaderFailure(number, error), false;
+    const std::string shown = MemberNameForDisplay(m);
+    if (m.IsSymlink()) {
+      skippedLink(shown, LinkTargetForDisplay(m));
+      continue;
+    }
+    if (!m.nameIsText) return error = "member " + shown + ": the name has no Unicode form", false;
+    PackSource s;
+    s.directory = m.IsDirectory();
+    s.displayName = m.utf8Name;
+    if (s.directory && (s.displayName.empty() || s.displayName.back() != '/')) s.displayName += '/';
+    const UnixTime time = FileTimeToUnix(m.modifiedTime);
+    s.entry.modifiedSeconds = time.seconds;
+    s.entry.modifiedNanoseconds = time.nanoseconds;
+    s.entry.exactTime = time.nanoseconds != 0;
+    s.entry.attributes = static_cast<std::uint8_t>(m.attributes);
+    if (s.directory) s.entry.attributes = lzh::kDosDirectory;
+    if (!s.directory) {
+      s.inMemory = true;
+      const char letter = m.method[lzh::kMethodLetterPos];
+      // The stub's own methods: the data is copied once its CRC is checked.
+      s.packed = lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(m.method.data())) &&
+                 lzh::IsReadableMethod(letter);
+      std::vector<std::uint8_t> decoded;
+      if (!reader.Decode([&decoded, &s](const void* data, std::size_t length) {
+            if (!s.packed) decoded.insert(decoded.end(), static_cast<const std::uint8_t*>(data),
+                                          static_cast<const std::uint8_t*>(data) + length);
+            return true;
+          }, error))
+        return error = "member " + shown + ": " + error, false;
+      if (s.packed) {
+        if (!reader.ReadPacked(s.content, error)) return error = "member " + shown + ": " + error, false;
+        s.entry.method = letter;
+        s.entry.compressedSize = s.content.size();
+        s.entry.originalSize = static_cast<std::uint64_t>(m.originalSize);
+        s.entry.dataCrc = m.dataCrc;
+      } else {
+        s.content.swap(decoded);
+      }
+      s.size = static_cast<std::uint64_t>(m.originalSize);
+    }
+    sources.push_back(std::move(s));
+  }
+  return NameMembers(sources, 0, error);
 }

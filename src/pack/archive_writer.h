@@ -17,6 +17,9 @@ struct PackSource {
   bool directory = false;
   bool inMemory = false;
   std::vector<std::uint8_t> content;  // the bytes of an in-memory member
+  // content is the member's data already in entry.method, with its sizes
+  // and CRC in entry (a member copied from another archive), written as it is.
+  bool packed = false;
   std::uint64_t size = 0;             // as seen when the member list was made
 };
 
@@ -77,6 +80,15 @@ using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 // one being written.
 bool WriteArchive(const std::vector<PackSource>& sources, char method, unsigned threads,
                   ArchiveOutput& out, const PackProgress& progress, std::string& error);
+
+// The members of an archive of any level and method (see ArchiveReader) as
+// sources for WriteArchive: members of the methods the stub decodes are
+// copied as they are, the others decoded (and compressed again by the
+// writer); directories, times and attributes carried over. Every member's
+// CRC is checked on the way. A symbolic link is skipped and reported to
+// skippedLink, since the stub makes no links. False with a message.
+bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, std::string& error,
+                   const std::function<void(const std::string& name, const std::string& target)>& skippedLink);
 
 // Reads an archive made elsewhere, for appending it to a stub as it is, the
 // way `quorvel-pack test` and the stub read it: every header, every member

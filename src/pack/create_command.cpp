@@ -43,6 +43,11 @@ constexpr char kNotes[] =
     "  Memory: at most about 200 MB, whatever the size of the files: a file of\n"
     "  1.5 MiB or more is read, compressed and written piece by piece. (An\n"
     "  archive given with --archive is read whole.)\n"
+    "  --archive: a level-2 archive of the stub's methods is appended as it is.\n"
+    "  Any other (levels 0, 1, 3; methods lh1, lzs, lz5, pm2 and the rest) is\n"
+    "  rewritten: members in lh0, lh4 to lh7 copied with their CRCs, the\n"
+    "  others decoded and compressed again with --method; symbolic links are\n"
+    "  skipped with a warning.\n"
     "  Times: members keep their modification times to the second. Times before\n"
     "  1970 or after 2038-01-19 are kept exactly in an extended header of 27 bytes,\n"
     "  and so is every time with --exact-times.\n"
@@ -284,8 +289,18 @@ bool CreateJob::ReadAppendedArchive() {
     return line_.Fail("--archive: cannot read " + Quoted(o_.archive));
   std::size_t length = 0;
   std::string error;
-  if (!CheckAppendableArchive(appended_, length, error))
-    return line_.Fail("--archive " + Quoted(o_.archive) + ": " + error);
+  // An archive the stub reads as it is (level 2, its methods) is appended
+  // unchanged; any other is rewritten, member by member.
+  if (!CheckAppendableArchive(appended_, length, error)) {
+    appended_.clear();
+    const bool imported = ImportArchive(o_.archive, sources_, error,
+                                        [this](const std::string& name, const std::string& target) {
+                                          line_.Note("skipped symbolic link " + name + " -> " + target +
+                                                     ": the self-extracting file makes no links");
+                                        });
+    if (!imported) return line_.Fail("--archive " + Quoted(o_.archive) + ": " + error);
+    return true;
+  }
   appended_.resize(length);
   // A UTF-8 block says that the notice is UTF-8 too; one that another
   // packer wrote in code page 932 would show as mojibake.
@@ -338,7 +353,7 @@ bool CreateJob::WriteOutput() {
 }
 
 bool CreateJob::WriteArchivePart(ArchiveOutput& out) {
-  if (!o_.archive.empty())
+  if (!appended_.empty())
     return out.Write(appended_.data(), appended_.size()) || FailOutput("cannot write the file");
   ProgressBar bar(o_.quiet);
   std::uint64_t total = 0;
@@ -376,7 +391,9 @@ void CreateJob::NoteStandIns() const {
 void CreateJob::ReportWritten() const {
   if (o_.quiet) return;
   const std::string what =
-      o_.archive.empty() ? CountOf(sources_.size(), "member") : Quoted(o_.archive) + " appended";
+      !appended_.empty() ? Quoted(o_.archive) + " appended"
+      : o_.archive.empty() ? CountOf(sources_.size(), "member")
+                           : CountOf(sources_.size(), "member") + " from " + Quoted(o_.archive);
   line_.Note("wrote " + o_.output + " (" + what + ")");
 }
 

@@ -75,6 +75,16 @@ bool SetDescriptorTime(int fd, std::uint64_t fileTime) {
 }
 #endif
 
+#ifndef _WIN32
+// The permission bits of an archive's mode as a new file of the user's gets
+// them: the umask applied, the set-id and sticky bits dropped (an archive
+// must not hand out privileges).
+mode_t PermissionsOf(std::uint16_t mode) {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<mode_t>(mode & 0777) & ~mask;
+}
+#endif
 }  // namespace
 
 bool IsSymbolicLink(const fs::path& path, std::string& target) {
@@ -188,6 +198,25 @@ bool OpenFolder::SetModifiedTime(std::uint64_t fileTime) const {
   return ok;
 #else
   return SetDescriptorTime(fd_, fileTime);
+#endif
+}
+
+bool OpenFolder::SetUnixMode(std::uint16_t mode) const {
+#ifdef _WIN32
+  (void)mode;
+  return true;
+#else
+  return fchmod(fd_, PermissionsOf(mode)) == 0;
+#endif
+}
+
+bool OpenFolder::MakeLink(const fs::path& name, const std::string& target) const {
+#ifdef _WIN32
+  (void)name;
+  (void)target;
+  return false;
+#else
+  return symlinkat(target.c_str(), fd_, name.c_str()) == 0;
 #endif
 }
 
@@ -313,6 +342,25 @@ bool NewFile::SetModifiedTime(std::uint64_t fileTime) {
   return SetHandleTime(Handle(handle_), fileTime);
 #else
   return SetDescriptorTime(fd_, fileTime);
+#endif
+}
+
+bool NewFile::SetUnixMode(std::uint16_t mode) {
+#ifdef _WIN32
+  (void)mode;
+  return true;
+#else
+  return IsOpen() && fchmod(fd_, PermissionsOf(mode)) == 0;
+#endif
+}
+
+bool NewFile::SetOwner(std::uint16_t uid, std::uint16_t gid) {
+#ifdef _WIN32
+  (void)uid;
+  (void)gid;
+  return true;
+#else
+  return IsOpen() && fchown(fd_, uid, gid) == 0;
 #endif
 }
 

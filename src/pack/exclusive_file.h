@@ -53,6 +53,12 @@ class OpenFolder {
   EntryKind KindOf(const std::filesystem::path& name) const;
   // Sets the folder's own modification time (a Windows file time).
   bool SetModifiedTime(std::uint64_t fileTime) const;
+  // Gives the folder the permission bits of a Unix mode, less the umask
+  // (never set-user-id, set-group-id or sticky); nothing on Windows.
+  bool SetUnixMode(std::uint16_t mode) const;
+  // Creates the symbolic link `name` to target in this folder; false where
+  // something has the name or the system makes no links (Windows).
+  bool MakeLink(const std::filesystem::path& name, const std::string& target) const;
 
  private:
   friend class NewFile;
@@ -84,6 +90,10 @@ class NewFile {
   bool Truncate(std::uint64_t size);
   // Sets the modification time (a Windows file time).
   bool SetModifiedTime(std::uint64_t fileTime);
+  // As OpenFolder::SetUnixMode; with owner set, also the Unix user and
+  // group ids (which only the superuser may give away).
+  bool SetUnixMode(std::uint16_t mode);
+  bool SetOwner(std::uint16_t uid, std::uint16_t gid);
 
   enum class Named {
     Done,

@@ -7,6 +7,10 @@
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "common/sfx_config.h"
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
@@ -19,14 +23,48 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kUsage[] =
-    "extract FILE -o DIR [--overwrite] [--follow-links] [--quiet]   write every member into DIR";
+    "extract FILE -o DIR [--overwrite] [--follow-links] [--same-owner] [--quiet]   write every member into DIR";
 
 struct ExtractOptions {
   std::string output;
   bool overwrite = false;
   bool followLinks = false;
+  bool sameOwner = false;  // Unix members' owners, when run as the superuser
   bool quiet = false;
 };
+
+// Whether a symbolic link at folder (below the destination) to target ends
+// inside the destination, read component by component as the system will
+// read it: no absolute target, no ".." above the destination. The links the
+// target passes through are those of the archive, each checked the same way,
+// or refused ones: extraction never writes through a link.
+bool LinkStaysInside(const fs::path& folder, const std::string& target) {
+  if (target.empty() || target[0] == '/' || target.find('\\') != std::string::npos ||
+      target.find(':') != std::string::npos)
+    return false;
+  long depth = 0;
+  for (const fs::path& part : folder)
+    if (!part.empty()) ++depth;
+  std::size_t start = 0;
+  while (start <= target.size()) {
+    std::size_t end = target.find('/', start);
+    if (end == std::string::npos) end = target.size();
+    const std::string part = target.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    depth += part == ".." ? -1 : 1;
+    if (depth < 0) return false;
+  }
+  return true;
+}
+
+bool RunAsSuperuser() {
+#ifdef _WIN32
+  return false;
+#else
+  return geteuid() == 0;
+#endif
+}
 
 // The member's path below the destination, or false when the name would
 // leave it (an absolute path, a drive, a ".." component) or names nothing.
@@ -75,6 +113,7 @@ class Extraction {
   // when it cannot be reached.
   const OpenFolder* Reach(const fs::path& relative, bool create, bool report);
   bool Folder(const fs::path& relative, const ArchiveMember& m);
+  bool Link(const fs::path& relative, const ArchiveMember& m);
   bool File(const fs::path& relative, const std::string& name, const ArchiveMember& m);
   // Reports what went wrong with a path below the destination; returns false.
   bool FailAt(const fs::path& target, const std::string& what) const {
@@ -92,7 +131,13 @@ class Extraction {
   fs::path lastRelative_;
   bool lastValid_ = false;
   std::uint64_t bytesDone_ = 0;
-  std::vector<std::pair<fs::path, std::uint64_t>> folderTimes_;
+  struct FolderLast {
+    fs::path relative;
+    std::uint64_t modifiedTime;
+    bool hasUnixMode;
+    std::uint16_t unixMode;
+  };
+  std::vector<FolderLast> folders_;
   unsigned files_ = 0;
 };
 
@@ -137,12 +182,28 @@ bool Extraction::Write(const ArchiveMember& m) {
   fs::path relative;
   if (!RelativeMemberPath(name, relative))
     return walk_.FailMember("the name would leave the destination folder");
+  if (m.IsSymlink()) return Link(relative, m);
   return m.IsDirectory() ? Folder(relative, m) : File(relative, name, m);
 }
 
 bool Extraction::Folder(const fs::path& relative, const ArchiveMember& m) {
   if (!Reach(relative, true, true)) return false;
-  folderTimes_.emplace_back(relative, m.modifiedTime);
+  folders_.push_back({relative, m.modifiedTime, m.hasUnixMode, m.unixMode});
+  return true;
+}
+
+bool Extraction::Link(const fs::path& relative, const ArchiveMember& m) {
+  if (!LinkStaysInside(relative.parent_path(), m.linkTarget))
+    return walk_.FailMember("a symbolic link to " + Quoted(m.linkTarget) +
+                            " leads outside the destination folder: not made");
+  const OpenFolder* folder = Reach(relative.parent_path(), true, true);
+  if (!folder) return false;
+  const fs::path target = folder->path() / relative.filename();
+  if (folder->KindOf(relative.filename()) != EntryKind::Missing)
+    return FailAt(target, " exists: a symbolic link is never made over it");
+  if (!folder->MakeLink(relative.filename(), m.linkTarget))
+    return FailAt(target, ": cannot make the symbolic link");
+  if (!options_.quiet) bar_.PrintAbove(TerminalText(m.utf8Name) + " -> " + TerminalText(m.linkTarget));
   return true;
 }
 
@@ -175,6 +236,9 @@ bool Extraction::File(const fs::path& relative, const std::string& name, const A
     return out.Write(static_cast<const std::uint8_t*>(data), length);
   });
   if (!decoded) return false;  // the walk reported it
+  if (m.hasUnixMode && !out.SetUnixMode(m.unixMode)) return FailAt(target, ": cannot set its permissions");
+  if (options_.sameOwner && m.hasUnixIds && RunAsSuperuser() && !out.SetOwner(m.unixUid, m.unixGid))
+    return FailAt(target, ": cannot give it its owner");
   out.SetModifiedTime(m.modifiedTime);
   switch (out.GiveName(leaf, options_.overwrite)) {
     case NewFile::Named::Done:
@@ -192,9 +256,13 @@ bool Extraction::File(const fs::path& relative, const std::string& name, const A
 }
 
 void Extraction::RestoreFolderTimes() {
-  for (auto it = folderTimes_.rbegin(); it != folderTimes_.rend(); ++it)
-    if (const OpenFolder* folder = Reach(it->first, false, false))
-      folder->SetModifiedTime(it->second);
+  // Deepest first, and the permissions last: a folder without write
+  // permission still took its contents.
+  for (auto it = folders_.rbegin(); it != folders_.rend(); ++it)
+    if (const OpenFolder* folder = Reach(it->relative, false, false)) {
+      folder->SetModifiedTime(it->modifiedTime);
+      if (it->hasUnixMode) folder->SetUnixMode(it->unixMode);
+    }
 }
 
 // The bytes that the members will give, for the progress bar: a quiet walk
@@ -222,6 +290,7 @@ int RunExtract(const CommandLine& line) {
                                            FlagOption("--overwrite", nullptr, options.overwrite),
                                            FlagOption("--follow-links", nullptr,
                                                       options.followLinks),
+                                           FlagOption("--same-owner", nullptr, options.sameOwner),
                                            FlagOption("--quiet", "-q", options.quiet)},
                                           Operands::OneArchive);
   if (args.finished) return args.exitCode;

@@ -7,6 +7,7 @@
 #include "pack/archive_walk.h"
 #include "pack/command_line.h"
 #include "pack/pack_json.h"
+#include "pack/terminal_text.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ struct ListTotals {
 void PrintHeading(std::uint64_t archiveOffset) {
   if (archiveOffset != 0)
     std::printf("self-extracting file, archive at offset %" PRIu64 "\n", archiveOffset);
-  std::printf("%-6s %12s %12s %7s %-5s %-19s %s\n", "method", "packed", "size", "ratio", "crc",
-              "modified (UTC)", "name");
+  std::printf("%-6s %12s %12s %7s %-5s %-19s %-3s %-10s %s\n", "method", "packed", "size", "ratio", "crc",
+              "modified (UTC)", "lvl", "os", "name");
 }
 
 void PrintMember(const ArchiveMember& m) {
@@ -35,9 +36,12 @@ void PrintMember(const ArchiveMember& m) {
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   100.0 * static_cast<double>(m.compressedSize) /
                       static_cast<double>(m.originalSize));
-  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %s\n", m.MethodName().c_str(),
-              m.compressedSize, m.originalSize, ratio, m.dataCrc,
-              FormatFileTime(m.modifiedTime).c_str(), MemberNameForDisplay(m).c_str());
+  std::string name = MemberNameForDisplay(m);
+  if (m.IsSymlink()) name += " -> " + LinkTargetForDisplay(m);
+  std::printf("%-6s %12" PRId64 " %12" PRId64 " %7s %04X  %-19s %-3u %-10s %s\n",
+              TerminalText(m.MethodName(), ShownAs::Bytes).c_str(), m.compressedSize, m.originalSize, ratio,
+              m.dataCrc, FormatFileTime(m.modifiedTime).c_str(), static_cast<unsigned>(m.level),
+              m.OsName().c_str(), name.c_str());
 }
 
 void PrintTotals(const ListTotals& totals) {

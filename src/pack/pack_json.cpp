@@ -93,7 +93,14 @@ Json MemberJson(const ArchiveMember& m) {
   if (m.nameIsText) member["name"] = m.utf8Name;
   else PutBytes(member, "name", m.name);
   member["directory"] = m.IsDirectory();
-  member["method"] = m.MethodName();
+  PutText(member, "method", m.MethodName(), lzh::kCodePageShiftJis);
+  member["level"] = m.level;
+  member["os"] = m.OsName();
+  if (m.hasUnixMode) member["unixMode"] = m.unixMode;
+  if (m.hasUnixIds) member["unixOwner"] = {{"uid", m.unixUid}, {"gid", m.unixGid}};
+  if (!m.unixUser.empty()) PutText(member, "unixUser", m.unixUser, lzh::kCodePageUtf8);
+  if (!m.unixGroup.empty()) PutText(member, "unixGroup", m.unixGroup, lzh::kCodePageUtf8);
+  if (m.IsSymlink()) member["linkTarget"] = m.nameIsText ? m.linkTarget : std::string();
   member["packedSize"] = m.compressedSize;
   member["size"] = m.originalSize;
   member["crc"] = m.dataCrc;

@@ -274,6 +274,18 @@ TEST_F(Unattended, TemporaryFolderInTheDialogFailedOrCancelled) {
   EXPECT_FALSE(Exists(record));
 }
 
+TEST_F(Unattended, ArchivesOfOlderLevelsAndMethodsBecomeSelfExtracting) {
+  // Levels 0 and 1 with -lh1-, -lzs- and -lz5-, each member the first 2000
+  // bytes of sample.txt: the packer rewrites them as level 2 in the stub's
+  // methods, and the stub writes the same bytes.
+  const std::string fixtures = std::string("Z:") + QUORVEL_SOURCE_DIR + "/tests/fixtures/";
+  ASSERT_TRUE(Pack({"--archive", fixtures + "old-levels.lzh"}));
+  EXPECT_EQ(RunStub("/S /D=" + dest_), 0);
+  const std::string text = ReadWholeFile(fixtures + "sample.txt").substr(0, 2000);
+  for (const char* name : {"lh1.txt", "lzs.txt", "old\\lz5.txt"})
+    EXPECT_EQ(ReadWholeFile(dest_ + "\\" + name), text) << name;
+}
+
 TEST_F(Unattended, EveryFileWrittenTakesTheDownloadsZone) {
   WriteSource("a.txt", "a", kStamp);
   WriteSource("docs\\b.txt", "b", kStamp);

@@ -31,6 +31,7 @@
 #include "common/le_bytes.h"
 #include "common/lzh_format.h"
 #include "fuzz_host.h"
+#include "lhasa_input.h"
 #include "reference_decoder.h"
 
 using enginetest::Bytes;
@@ -51,6 +52,7 @@ enum Intended {
   kStoredSizesDiffer,
   kLargeSizes,
   kNoFileName,
+  kDirectoryWithoutFolderName,
   kAfterEndByte,
   kOs9Header,
   kDamagedTable,
@@ -76,6 +78,7 @@ const IntendedDifference kIntended[kIntendedCount] = {
     {"stored sizes differ", "a stored member's data is its original bytes; the engine refuses two different sizes, lhasa copies"},
     {"64-bit sizes", "the engine takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
     {"no file name", "lhasa refuses a file member without a name; the engine lets the pass judge the name"},
+    {"directory without a folder name", "lhasa refuses a directory entry without a directory-name header (0x02), even one named by 0x01 or one with no name at all; the engine takes its name from either, and the pass judges it (an empty one names the destination itself, which exists)"},
     {"after the end byte", "the engine stops at the end byte; lhasa reads what follows it as another header"},
     {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
     {"damaged code table", "the engine refuses an incomplete or oversubscribed code, a length above 16, a single value or a count out of its set's range; lhasa decodes with what it built"},
@@ -187,30 +190,6 @@ void CheckAgainstTheReference(int k, EngineMember& m) {
 
 // ---- lhasa's walk ---------------------------------------------------------
 
-struct MemoryStream {
-  const std::uint8_t* data;
-  std::size_t size, pos;
-};
-
-int StreamRead(void* handle, void* buf, std::size_t len) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  const std::size_t n = len < s->size - s->pos ? len : s->size - s->pos;
-  std::memcpy(buf, s->data + s->pos, n);
-  s->pos += n;
-  return static_cast<int>(n);
-}
-
-int StreamSkip(void* handle, std::size_t bytes) {
-  auto* s = static_cast<MemoryStream*>(handle);
-  if (bytes > s->size - s->pos) return 0;
-  s->pos += bytes;
-  return 1;
-}
-
-void StreamClose(void*) {}
-
-const LHAInputStreamType kStreamType = {StreamRead, StreamSkip, StreamClose};
-
 struct LhasaMember {
   std::string method;
   std::size_t compressedSize, originalSize;
@@ -222,7 +201,7 @@ struct LhasaMember {
 class LhasaWalk {
  public:
   LhasaWalk(const std::uint8_t* data, std::size_t size) : source_{data, size, 0} {
-    stream_ = lha_input_stream_new(&kStreamType, &source_);
+    stream_ = lha_input_stream_new(&kMemoryStreamType, &source_);
     reader_ = lha_reader_new(stream_);
     lha_reader_set_dir_policy(reader_, LHA_READER_DIR_PLAIN);
   }
@@ -262,7 +241,7 @@ struct HeaderFacts {
   bool fixedPart = false;
   std::uint8_t level = 0, osId = 0;
   bool ourMethod = false, storedSizesDiffer = false;
-  bool hasCrc = false, shortKnown = false, largeSizes = false;
+  bool hasCrc = false, shortKnown = false, largeSizes = false, hasDirectoryName = false;
   unsigned nameBytes = 0;
 };
 
@@ -290,6 +269,7 @@ HeaderFacts ScanHeader(const std::uint8_t* p, std::size_t avail) {
     if (dataBytes < need) f.shortKnown = true;
     if (type == lzh::kExtHeaderCrc && dataBytes >= need) f.hasCrc = true;
     if (type == lzh::kExtLargeSizes) f.largeSizes = true;
+    if (type == lzh::kExtDirectoryName) f.hasDirectoryName = true;
     if (type == lzh::kExtFileName || type == lzh::kExtDirectoryName) f.nameBytes += dataBytes + 1;
     pos += ext;
   }
@@ -394,6 +374,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!lhasaHas) {
       if (m.method != lzh::kMethodDirectory && !m.hasFileName) {
         Note(kNoFileName);
+        break;
+      }
+      if (m.method == lzh::kMethodDirectory &&
+          !ScanHeader(data + m.headerOffset, size - m.headerOffset).hasDirectoryName) {
+        Note(kDirectoryWithoutFolderName);
         break;
       }
       Finding(at, "lhasa refuses a header the engine reads");

@@ -25,7 +25,13 @@ set(QUORVEL_FUZZ_RUNS_header_fuzz 20000)
 set(QUORVEL_FUZZ_RUNS_decode_fuzz 20000)
 set(QUORVEL_FUZZ_RUNS_diff_decode_fuzz 4000)
 set(QUORVEL_FUZZ_RUNS_diff_encode_fuzz 300)
-set(QUORVEL_FUZZ_TARGETS header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz)
+set(QUORVEL_FUZZ_RUNS_legacy_diff_fuzz 2000)
+set(QUORVEL_FUZZ_RUNS_levels_diff_fuzz 20000)
+# The largest input a target takes: whole members, but only headers for the
+# reader of levels 0, 1 and 3.
+set(QUORVEL_FUZZ_MAX_LEN_levels_diff_fuzz 4096)
+set(QUORVEL_FUZZ_TARGETS header_fuzz decode_fuzz diff_decode_fuzz diff_encode_fuzz legacy_diff_fuzz
+    levels_diff_fuzz)
 foreach(target ${QUORVEL_FUZZ_TARGETS})
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp ${QUORVEL_FUZZ_HOST_SOURCES})
   target_link_libraries(${target} PRIVATE quorvel_core_fuzz)
@@ -34,8 +40,12 @@ foreach(target ${QUORVEL_FUZZ_TARGETS})
   # New inputs go to a scratch folder in the build tree, never to the seeds.
   set(scratch ${CMAKE_BINARY_DIR}/fuzz-corpus/${target})
   file(MAKE_DIRECTORY ${scratch})
+  set(max_len ${QUORVEL_FUZZ_MAX_LEN_${target}})
+  if(NOT max_len)
+    set(max_len 65536)
+  endif()
   add_test(NAME ${target}
-    COMMAND ${target} -runs=${QUORVEL_FUZZ_RUNS_${target}} -max_len=65536 -timeout=20
+    COMMAND ${target} -runs=${QUORVEL_FUZZ_RUNS_${target}} -max_len=${max_len} -timeout=20
             ${scratch} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${target})
 endforeach()
 
@@ -64,11 +74,8 @@ add_library(quorvel_legacy_fuzz STATIC ${QUORVEL_LEGACY_SOURCES})
 target_include_directories(quorvel_legacy_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(quorvel_legacy_fuzz PRIVATE ${QUORVEL_FUZZ_PLAIN_FLAGS}
                        -fsanitize-coverage=inline-8bit-counters,pc-table)
-add_executable(legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/legacy_diff_fuzz.cpp)
 target_link_libraries(legacy_diff_fuzz PRIVATE quorvel_legacy_fuzz PkgConfig::LHASA)
-target_compile_options(legacy_diff_fuzz PRIVATE ${QUORVEL_FUZZ_FLAGS})
-target_link_options(legacy_diff_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz)
-add_test(NAME legacy_diff_fuzz
-  COMMAND legacy_diff_fuzz -runs=2000 -max_len=65536 -timeout=20
-          ${CMAKE_BINARY_DIR}/fuzz-corpus/legacy_diff_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/legacy_diff_fuzz)
+
+# The packer's reader of header levels 0, 1 and 3 against lhasa's.
+target_sources(levels_diff_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/src/pack/header_levels.cpp)
+target_link_libraries(levels_diff_fuzz PRIVATE PkgConfig::LHASA)

@@ -105,10 +105,17 @@ run extract --overwrite -q 壊れた.lzh -o 展開先/壊れた
 [ "$(cat 展開先/壊れた/テスト/日本語.txt)" = old ] || bad "a failed member changed the file it would replace"
 [ "$(ls -A 展開先/壊れた/テスト | tr '\n' ' ')" = "サブ 日本語.txt " ] ||
   bad "a failed member left: $(ls -A 展開先/壊れた/テスト)"
+# A name with a colon (a drive, or a stream on NTFS), stored as it is by
+# jlha, is refused and nothing of it is written.
+printf 'x\n' > 'a:b'
+jlha aq コロン.lzh 'a:b' > /dev/null
+run extract コロン.lzh -o 展開先/コロン
+refused 1 extract "member a:b: the name would leave the destination folder" コロン.lzh "extract of a:b"
+[ -z "$(ls -A 展開先/コロン)" ] || bad "a refused name left: $(ls -A 展開先/コロン)"
 
 # Failures and usage errors.
 run list テスト/日本語.txt
-refused 1 list "'テスト/日本語.txt': header of member 1: " "テスト/日本語.txt" "list of a text file"
+refused 1 list "'テスト/日本語.txt': no LZH archive in the file's first MiB" "テスト/日本語.txt" "list of a text file"
 run test 無い.lzh
 refused 1 test "'無い.lzh': cannot open" "無い.lzh" "test of a missing file"
 run extract 無い.lzh -o 展開先/無い

@@ -7,7 +7,7 @@
 # make the block UTF-8 for the x86_64 stub (and then refuse an appended
 # archive's code page 932 notice) and are refused for the i686 one, which
 # gets member names outside it as stand-ins, with a note. The x86_64 stub
-# extracts the exact names under Wine in both code pages.
+# extracts the exact names under Wine in both code pages, from either packer.
 #   unicode.sh PATH/TO/quorvel-pack [X86_64-STUB.exe I686-STUB.exe]
 # A Windows packer (*.exe) runs through scripts/wine-run.sh.
 set -euo pipefail
@@ -100,8 +100,8 @@ PY
 fi
 
 # The x86_64 stub gives the exact names back under Wine, on a Japanese and on a
-# Western system alike (code page 932 and 1252).
-if [ ${#stubs[@]} -eq 2 ] && [ $native = 1 ] && [ -x /usr/lib/wine/wine64 ]; then
+# Western system alike (code page 932 and 1252), from either packer.
+if [ ${#stubs[@]} -eq 2 ] && [ -x /usr/lib/wine/wine64 ]; then
   run create -q --stub "${stubs[0]}" -o stub.exe in/src
   for locale in ja_JP.UTF-8 C.UTF-8; do
     rm -rf "stub-$locale" && mkdir "stub-$locale"

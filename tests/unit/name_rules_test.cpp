@@ -131,6 +131,8 @@ TYPED_TEST(NameRulesTest, HostileMemberNamesAreRefusedOrMadePlain) {
       {"dir/aux.tar.gz", nullptr, "dir/aux_tar.gz"},
       {"Com1", nullptr, nullptr},
       {"lpt9.log", nullptr, nullptr},
+      {"com0.txt", nullptr, nullptr},
+      {"LPT0", nullptr, nullptr},
       {"CON .txt", nullptr, "CON_.txt"},
       {"conin$", nullptr, nullptr},
       {"CLOCK$", nullptr, nullptr},
@@ -142,6 +144,7 @@ TYPED_TEST(NameRulesTest, HostileMemberNamesAreRefusedOrMadePlain) {
       {"..a/b..", "..a/b..", "_.a/b_."},
       {"console.txt", "console.txt", "console.txt"},
       {"com10", "com10", "com10"},
+      {"coma", "coma", "coma"},
   };
   Unit prefix[300];
   ASSERT_TRUE(PrepareFolderPrefix(prefix, 300, W<Unit>("C:\\dest").c_str(), 3, LongNames));
@@ -154,6 +157,15 @@ TYPED_TEST(NameRulesTest, HostileMemberNamesAreRefusedOrMadePlain) {
           << c.name << " rules " << rules;
     }
   }
+  // The check alone, as a caller that skips the sanitising sees it: a colon
+  // names a drive or a stream and a backslash separates, so a name holding
+  // either is refused, not kept.
+  const struct {
+    const char* path;
+    bool contained;
+  } kRaw[] = {{"a/b", true}, {"a:b", false}, {"dir/C:", false}, {"a\\b", false}, {"x\\", false}};
+  for (const auto& c : kRaw)
+    EXPECT_EQ(IsContainedMemberPath(W<Unit>(c.path).c_str()), c.contained) << c.path;
 }
 
 TYPED_TEST(NameRulesTest, FolderPrefixFollowsTheVolumeRulesAndBoundsHold) {
@@ -196,9 +208,10 @@ TEST(NameRulesBytes, ShiftJisCharactersAreNeverTouched) {
 TEST(NameRulesUtf16, SurrogatesAndUnicodeOnlyNames) {
   using U = Utf16Unit;
   const Text<U> pair = Pairs<U>(1);
-  // A surrogate that is half of no pair is no character: replaced.
-  const Text<U> lone = {'a', 0xDE00, 'b', 0xD83D, 'c'};
-  EXPECT_EQ(Component(lone, LongNames), W<U>("a_b_c"));
+  // A surrogate that is half of no pair is no character: replaced. U+E000,
+  // the first unit above the low surrogates, is no second half.
+  const Text<U> lone = {'a', 0xDE00, 'b', 0xD83D, 'c', 0xDBFF, 0xE000};
+  EXPECT_EQ(Component(lone, LongNames), (Text<U>{'a', '_', 'b', '_', 'c', '_', 0xE000}));
   // U+00FF is a letter; only the unit 0xFFFF is refused in 8.3 names.
   EXPECT_EQ(Component(Text<U>{'y', 0xFF}, ShortNames), (Text<U>{'y', 0xFF}));
   // COM followed by a superscript digit is a device too.

@@ -26,11 +26,15 @@ using enginetest::Bytes;
 namespace {
 
 // The archive in memory, as create's output file holds it: rewritten bytes
-// must be what was written there, and a write may be made to fail.
+// must be what was written there, and a write may be made to fail, from
+// failFrom on or (failOnce) only the first that reaches it.
 class MemoryOutput : public ArchiveOutput {
  public:
   bool Write(const std::uint8_t* data, std::size_t size) override {
-    if (bytes.size() + size > failFrom) return false;
+    if (bytes.size() + size > failFrom) {
+      if (failOnce) failFrom = ~std::size_t{0};
+      return false;
+    }
     bytes.insert(bytes.end(), data, data + size);
     return true;
   }
@@ -52,6 +56,7 @@ class MemoryOutput : public ArchiveOutput {
 
   Bytes bytes;
   std::size_t failFrom = ~std::size_t{0};
+  bool failOnce = false;
   std::size_t mark = 0;
   int rewrites = 0, returns = 0;
 };
@@ -219,9 +224,10 @@ TEST_F(PackTree, NamesTheArchiveCannotCarryAreRefusedByName) {
   Write("raw/\xFF\xFE", "x");
   EXPECT_FALSE(CollectSources({Path("raw")}, sources, error));
   EXPECT_NE(error.find("not UTF-8"), std::string::npos) << error;
-  // Two members that Windows would write to one file.
-  Write("case/Read.me", "1");
-  Write("case/read.ME", "2");
+  // Two members that Windows would write to one file (every letter from A
+  // to Z folds).
+  Write("case/Read.zip", "1");
+  Write("case/READ.ZIP", "2");
   EXPECT_FALSE(CollectSources({Path("case")}, sources, error));
   EXPECT_NE(error.find("same name"), std::string::npos) << error;
   // "!" is the notice member's name.
@@ -378,11 +384,16 @@ TEST_F(PackTree, LargeFilesAreWrittenAsTheyAreReadInWhatEverForm) {
     ASSERT_TRUE(WriteArchive(sources, method, 1, one, nullptr, error)) << error;
     EXPECT_EQ(one.bytes, out.bytes) << method;
   }
-  // The output failing in the middle of a streamed member.
-  MemoryOutput failing;
-  failing.failFrom = kLzhSegmentBytes;
-  EXPECT_FALSE(WriteArchive(sources, '7', 2, failing, nullptr, error));
-  EXPECT_EQ(error, "cannot write the output");
+  // The output failing in the middle of a streamed member, for good or for
+  // one write only: the archive fails either way, with the output's message.
+  for (char method : {'0', '7'})
+    for (bool once : {false, true}) {
+      MemoryOutput failing;
+      failing.failFrom = kLzhSegmentBytes;
+      failing.failOnce = once;
+      EXPECT_FALSE(WriteArchive(sources, method, 2, failing, nullptr, error)) << method << once;
+      EXPECT_EQ(error, "cannot write the output");
+    }
 }
 
 TEST_F(PackTree, FilesThatChangeBeforeTheirTurnArePackedAsTheyAreRead) {

@@ -131,6 +131,12 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
   WriteLe32(&pastEnd[exe_layout::kConfigOffset], static_cast<std::uint32_t>(good.size()));
   Bytes noPe = good;
   noPe[exe_layout::kOffLfanew] ^= 0x40;
+  // PE headers whose own fields point past what the file holds.
+  const std::size_t coff = exe_layout::kPeHeaderOffset + 4;
+  Bytes farPe = good, manySections = good, sectionPastEnd = good;
+  WriteLe32(&farPe[exe_layout::kOffLfanew], 0xFFFFFFF0u);
+  WriteLe16(&manySections[coff + 2], 0xFFFF);
+  WriteLe32(&sectionPastEnd[coff + 20 + ReadLe16(&good[coff + 16]) + 16], 0x7FFFFFFFu);
   const struct {
     const char* name;
     Bytes bytes;
@@ -139,6 +145,9 @@ TEST(PackInfo, AFileWithoutTheBlockGetsAMessage) {
       {"text", Text("just some text, long enough to be anything"), "no MS-DOS header"},
       {"short", Bytes(good.begin(), good.begin() + 1000), "too short for a configuration block"},
       {"no-pe", noPe, "no Windows program"},
+      {"far-pe", farPe, "e_lfanew does not point at a PE signature"},
+      {"many-sections", manySections, "truncated PE headers"},
+      {"section-past-end", sectionPastEnd, "section data beyond the end of the file"},
       {"bare-stub", bare, "no configuration block at offset 512: the archive offset there (0)"},
       {"past-end", pastEnd, "does not point into the file"},
   };
@@ -165,7 +174,9 @@ TEST(PackJson, TimesInIso8601Utc) {
 
 TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   ArchiveMember m;
-  m.method = '7';
+  m.method = "-lh7-";
+  m.level = 1;
+  m.osId = 'U';
   m.compressedSize = 10;
   m.originalSize = 30;
   m.dataCrc = 0xBEEF;
@@ -179,17 +190,21 @@ TEST(PackJson, MembersWithTheirBytesWhereTheNameIsNoCodePage932) {
   EXPECT_FALSE(j.contains("nameBytes"));
   EXPECT_EQ(j["directory"], false);
   EXPECT_EQ(j["method"], "-lh7-");
+  EXPECT_EQ(j["level"], 1);
+  EXPECT_EQ(j["os"], "Unix");
   EXPECT_EQ(j["packedSize"], 10);
   EXPECT_EQ(j["size"], 30);
   EXPECT_EQ(j["crc"], 0xBEEF);
   EXPECT_EQ(j["modified"], "1970-01-01T00:00:00Z");
   EXPECT_EQ(j["attributeNames"], (std::vector<std::string>{"read-only", "archive"}));
 
-  m.method = 'd';
+  m.method = "-lhd-";
   m.name = "a\x81\x7F/";  // a lead byte before a byte that cannot trail it
   m.utf8Name.clear();
   m.nameIsText = false;
+  m.attributes = 0xF0;  // the two bits above the six MS-DOS ones have no name
   j = MemberJson(m);
+  EXPECT_EQ(j["attributeNames"], (std::vector<std::string>{"directory", "archive"}));
   EXPECT_EQ(j["name"], "a\\x81\\x7F/");
   EXPECT_EQ(j["nameBytes"], "61817f2f");
   EXPECT_EQ(j["directory"], true);

@@ -1,7 +1,12 @@
 // What create and extract add to their output for publishers: the progress
-// line's figures, and SOURCE_DATE_EPOCH read and applied to member times.
+// line's figures and the bar on a terminal, and SOURCE_DATE_EPOCH read and applied to member times.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,6 +31,36 @@ TEST(PackProgress, BytesPercentAndRate) {
   EXPECT_EQ(ProgressLine(13u << 20, 12u << 20, 1.0).substr(0, 31), "[########################] 100%");
   // Without a total: bytes and rate only.
   EXPECT_EQ(ProgressLine(2048, 0, 1.0), "2.00 KiB  2.00 KiB/s");
+}
+
+TEST(PackProgress, OnATerminalOnlyABarThatWasDrawnLeavesALine) {
+  // Standard error on a pseudo-terminal, as a person running create sees it.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_TRUE(grantpt(master) == 0 && unlockpt(master) == 0);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  auto shown = [&](void (*use)(ProgressBar&)) {
+    std::fflush(stderr);
+    const int saved = dup(2);
+    dup2(terminal, 2);
+    {
+      ProgressBar bar(false);
+      EXPECT_TRUE(bar.enabled());
+      use(bar);
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    char text[512];
+    const ssize_t n = read(master, text, sizeof text);
+    return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+  };
+  EXPECT_EQ(shown([](ProgressBar& bar) { bar.Finish(); }), "");
+  EXPECT_NE(shown([](ProgressBar& bar) { bar.Update(5); bar.Finish(); }).find("5 B"), std::string::npos);
+  close(terminal);
+  close(master);
 }
 
 TEST(PackSourceDateEpoch, WholeSecondsOnly) {

@@ -3,6 +3,11 @@
 // image checksum computed piece by piece.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,10 +16,12 @@
 #include "common/exe_layout.h"
 #include "common/le_bytes.h"
 #include "pack/cp932.h"
+#include "pack/exclusive_file.h"
 #include "pack/output_file.h"
 #include "pack/pe_image.h"
 #include "pack/sfx_info.h"
 #include "pack/sfx_writer.h"
+#include "pack/unicode_text.h"
 
 namespace {
 
@@ -33,6 +40,34 @@ TEST(PackCp932, ConvertsAndRefusesWhatHasNoForm) {
   ASSERT_TRUE(Cp932ToUtf8("\x83\x5C\x83\x74\x83\x67", back));  // ソフト
   EXPECT_EQ(back, "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88");
   EXPECT_FALSE(Cp932ToUtf8("\x83", back));  // a lead byte alone
+}
+
+TEST(PackUnicode, EachLengthsFirstAndLastCodePointBothWays) {
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } kSame[] = {{"\x7F", u"\x7F"},
+               {"\xC2\x80", u"\x80"},
+               {"\xDF\xBF", u"\x7FF"},
+               {"\xE0\xA0\x80", u"\x800"},
+               {"\xED\x9F\xBF", u"\xD7FF"},
+               {"\xEF\xBF\xBF", u"\xFFFF"},
+               {"\xF0\x90\x80\x80", u"\xD800\xDC00"},
+               {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"}};
+  for (const auto& c : kSame) {
+    std::u16string utf16;
+    std::string utf8;
+    EXPECT_TRUE(Utf8ToUtf16(c.utf8, utf16) && utf16 == c.utf16) << c.utf8;
+    EXPECT_TRUE(Utf16ToUtf8(c.utf16, utf8) && utf8 == c.utf8) << c.utf8;
+  }
+  // Overlong forms, surrogates, beyond U+10FFFF, a cut sequence: no UTF-8.
+  for (const char* bad : {"\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF",
+                          "\xF4\x90\x80\x80", "\xE2\x82"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+  // A surrogate that is half of no pair has no UTF-8 form.
+  std::string out;
+  for (const std::u16string lone : {u"a\xD800", u"\xDC00", u"\xD800x\xDC00"})
+    EXPECT_FALSE(Utf16ToUtf8(lone, out));
 }
 
 struct Field {
@@ -100,6 +135,13 @@ TEST(PackSfxConfig, FlagsAndEmptyFields) {
   EXPECT_EQ(bytes[713], 7);
   EXPECT_EQ(FlagWords(ConfigFlags(block)),
             (std::vector<std::string>{"restore attributes", "overwrite without asking", "temporary folder"}));
+  // The first text without a code page 932 form is the one create names when
+  // it chooses a UTF-8 block; the notice is named without its text.
+  s.title = "\xE8\xA1\xA8";  // 表
+  EXPECT_EQ(TextOutsideCodePage932(s, "notice"), "");
+  EXPECT_EQ(TextOutsideCodePage932(s, "caf\xC3\xA9"), "the notice");
+  s.label = "caf\xC3\xA9";
+  EXPECT_EQ(TextOutsideCodePage932(s, "caf\xC3\xA9"), "the label 'caf\xC3\xA9'");
 }
 
 TEST(PackSfxStub, PiecewiseChecksumEqualsTheWholeFileOne) {
@@ -179,6 +221,53 @@ TEST(PackSfxStub, OutputFileKeepsTheChecksumOfWhatItHoldsInTheEnd) {
     OutputFile out(path);
     ASSERT_TRUE(out.Write(expected.data(), 10));
   }
+  EXPECT_TRUE(fs::is_empty(folder));
+  // In a program started with its standard input closed, the new file gets
+  // descriptor 0, and closes it like any other.
+  {
+    OpenFolder open;
+    ASSERT_TRUE(open.Open(folder));
+    const int input = dup(0);
+    close(0);
+    {
+      NewFile file(open);
+      EXPECT_TRUE(file.Create());
+    }
+    EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 left open";
+    dup2(input, 0);
+    close(input);
+  }
+  EXPECT_TRUE(fs::is_empty(folder));
+  // A folder removed while it is held open takes no new file.
+  OpenFolder gone;
+  ASSERT_TRUE(gone.Open(folder));
+  fs::remove(folder);
+  NewFile orphan(gone);
+  EXPECT_FALSE(orphan.Create());
+  EXPECT_FALSE(orphan.Write(expected.data(), 10));
+}
+
+TEST(PackSfxStub, OutputFileThatTheDiskRefusesFailsAndLeavesNothing) {
+  // The file size limit stands for a full disk: the write past it fails.
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "quorvel-output-limit-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  rlimit was{}, small{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  small = was;
+  small.rlim_cur = 4096;
+  void (*const handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool wrote = false;
+  {
+    OutputFile out(folder / "out.exe");
+    const std::vector<std::uint8_t> bytes(1 << 20, 'x');
+    wrote = out.Ok() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+  }
+  setrlimit(RLIMIT_FSIZE, &was);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(wrote);
   EXPECT_TRUE(fs::is_empty(folder));
   fs::remove(folder);
 }

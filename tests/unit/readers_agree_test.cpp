@@ -1,6 +1,7 @@
 // One reader: the packer's check of an archive to append (`create
 // --archive`), `quorvel-pack test` and the engine's walk as the stub makes it
-// take and refuse the same archives. The stub's own passes judge the same
+// take and refuse the same archives (but for the older methods, which the
+// packer decodes and the stub does not). The stub's own passes judge the same
 // archives under Wine (win_pass_test.cpp).
 #include <gtest/gtest.h>
 
@@ -39,6 +40,13 @@ TEST(ReadersAgree, CreateArchiveTakesExactlyWhatTestAndTheEngineTake) {
     const bool created = CheckAppendableArchive(a.bytes, length, createError);
     const bool tested = PackTestPasses(a.bytes, testOutput);
     const Decoded walked = DecodeArchive(a.bytes);
+    if (a.result == EngineResult::Unsupported) {
+      // A method the stub does not decode: the packer decodes the older
+      // ones itself, but never appends them as they are.
+      EXPECT_FALSE(created);
+      EXPECT_NE(createError.find("not as the stub reads it"), std::string::npos) << createError;
+      continue;
+    }
     EXPECT_EQ(tested, walked.failure.empty()) << testOutput << walked.failure;
     EXPECT_EQ(created, a.readable) << createError;
     EXPECT_EQ(tested, a.readable) << testOutput;
