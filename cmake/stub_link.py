@@ -1,24 +1,34 @@
 #!/usr/bin/env python3
 """Links the stub with a linker script of our own: GNU ld's default one with
-two changes that make the file smaller and leave the program as it is.
+the stub's data laid out in fewer sections, which makes the file smaller and
+leaves the program as it is.
 
 usage: stub_link.py WORK_DIR LINK_COMMAND...   (the build's link command)
 
-- Read-only data that the program reaches only by address (.xdata, the
-  unwind codes that .pdata points at) and the import tables share the
-  .rdata section: each section of its own costs its padding to the file
-  alignment. The import directory is found through the linker's symbols,
-  not by section name, so it stays right; .pdata, .rsrc and .reloc keep
-  their own sections, since the linker sets their directories by name.
-- x86-64 only: the default script keeps every .pdata entry, so the
-  functions they point at survive --gc-sections even when nothing calls
-  them. A first link without that keep names the code that nothing
-  reaches; the real link discards it together with its unwind entries.
+Each section costs its padding to the file alignment (512 bytes), so the
+read-only data shares one section, .rdata, not writable:
+- x86-64: the constants, the import tables (as Microsoft's linker lays them
+  out: the loader makes the address table writable while it binds it, by the
+  import address table directory), the unwind codes (.xdata), the exception
+  table (.pdata) and the resources. The code stays alone in .text, and the
+  default script's keep of every .pdata entry goes: it kept the functions
+  they point at alive under --gc-sections even when nothing calls them. A
+  first link without it names the code that nothing reaches; the real link
+  discards it together with its unwind entries.
+- i686: the constants and the resources. The import tables keep their
+  writable .idata section, as Windows 95 and NT 3.51 expect them.
+
+The linker sets the exception and resource directories only for sections of
+those names, so after the link this script sets them from the symbols the
+script placed around the table and the resources (read from the link map),
+and sorts the exception table by address, as the linker does for a .pdata
+section and as Windows' search by halving needs.
 
 Any other command of the link rule (the archive steps) is run unchanged.
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -43,19 +53,94 @@ def replace_once(script, old, new):
     return script.replace(old, new)
 
 
+def cut_block(script, name):
+    """Removes the output section NAME from the script and returns its contents."""
+    block = re.search(r"\n  \%s BLOCK\(__section_alignment__\) :[^\n]*\n  \{\n(.*?)\n  \}\n" % name, script, re.S)
+    if not block:
+        sys.exit("stub_link.py: the default linker script has changed: %s" % name)
+    return script.replace(block.group(0), "\n"), block.group(1)
+
+
 def merged_script(script, x64):
-    # The read-only data joins the import tables' section, behind them: the
-    # linker finds the import directory at the start of the section named
-    # .idata.
-    rdata = re.search(r"\n  \.rdata BLOCK\(__section_alignment__\) :\n  \{\n(.*?)\n  \}\n", script, re.S)
-    if not rdata:
-        sys.exit("stub_link.py: the default linker script has changed: .rdata")
-    script = script.replace(rdata.group(0), "\n")
-    moved = "    . = ALIGN(16);\n" + rdata.group(1) + "\n"
+    script, rdata = cut_block(script, ".rdata")
+    script, _ = cut_block(script, ".rsrc")
+    contents = ""
     if x64:
-        script = replace_once(script, "  .xdata BLOCK(__section_alignment__) :\n  {\n    KEEP(*(.xdata*))\n  }\n", "")
-        moved += "    . = ALIGN(4);\n    KEEP(*(.xdata*))\n"
-    return replace_once(script, "    KEEP (SORT(*)(.idata$7))\n", "    KEEP (SORT(*)(.idata$7))\n" + moved)
+        script, idata = cut_block(script, ".idata")
+        script, _ = cut_block(script, ".pdata")
+        script, _ = cut_block(script, ".xdata")
+        # The import directory: the descriptors and the empty one that ends them.
+        idata = replace_once(idata, "    KEEP (SORT(*)(.idata$2))\n",
+                             "    __stub_import_start = .;\n    KEEP (SORT(*)(.idata$2))\n")
+        idata = replace_once(idata, "    LONG (0); LONG (0); LONG (0); LONG (0); LONG (0);\n",
+                             "    LONG (0); LONG (0); LONG (0); LONG (0); LONG (0);\n    __stub_import_end = .;\n")
+        contents += idata + "\n    . = ALIGN(16);\n"
+    contents += rdata + "\n"
+    if x64:
+        contents += ("    . = ALIGN(4);\n    KEEP(*(.xdata*))\n"
+                     "    . = ALIGN(4);\n    __stub_pdata_start = .;\n    KEEP(*(.pdata*))\n"
+                     "    __stub_pdata_end = .;\n")
+    contents += ("    . = ALIGN(4);\n    __stub_rsrc_start = .;\n    KEEP(*(.rsrc))\n    KEEP(*(.rsrc$*))\n"
+                 "    __stub_rsrc_end = .;\n")
+    section = "  .rdata BLOCK(__section_alignment__) (READONLY) :\n  {\n" + contents + "  }\n"
+    return replace_once(script, "  .bss BLOCK(__section_alignment__) :\n", section + "  .bss BLOCK(__section_alignment__) :\n")
+
+
+def map_symbols(path, names):
+    values = {}
+    with open(path) as f:
+        for line in f:
+            m = re.match(r"\s+0x([0-9a-f]+)\s+(\w+) = \.", line)
+            if m and m.group(2) in names:
+                values[m.group(2)] = int(m.group(1), 16)
+    missing = [n for n in names if n not in values]
+    if missing:
+        sys.exit("stub_link.py: the link map names no %s" % ", ".join(missing))
+    return values
+
+
+def set_directories(image_path, map_path, x64):
+    """Points the resource directory (and on x86-64 the import and exception
+    directories) at what the script placed in .rdata, sorts the exception table, and makes sure .rdata
+    is not writable."""
+    names = ["__stub_rsrc_start", "__stub_rsrc_end"]
+    if x64:
+        names += ["__stub_import_start", "__stub_import_end", "__stub_pdata_start", "__stub_pdata_end"]
+    symbols = map_symbols(map_path, names)
+    with open(image_path, "rb") as f:
+        image = bytearray(f.read())
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    sections, optional_bytes = struct.unpack_from("<H12xH", image, pe + 6)
+    optional = pe + 24
+    base = struct.unpack_from("<Q" if x64 else "<I", image, optional + (24 if x64 else 28))[0]
+    directories = optional + (112 if x64 else 96)
+    headers = [optional + optional_bytes + 40 * i for i in range(sections)]
+
+    def file_offset(rva):
+        for h in headers:
+            size, va, _, raw = struct.unpack_from("<4I", image, h + 8)
+            if va <= rva < va + size:
+                return raw + rva - va
+        sys.exit("stub_link.py: address 0x%x lies in no section" % rva)
+
+    def set_directory(index, start, end):
+        struct.pack_into("<II", image, directories + 8 * index, start - base, end - start)
+
+    set_directory(2, symbols["__stub_rsrc_start"], symbols["__stub_rsrc_end"])
+    if x64:
+        set_directory(1, symbols["__stub_import_start"], symbols["__stub_import_end"])
+        start, end = symbols["__stub_pdata_start"] - base, symbols["__stub_pdata_end"] - base
+        set_directory(3, start + base, end + base)
+        at = file_offset(start)
+        entries = [bytes(image[i:i + 12]) for i in range(at, at + end - start, 12)]
+        entries.sort(key=lambda e: struct.unpack_from("<I", e)[0])
+        image[at:at + end - start] = b"".join(entries)
+    for h in headers:
+        if image[h:h + 8].rstrip(b"\0") == b".rdata":
+            flags = struct.unpack_from("<I", image, h + 36)[0]
+            struct.pack_into("<I", image, h + 36, flags & ~0x80000000)  # IMAGE_SCN_MEM_WRITE
+    with open(image_path, "wb") as f:
+        f.write(image)
 
 
 def write(path, text):
@@ -92,7 +177,12 @@ def main():
         merged = replace_once(merged, "SECTIONS\n{\n", "SECTIONS\n{\n  /DISCARD/ :\n  {\n" + discard + "  }\n")
     final_script = os.path.join(work, "stub.ld")
     write(final_script, merged)
-    return run(command + ["-Wl,-T," + final_script]).returncode
+    link_map = os.path.join(work, "stub.map")
+    linked = run(command + ["-Wl,-T," + final_script, "-Wl,-Map," + link_map])
+    if linked.returncode != 0:
+        return linked.returncode
+    set_directories(command[command.index("-o") + 1], link_map, x64)
+    return 0
 
 
 if __name__ == "__main__":

@@ -188,8 +188,7 @@ bool HasOwnNameEncoding(const MemberHeaderRecord& header) {
 bool DecodeMemberName(ExtractionPass& pass) {
   const Engine& engine = pass.engine;
 #if defined(_WIN64)
-  pass.memberNameUnicode = HasOwnNameEncoding(engine.header);
-  if (pass.memberNameUnicode)
+  if (HasOwnNameEncoding(engine.header))
     return BuildUtf16MemberName(engine.header, engine.joinedName, pass.run->settings.options.suppressFolders,
                                 ConvertCodePage, nullptr, pass.memberName, UnitsOf(pass.memberName));
 #endif
@@ -197,24 +196,13 @@ bool DecodeMemberName(ExtractionPass& pass) {
   return true;
 }
 
-// The member's path below the destination folder. A name stored in code
-// page 932 bytes is checked and sanitised as those bytes (a trail byte 0x5C
-// is no separator, the limits count bytes), exactly as the 32-bit stub
-// does, then converted; a Unicode name under the same rules in UTF-16.
+// The member's path below the destination folder, from the name as the
+// person reads it. The 64-bit stub applies the rules to the name in UTF-16,
+// after the conversion of code page 932 bytes, which keeps each character's
+// two bytes together (a trail byte 0x5C is no separator); the 32-bit stub
+// to the bytes themselves.
 MemberPathResult BuildDestinationPath(ExtractionPass& pass) {
-  const SysChar* name = pass.memberName;
-#if defined(_WIN64)
-  SysChar converted[kJoinedNameBytes];
-  if (!pass.memberNameUnicode) {
-    char sanitized[kJoinedNameBytes];
-    const MemberPathResult bytes =
-        BuildMemberPath(sanitized, kJoinedNameBytes, "", pass.engine.joinedName, pass.rules);
-    if (bytes != MemberPathResult::Inside) return bytes;
-    DecodeText(sanitized, lzh::kCodePageShiftJis, converted, kJoinedNameBytes);
-    name = converted;
-  }
-#endif
-  return BuildMemberPath(pass.destinationPath, kDestinationPathBytes, pass.folderPrefix, name, pass.rules);
+  return BuildMemberPath(pass.destinationPath, kDestinationPathBytes, pass.folderPrefix, pass.memberName, pass.rules);
 }
 
 // Lets the person act when the drain is due; true when Cancel was pressed.
