@@ -233,15 +233,20 @@ TEST_F(Hardening, AnOverLongFolderIsRefusedNotCut) {
   ASSERT_TRUE(Pack({"--folder", "%QUORVEL_E2E_LONG%"}));
   EXPECT_EQ(RunStub("/S"), 7);
   SetEnvironmentVariableA("QUORVEL_E2E_LONG", nullptr);
-  // Typed on the command line of the dialog: the box of string 15.
-  ChildProcess stub;
-  SeenWindow main = StartToMainDialog(stub, deep);
-  ChildProcess::Press(main.window, IDOK);
-  SeenWindow box;
-  EXPECT_EQ(WaitForBoxText(stub, box), Text(IDS_NOT_FULL_PATH));
-  ChildProcess::Press(box.window, IDOK);
-  ChildProcess::Press(main.window, IDCANCEL);
-  EXPECT_EQ(stub.WaitForExit(), 0);
+  EXPECT_EQ(RunStub("/S /D=" + deep), 7);
+  // On the command line of the dialog, as the whole tail or as /D=: offered,
+  // and refused with the box of string 15 (not the switch list).
+  for (const std::string& tail : {deep, "/D=" + deep}) {
+    SCOPED_TRACE(tail.substr(0, 3));
+    ChildProcess stub;
+    SeenWindow main = StartToMainDialog(stub, tail);
+    ChildProcess::Press(main.window, IDOK);
+    SeenWindow box;
+    EXPECT_EQ(WaitForBoxText(stub, box), Text(IDS_NOT_FULL_PATH));
+    ChildProcess::Press(box.window, IDOK);
+    ChildProcess::Press(main.window, IDCANCEL);
+    EXPECT_EQ(stub.WaitForExit(), 0);
+  }
   WIN32_FIND_DATAA found;
   HANDLE find = FindFirstFileA((dest_ + "\\" + name + "*").c_str(), &found);
   EXPECT_EQ(find, INVALID_HANDLE_VALUE);
