@@ -161,6 +161,41 @@ TEST_F(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   for (const auto& entry : imports) EXPECT_TRUE(allowed.count(entry.first)) << "imports " << entry.first;
 }
 
+// The sections' protections: no code that can be written, and the data that
+// the program only reads (the resources; on x86-64 the import and exception
+// tables too, which share .rdata as Microsoft's linker lays them out) in no
+// writable section. The 32-bit stub keeps its import tables writable, as the
+// oldest systems it runs on expect them.
+TEST_F(BuiltStub, ReadOnlyDataInNoWritableSectionAndNoWritableCode) {
+  pe_image::PeInfo info;
+  std::string error;
+  ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
+  const std::uint32_t opt = info.peOffset + 24;
+  const std::uint16_t optBytes = ReadLe16(&relaid[info.peOffset + 4 + 16]);
+  constexpr std::uint32_t kExecute = 0x20000000, kWrite = 0x80000000;
+  auto flagsAt = [&](std::uint32_t rva) -> std::uint32_t {
+    for (std::size_t i = 0; i < info.sections.size(); ++i) {
+      const std::uint8_t* sec = &relaid[opt + optBytes + 40 * i];
+      const std::uint32_t va = ReadLe32(sec + 12);
+      if (rva >= va && rva < va + std::max(ReadLe32(sec + 8), ReadLe32(sec + 16))) return ReadLe32(sec + 36);
+    }
+    ADD_FAILURE() << "rva " << rva << " in no section";
+    return 0;
+  };
+  for (std::size_t i = 0; i < info.sections.size(); ++i) {
+    const std::uint32_t flags = ReadLe32(&relaid[opt + optBytes + 40 * i + 36]);
+    EXPECT_FALSE((flags & kExecute) && (flags & kWrite)) << info.sections[i].name;
+  }
+  const std::uint32_t dirs = opt + (info.pe32Plus ? 112 : 96);
+  std::vector<int> readOnly = {2};  // resources
+  if (info.pe32Plus) readOnly.insert(readOnly.end(), {1, 3, 12});  // imports, exceptions, import addresses
+  for (int d : readOnly) {
+    const std::uint32_t rva = ReadLe32(&relaid[dirs + 8 * d]);
+    ASSERT_NE(rva, 0u) << "directory " << d;
+    EXPECT_FALSE(flagsAt(rva) & kWrite) << "directory " << d;
+  }
+}
+
 // The 64-bit stub's exception directory: the table Windows searches by
 // halving to unwind through the stub's functions, so it must hold only
 // entries, each a function within the code, in the order of their code, with
