@@ -54,8 +54,8 @@ target_link_options(quorvel-sfx PRIVATE -static -s -nostdlib -Wl,-e,${QUORVEL_EN
   -Wl,--gc-sections -Wl,--no-insert-timestamp ${QUORVEL_STUB_MINIMUM_SYSTEM})
 set_target_properties(quorvel-sfx PROPERTIES OUTPUT_NAME quorvel-sfx.linked
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-# Linked through our own script: the read-only data shares a section with
-# the import tables, and the 64-bit stub loses the code that nothing calls
+# Linked through our own script: the read-only data in one section that is
+# not writable, and the 64-bit stub without the code that nothing calls
 # (cmake/stub_link.py says why the default script keeps it).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set_property(TARGET quorvel-sfx PROPERTY RULE_LAUNCH_LINK
