@@ -2,7 +2,14 @@
 # own tool so that the file starts with the MS-DOS header, header area and
 # 16-bit program that the self-extracting format needs.
 
-set(QUORVEL_STUB_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections ${QUORVEL_UNWIND_FLAGS})
+# The shell's functions are nearly all in use, and in sections of their own
+# the assembler pads each to 16 bytes on x86-64: the 64-bit stub builds the
+# shell in one section a file. (On i686 the padding is 4 bytes, less than
+# the code the linker could then no longer drop.)
+set(QUORVEL_STUB_FLAGS -Oz -fno-exceptions -fno-rtti ${QUORVEL_UNWIND_FLAGS})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  list(APPEND QUORVEL_STUB_FLAGS -ffunction-sections)
+endif()
 add_library(quorvel_shell STATIC ${QUORVEL_SHELL_SOURCES})
 target_link_libraries(quorvel_shell PUBLIC quorvel_core)
 target_compile_options(quorvel_shell PRIVATE ${QUORVEL_STUB_FLAGS})
@@ -47,6 +54,13 @@ target_link_options(quorvel-sfx PRIVATE -static -s -nostdlib -Wl,-e,${QUORVEL_EN
   -Wl,--gc-sections -Wl,--no-insert-timestamp ${QUORVEL_STUB_MINIMUM_SYSTEM})
 set_target_properties(quorvel-sfx PROPERTIES OUTPUT_NAME quorvel-sfx.linked
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+# Linked through our own script: the read-only data in one section that is
+# not writable, and the 64-bit stub without the code that nothing calls
+# (cmake/stub_link.py says why the default script keeps it).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set_property(TARGET quorvel-sfx PROPERTY RULE_LAUNCH_LINK
+  "${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/stub_link.py ${CMAKE_BINARY_DIR}/stub-link")
+set_property(TARGET quorvel-sfx APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/stub_link.py)
 add_dependencies(quorvel-sfx host_programs)
 add_custom_command(TARGET quorvel-sfx POST_BUILD
   COMMAND ${QUORVEL_RELAYOUT} $<TARGET_FILE:quorvel-sfx> ${CMAKE_BINARY_DIR}/quorvel-sfx.exe

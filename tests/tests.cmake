@@ -25,7 +25,7 @@ quorvel_sources(WIN_UNIT_TEST unit/win_engine_test.cpp unit/win_file_replace_tes
   unit/win_resources_test.cpp unit/win_startup_notice_test.cpp unit/win_startup_test.cpp
   unit/win_strings_test.cpp unit/win_write_behind_test.cpp)
 quorvel_sources(E2E_TEST e2e/win_e2e_test.cpp e2e/win_folder_chooser_e2e_test.cpp
-  e2e/win_locale_e2e_test.cpp e2e/win_unattended_e2e_test.cpp)
+  e2e/win_locale_e2e_test.cpp e2e/win_unattended_e2e_test.cpp e2e/win_hardening_e2e_test.cpp)
 # Helpers shared by the tests: LZH test data, fixtures and the archives every
 # reader must judge alike (plain C++, both sides), the engine's memory host
 # and the reference decoder (native), child processes, message boxes and
@@ -128,9 +128,10 @@ if(QUORVEL_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
       COMMAND win_e2e_tests --gtest_output=xml:test-results/win_e2e_tests-${stub}.xml)
     set_tests_properties(win_e2e_tests_${stub} PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77
       ENVIRONMENT QUORVEL_STUB=${stub})
-    # What a Western Windows (code page 1252, English interface) shows and writes.
+    # What a Western Windows (code page 1252, English interface) shows and writes,
+    # and the hardening cases about the ANSI code page once more there.
     add_test(NAME win_e2e_tests_${stub}_western
-      COMMAND win_e2e_tests --gtest_filter=Locale.*
+      COMMAND win_e2e_tests --gtest_filter=Locale.*:Hardening.*CodePage*
               --gtest_output=xml:test-results/win_e2e_tests-${stub}-western.xml)
     set_tests_properties(win_e2e_tests_${stub}_western PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
       ENVIRONMENT "QUORVEL_STUB=${stub};QUORVEL_WINE_LOCALE=C.UTF-8")

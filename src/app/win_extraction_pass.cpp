@@ -94,6 +94,36 @@ void PrepareDestination(ExtractionPass& pass) {
   // Compared as a whole folder: "C:\dest\" must not admit "C:\destination".
   if (full[n - 1] != '\\' && !AddBackslash(full, kFullPathBytes)) return;
   pass.fullFolderPrefixLength = TextLength(full);
+  // In the run's own folder every entry it creates is recorded, and one
+  // that it finds before it creates it was put there by someone else.
+  if (pass.run->ownFolder) {
+    pass.madeFolder.ledger = &pass.run->ledger;
+    pass.madeFolder.ledgerBase = TextLength(pass.folderPrefix);
+  }
+}
+
+// The member's path relative to the destination folder, as the ledger keeps it.
+const SysChar* RelativeMemberPath(const ExtractionPass& pass) {
+  return pass.destinationPath + pass.madeFolder.ledgerBase;
+}
+
+// In the run's own folder: records an entry the pass has just created (true),
+// or tells whether one it found existing is its own; anything else there
+// is foreign, and the pass does not touch it.
+bool IsOwnEntry(ExtractionPass& pass, bool created) {
+  if (!pass.madeFolder.ledger) return true;
+  EntryLedger& ledger = *pass.madeFolder.ledger;
+  return created ? RecordEntry(ledger, RelativeMemberPath(pass)) : HoldsEntry(ledger, RelativeMemberPath(pass));
+}
+
+// Only read-only, hidden, system and archive come from the archive; the
+// other bits (offline, temporary, sparse, ...) are the file system's to set
+// and would mislead whoever reads them.
+DWORD MemberAttributes(const ExtractionPass& pass) {
+  constexpr DWORD kArchiveAttributes =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD attributes = pass.engine.header.attributes & kArchiveAttributes;
+  return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 FILETIME ModifiedFileTime(const ExtractionPass& pass) {
@@ -158,8 +188,7 @@ bool HasOwnNameEncoding(const MemberHeaderRecord& header) {
 bool DecodeMemberName(ExtractionPass& pass) {
   const Engine& engine = pass.engine;
 #if defined(_WIN64)
-  pass.memberNameUnicode = HasOwnNameEncoding(engine.header);
-  if (pass.memberNameUnicode)
+  if (HasOwnNameEncoding(engine.header))
     return BuildUtf16MemberName(engine.header, engine.joinedName, pass.run->settings.options.suppressFolders,
                                 ConvertCodePage, nullptr, pass.memberName, UnitsOf(pass.memberName));
 #endif
@@ -167,24 +196,13 @@ bool DecodeMemberName(ExtractionPass& pass) {
   return true;
 }
 
-// The member's path below the destination folder. A name stored in code
-// page 932 bytes is checked and sanitised as those bytes (a trail byte 0x5C
-// is no separator, the limits count bytes), exactly as the 32-bit stub
-// does, then converted; a Unicode name under the same rules in UTF-16.
+// The member's path below the destination folder, from the name as the
+// person reads it. The 64-bit stub applies the rules to the name in UTF-16,
+// after the conversion of code page 932 bytes, which keeps each character's
+// two bytes together (a trail byte 0x5C is no separator); the 32-bit stub
+// to the bytes themselves.
 MemberPathResult BuildDestinationPath(ExtractionPass& pass) {
-  const SysChar* name = pass.memberName;
-#if defined(_WIN64)
-  SysChar converted[kJoinedNameBytes];
-  if (!pass.memberNameUnicode) {
-    char sanitized[kJoinedNameBytes];
-    const MemberPathResult bytes =
-        BuildMemberPath(sanitized, kJoinedNameBytes, "", pass.engine.joinedName, pass.rules);
-    if (bytes != MemberPathResult::Inside) return bytes;
-    DecodeText(sanitized, lzh::kCodePageShiftJis, converted, kJoinedNameBytes);
-    name = converted;
-  }
-#endif
-  return BuildMemberPath(pass.destinationPath, kDestinationPathBytes, pass.folderPrefix, name, pass.rules);
+  return BuildMemberPath(pass.destinationPath, kDestinationPathBytes, pass.folderPrefix, pass.memberName, pass.rules);
 }
 
 // Lets the person act when the drain is due; true when Cancel was pressed.
@@ -208,7 +226,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
   // still names the directory itself.
   const unsigned length = TextLength(path);
   if (length > 0 && path[length - 1] == '/') path[length - 1] = '\0';
-  SYS_API(CreateDirectory)(path, nullptr);
+  if (!IsOwnEntry(pass, SYS_API(CreateDirectory)(path, nullptr) != FALSE)) return Step::WriteError;
   // Directories take a time only on the NT family.
   if (!(GetVersion() & 0x80000000u)) {
     HANDLE directory = SYS_API(CreateFile)(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -219,7 +237,7 @@ Step ExtractDirectoryEntry(ExtractionPass& pass) {
       CloseHandle(directory);
     }
   }
-  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(path, pass.engine.header.attributes);
+  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(path, MemberAttributes(pass));
   // The format gives directory entries no data; data that is there anyway is
   // passed over so the next header is read where it stands.
   return SkipMemberData(pass);
@@ -237,9 +255,25 @@ Step DropWrittenFile(ExtractionPass& pass, Step failure) {
 // attributes back.
 bool ReplaceOldFile(ExtractionPass& pass) {
   SYS_API(SetFileAttributes)(pass.destinationPath, FILE_ATTRIBUTE_NORMAL);
-  if (ReplaceFileWith(pass.writtenPath, pass.destinationPath)) return true;
+  const Replacement replaced = ReplaceFileWith(pass.writtenPath, pass.destinationPath);
+  // An old file left beside the new one is said in the exit code.
+  if (replaced == Replacement::OldLeft) pass.run->leftOldFile = true;
+  if (replaced != Replacement::Failed) return true;
   SYS_API(SetFileAttributes)(pass.destinationPath, pass.oldAttributes);
   return false;
+}
+
+// A file that replaced an old one is marked once it has the old one's name
+// (Wine keeps a stream as a file of its own, which would not move with it),
+// and its time set again, since the stream moved it.
+void MarkReplacingFile(const ExtractionPass& pass, const FILETIME& time) {
+  if (!pass.run->zone.size) return;
+  MarkWithOwnZone(pass.run->zone, pass.destinationPath);
+  HANDLE file = SYS_API(CreateFile)(pass.destinationPath, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
 }
 
 bool WritesBehind(const ExtractionPass& pass) { return kWritesBehind && pass.behind.Running(); }
@@ -257,7 +291,7 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   // thread's.
   if (WritesBehind(pass) && decoded == Step::Next && !pass.replacing && crcMatches &&
       pass.behind.Finish(pass.outputId, pass.output, time, pass.destinationPath,
-                         RestoreAttributes(pass) ? pass.engine.header.attributes : kKeepAttributes)) {
+                         RestoreAttributes(pass) ? MemberAttributes(pass) : kKeepAttributes)) {
     pass.output = INVALID_HANDLE_VALUE;
     return SkipMemberData(pass);
   }
@@ -265,16 +299,20 @@ Step FinishWrittenFile(ExtractionPass& pass, Step decoded) {
   // file and done everything handed over before it. A failure there is the
   // member's unless the decoding failed first.
   if (!WrittenBehind(pass) && decoded == Step::Next) decoded = Step::WriteError;
-  if (decoded == Step::Next) SetFileTime(pass.output, nullptr, nullptr, &time);
+  if (decoded == Step::Next && crcMatches) {
+    // The stream first: on NTFS a write to any stream of a file moves its
+    // last-write time.
+    if (!pass.replacing) MarkWithOwnZone(pass.run->zone, pass.destinationPath);
+    SetFileTime(pass.output, nullptr, nullptr, &time);
+  }
   const BOOL closed = CloseHandle(pass.output);
   pass.output = INVALID_HANDLE_VALUE;
   if (decoded != Step::Next) return DropWrittenFile(pass, decoded);
   if (!closed) return DropWrittenFile(pass, Step::WriteError);
   if (!crcMatches) return DropWrittenFile(pass, Step::DamagedMember);
   if (pass.replacing && !ReplaceOldFile(pass)) return DropWrittenFile(pass, Step::WriteError);
-  // Before the attributes: a read-only file takes no new stream.
-  MarkWithOwnZone(pass.zone, pass.destinationPath);
-  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(pass.destinationPath, pass.engine.header.attributes);
+  if (pass.replacing) MarkReplacingFile(pass, time);
+  if (RestoreAttributes(pass)) SYS_API(SetFileAttributes)(pass.destinationPath, MemberAttributes(pass));
   // A decoder that finished before the member's compressed end leaves the
   // rest unread; the next header lies after it.
   return SkipMemberData(pass);
@@ -294,12 +332,20 @@ Step ExtractFile(ExtractionPass& pass) {
   pass.replacing = false;
   pass.output = SYS_API(CreateFile)(pass.destinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
+  if (pass.output != INVALID_HANDLE_VALUE && !IsOwnEntry(pass, true)) {
+    CloseHandle(pass.output);
+    pass.output = INVALID_HANDLE_VALUE;
+    return DropWrittenFile(pass, Step::WriteError);
+  }
   if (pass.output == INVALID_HANDLE_VALUE) {
+    if (!IsOwnEntry(pass, false)) return Step::WriteError;
     // The name may be a file of this archive still being written: it is
     // complete before anything is asked about it.
     if (!WrittenBehind(pass)) return Step::WriteError;
     const DWORD existing = SYS_API(GetFileAttributes)(pass.destinationPath);
     if (existing == INVALID_FILE_ATTRIBUTES) return Step::WriteError;
+    // A folder is not replaced by a file, whatever the answer would be.
+    if (existing & FILE_ATTRIBUTE_DIRECTORY) return Step::WriteError;
     if (!pass.overwriteAll) {
       const int answer = AskOverwrite(pass);
       if (answer == IDNO) {
@@ -312,8 +358,6 @@ Step ExtractFile(ExtractionPass& pass) {
       else if (answer != IDYES)
         return Step::Cancelled;  // Cancel, or a question that could not be asked
     }
-    // A folder is not replaced by a file.
-    if (existing & FILE_ATTRIBUTE_DIRECTORY) return Step::WriteError;
     pass.oldAttributes = existing;
     pass.output = CreateFileBeside(pass.destinationPath, MemberFolderBytes(pass), pass.writtenPath,
                                    kDestinationPathBytes);
@@ -349,6 +393,7 @@ Step ExtractMember(ExtractionPass& pass) {
 
   ShowMemberStatus(pass, IDS_STATUS_EXTRACTING, pass.memberName);
   pass.memberFolderBytes = CreatePathDirectories(pass.madeFolder, pass.destinationPath);
+  if (pass.madeFolder.foreign) return Step::WriteError;
   return engine.header.method == lzh::kMethodDirectory ? ExtractDirectoryEntry(pass) : ExtractFile(pass);
 }
 
@@ -390,12 +435,11 @@ Step WalkMembers(ExtractionPass& pass) {
   }
 }
 
-// Opens the archive at the configured offset and walks it; the archive is
-// closed again afterwards.
+// Moves to the archive at the configured offset of the program's own file
+// (opened once, at start-up) and walks it.
 Step OpenAndWalk(ExtractionPass& pass) {
   const Run& run = *pass.run;
-  pass.archive = SYS_API(CreateFile)(run.executablePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  pass.archive = run.ownFile;
   if (pass.archive == INVALID_HANDLE_VALUE) return Step::ReadError;
   // The offset is trusted, not searched for; as a signed 32-bit distance an
   // offset beyond 2 GiB fails here.
@@ -405,8 +449,7 @@ Step OpenAndWalk(ExtractionPass& pass) {
     // Only the Extract pass writes; the others need no name rules.
     if (pass.mode == ExtractMode::Extract) {
       PrepareDestination(pass);
-      ReadOwnZone(pass.zone, run.executablePath);
-      if (kWritesBehind && pass.behind.Start(&pass.zone, pass.window))
+      if (kWritesBehind && pass.behind.Start(&run.zone, pass.window))
         pass.engine.host.writeOutput = WriteOutputBehind;
     }
     step = WalkMembers(pass);
@@ -415,7 +458,6 @@ Step OpenAndWalk(ExtractionPass& pass) {
     if (WritesBehind(pass) && !pass.behind.Stop() && step == Step::Leave) step = Step::WriteError;
     FreeMemberHeader(pass.engine);
   }
-  CloseHandle(pass.archive);
   return step;
 }
 }  // namespace

@@ -84,9 +84,7 @@ struct ExtractionPass {
   // The member's name as the person reads it (the status line) and, when
   // the header stores it in Unicode, as its path is built from.
   SysChar memberName[kJoinedNameBytes];
-  bool memberNameUnicode;  // memberName came from the header's Unicode fields or own code page
   char notice[kNoticeTextMaxBytes + 1];         // the notice's bytes (Probe pass)
-  OwnZone zone;
   WriteBehind behind;  // the 64-bit stub's writing thread
 
   Engine engine;

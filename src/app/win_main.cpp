@@ -34,6 +34,7 @@ std::size_t strlen(const char* text) { return static_cast<std::size_t>(lstrlenA(
 extern "C" __attribute__((force_align_arg_pointer)) void __cdecl StubEntry() {
   // The runtime's own command-line split does not step over double-byte
   // characters inside a quoted program name; take the text after the name here.
+  InstallSystemLeadByteTest();
   const int code = RunStartup(GetModuleHandleA(nullptr), CommandLineTail(SYS_API(GetCommandLine)()));
   ExitProcess(static_cast<UINT>(code));
 }

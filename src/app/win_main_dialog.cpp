@@ -8,13 +8,16 @@
 namespace {
 constexpr UINT kProgressSetPos = WM_USER + 2;  // PBM_SETPOS
 constexpr unsigned kEditLimit = kDestinationFolderBytes - 1;
+// What the edit is read with: a folder at the limit, its quotes, and one
+// byte more.
+constexpr unsigned kEditReadBytes = kEditLimit + 4;
 
 void InitMainDialog(HWND dialog, const Run& run) {
   SYS_API(SetWindowText)(dialog, run.settings.title);
   if (run.settings.folderLabel[0]) SYS_API(SetDlgItemText)(dialog, IDC_LABEL, run.settings.folderLabel);
   SYS_API(SetDlgItemText)(dialog, IDC_FOLDER_EDIT, run.settings.offeredFolder);
   SYS_API(SetDlgItemText)(dialog, IDC_STATUS, run.settings.message);
-  SYS_API(SendDlgItemMessage)(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit, 0);
+  SYS_API(SendDlgItemMessage)(dialog, IDC_FOLDER_EDIT, EM_LIMITTEXT, kEditLimit + 2, 0);
   HICON icon = SYS_API(LoadIcon)(AppInstance, SysResourceId(IDI_APP));
   SYS_API(SendMessage)(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   CentreOnScreen(dialog);
@@ -25,9 +28,13 @@ BOOL OnExtract(HWND dialog, Run& run) {
   // it holds a blank) and other programs can set longer texts. One unit more
   // than the limit is read, so a longer text is refused instead of cut to a
   // prefix of the folder.
-  SysChar text[kEditLimit + 2];
+  SysChar text[kEditReadBytes];
   SYS_API(GetDlgItemText)(dialog, IDC_FOLDER_EDIT, text, UnitsOf(text));
-  if (!AcceptDestination(run, text)) {
+  // A text cut by the read could lose a closing quote and look like a
+  // shorter folder: one that does not fit is refused as it stands.
+  const bool fits =
+      SYS_API(GetWindowTextLength)(GetDlgItem(dialog, IDC_FOLDER_EDIT)) < static_cast<int>(UnitsOf(text)) - 1;
+  if (!fits || !AcceptDestination(run, text)) {
     SysChar caption[kLoadTextBytes];
     SysChar message[kLoadTextBytes];
     SYS_API(MessageBox)(dialog, LoadText(IDS_NOT_FULL_PATH, message, kLoadTextBytes),

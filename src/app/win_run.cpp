@@ -1,6 +1,7 @@
 #include "app/win_run.h"
 
 #include "app/win_extraction_pass.h"
+#include "app/win_temporary_folder.h"
 #include "common/stub_switches.h"
 #include "paths/win_auto_run.h"
 #include "ui/resource_ids.h"
@@ -22,24 +23,38 @@ void Run::ReportFileError(HWND owner, UINT messageId, const SysChar* file) {
 int Run::OutcomeExitCode() const {
   if (failureExitCode) return failureExitCode;
   if (aborted) return kExitCancelled;  // cancelled, the notice declined, or the dialog closed
-  return keptExisting ? kExitWarning : kExitDone;
+  return keptExisting || leftOldFile ? kExitWarning : kExitDone;
 }
 
 bool AcceptDestination(Run& run, const SysChar* text) {
-  const unsigned length = TextLength(text);
-  UnquotePath(run.destinationFolder, kDestinationFolderBytes, text);
-  return length != 0 && length < kDestinationFolderBytes && IsFullPath(run.destinationFolder);
+  // Unquoted into room for more than a folder may hold, so that a longer
+  // one shows as longer instead of cut to a shorter, other folder.
+  SysChar folder[kPathBytes + 2];
+  UnquotePath(folder, UnitsOf(folder), text);
+  const unsigned length = TextLength(folder);
+  if (length == 0 || length >= kDestinationFolderBytes || !IsFullPath(folder)) return false;
+  SYS_API(lstrcpy)(run.destinationFolder, folder);
+  return true;
 }
 
 namespace {
 // The configured command, started in the folder just extracted to. One
 // that is waited for and cannot be started is a failure without a box.
 void StartConfiguredCommand(Run& run, HWND window) {
+  // In the run's own folder the command runs only on what the run put
+  // there: anything else came from another program while it wrote.
+  SysChar foreign[kPathBytes];
+  if (run.ownFolder && !HoldsOnlyOwnEntries(run.destinationFolder, run.ledger, foreign)) {
+    run.ReportFileError(window, IDS_WRITE_ERROR, foreign);
+    return;
+  }
   HANDLE process;
+  if (run.settings.waitForCommand) OpenCommandJob(run.commandJob);
   switch (StartCommand(run.settings.command, run.destinationFolder, window, run.settings.waitForCommand,
                        process)) {
     case CommandStart::Waitable:
       run.commandProcess = process;
+      JoinCommandJob(run.commandJob, process);
       break;
     case CommandStart::Unwatched:
       run.commandUnwatched = true;

@@ -2,6 +2,7 @@
 
 #include "app/win_extraction_pass.h"
 #include "app/win_main_dialog.h"
+#include "app/win_own_file.h"
 #include "app/win_temporary_folder.h"
 #include "common/dbcs.h"
 #include "common/stub_switches.h"
@@ -9,10 +10,12 @@
 #include "ui/resource_ids.h"
 
 namespace {
+#if !defined(_WIN64)
 // The 64-bit stub reads the archive's byte names as code page 932 whatever
 // the system's code page (the lead-byte test's start value); the 32-bit one
 // in the system's, as the ANSI calls that create them do.
 bool WindowsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+#endif
 
 // The language of the run: the block's choice (kLanguageJapanese,
 // kLanguageEnglish), else the user's: Japanese where the user's interface
@@ -30,13 +33,17 @@ UiLanguage ChooseUiLanguage(std::uint32_t configLanguage) {
 }
 }  // namespace
 
+#if !defined(_WIN64)
+void InstallSystemLeadByteTest() { LeadByteTest = WindowsLeadByte; }
+#endif
+
 bool IsSupportedPlatform() { return IsSupportedVersion(GetVersion()); }
 
 void InitCommonControlsFromSystem() {
   // comctl32 is not one of the system's known DLLs: a copy planted beside a
   // downloaded executable would win a plain load. Narrow the search path
   // first, then load it by its full path in the system directory.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleA(kKernel32Dll);
   using SetDefaultDirsFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
   auto setDefaultDirs = reinterpret_cast<SetDefaultDirsFn>(
@@ -59,17 +66,22 @@ void InitCommonControlsFromSystem() {
   if (init) init();
 }
 
-bool ReadSfxConfig(const SysChar* path, SfxConfig& config) {
+bool ReadSfxConfig(HANDLE file, SfxConfig& config) {
   ZeroMemory(&config, sizeof config);
-  HANDLE file = SYS_API(CreateFile)(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
   DWORD got = 0;
   const bool read =
       SetFilePointer(file, exe_layout::kConfigOffset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
       ReadFile(file, &config, sizeof config, &got, nullptr) && got == sizeof config;
-  CloseHandle(file);
   if (read) TerminateConfigTexts(config);
+  return read;
+}
+
+bool ReadSfxConfig(const SysChar* path, SfxConfig& config) {
+  HANDLE file = SYS_API(CreateFile)(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool read = ReadSfxConfig(file, config);
+  CloseHandle(file);
   return read;
 }
 
@@ -83,22 +95,23 @@ void PrepareRunSettings(const SfxConfig& config, const SysChar* commandLineFolde
   DecodeText(config.folderLabel, codePage, settings.folderLabel, UnitsOf(settings.folderLabel));
   DecodeText(config.autoRunCommand, codePage, settings.command, UnitsOf(settings.command));
 
-  // A folder given on the command line wins over the configured one; one too
-  // long for the field is cut on a character boundary, visibly, in the edit.
-  constexpr unsigned kOfferedUnits = sizeof config.defaultFolder;
-  SysChar offered[kOfferedUnits];
-  DecodeText(config.defaultFolder, codePage, offered, kOfferedUnits);
-  if (*commandLineFolder) CopyTextBounded(offered, commandLineFolder, kOfferedUnits);
+  // A folder given on the command line wins over the configured one. One
+  // longer than a destination folder may be is cut on a character boundary
+  // to kPathBytes - 1 units, still too long: it is offered as it is and
+  // refused when it is accepted, never cut to a shorter, other folder.
+  SysChar offered[kPathBytes];
+  DecodeText(config.defaultFolder, codePage, offered, kPathBytes);
+  if (*commandLineFolder) CopyTextBounded(offered, commandLineFolder, kPathBytes);
   SysChar folder[kPathBytes];
   if (offered[0] == '\0') {
     // A current directory that does not fit the field is not offered at all.
-    const DWORD n = SYS_API(GetCurrentDirectory)(kOfferedUnits, folder);
-    if (n == 0 || n >= kOfferedUnits) folder[0] = '\0';
+    const DWORD n = SYS_API(GetCurrentDirectory)(kDestinationFolderBytes, folder);
+    if (n == 0 || n >= kDestinationFolderBytes) folder[0] = '\0';
   } else {
     // The destination-folder macros stay as written: there is no destination yet.
     SysChar expanded[1024];
     ExpandCommandText(offered, expanded, UnitsOf(expanded), nullptr);
-    CopyTextBounded(folder, expanded, kOfferedUnits);
+    CopyTextBounded(folder, expanded, kPathBytes);
   }
   QuoteIfBlank(folder, settings.offeredFolder, UnitsOf(settings.offeredFolder));
 
@@ -193,6 +206,7 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
     return kExitFatal;
   }
   QuoteIfBlank(folder, run.settings.offeredFolder, UnitsOf(run.settings.offeredFolder));
+  run.ownFolder = true;
   if (mode == Mode::Silent) {
     if (!ExtractUnattended(run)) return kExitCommandLine;
   } else {
@@ -202,21 +216,19 @@ int RunInTemporaryFolder(Run& run, Mode mode) {
   }
   int code = run.OutcomeExitCode();
   if (run.commandProcess) {
-    DWORD exitCode = static_cast<DWORD>(kExitFatal);
-    WaitForSingleObject(run.commandProcess, INFINITE);
-    GetExitCodeProcess(run.commandProcess, &exitCode);
+    code = static_cast<int>(WaitForCommandJob(run.commandJob, run.commandProcess, kExitFatal));
     CloseHandle(run.commandProcess);
-    code = static_cast<int>(exitCode);
   }
-  // A command that runs with nothing to wait for keeps its folder.
-  if (run.settings.waitForCommand && !run.commandUnwatched) DeleteTemporaryFolder(folder);
+  // A command that runs with nothing to wait for keeps its folder; so does
+  // a run without the command (/N), to be looked at, unless it failed.
+  if ((run.settings.waitForCommand && !run.commandUnwatched) || run.failureExitCode) DeleteTemporaryFolder(folder);
+  ReleaseLedger(run.ledger);
   return code;
 }
 }  // namespace
 
 int RunStartup(HINSTANCE instance, const SysChar* commandLineText) {
   AppInstance = instance;
-  if (!kSysWide) LeadByteTest = WindowsLeadByte;
   // Switches, or a folder as the whole tail; a /D= folder stands in for it.
   const SysChar* folder;
   const unsigned switches = ParseStubSwitches(commandLineText, &folder);
@@ -228,8 +240,8 @@ int RunStartup(HINSTANCE instance, const SysChar* commandLineText) {
   InitCommonControlsFromSystem();
   // The block first: its language choice holds for every text, the switch
   // list's too. One that cannot be read leaves the choice to the system.
-  SYS_API(GetModuleFileName)(instance, run.executablePath, kPathBytes);
-  const bool configRead = ReadSfxConfig(run.executablePath, run.config);
+  run.ownFile = OpenOwnFile(instance, run.executablePath, run.zone);
+  const bool configRead = run.ownFile != INVALID_HANDLE_VALUE && ReadSfxConfig(run.ownFile, run.config);
   AppLanguage = ChooseUiLanguage(configRead ? ConfigLanguage(ConfigFlags(run.config)) : kLanguageAuto);
   // Start-up's own boxes take string 7 as caption: the block may be
   // unusable.
@@ -245,6 +257,11 @@ int RunStartup(HINSTANCE instance, const SysChar* commandLineText) {
   }
   PrepareRunSettings(run.config, commandLineText, switches, run.settings);
   if (mode == Mode::Verify) return RunVerify(run);
-  if (ConfigFlags(run.config) & kFlagTemporaryFolder) return RunInTemporaryFolder(run, mode);
+  if (ConfigFlags(run.config) & kFlagTemporaryFolder) {
+    // The folder is the program's own choice: a /D= folder is a mistake in
+    // the command line, said in the switch list's words.
+    if (switches & kSwitchFolder) return ShowSwitches(kSwitchInvalid, run.settings.unattended, caption);
+    return RunInTemporaryFolder(run, mode);
+  }
   return mode == Mode::Silent ? RunSilent(run) : RunDialog(run);
 }

@@ -16,7 +16,18 @@ void InitCommonControlsFromSystem();
 
 // Reads the configuration block from the file at path into config, its text
 // fields ended inside their widths. False when it cannot be read whole.
+bool ReadSfxConfig(HANDLE file, SfxConfig& config);
 bool ReadSfxConfig(const SysChar* path, SfxConfig& config);
+
+// Makes the text rules ask the system which bytes lead a double-byte
+// character: before anything reads the command line, whose program name may
+// hold such characters in any code page. The 64-bit stub's texts are UTF-16:
+// its byte rules meet only code page 932 text, which they know themselves.
+#if defined(_WIN64)
+inline void InstallSystemLeadByteTest() {}
+#else
+void InstallSystemLeadByteTest();
+#endif
 
 // The run's settings from the block (its texts decoded), the folder the command line gave (empty:
 // none) and the switches: the title (string 7 when the block has none), the
@@ -29,7 +40,8 @@ bool ReadSfxConfig(const SysChar* path, SfxConfig& config);
 void PrepareRunSettings(const SfxConfig& config, const SysChar* commandLineFolder, unsigned switches,
                         RunSettings& settings);
 
-// The whole start-up on the command line's text after the program's name;
-// returns the process's exit code. The language is chosen first: the block's
-// choice where it can be read, else the user's.
+// The whole start-up on the command line's text after the program's name
+// (read with the system's lead-byte test installed); returns the process's
+// exit code. The language is chosen first: the block's choice where it can
+// be read, else the user's.
 int RunStartup(HINSTANCE instance, const SysChar* commandLineText);

@@ -97,7 +97,12 @@ void WriteBehind::Carry(const Slot& slot, const unsigned char* bytes) {
     DWORD written = 0;
     ok = WriteFile(slot.file, bytes, slot.length, &written, nullptr) && written == slot.length;
   } else {
-    if (!failedBefore) SetFileTime(slot.file, nullptr, nullptr, &slot.time);
+    if (!failedBefore) {
+      // The stream first: on NTFS a write to any stream of a file moves its
+      // last-write time.
+      MarkWithOwnZone(*zone_, slot.path);
+      SetFileTime(slot.file, nullptr, nullptr, &slot.time);
+    }
     ok = CloseHandle(slot.file) != FALSE;
   }
   if (!ok && !failedBefore) {
@@ -112,8 +117,6 @@ void WriteBehind::Carry(const Slot& slot, const unsigned char* bytes) {
     SYS_API(DeleteFile)(slot.path);
     return;
   }
-  // Before the attributes: a read-only file takes no new stream.
-  MarkWithOwnZone(*zone_, slot.path);
   if (slot.attributes != kKeepAttributes) SYS_API(SetFileAttributes)(slot.path, slot.attributes);
 }
 

@@ -14,7 +14,7 @@ enum StubSwitch : unsigned {
   kSwitchVerify = 1u << 4,        // /T: every member decoded and checked, nothing written
   kSwitchHelp = 1u << 5,          // /?: the list of switches
   kSwitchFolder = 1u << 6,        // /D=FOLDER
-  kSwitchInvalid = 1u << 7,       // an unknown switch, or a /D= without a usable folder
+  kSwitchInvalid = 1u << 7,       // an unknown switch, or a /D= without a folder
 };
 
 // Exit codes of a run with /S or /T, and of a temporary-folder run.
@@ -29,8 +29,8 @@ constexpr int kExitCancelled = 255;   // cancelled, or the notice not accepted
 // 0 when the tail is a folder. Switches are case-insensitive and separated by
 // blanks or tabs. /D= takes the rest of the line, taken then as a folder
 // argument is (quotes around it dropped when the folder is used); folder
-// points at it, or at an empty text without /D=. An empty folder, or one
-// longer than the 255 units of the configured folder, is invalid. For bytes
-// and UTF-16 alike (common/dbcs.h).
+// points at it, or at an empty text without /D=. An empty folder is
+// invalid; a long one is the destination's to refuse, as any folder is. For
+// bytes and UTF-16 alike (common/dbcs.h).
 template <typename Unit>
 unsigned ParseStubSwitches(const Unit* tail, const Unit** folder);

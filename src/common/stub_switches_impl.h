@@ -6,7 +6,6 @@
 
 namespace {
 constexpr char kLetters[] = "syont?";  // in the order of the StubSwitch bits
-constexpr unsigned kFolderMaxUnits = 255;
 }  // namespace
 
 template <typename Unit>
@@ -22,11 +21,11 @@ unsigned ParseStubSwitches(const Unit* p, const Unit** folder) {
     if ((*p != '/' && *p != '-') || !((letter >= 'a' && letter <= 'z') || letter == '?'))
       return found ? found | kSwitchInvalid : 0;
     if (letter == 'd' && p[2] == '=') {
-      // The folder runs to the end of the line, so blanks inside it need no quotes.
+      // The folder runs to the end of the line, so blanks inside it need no
+      // quotes. Its length is the destination's rule, checked where a folder
+      // is accepted, as for a folder typed or configured.
       *folder = p + 3;
-      const unsigned n = TextLength(p + 3);
-      const bool usable = n > 0 && n <= kFolderMaxUnits;
-      return found | kSwitchFolder | (usable ? 0u : unsigned{kSwitchInvalid});
+      return found | kSwitchFolder | (p[3] ? 0u : unsigned{kSwitchInvalid});
     }
     unsigned i = 0;
     while (kLetters[i] && kLetters[i] != letter) ++i;

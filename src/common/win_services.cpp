@@ -3,8 +3,19 @@
 HINSTANCE AppInstance;
 UiLanguage AppLanguage;
 
-void* ShellExport(const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), name));
+const char kKernel32Dll[] = "kernel32.dll";
+const char kShell32Dll[] = "shell32.dll";
+
+void* ShellExport(const char* name) { return SystemExport(kShell32Dll, name); }
+
+void* SystemExport(const char* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));
+}
+
+bool SystemExports(const char* module, const char* names, void** calls) {
+  bool all = true;
+  for (; *names; names += lstrlenA(names) + 1) all = (*calls++ = SystemExport(module, names)) != nullptr && all;
+  return all;
 }
 
 SysChar* LoadText(UINT id, SysChar* buffer, unsigned size) {

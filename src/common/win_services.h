@@ -31,6 +31,18 @@ extern UiLanguage AppLanguage;
 // what came with the Windows 95 shell).
 void* ShellExport(const char* name);
 
+// An export of a module the program has loaded (kernel32, advapi32), looked
+// up at run time; null where this system lacks it (Windows 95 lacks the
+// security and job calls, NT 3.51 and 4.0 some of them).
+void* SystemExport(const char* module, const char* name);
+// The modules' names, once for the whole program.
+extern const char kKernel32Dll[];
+extern const char kShell32Dll[];
+// The exports of module named in names (each name ended by a zero, the list
+// by an empty name) into calls, in that order; false when the system lacks
+// any of them (calls then holds nulls where it does).
+bool SystemExports(const char* module, const char* names, void** calls);
+
 // Loads a string of the string table, in AppLanguage, into the caller's
 // buffer (size units, usually kLoadTextBytes), cut to fit; an id without a
 // string gives an empty text. Returns the buffer.

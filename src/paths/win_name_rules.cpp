@@ -22,7 +22,12 @@ unsigned CreatePathDirectories(MadeFolder& made, const SysChar* path) {
     if (path[i] == '/') {
       if (i >= same) {
         made.path[i] = '\0';
-        SYS_API(CreateDirectory)(made.path, nullptr);
+        const bool created = SYS_API(CreateDirectory)(made.path, nullptr) != FALSE;
+        if (made.ledger && i >= made.ledgerBase) {
+          const SysChar* relative = made.path + made.ledgerBase;
+          if (created ? !RecordEntry(*made.ledger, relative) : !HoldsEntry(*made.ledger, relative))
+            made.foreign = true;
+        }
       }
       end = i + 1;
     }

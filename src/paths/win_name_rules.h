@@ -3,6 +3,7 @@
 
 #include "common/win_sys_char.h"
 #include "paths/name_rules.h"
+#include "paths/win_entry_ledger.h"
 
 // LongNames when the volume at root reports a maximum component length of
 // exactly 255 or cannot be asked; ShortNames otherwise.
@@ -21,6 +22,11 @@ static_assert(kDestinationPathBytes >= kMemberPathBytes, "every member path fits
 struct MadeFolder {
   unsigned length;
   SysChar path[kMemberPathBytes];
+  // Where the run keeps what it created, with the length of the folder
+  // every path begins with; none when the folder is not the run's own.
+  EntryLedger* ledger;
+  unsigned ledgerBase;
+  bool foreign;  // a level existed that the ledger does not hold
 };
 
 // Creates every directory along path up to its last '/', level by level; the
@@ -30,6 +36,7 @@ struct MadeFolder {
 // few folders makes each folder once. Failures (most often a directory that
 // exists) are passed over: the file's creation that follows reports what
 // matters. Only the first kMemberPathBytes - 1 units of a longer path are
-// considered. Returns the length of path's folder up to and including its
+// considered. With a ledger, every level made is recorded in it, and a
+// level that exists without being recorded sets foreign. Returns the length of path's folder up to and including its
 // last '/', 0 when it has none.
 unsigned CreatePathDirectories(MadeFolder& made, const SysChar* path);

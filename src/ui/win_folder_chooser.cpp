@@ -159,5 +159,5 @@ int ChooseFolderWith(HMODULE shell, HWND owner, SysChar* path) {
 
 int ChooseFolder(HWND owner, SysChar* path) {
   // shell32 is loaded already: the auto-run imports its ShellExecute.
-  return ChooseFolderWith(GetModuleHandleA("shell32.dll"), owner, path);
+  return ChooseFolderWith(GetModuleHandleA(kShell32Dll), owner, path);
 }

@@ -191,3 +191,16 @@ std::string EndToEnd::WaitForBoxText(ChildProcess& stub, SeenWindow& box) {
   if (!stub.WaitForWindow(box, 20000, 0, 0, IDC_FOLDER_EDIT) || box.staticTexts.empty()) return {};
   return box.staticTexts.back();
 }
+
+std::set<std::string> TemporaryFolders() {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(TempPath("qv*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.insert(TempPath(found.cFileName));
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  return names;
+}

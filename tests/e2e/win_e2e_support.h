@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <set>
 #include <string>
 
 #include "win_child_process.h"
@@ -22,6 +23,8 @@ std::string Random(std::size_t bytes);
 void WriteFileAt(const std::string& path, const std::string& bytes);
 std::uint32_t ArchiveOffset(const std::string& exe);
 void WaitGone(HWND window);
+// The folders named qv* under the temporary folder: a temporary run's.
+std::set<std::string> TemporaryFolders();
 // The stub under test, for the whole run: QUORVEL_STUB names it, "x86_64"
 // (the default) or "i686"; every test runs the same against either.
 std::string StubArchitecture();

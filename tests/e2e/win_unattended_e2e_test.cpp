@@ -20,20 +20,6 @@ std::string RecordingCommand(const std::string& record) {
   return "cmd.exe /c cd> " + record + "& type a.txt>> " + record + "& exit 7";
 }
 
-// The folders named qv* under the temporary folder: a temporary run's.
-std::set<std::string> TemporaryFolders() {
-  std::set<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(TempPath("qv*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names.insert(TempPath(found.cFileName));
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  return names;
-}
-
 class Unattended : public EndToEnd {
  protected:
   // Runs the stub with the switches and returns its exit code; nothing may
@@ -321,6 +307,16 @@ TEST_F(Unattended, EveryFileWrittenTakesTheDownloadsZone) {
   EXPECT_EQ(ReadWholeFile(dest_ + "\\ro.txt:Zone.Identifier"), zone);
   EXPECT_TRUE(GetFileAttributesA((dest_ + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(Exists(dest_ + "\\docs:Zone.Identifier"));  // folders are not marked
+  // A file that replaces another is marked too, keeps the member's time, and
+  // nothing is left beside it.
+  WriteFileAt(dest_ + "\\a.txt:Zone.Identifier", "old zone");
+  EXPECT_EQ(RunStub("/S /O /D=" + dest_), 0);
+  EXPECT_EQ(ReadWholeFile(dest_ + "\\a.txt:Zone.Identifier"), zone);
+  EXPECT_EQ(LastWrite(dest_ + "\\a.txt"), kStamp);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dest_ + "\\~qv*").c_str(), &found);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << found.cFileName;
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 }  // namespace

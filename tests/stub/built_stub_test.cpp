@@ -161,6 +161,79 @@ TEST_F(BuiltStub, ImportsOnlyProtectedSystemDllsAndNoRuntime) {
   for (const auto& entry : imports) EXPECT_TRUE(allowed.count(entry.first)) << "imports " << entry.first;
 }
 
+// The sections' protections: no code that can be written, and the data that
+// the program only reads (the resources; on x86-64 the import and exception
+// tables too, which share .rdata as Microsoft's linker lays them out) in no
+// writable section. The 32-bit stub keeps its import tables writable, as the
+// oldest systems it runs on expect them.
+TEST_F(BuiltStub, ReadOnlyDataInNoWritableSectionAndNoWritableCode) {
+  pe_image::PeInfo info;
+  std::string error;
+  ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
+  const std::uint32_t opt = info.peOffset + 24;
+  const std::uint16_t optBytes = ReadLe16(&relaid[info.peOffset + 4 + 16]);
+  constexpr std::uint32_t kExecute = 0x20000000, kWrite = 0x80000000;
+  auto flagsAt = [&](std::uint32_t rva) -> std::uint32_t {
+    for (std::size_t i = 0; i < info.sections.size(); ++i) {
+      const std::uint8_t* sec = &relaid[opt + optBytes + 40 * i];
+      const std::uint32_t va = ReadLe32(sec + 12);
+      if (rva >= va && rva < va + std::max(ReadLe32(sec + 8), ReadLe32(sec + 16))) return ReadLe32(sec + 36);
+    }
+    ADD_FAILURE() << "rva " << rva << " in no section";
+    return 0;
+  };
+  for (std::size_t i = 0; i < info.sections.size(); ++i) {
+    const std::uint32_t flags = ReadLe32(&relaid[opt + optBytes + 40 * i + 36]);
+    EXPECT_FALSE((flags & kExecute) && (flags & kWrite)) << info.sections[i].name;
+  }
+  const std::uint32_t dirs = opt + (info.pe32Plus ? 112 : 96);
+  std::vector<int> readOnly = {2};  // resources
+  if (info.pe32Plus) readOnly.insert(readOnly.end(), {1, 3, 12});  // imports, exceptions, import addresses
+  for (int d : readOnly) {
+    const std::uint32_t rva = ReadLe32(&relaid[dirs + 8 * d]);
+    ASSERT_NE(rva, 0u) << "directory " << d;
+    EXPECT_FALSE(flagsAt(rva) & kWrite) << "directory " << d;
+  }
+}
+
+// The 64-bit stub's exception directory: the table Windows searches by
+// halving to unwind through the stub's functions, so it must hold only
+// entries, each a function within the code, in the order of their code, with
+// its unwind codes inside the image. (Its data shares sections with others.)
+TEST_F(BuiltStub, ExceptionDirectoryIsASortedTableOfTheCode) {
+  pe_image::PeInfo info;
+  std::string error;
+  ASSERT_TRUE(pe_image::ParsePe(relaid, info, error)) << error;
+  if (!info.pe32Plus) GTEST_SKIP() << "the 32-bit stub unwinds without tables";
+  const std::uint32_t opt = info.peOffset + 24;
+  const std::uint16_t optBytes = ReadLe16(&relaid[info.peOffset + 4 + 16]);
+  const std::uint32_t tableRva = ReadLe32(&relaid[opt + 112 + 8 * 3]);
+  const std::uint32_t tableSize = ReadLe32(&relaid[opt + 112 + 8 * 3 + 4]);
+  ASSERT_GT(tableSize, 0u);
+  EXPECT_EQ(tableSize % 12, 0u);
+  const std::uint32_t imageSize = ReadLe32(&relaid[opt + 56]);
+  std::uint32_t codeStart = 0, codeEnd = 0;
+  std::size_t table = 0;
+  for (std::size_t i = 0; i < info.sections.size(); ++i) {
+    const std::uint8_t* s = &relaid[opt + optBytes + 40 * i];
+    const std::uint32_t va = ReadLe32(s + 12), size = ReadLe32(s + 8);
+    if (ReadLe32(s + 36) & 0x20) codeStart = va, codeEnd = va + size;  // IMAGE_SCN_CNT_CODE
+    if (tableRva >= va && tableRva + tableSize <= va + std::max(size, ReadLe32(s + 16)))
+      table = tableRva - va + ReadLe32(s + 20);
+  }
+  ASSERT_NE(table, 0u) << "the table lies in no section";
+  std::uint32_t previousEnd = codeStart;
+  for (std::uint32_t at = 0; at < tableSize; at += 12) {
+    const std::uint32_t begin = ReadLe32(&relaid[table + at]), end = ReadLe32(&relaid[table + at + 4]);
+    const std::uint32_t unwind = ReadLe32(&relaid[table + at + 8]);
+    EXPECT_GE(begin, previousEnd) << "entry " << at / 12;
+    EXPECT_LT(begin, end) << "entry " << at / 12;
+    EXPECT_LE(end, codeEnd) << "entry " << at / 12;
+    EXPECT_LT(unwind & ~1u, imageSize) << "entry " << at / 12;
+    previousEnd = end;
+  }
+}
+
 // The 32-bit stub is the one for Windows 95 and NT 3.51: every function it
 // imports must exist in those systems' DLLs, or the loader refuses the whole
 // program before it can say anything. Functions of later systems are looked up
@@ -186,6 +259,16 @@ const OldSystemImport kOldSystemImports[] = {
     {"kernel32.dll", "ExpandEnvironmentStringsA", "NT 3.1 and Windows 95"},
     {"kernel32.dll", "GetCommandLineA", "Win32 base API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "GetCurrentDirectoryA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetCurrentProcess", "Win32 process API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetCurrentProcessId", "Win32 process API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "GetCurrentThreadId", "Win32 process API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "FindClose", "Win32 file API since NT 3.1 and in Windows 95; the temporary folder's walk"},
+    {"kernel32.dll", "FindFirstFileA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "FindNextFileA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "MultiByteToWideChar", "NLS API since NT 3.1 and in Windows 95; the own name's check"},
+    {"kernel32.dll", "QueryPerformanceCounter", "Win32 base API since NT 3.1 and in Windows 95"},
+    {"kernel32.dll", "RemoveDirectoryA", "Win32 file API since NT 3.1 and in Windows 95"},
+    {"user32.dll", "GetWindowTextLengthA", "window API of NT 3.1 and Windows 95"},
     {"kernel32.dll", "GetFileAttributesA", "Win32 file API since NT 3.1 and in Windows 95"},
     {"kernel32.dll", "GetExitCodeProcess", "Win32 process API since NT 3.1 and in Windows 95; a temporary run's code"},
     {"kernel32.dll", "GetFullPathNameA", "Win32 file API since NT 3.1 and in Windows 95"},

@@ -85,11 +85,12 @@ TYPED_TEST(StubSwitches, UnknownJoinedOrEmptyIsInvalid) {
   EXPECT_EQ(Parse<Unit>("/S /X").switches, kSwitchSilent | kSwitchInvalid);
 }
 
-TYPED_TEST(StubSwitches, FolderLongerThanTheConfiguredFieldIsInvalidNotCut) {
+TYPED_TEST(StubSwitches, LongFolderIsTakenWholeForTheDestinationToJudge) {
   using Unit = TypeParam;
-  const Text<Unit> folder = W<Unit>("C:\\") + Text<Unit>(252, 'f');  // 255 units
-  EXPECT_EQ(Parse(W<Unit>("/D=") + folder).switches, kSwitchFolder);
-  EXPECT_EQ(Parse(W<Unit>("/D=") + folder + W<Unit>("g")).switches, kSwitchFolder | kSwitchInvalid);
+  const Text<Unit> folder = W<Unit>("C:\\") + Text<Unit>(296, 'f');
+  const Parsed<Unit> p = Parse(W<Unit>("/S /D=") + folder);
+  EXPECT_EQ(p.switches, kSwitchSilent | kSwitchFolder);
+  EXPECT_EQ(p.folder, folder);
 }
 
 TEST(StubSwitchesBytes, ShiftJisTrailByte5CInTheFolder) {

@@ -1,6 +1,6 @@
 // Replacing an existing file by a complete new one under Wine: the temporary
-// file beside it, the replacement by stepping aside (as Windows 95 and NT
-// 3.51 both can), and what stays when the old file cannot give way.
+// file beside it, the replacement, what stays when the old file cannot give
+// way, and a leftover step-aside file that must not stop it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -58,7 +58,7 @@ TEST_F(FileReplace, TheTemporaryFileIsBesideWithAShortNameNeverATakenOne) {
 
 TEST_F(FileReplace, TheOldNameTakesTheNewBytesAndNothingElseStays) {
   const std::string written = WriteBeside("new bytes");
-  EXPECT_TRUE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
+  EXPECT_EQ(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()), Replacement::Done);
   EXPECT_EQ(ReadWholeFile(old_), "new bytes");
   EXPECT_EQ(FileCount(), 1);
 }
@@ -68,18 +68,23 @@ TEST_F(FileReplace, AnOldFileThatCannotGiveWayStaysAsItWas) {
   HANDLE held = CreateFileA(old_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   std::string written = WriteBeside("new");
-  EXPECT_FALSE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
+  EXPECT_EQ(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()), Replacement::Failed);
   EXPECT_EQ(ReadWholeFile(written), "new");  // still there for the caller to delete
   DeleteFileA(written.c_str());
   EXPECT_EQ(FileCount(), 1);
   CloseHandle(held);
   EXPECT_EQ(ReadWholeFile(old_), "old bytes");
-  // The name the old file would step aside to, left by a killed run.
+  // The names the old file would step aside to, left by killed runs (or
+  // old files that were running programs): they hold someone's file, are
+  // left alone, and do not stop the replacement.
   written = WriteBeside("new");
   const std::string aside = written.substr(0, written.size() - 1) + "o";
   ASSERT_TRUE(WriteWholeFile(aside, "left over"));
-  EXPECT_FALSE(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()));
-  EXPECT_EQ(ReadWholeFile(old_), "old bytes");
+  ASSERT_TRUE(WriteWholeFile(folder_ + "\\~qv00001.tmo", "left over too"));
+  EXPECT_EQ(ReplaceFileWith(ToSys(written).c_str(), ToSys(old_).c_str()), Replacement::Done);
+  EXPECT_EQ(ReadWholeFile(old_), "new");
   EXPECT_EQ(ReadWholeFile(aside), "left over");
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\~qv00001.tmo"), "left over too");
+  EXPECT_EQ(FileCount(), 3);
 }
 }  // namespace

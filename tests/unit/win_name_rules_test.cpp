@@ -76,3 +76,31 @@ TEST(CreatePathDirectories, OverlongPathIsCutNotOverrun) {
     RemoveDirectoryA(path.substr(0, end).c_str());
   RemoveDirectoryA(base.c_str());
 }
+
+// In the run's own folder: each level made is recorded under its path below
+// the folder, as Windows compares names; a level found there unrecorded
+// (someone else's) is foreign.
+TEST(CreatePathDirectories, RecordsWhatItMakesAndNoticesWhatItFinds) {
+  const std::string base = FreshFolder("quorvel-ledger-");
+  ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
+  EntryLedger ledger{};
+  MadeFolder made{};
+  made.ledger = &ledger;
+  made.ledgerBase = static_cast<unsigned>(base.size() + 1);
+  CreatePathDirectories(made, ToSys(base + "\\A/B/file.txt").c_str());
+  EXPECT_FALSE(made.foreign);
+  EXPECT_EQ(ledger.count, 2u);
+  for (const char* name : {"A", "a", "A/B", "a\\b"}) EXPECT_TRUE(HoldsEntry(ledger, ToSys(name).c_str())) << name;
+  for (const char* name : {"B", "A/B/file.txt", "AB", ""}) EXPECT_FALSE(HoldsEntry(ledger, ToSys(name).c_str())) << name;
+  // Made again by a later pass over the same names: known, not foreign.
+  MadeFolder again{};
+  again.ledger = &ledger;
+  again.ledgerBase = made.ledgerBase;
+  CreatePathDirectories(again, ToSys(base + "\\a/B/other.txt").c_str());
+  EXPECT_FALSE(again.foreign);
+  ASSERT_TRUE(CreateDirectoryA((base + "\\planted").c_str(), nullptr));
+  CreatePathDirectories(again, ToSys(base + "\\planted/x.txt").c_str());
+  EXPECT_TRUE(again.foreign);
+  ReleaseLedger(ledger);
+  RemoveTree(base);
+}

@@ -123,10 +123,18 @@ TEST_F(LoadConfig, CommandLineReplacesTheFolderAndDestinationMacrosStay) {
   lstrcpyA(block_.defaultFolder, "C:\\configured");
   ASSERT_TRUE(Load("%ExtractDir%\\sub"));
   EXPECT_EQ(FromSys(settings_.offeredFolder), "%ExtractDir%\\sub");
-  // A command line longer than the field is cut to 255 bytes, not written past it.
+  // A command line longer than a folder may be stays too long (cut to 259
+  // units, never to a shorter folder of 255), and is refused when accepted.
   const std::string longFolder = "C:\\" + std::string(400, 'x');
   ASSERT_TRUE(Load(longFolder.c_str()));
-  EXPECT_EQ(FromSys(settings_.offeredFolder), longFolder.substr(0, 255));
+  EXPECT_EQ(FromSys(settings_.offeredFolder), longFolder.substr(0, 259));
+  ::Run run{};
+  EXPECT_FALSE(AcceptDestination(run, settings_.offeredFolder));
+  // The quotes around a folder with blanks are not counted: 255 units fit.
+  const std::string blank = "C:\\a b" + std::string(249, 'x');
+  EXPECT_TRUE(AcceptDestination(run, ToSys("\"" + blank + "\"").c_str()));
+  EXPECT_EQ(FromSys(run.destinationFolder), blank);
+  EXPECT_FALSE(AcceptDestination(run, ToSys("\"" + blank + "y\"").c_str()));
 }
 
 TEST_F(LoadConfig, CurrentDirectoryWithABlankIsQuoted) {
