@@ -190,10 +190,12 @@ constexpr unsigned kLevel0MinSize = kOffOldNameLength + 1 + kOldCrcBytes - kOldS
 constexpr unsigned kLevel1MinSize = kLevel0MinSize + 1 + kSizeFieldBytes;
 static_assert(kLevel0MinSize == 22 && kLevel1MinSize == 25, "the published minimum sizes");
 // Level 0 may carry an extended area after the CRC; LHa for UNIX writes
-// 'U', a version byte, the Unix time (4), mode (2), user id (2), group id (2).
-// The OS-9/68K writers write the same area with 'K', the mode holding OS-9
-// permissions.
+// 'U', a version byte (0, the only one readers take), the Unix time (4),
+// mode (2), user id (2), group id (2). The OS-9/68K writers write the same
+// area with 'K', the mode holding OS-9 permissions.
 constexpr unsigned kLevel0UnixAreaBytes = 12;
+constexpr unsigned kLevel0UnixVersionOffset = 1;
+constexpr std::uint8_t kLevel0UnixAreaVersion = 0;
 constexpr unsigned kLevel0UnixTimeOffset = 2, kLevel0UnixModeOffset = 6;
 constexpr unsigned kLevel0UnixUidOffset = 8, kLevel0UnixGidOffset = 10;
 static_assert(kLevel0UnixGidOffset + 2 == kLevel0UnixAreaBytes, "the area ends with the group id");

@@ -170,7 +170,8 @@ HeaderOutcome ReadLevel0Or1(const std::uint8_t* start, std::size_t startBytes, c
     // member is then of no particular system.
     const std::uint8_t* area = bytes.data() + afterCrc;
     const std::size_t areaBytes = baseBytes - afterCrc;
-    if (areaBytes >= kLevel0UnixAreaBytes && (area[0] == kOsIdUnix || area[0] == kOsIdOs9_68k)) {
+    if (areaBytes >= kLevel0UnixAreaBytes && (area[0] == kOsIdUnix || area[0] == kOsIdOs9_68k) &&
+        area[kLevel0UnixVersionOffset] == kLevel0UnixAreaVersion) {
       f.osId = area[0];
       f.modifiedTime = UnixToFileTime(ReadLe32(area + kLevel0UnixTimeOffset));
       f.hasUnixMode = true;

@@ -22,7 +22,6 @@ namespace {
 enum Intended {
   kLargeSizes,
   kOs9Header,
-  kLevel0Area,
   kForeignMethodName,
   kDirectoryWithoutFolderName,
   kNoFileName,
@@ -33,7 +32,6 @@ enum Intended {
 const char* const kIntended[kIntendedCount][2] = {
     {"64-bit sizes", "the packer takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
     {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
-    {"level-0 extended area", "lhasa reads level 0's extended area only in the forms it knows; the packer takes the OS id of any"},
     {"method name outside lhasa's families", "lhasa takes no header whose method is none of -lh?-, -pm?-, -lzs-, -lz4-, -lz5- (at the start of a file it searches on, as in a program); the packer reads any, lists it, and says the method is not supported when asked to decode it"},
     {"short known extended header", "the packer refuses a CRC, attribute, time or size header too short for its data, as the engine does; lhasa skips it"},
     {"no file name", "lhasa refuses a file member without a name; the packer lists it, and extract refuses the name"},
@@ -151,7 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++seen[kLargeSizes];
       break;
     }
-    if (ours.osId != theirs->os_type && level == lzh::kHeaderLevel0) ++seen[kLevel0Area];
+    if (ours.osId != theirs->os_type)
+      Finding(k, "lhasa names another system: " + std::to_string(ours.osId) + ", lhasa " + std::to_string(theirs->os_type));
     if (static_cast<std::uint64_t>(ours.compressedSize) > size - at) break;
     pos = at + static_cast<std::size_t>(ours.compressedSize);
   }

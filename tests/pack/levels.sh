@@ -160,12 +160,13 @@ write('level-5.lzh', member(2, b'-lh0-', b'x', b'x', b'x')[:20] + b'\5' + b'\0' 
 write('method-xyz.lzh', member(1, b'-xyz-', b'x', b'x', b'x'))
 # What each system's writers meant. Names from MS-DOS, OS/2, the Atari and
 # no given system without a lower-case letter are meant in lower case (at
-# level 0 a short area names no system); the others keep their case.
+# level 0 an area of another version than 0 names no system); the others
+# keep their case.
 for level in (0, 1, 2, 3):
     names = [(b'M', b'DOS/READ.ME'), (b'M', b'Doc/READ.ME'), (b'2', b'OS2/READ.ME'), (b'a', b'ST/READ.ME'),
              (b'\0', b'NONE/READ.ME'), (b'W', b'NT/READ.ME'), (b' ', b'ARK/READ.ME'), (b'A', b'AMIGA/READ.ME')]
     write('built-case-%d.lzh' % level,
-          *[member(level, b'-lh0-', n, n, n, os=os, unix_area=b'U\0\0\0' if os == b'M' else None) for os, n in names])
+          *[member(level, b'-lh0-', n, n, n, os=os, unix_area=b'U\1' + bytes(10) if os == b'M' else None) for os, n in names])
 # OS-9/68K: the mode holds OS-9 permissions (0x2F: owner read, write,
 # execute, public read, execute; 0x0B: owner read, write, public read), in
 # level 0's area or 0x50; its level-2 header is 2 bytes longer than it says.
