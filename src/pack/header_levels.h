@@ -1,6 +1,7 @@
-// The member headers the stub never reads: levels 0, 1 and 3, and the
-// extended headers of every level that only the packer gives meaning (the
-// Unix ones). Level 2 is read by the engine; what it leaves alone is read
+// The member headers the stub never reads: levels 0, 1 and 3, the OS-9/68K
+// writer's level 2, and the extended headers of every level that only the
+// packer gives meaning (the Unix ones, and those that tell a name is exact).
+// Other level-2 headers are read by the engine; what it leaves alone is read
 // here from the header bytes it keeps.
 #pragma once
 
