@@ -176,20 +176,24 @@ for level in (0, 1, 2, 3):
                unix_area=b'K\0' + struct.pack('<IHHH', 1111111111, bits, 7, 7), exts=[(0x50, struct.pack('<H', bits))])
         for name, bits in ((b'run', 0x2F), (b'data', 0x0B))])
 # MacLHA: a MacBinary header (a name, the Mac's local time, the data fork's
-# and the resource fork's sizes) before a data fork padded to 128 bytes; only
-# the member's own, without a resource fork, is taken away.
-def macbinary(name, fork, resource=b'', stamp=1000000000 + 2082844800 + 3600):
+# and the resource fork's sizes; MacBinary II's version) before a data fork
+# padded to 128 bytes; only the member's own, of a time within 14 hours of
+# the header's, without a resource fork, is taken away.
+def macbinary(name, fork, resource=b'', hours=1, version=0):
     h = bytearray(128)
     h[1] = len(name)
     h[2:2 + len(name)] = name
     h[83:91] = struct.pack('>II', len(fork), len(resource))
-    h[91:99] = struct.pack('>II', stamp, stamp)
+    mac = 1000000000 + 2082844800 + round(hours * 3600)  # from 1904
+    h[91:99] = struct.pack('>II', mac, mac)
+    h[122] = version
     pad = lambda b: b + bytes(-len(b) % 128)
     return bytes(h) + pad(fork) + (pad(resource) if resource else b'')
 for level in (1, 2):
     write('built-mac-%d.lzh' % level, *[member(level, b'-lh0-', n, d, d, os=b'm') for n, d in (
         (b'Fork', macbinary(b'Fork', text[:1000])), (b'Both', macbinary(b'Both', text[:300], rand[:200])),
-        (b'Other', macbinary(b'Fork', text[:200])), (b'Late', macbinary(b'Late', text[:200], stamp=0)))])
+        (b'Other', macbinary(b'Fork', text[:200])), (b'Edge', macbinary(b'Edge', text[:200], hours=-14)),
+        (b'Past', macbinary(b'Past', text[:200], hours=14 + 1 / 3600)), (b'Two', macbinary(b'Two', text[:9], version=129)))])
 prog = b'MZ' + bytes(range(256)) * 40
 open('behind-program.exe', 'wb').write(prog + open('java-lh5-1.lzh', 'rb').read())
 # A method name in the program before the archive: no header, whose checksum
