@@ -73,12 +73,14 @@ bool IsMacBinaryHeaderOf(const std::uint8_t* h, const ArchiveMember& m) {
   return macTime >= headerTime - kMacTimeSlack && macTime <= headerTime + kMacTimeSlack;
 }
 
-}  // namespace
-
+// Whether a name of this system that has no lower-case letter is meant in
+// lower case: MS-DOS, OS/2, the Atari ST and a member of no given system.
 bool NameCaseIsFolded(std::uint8_t osId) {
   return osId == 0 || osId == lzh::kOsIdMsdos || osId == lzh::kOsIdOs2 || osId == lzh::kOsIdAtari;
 }
 
+// The Unix permissions of OS-9 permissions: owner read, write, execute to
+// the owner's; public read, write, execute to the group's and others'.
 std::uint16_t Os9ToUnixPermissions(std::uint16_t os9) {
   // OS-9's bits, low first: owner read, write, execute; public read, write,
   // execute; not shareable; directory.
@@ -88,6 +90,8 @@ std::uint16_t Os9ToUnixPermissions(std::uint16_t os9) {
     if (os9 & (1u << bit)) mode |= kUnixOf[bit];
   return mode;
 }
+
+}  // namespace
 
 bool NameIsReadInLowerCase(const std::string& byteName) {
   std::string lowered = byteName;

@@ -16,16 +16,10 @@
 // are made, before a link's target is split off.
 void ApplyOsConventions(ArchiveMember& member);
 
-// The conventions each apply to one field, for the reader and their tests.
-// Whether a name of this system that has no lower-case letter is meant in
-// lower case: MS-DOS, OS/2, the Atari ST and a member of no given system.
-bool NameCaseIsFolded(std::uint8_t osId);
-// Whether a byte name of such a system is read in lower case: it has capital
-// letters and no small one (the second byte of a Shift_JIS character is none).
+// Whether a byte name of MS-DOS, OS/2, the Atari ST or no given system is
+// read in lower case: it has capital letters and no small one (the second
+// byte of a Shift_JIS character is none).
 bool NameIsReadInLowerCase(const std::string& byteName);
-// The Unix permissions of OS-9 permissions: owner read, write, execute to
-// the owner's; public read, write, execute to the group's and others'.
-std::uint16_t Os9ToUnixPermissions(std::uint16_t os9);
 
 // MacLHA stores a Macintosh file as MacBinary: a 128-byte header, the data
 // fork and the resource fork, each padded to 128 bytes. A member that is
