@@ -12,7 +12,7 @@ set(QUORVEL_TEST_DEFINES
   QUORVEL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 
 quorvel_sources(UNIT_TEST unit/archive_reader_test.cpp unit/bit_reader_test.cpp unit/crc16_test.cpp
-  unit/header_levels_test.cpp
+  unit/header_levels_test.cpp unit/os_conventions_test.cpp
   unit/folder_macros_test.cpp unit/huffman_table_test.cpp unit/legacy_decoder_test.cpp unit/lzh_decoder_test.cpp
   unit/member_header_test.cpp unit/member_name_test.cpp unit/name_rules_test.cpp unit/output_sink_test.cpp
   unit/pack_archive_test.cpp unit/pack_command_line_test.cpp unit/pack_encoder_test.cpp

@@ -190,8 +190,12 @@ constexpr unsigned kLevel0MinSize = kOffOldNameLength + 1 + kOldCrcBytes - kOldS
 constexpr unsigned kLevel1MinSize = kLevel0MinSize + 1 + kSizeFieldBytes;
 static_assert(kLevel0MinSize == 22 && kLevel1MinSize == 25, "the published minimum sizes");
 // Level 0 may carry an extended area after the CRC; LHa for UNIX writes
-// 'U', a version byte, the Unix time (4), mode (2), user id (2), group id (2).
+// 'U', a version byte (0, the only one readers take), the Unix time (4),
+// mode (2), user id (2), group id (2). The OS-9/68K writers write the same
+// area with 'K', the mode holding OS-9 permissions.
 constexpr unsigned kLevel0UnixAreaBytes = 12;
+constexpr unsigned kLevel0UnixVersionOffset = 1;
+constexpr std::uint8_t kLevel0UnixAreaVersion = 0;
 constexpr unsigned kLevel0UnixTimeOffset = 2, kLevel0UnixModeOffset = 6;
 constexpr unsigned kLevel0UnixUidOffset = 8, kLevel0UnixGidOffset = 10;
 static_assert(kLevel0UnixGidOffset + 2 == kLevel0UnixAreaBytes, "the area ends with the group id");
@@ -217,13 +221,14 @@ struct OsId {
   std::uint8_t id;
   const char* name;
 };
-constexpr std::uint8_t kOsIdUnix = 'U', kOsIdAmiga = 'A', kOsIdMac = 'm', kOsIdOs9 = '9';
+constexpr std::uint8_t kOsIdUnix = 'U', kOsIdAmiga = 'A', kOsIdMac = 'm', kOsIdOs9 = '9', kOsIdOs9_68k = 'K',
+                       kOsIdOs2 = '2', kOsIdAtari = 'a';
 constexpr OsId kOsIds[] = {
-    {kOsIdMsdos, "MS-DOS"}, {'2', "OS/2"},      {kOsIdOs9, "OS-9"},     {'K', "OS-9/68K"},
+    {kOsIdMsdos, "MS-DOS"}, {kOsIdOs2, "OS/2"}, {kOsIdOs9, "OS-9"},     {kOsIdOs9_68k, "OS-9/68K"},
     {'3', "OS/386"},        {'H', "Human68K"},  {kOsIdUnix, "Unix"},    {'C', "CP/M"},
     {'F', "FLEX"},          {kOsIdMac, "Mac"},  {'R', "Runser"},        {'T', "TownsOS"},
     {'X', "XOSK"},          {'w', "Windows 95"}, {'W', "Windows NT"},   {'J', "Java"},
-    {kOsIdAmiga, "Amiga"},  {'a', "Atari ST"},
+    {kOsIdAmiga, "Amiga"},  {kOsIdAtari, "Atari ST"},
 };
 // The name of an OS id, null for one no writer is known to use.
 constexpr const char* OsIdName(std::uint8_t id) {

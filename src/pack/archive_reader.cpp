@@ -13,6 +13,7 @@
 #include "archive/crc16.h"
 #include "legacy/legacy_decoder.h"
 #include "pack/cp932.h"
+#include "pack/os_conventions.h"
 #include "pack/terminal_text.h"
 #include "pack/unicode_text.h"
 #include "pack/utf8_system.h"
@@ -257,14 +258,16 @@ ReadStatus ArchiveReader::Next(ArchiveMember& member, std::string& error) {
 
 ReadStatus ArchiveReader::ReadHeader(ArchiveMember& member, std::string& error) {
   const std::uint64_t start = Position();
-  std::uint8_t first[kHeaderStartBytes];
-  const std::size_t got = ReadUpTo(first, sizeof first);
+  std::uint8_t first[lzh::kFixedHeaderBytes];
+  std::size_t got = ReadUpTo(first, kHeaderStartBytes);
   if (got == 0) {
     error = std::string(EngineMessage(EngineResult::Damaged)) + ": it ends without its end byte";
     return ReadStatus::Failed;
   }
-  const bool hasLevel = got == sizeof first;
+  const bool hasLevel = got == kHeaderStartBytes;
   if (hasLevel && first[lzh::kOffLevel] == lzh::kHeaderLevel) {
+    got += ReadUpTo(first + got, sizeof first - got);
+    if (got == sizeof first && ReadsLevel2Itself(first)) return ReadOtherHeader(first, got, member, error);
     if (!SeekTo(start)) {
       error = "cannot seek to the next header";
       return ReadStatus::Failed;
@@ -281,6 +284,11 @@ ReadStatus ArchiveReader::ReadHeader(ArchiveMember& member, std::string& error) 
     error = "header level " + std::to_string(level) + " not supported";
     return ReadStatus::Failed;
   }
+  return ReadOtherHeader(first, got, member, error);
+}
+
+ReadStatus ArchiveReader::ReadOtherHeader(const std::uint8_t* first, std::size_t got, ArchiveMember& member,
+                                          std::string& error) {
   HeaderFields& fields = member;
   member = ArchiveMember();
   const HeaderOutcome outcome = ReadOtherLevelHeader(
@@ -291,6 +299,7 @@ ReadStatus ArchiveReader::ReadHeader(ArchiveMember& member, std::string& error) 
     return ReadStatus::Failed;
   }
   member.nameIsText = ByteNameToUtf8(member, member.utf8Name);
+  ApplyOsConventions(member);
   if (member.IsSymlink()) SplitSymlink(member);
   return ReadStatus::Member;
 }
@@ -315,13 +324,24 @@ ReadStatus ArchiveReader::ReadLevel2Header(ArchiveMember& member, std::string& e
   member.dataCrc = e.header.dataCrc;
   member.osId = e.header.osId;
   member.name = e.joinedName;
-  ReadUnixFieldsOfLevel2(e.header.bytes, e.header.headerSize, member);
+  ReadPackerFieldsOfLevel2(e.header.bytes, e.header.headerSize, member);
   member.nameIsText = ReadUnicodeName(member);
+  ApplyOsConventions(member);
   if (member.IsSymlink()) SplitSymlink(member);
   return ReadStatus::Member;
 }
 
 bool ArchiveReader::Decode(const MemberSink& sink, std::string& error) {
+  if (!sink || !MayHoldMacBinary(current_)) return DecodeStored(sink, error);
+  MacBinaryUnwrapper unwrap(current_, sink);
+  const MemberSink take = [&unwrap](const void* data, std::size_t length) { return unwrap.Take(data, length); };
+  if (!DecodeStored(take, error)) return false;
+  if (unwrap.Finish()) return true;
+  error = EngineMessage(EngineResult::WriteError);
+  return false;
+}
+
+bool ArchiveReader::DecodeStored(const MemberSink& sink, std::string& error) {
   if (current_.IsDirectory() || current_.IsSymlink()) return true;
   if (!SeekTo(current_.dataOffset)) {
     error = "cannot seek to the member's data";

@@ -75,7 +75,8 @@ class ArchiveReader {
 
   // Decodes the member that Next returned, handing its bytes to sink (or
   // dropping them when sink is empty), and checks its data CRC. False with a
-  // message on any failure. Directory entries have nothing to decode.
+  // message on any failure. Directory entries have nothing to decode. A Mac
+  // member stored as MacBinary gives its data fork (see os_conventions.h).
   bool Decode(const MemberSink& sink, std::string& error);
   // The compressed data of the member that Next returned, as it is.
   bool ReadPacked(std::vector<std::uint8_t>& data, std::string& error);
@@ -94,6 +95,9 @@ class ArchiveReader {
   // Reads a header of any level at the current position into member.
   ReadStatus ReadHeader(ArchiveMember& member, std::string& error);
   ReadStatus ReadLevel2Header(ArchiveMember& member, std::string& error);
+  // A header that the packer reads itself, whose first got bytes are in first.
+  ReadStatus ReadOtherHeader(const std::uint8_t* first, std::size_t got, ArchiveMember& member,
+                             std::string& error);
   // Up to count bytes from the current position; fewer where the archive ends.
   std::size_t ReadUpTo(std::uint8_t* buffer, std::size_t count);
   // The first position, at or after offset and within the scan bound, where
@@ -103,6 +107,8 @@ class ArchiveReader {
   // where the configuration block of a stub like ours points. Another
   // program with the same layout is searched like any other.
   bool AnArchiveStartsAt(std::uint64_t offset);
+  // Decode without the conventions of the member's system: its stored bytes.
+  bool DecodeStored(const MemberSink& sink, std::string& error);
   bool DecodeOtherMethod(const MemberSink& sink, std::string& error);
 
   std::unique_ptr<Engine> engine_;

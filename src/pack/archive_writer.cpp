@@ -16,6 +16,7 @@
 #include "pack/exclusive_file.h"
 #include "pack/lzh_encoder.h"
 #include "pack/member_names.h"
+#include "pack/os_conventions.h"
 #include "pack/stream_encoder.h"
 #include "pack/unicode_text.h"
 #include "pack/worker_pool.h"
@@ -486,7 +487,8 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     if (status == ReadStatus::Failed)
       return error = HeaderFailure(number, error), false;
     const char letter = member.method[lzh::kMethodLetterPos];
-    if (member.level != lzh::kHeaderLevel || member.IsSymlink() ||
+    // (The OS-9/68K writer's level-2 header is longer than the stub reads it.)
+    if (member.level != lzh::kHeaderLevel || member.osId == lzh::kOsIdOs9_68k || member.IsSymlink() ||
         !lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(member.method.data())) ||
         !lzh::IsReadableMethod(letter))
       return error = "member " + MemberNameForDisplay(member) + ": not as the stub reads it", false;
@@ -527,8 +529,9 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
       s.inMemory = true;
       const char letter = m.method[lzh::kMethodLetterPos];
       // The stub's own methods: the data is copied once its CRC is checked.
+      // (Not a Mac member that may give only its data fork.)
       s.packed = lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(m.method.data())) &&
-                 lzh::IsReadableMethod(letter);
+                 lzh::IsReadableMethod(letter) && !MayHoldMacBinary(m);
       std::vector<std::uint8_t> decoded;
       if (!reader.Decode([&decoded, &s](const void* data, std::size_t length) {
             if (!s.packed) decoded.insert(decoded.end(), static_cast<const std::uint8_t*>(data),
@@ -545,7 +548,7 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
       } else {
         s.content.swap(decoded);
       }
-      s.size = static_cast<std::uint64_t>(m.originalSize);
+      s.size = s.packed ? static_cast<std::uint64_t>(m.originalSize) : s.content.size();
     }
     sources.push_back(std::move(s));
   }

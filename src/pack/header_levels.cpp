@@ -16,6 +16,8 @@ using namespace lzh;
 // a level-2 header can be, and a bound keeps a damaged field from asking for
 // gigabytes.
 constexpr std::size_t kLargestLevel3HeaderBytes = 1u << 16;
+// What the OS-9/68K writer leaves out of a level-2 header's size.
+constexpr unsigned kOs9_68kLevel2Shortfall = 2;
 
 // The extended headers of one header, as they are met.
 struct ExtendedState {
@@ -26,9 +28,10 @@ struct ExtendedState {
   std::size_t crcPos = 0;  // of the CRC's bytes in the whole header
 };
 
-// The Unix extended headers, the same at every level; one too short for its
-// value is skipped like an unknown one.
-void ReadUnixField(std::uint8_t type, const std::uint8_t* data, std::size_t dataBytes, HeaderFields& f) {
+// The extended headers that only the packer gives meaning, the same at every
+// level: the Unix ones (one too short for its value is skipped like an
+// unknown one), and those that tell a name is exact.
+void ReadPackerField(std::uint8_t type, const std::uint8_t* data, std::size_t dataBytes, HeaderFields& f) {
   const std::string text(reinterpret_cast<const char*>(data), dataBytes);
   switch (type) {
     case kExtUnixMode:
@@ -50,6 +53,11 @@ void ReadUnixField(std::uint8_t type, const std::uint8_t* data, std::size_t data
       return;
     case kExtUnixTime:
       if (dataBytes >= kUnixTimeBytes) f.modifiedTime = UnixToFileTime(ReadLe32(data));
+      return;
+    case kExtUtf16FileName:
+    case kExtUtf16DirectoryName:
+    case kExtCodePage:
+      f.nameIsExact = true;
       return;
     default:
       return;  // unknown types are skipped
@@ -95,11 +103,11 @@ bool ApplyExtendedHeader(const std::vector<std::uint8_t>& bytes, std::size_t pos
     }
     case kExtCodePage:
       if (dataBytes >= kCodePageBytes) f.codePage = ReadLe32(data);
-      return true;
+      break;
     default:
       break;
   }
-  ReadUnixField(bytes[pos], data, dataBytes, f);
+  ReadPackerField(bytes[pos], data, dataBytes, f);
   return true;
 }
 
@@ -157,11 +165,14 @@ HeaderOutcome ReadLevel0Or1(const std::uint8_t* start, std::size_t startBytes, c
   ExtendedState s;
   const std::size_t afterCrc = crcPos + kOldCrcBytes;
   if (!level1) {
-    // LHa for UNIX: 'U', a version, then the Unix time, mode and ids.
+    // The Unix-style area: the system's id, a version, then the Unix time,
+    // mode and ids. Any other area says nothing that readers agree on: the
+    // member is then of no particular system.
     const std::uint8_t* area = bytes.data() + afterCrc;
     const std::size_t areaBytes = baseBytes - afterCrc;
-    if (areaBytes >= 1) f.osId = area[0];
-    if (areaBytes >= kLevel0UnixAreaBytes && area[0] == kOsIdUnix) {
+    if (areaBytes >= kLevel0UnixAreaBytes && (area[0] == kOsIdUnix || area[0] == kOsIdOs9_68k) &&
+        area[kLevel0UnixVersionOffset] == kLevel0UnixAreaVersion) {
+      f.osId = area[0];
       f.modifiedTime = UnixToFileTime(ReadLe32(area + kLevel0UnixTimeOffset));
       f.hasUnixMode = true;
       f.unixMode = ReadLe16(area + kLevel0UnixModeOffset);
@@ -191,30 +202,37 @@ HeaderOutcome ReadLevel0Or1(const std::uint8_t* start, std::size_t startBytes, c
   return HeaderOutcome::Ok;
 }
 
-// Level 3: level 2 with 32-bit sizes for the header and its extended headers.
-HeaderOutcome ReadLevel3(const std::uint8_t* start, std::size_t startBytes, const ReadExactly& read,
-                         HeaderFields& f) {
-  if (ReadLe16(start) != kLevel3WordBytes || startBytes > kLevel3FixedBytes) return HeaderOutcome::Damaged;
+// Levels 2 and 3: the fixed part, then extended headers, all within the
+// header size; level 3 widens the header size and every extended header's
+// size to 32 bits (the header size then follows the OS id). The OS-9/68K
+// writer's level-2 header is 2 bytes longer than its size field says, those
+// 2 bytes counted in its CRC; readers take them as part of the header.
+HeaderOutcome ReadLevel2Or3(const std::uint8_t* start, std::size_t startBytes, const ReadExactly& read,
+                            HeaderFields& f) {
+  const bool level3 = start[kOffLevel] == kHeaderLevel3;
+  const unsigned word = level3 ? kLevel3WordBytes : kSizeFieldBytes;
+  const unsigned fixedBytes = level3 ? kLevel3FixedBytes : kFixedHeaderBytes;
+  if ((level3 && ReadLe16(start) != kLevel3WordBytes) || startBytes > fixedBytes) return HeaderOutcome::Damaged;
   std::vector<std::uint8_t> bytes(start, start + startBytes);
-  bytes.resize(kLevel3FixedBytes);
-  if (!read(bytes.data() + startBytes, kLevel3FixedBytes - startBytes)) return HeaderOutcome::ReadError;
-  const std::uint32_t headerSize = ReadLe32(bytes.data() + kOffLevel3HeaderSize);
-  if (headerSize < kLevel3FixedBytes || headerSize > kLargestLevel3HeaderBytes) return HeaderOutcome::Damaged;
+  bytes.resize(fixedBytes);
+  if (!read(bytes.data() + startBytes, fixedBytes - startBytes)) return HeaderOutcome::ReadError;
+  std::uint32_t headerSize = level3 ? ReadLe32(bytes.data() + kOffLevel3HeaderSize) : ReadLe16(bytes.data());
+  if (!level3 && ReadsLevel2Itself(bytes.data())) headerSize += kOs9_68kLevel2Shortfall;
+  if (headerSize < fixedBytes || (level3 && headerSize > kLargestLevel3HeaderBytes)) return HeaderOutcome::Damaged;
   bytes.resize(headerSize);
-  if (!read(bytes.data() + kLevel3FixedBytes, headerSize - kLevel3FixedBytes)) return HeaderOutcome::ReadError;
+  if (!read(bytes.data() + fixedBytes, headerSize - fixedBytes)) return HeaderOutcome::ReadError;
 
   TakeCommonFields(bytes.data(), f);
   f.modifiedTime = UnixToFileTime(ReadLe32(bytes.data() + kOffTimeStamp));
   f.dataCrc = ReadLe16(bytes.data() + kOffDataCrc);
   f.osId = bytes[kOffOsId];
   ExtendedState s;
-  constexpr unsigned kOverhead = 1 + kLevel3WordBytes;
-  for (std::size_t pos = kOffLevel3FirstExtSize;;) {
-    const std::uint32_t size = ReadLe32(bytes.data() + pos);
+  const unsigned overhead = 1 + word;
+  for (std::size_t pos = level3 ? kOffLevel3FirstExtSize : kOffFirstExtSize;;) {
+    const std::uint32_t size = level3 ? ReadLe32(bytes.data() + pos) : ReadLe16(bytes.data() + pos);
     if (size == 0) break;
-    if (size < kOverhead || pos + kLevel3WordBytes + size > headerSize) return HeaderOutcome::Damaged;
-    if (!ApplyExtendedHeader(bytes, pos + kLevel3WordBytes, size - kOverhead, f, s))
-      return HeaderOutcome::Damaged;
+    if (size < overhead || pos + word + size > headerSize) return HeaderOutcome::Damaged;
+    if (!ApplyExtendedHeader(bytes, pos + word, size - overhead, f, s)) return HeaderOutcome::Damaged;
     pos += size;
   }
   if (!HeaderCrcHolds(bytes, s)) return HeaderOutcome::Damaged;
@@ -234,15 +252,17 @@ HeaderOutcome ReadOtherLevelHeader(const std::uint8_t* start, std::size_t startB
                                    const ReadExactly& read, HeaderFields& f) {
   if (startBytes <= kOffLevel) return HeaderOutcome::ReadError;
   f = HeaderFields();
-  return start[kOffLevel] == kHeaderLevel3 ? ReadLevel3(start, startBytes, read, f)
-                                           : ReadLevel0Or1(start, startBytes, read, f);
+  return start[kOffLevel] >= kHeaderLevel ? ReadLevel2Or3(start, startBytes, read, f)
+                                          : ReadLevel0Or1(start, startBytes, read, f);
 }
 
-void ReadUnixFieldsOfLevel2(const std::uint8_t* header, std::size_t headerBytes, HeaderFields& f) {
+bool ReadsLevel2Itself(const std::uint8_t* start) { return start[kOffOsId] == kOsIdOs9_68k; }
+
+void ReadPackerFieldsOfLevel2(const std::uint8_t* header, std::size_t headerBytes, HeaderFields& f) {
   for (std::size_t pos = kOffFirstExtSize; pos + kSizeFieldBytes <= headerBytes;) {
     const unsigned size = ReadLe16(header + pos);
     if (size < kExtOverheadBytes || pos + kSizeFieldBytes + size > headerBytes) return;
-    ReadUnixField(header[pos + kSizeFieldBytes], header + pos + kSizeFieldBytes + 1, size - kExtOverheadBytes, f);
+    ReadPackerField(header[pos + kSizeFieldBytes], header + pos + kSizeFieldBytes + 1, size - kExtOverheadBytes, f);
     pos += size;
   }
 }

@@ -5,6 +5,7 @@
 #include "archive/crc16.h"
 #include "common/file_time.h"
 #include "common/le_bytes.h"
+#include "pack/os_conventions.h"
 
 namespace {
 using namespace lzh;
@@ -69,6 +70,17 @@ std::vector<std::uint8_t> BuildMemberHeader(const MemberEntry& entry) {
     std::vector<std::uint8_t> units(name->size() * 2);
     for (std::size_t i = 0; i < name->size(); ++i) WriteLe16(&units[2 * i], (*name)[i]);
     AppendExtended(header, type, units.data(), units.size());
+  }
+  const bool utf16Name = !entry.utf16FileName.empty() || !entry.utf16Directory.empty();
+  if (!utf16Name && NameIsReadInLowerCase(entry.directory + entry.fileName)) {
+    // Readers of MS-DOS members take a name with capitals and no small
+    // letters for one in lower case; the packer's does not when the header
+    // gives the name in UTF-16 or names its code page, as writers of systems
+    // that keep case do. The code page is named here: the one the byte names
+    // are in. (lhasa, which knows no such header, still lowers the name.)
+    std::uint8_t codePage[kCodePageBytes];
+    WriteLe32(codePage, kCodePageShiftJis);
+    AppendExtended(header, kExtCodePage, codePage, sizeof codePage);
   }
   if (NeedsFileTimes(entry)) {
     // The modification time stands for all three: the others are not part

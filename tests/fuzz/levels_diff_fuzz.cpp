@@ -2,9 +2,10 @@
 // The input is an archive; both walk its headers (skipping each member's
 // data) until the end, a level-2 header (the engine's, which diff_decode_fuzz
 // judges) or a header one of them refuses. For every header, both must take
-// or refuse it, and read the same method, sizes and CRC, except where they
-// are known to differ on purpose (kIntended, each with its reason). Anything
-// else is a finding: the target prints what differed and stops.
+// or refuse it, and read the same method, sizes, CRC and system, except
+// where they are known to differ on purpose (kIntended, each with its
+// reason). Anything else is a finding: the target prints what differed and
+// stops.
 #include <lha_reader.h>
 
 #include <cstdio>
@@ -21,8 +22,6 @@ namespace {
 
 enum Intended {
   kLargeSizes,
-  kOs9Header,
-  kLevel0Area,
   kForeignMethodName,
   kDirectoryWithoutFolderName,
   kNoFileName,
@@ -32,8 +31,6 @@ enum Intended {
 
 const char* const kIntended[kIntendedCount][2] = {
     {"64-bit sizes", "the packer takes the sizes of a 0x42 extended header; lhasa 0.3.1 keeps the 32-bit fields"},
-    {"OS-9/68k header", "lhasa reads two more header bytes for OS id 'K', whose writer counted the size short"},
-    {"level-0 extended area", "lhasa reads level 0's extended area only in the forms it knows; the packer takes the OS id of any"},
     {"method name outside lhasa's families", "lhasa takes no header whose method is none of -lh?-, -pm?-, -lzs-, -lz4-, -lz5- (at the start of a file it searches on, as in a program); the packer reads any, lists it, and says the method is not supported when asked to decode it"},
     {"short known extended header", "the packer refuses a CRC, attribute, time or size header too short for its data, as the engine does; lhasa skips it"},
     {"no file name", "lhasa refuses a file member without a name; the packer lists it, and extract refuses the name"},
@@ -122,10 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LHAFileHeader* theirs = lha_reader_next_file(reader);
     const Facts facts = ScanExtended(p, avail, level);
     const bool weRead = outcome == HeaderOutcome::Ok;
-    if (level != lzh::kHeaderLevel0 && avail > lzh::kOffOsId && p[level == 3 ? lzh::kOffOsId : 0] == 'K') {
-      ++seen[kOs9Header];
-      break;
-    }
     if (!LhasaKnowsMethodName(p + lzh::kOffMethod)) {
       ++seen[kForeignMethodName];
       break;
@@ -151,7 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ++seen[kLargeSizes];
       break;
     }
-    if (ours.osId != theirs->os_type && level == lzh::kHeaderLevel0) ++seen[kLevel0Area];
+    if (ours.osId != theirs->os_type)
+      Finding(k, "lhasa names another system: " + std::to_string(ours.osId) + ", lhasa " + std::to_string(theirs->os_type));
     if (static_cast<std::uint64_t>(ours.compressedSize) > size - at) break;
     pos = at + static_cast<std::size_t>(ours.compressedSize);
   }

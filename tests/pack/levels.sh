@@ -11,7 +11,9 @@
 #   levels.sh PATH/TO/quorvel-pack
 # Deliberate differences, not checked against lhasa: a backslash in a name is
 # a separator at every level here (lhasa keeps it in level-2/3 file names of
-# Unix members); symbolic links are compared as links, not followed.
+# Unix members); symbolic links are compared as links, not followed; a name
+# put in lower case keeps its Shift_JIS characters whole (lhasa lower-cases
+# their second bytes too, which makes other characters of them).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 pack_test levels "$1"
 for tool in lhasa jlha javac python3; do
@@ -99,7 +101,7 @@ def chain(exts, wide=False):
     first = exts[0][0] if exts else b'\0' * (4 if wide else 2)
     return first, out
 
-def member(level, method, name, original, stream, os=b'U', exts=(), unix_area=None, stamp=1000000000):
+def member(level, method, name, original, stream, os=b'U', exts=(), unix_area=None, stamp=1000000000, short=0):
     crc = crc16(original)
     if level in (0, 1):
         dos = (((2001 - 1980) << 25) | (9 << 21) | (9 << 16) | (1 << 11) | (46 << 5) | 20)
@@ -127,7 +129,7 @@ def member(level, method, name, original, stream, os=b'U', exts=(), unix_area=No
     if wide:
         head = struct.pack('<H', 4) + fixed + struct.pack('<I', 32 + len(tail)) + first + tail
     else:
-        head = struct.pack('<H', 26 + len(tail)) + fixed + first + tail
+        head = struct.pack('<H', 26 + len(tail) - short) + fixed + first + tail
     crc_at = (32 if wide else 26) + 1  # the CRC header's data
     h = crc16(head)
     return head[:crc_at] + struct.pack('<H', h) + head[crc_at + 2:] + stream
@@ -156,6 +158,42 @@ for level in (1, 2, 3):
 write('escaping-link.lzh', member(2, b'-lhd-', b'up|../../etc/passwd', b'', b'', exts=link))
 write('level-5.lzh', member(2, b'-lh0-', b'x', b'x', b'x')[:20] + b'\5' + b'\0' * 40)
 write('method-xyz.lzh', member(1, b'-xyz-', b'x', b'x', b'x'))
+# What each system's writers meant. Names from MS-DOS, OS/2, the Atari and
+# no given system without a lower-case letter are meant in lower case (at
+# level 0 an area of another version than 0 names no system); the others
+# keep their case.
+for level in (0, 1, 2, 3):
+    names = [(b'M', b'DOS/READ.ME'), (b'M', b'Doc/READ.ME'), (b'2', b'OS2/READ.ME'), (b'a', b'ST/READ.ME'),
+             (b'\0', b'NONE/READ.ME'), (b'W', b'NT/READ.ME'), (b' ', b'ARK/READ.ME'), (b'A', b'AMIGA/READ.ME')]
+    write('built-case-%d.lzh' % level,
+          *[member(level, b'-lh0-', n, n, n, os=os, unix_area=b'U\1' + bytes(10) if os == b'M' else None) for os, n in names])
+# OS-9/68K: the mode holds OS-9 permissions (0x2F: owner read, write,
+# execute, public read, execute; 0x0B: owner read, write, public read), in
+# level 0's area or 0x50; its level-2 header is 2 bytes longer than it says.
+for level in (0, 1, 2, 3):
+    write('built-os9-%d.lzh' % level, *[
+        member(level, b'-lh0-', name, text, text, os=b'K', short=2 if level == 2 else 0,
+               unix_area=b'K\0' + struct.pack('<IHHH', 1111111111, bits, 7, 7), exts=[(0x50, struct.pack('<H', bits))])
+        for name, bits in ((b'run', 0x2F), (b'data', 0x0B))])
+# MacLHA: a MacBinary header (a name, the Mac's local time, the data fork's
+# and the resource fork's sizes; MacBinary II's version) before a data fork
+# padded to 128 bytes; only the member's own, of a time within 14 hours of
+# the header's, without a resource fork, is taken away.
+def macbinary(name, fork, resource=b'', hours=1, version=0):
+    h = bytearray(128)
+    h[1] = len(name)
+    h[2:2 + len(name)] = name
+    h[83:91] = struct.pack('>II', len(fork), len(resource))
+    mac = 1000000000 + 2082844800 + round(hours * 3600)  # from 1904
+    h[91:99] = struct.pack('>II', mac, mac)
+    h[122] = version
+    pad = lambda b: b + bytes(-len(b) % 128)
+    return bytes(h) + pad(fork) + (pad(resource) if resource else b'')
+for level in (1, 2):
+    write('built-mac-%d.lzh' % level, *[member(level, b'-lh0-', n, d, d, os=b'm') for n, d in (
+        (b'Fork', macbinary(b'Fork', text[:1000])), (b'Both', macbinary(b'Both', text[:300], rand[:200])),
+        (b'Other', macbinary(b'Fork', text[:200])), (b'Edge', macbinary(b'Edge', text[:200], hours=-14)),
+        (b'Past', macbinary(b'Past', text[:200], hours=14 + 1 / 3600)), (b'Two', macbinary(b'Two', text[:9], version=129)))])
 prog = b'MZ' + bytes(range(256)) * 40
 open('behind-program.exe', 'wb').write(prog + open('java-lh5-1.lzh', 'rb').read())
 # A method name in the program before the archive: no header, whose checksum
@@ -169,6 +207,7 @@ archives+=(built-*.lzh behind-program.exe)
 # ---- Each archive against lhasa ----------------------------------------------
 
 tree() { (cd "$1" && find . -mindepth 1 -printf '%y %p %l\n' | sort); }
+umask 022
 for a in "${archives[@]}"; do
   run test "$a"
   [ "$rc" -eq 0 ] || { bad "$a: test: $err"; continue; }
@@ -185,8 +224,12 @@ for a in "${archives[@]}"; do
 done
 
 # What a Unix member carries: mode (without what the umask takes), time, and
-# the owner as the listing shows it.
-umask 022
+# the owner as the listing shows it; an OS-9/68K member's mode is lhasa's.
+for a in built-os9-*.lzh; do
+  for f in run data; do
+    [ "$(stat -c %a "x-$a/$f")" = "$(stat -c %a "y-$a/$f")" ] || bad "$a: $f: mode $(stat -c %a "x-$a/$f")"
+  done
+done
 [ "$(stat -c %a x-built-unix-1.lzh/sub/notes)" = 640 ] || bad "the Unix mode was not restored"
 [ "$(stat -c %a x-built-unix-0.lzh/tool)" = 755 ] || bad "level 0's Unix mode was not restored"
 [ "$(stat -c %Y x-built-unix-2.lzh/sub/notes)" = 1234567890 ] || bad "the Unix time was not restored"
@@ -217,7 +260,8 @@ fields() {
   python3 -c "import json,sys; [print(m['name'], m['size'], m['crc'], m['modified'])
                                for m in json.load(sys.stdin)['members'] if 'linkTarget' not in m]"
 }
-for a in java-lh1-0.lzh java-lzs-1.lzh java-lz5-3.lzh built-pm2-0.lzh jlha-1-lh7.lzh built-unix-2.lzh; do
+for a in java-lh1-0.lzh java-lzs-1.lzh java-lz5-3.lzh built-pm2-0.lzh jlha-1-lh7.lzh built-unix-2.lzh \
+         built-case-1.lzh built-os9-2.lzh; do
   run create -q -o "re-$a" --archive "$a" --method lh5
   [ "$rc" -eq 0 ] || { bad "create --archive $a: $err"; continue; }
   run list --json "$a"
@@ -229,5 +273,8 @@ for a in java-lh1-0.lzh java-lzs-1.lzh java-lz5-3.lzh built-pm2-0.lzh jlha-1-lh7
 done
 run create -q -o re.lzh --archive built-unix-2.lzh
 grep -q "skipped symbolic link sub/link -> notes" <<< "$err" || bad "a link member was not skipped with a warning: $err"
+run create -q -o re-mac.lzh --archive built-mac-2.lzh
+run extract re-mac.lzh -o x-re-mac --quiet
+diff -r x-re-mac y-built-mac-2.lzh > /dev/null || bad "create --archive: not the data forks that lhasa extracts"
 
 finish "${#archives[@]} archives of levels 0 to 3 and every method read as lhasa reads them"
