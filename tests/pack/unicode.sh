@@ -53,6 +53,18 @@ print("|".join(l.decode("cp932") for l in sys.stdin.buffer.read().split(b"\n") i
   [ "$got" = "$want" ] || bad "lhasa wrote: $got"
 fi
 
+# A path in capitals alone, which readers of MS-DOS members take for one in
+# lower case: the packer names its code page, so that the packer and the stub
+# give it back as it is; lhasa, which knows no such header, lowers it.
+mkdir -p caps/DOCS && printf 'caps\n' > caps/DOCS/README.TXT
+run create -q -o caps.lzh caps/DOCS
+run list --json caps.lzh
+grep -qF '"DOCS/README.TXT"' <<< "$out" || bad "capitals: list --json gives $out"
+if command -v lhasa > /dev/null; then
+  mkdir lhasa-caps && (cd lhasa-caps && lhasa -xq ../caps.lzh) || bad "lhasa -x capitals"
+  [ -f lhasa-caps/docs/readme.txt ] || bad "lhasa wrote: $(cd lhasa-caps && find . -type f)"
+fi
+
 # Names that all fit code page 932: the bytes of every earlier packer.
 mkdir -p fits/tree/サブ
 printf 'こんにちは\n' > fits/tree/日本語.txt
@@ -111,6 +123,9 @@ if [ ${#stubs[@]} -eq 2 ] && [ -x /usr/lib/wine/wine64 ]; then
     [ "$code" = 0 ] || bad "the stub under $locale: exit code $code"
     diff -r in "stub-$locale" > /dev/null || bad "the stub under $locale: $(diff -r in "stub-$locale" | head -3)"
   done
+  run create -q --stub "${stubs[0]}" -o caps.exe caps/DOCS
+  "$here/scripts/wine-run.sh" caps.exe /S "/D=Z:${PWD//\//\\}\\stub-caps" > /dev/null 2>&1 || bad "the stub: capitals"
+  [ "$(cat stub-caps/DOCS/README.TXT 2>/dev/null)" = caps ] || bad "the stub wrote: $(cd stub-caps && find .)"
 fi
 [ $native = 1 ] || note=" (Windows packer)"
 finish "exact names round-trip, lhasa gets distinct stand-ins, code page 932 trees unchanged${note:-}"
