@@ -19,10 +19,13 @@ bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes
   const std::uint8_t* data = h.bytes + pos + 1;
   switch (h.bytes[pos]) {
     case kExtHeaderCrc:
+      // The CRC is that of the header with its bytes zero. A header with
+      // several CRC headers is checked against the last value, with every one
+      // of them zero, as other readers check it.
       if (dataBytes < kHeaderCrcBytes) return false;
       h.headerCrcSeen = true;
       h.headerCrc = ReadLe16(data);
-      h.headerCrcPos = static_cast<std::uint16_t>(pos + 1);
+      for (unsigned i = 1; i <= kHeaderCrcBytes; ++i) h.bytes[pos + i] = 0;
       return true;
     case kExtFileName:
       h.fileNamePos = static_cast<std::uint16_t>(pos + 1);
@@ -66,11 +69,6 @@ bool WalkExtendedHeaders(MemberHeaderRecord& h) {
     if (!ApplyExtendedHeader(h, pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
     pos += size;
   }
-}
-
-bool HeaderCrcMatches(MemberHeaderRecord& h) {
-  for (unsigned i = 0; i < kHeaderCrcBytes; ++i) h.bytes[h.headerCrcPos + i] = 0;
-  return Crc16(0, h.bytes, h.headerSize) == h.headerCrc;
 }
 
 unsigned BoundedLength(const std::uint8_t* text, unsigned length) {
@@ -126,7 +124,7 @@ void TakeFixedPart(Engine& e) {
   h.fileNamePos = h.fileNameLength = 0;
   h.directoryPos = h.directoryLength = 0;
   h.headerCrcSeen = false;
-  h.headerCrc = h.headerCrcPos = 0;
+  h.headerCrc = 0;
 }
 
 // Sizes that the 64-bit extended header could make negative are refused
@@ -169,7 +167,7 @@ EngineResult ReadMemberHeader(Engine& e, bool dropFolders) {
 
   TakeFixedPart(e);
   if (!WalkExtendedHeaders(h) || !SizesAreSound(h)) return EngineResult::Damaged;
-  if (!h.headerCrcSeen || !HeaderCrcMatches(h)) return EngineResult::Damaged;
+  if (!h.headerCrcSeen || Crc16(0, h.bytes, h.headerSize) != h.headerCrc) return EngineResult::Damaged;
   if (!BuildJoinedName(h, e.joinedName, dropFolders)) return EngineResult::Damaged;
   // Last, so that a sound header of another method is read whole: the
   // caller may skip its member, or decode it with decoders of its own.
