@@ -16,7 +16,7 @@ bool IsKnownMethod(const std::uint8_t* name) {
 // Applies one extended header whose type byte is at pos and whose data has
 // dataBytes bytes. Returns false when a known type is too short for its data.
 bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes) {
-  const std::uint8_t* data = h.bytes + pos + 1;
+  std::uint8_t* const data = h.bytes + pos + 1;
   switch (h.bytes[pos]) {
     case kExtHeaderCrc:
       // The CRC is that of the header with its bytes zero. A header with
@@ -25,7 +25,7 @@ bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes
       if (dataBytes < kHeaderCrcBytes) return false;
       h.headerCrcSeen = true;
       h.headerCrc = ReadLe16(data);
-      for (unsigned i = 1; i <= kHeaderCrcBytes; ++i) h.bytes[pos + i] = 0;
+      data[0] = data[1] = 0;
       return true;
     case kExtFileName:
       h.fileNamePos = static_cast<std::uint16_t>(pos + 1);
@@ -61,11 +61,15 @@ bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes
 // Walks the chain of extended headers. Every size must leave room for its
 // type byte and next-size field and keep the chain inside the header bytes.
 bool WalkExtendedHeaders(MemberHeaderRecord& h) {
+  // In locals: the CRC header's bytes are written through h.bytes, and the
+  // compiler would otherwise read both fields again after every header.
+  const std::uint8_t* const bytes = h.bytes;
+  const unsigned headerSize = h.headerSize;
   unsigned pos = kOffFirstExtSize;
   for (;;) {
-    const unsigned size = ReadLe16(h.bytes + pos);
+    const unsigned size = ReadLe16(bytes + pos);
     if (size == 0) return true;
-    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > h.headerSize) return false;
+    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > headerSize) return false;
     if (!ApplyExtendedHeader(h, pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
     pos += size;
   }
