@@ -16,13 +16,16 @@ bool IsKnownMethod(const std::uint8_t* name) {
 // Applies one extended header whose type byte is at pos and whose data has
 // dataBytes bytes. Returns false when a known type is too short for its data.
 bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes) {
-  const std::uint8_t* data = h.bytes + pos + 1;
+  std::uint8_t* const data = h.bytes + pos + 1;
   switch (h.bytes[pos]) {
     case kExtHeaderCrc:
+      // The CRC is that of the header with its bytes zero. A header with
+      // several CRC headers is checked against the last value, with every one
+      // of them zero, as other readers check it.
       if (dataBytes < kHeaderCrcBytes) return false;
       h.headerCrcSeen = true;
       h.headerCrc = ReadLe16(data);
-      h.headerCrcPos = static_cast<std::uint16_t>(pos + 1);
+      data[0] = data[1] = 0;
       return true;
     case kExtFileName:
       h.fileNamePos = static_cast<std::uint16_t>(pos + 1);
@@ -58,19 +61,18 @@ bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes
 // Walks the chain of extended headers. Every size must leave room for its
 // type byte and next-size field and keep the chain inside the header bytes.
 bool WalkExtendedHeaders(MemberHeaderRecord& h) {
+  // In locals: the CRC header's bytes are written through h.bytes, and the
+  // compiler would otherwise read both fields again after every header.
+  const std::uint8_t* const bytes = h.bytes;
+  const unsigned headerSize = h.headerSize;
   unsigned pos = kOffFirstExtSize;
   for (;;) {
-    const unsigned size = ReadLe16(h.bytes + pos);
+    const unsigned size = ReadLe16(bytes + pos);
     if (size == 0) return true;
-    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > h.headerSize) return false;
+    if (size < kExtOverheadBytes || pos + size + kSizeFieldBytes > headerSize) return false;
     if (!ApplyExtendedHeader(h, pos + kSizeFieldBytes, size - kExtOverheadBytes)) return false;
     pos += size;
   }
-}
-
-bool HeaderCrcMatches(MemberHeaderRecord& h) {
-  for (unsigned i = 0; i < kHeaderCrcBytes; ++i) h.bytes[h.headerCrcPos + i] = 0;
-  return Crc16(0, h.bytes, h.headerSize) == h.headerCrc;
 }
 
 unsigned BoundedLength(const std::uint8_t* text, unsigned length) {
@@ -126,7 +128,7 @@ void TakeFixedPart(Engine& e) {
   h.fileNamePos = h.fileNameLength = 0;
   h.directoryPos = h.directoryLength = 0;
   h.headerCrcSeen = false;
-  h.headerCrc = h.headerCrcPos = 0;
+  h.headerCrc = 0;
 }
 
 // Sizes that the 64-bit extended header could make negative are refused
@@ -169,7 +171,7 @@ EngineResult ReadMemberHeader(Engine& e, bool dropFolders) {
 
   TakeFixedPart(e);
   if (!WalkExtendedHeaders(h) || !SizesAreSound(h)) return EngineResult::Damaged;
-  if (!h.headerCrcSeen || !HeaderCrcMatches(h)) return EngineResult::Damaged;
+  if (!h.headerCrcSeen || Crc16(0, h.bytes, h.headerSize) != h.headerCrc) return EngineResult::Damaged;
   if (!BuildJoinedName(h, e.joinedName, dropFolders)) return EngineResult::Damaged;
   // Last, so that a sound header of another method is read whole: the
   // caller may skip its member, or decode it with decoders of its own.

@@ -27,7 +27,6 @@ struct MemberHeaderRecord {
   std::uint16_t directoryPos, directoryLength;
   bool headerCrcSeen;
   std::uint16_t headerCrc;
-  std::uint16_t headerCrcPos;
 };
 
 // Reads and checks the next header into e.header and e.joinedName, dropping

@@ -24,8 +24,7 @@ struct ExtendedState {
   std::string fileName, directory;
   bool hasFileName = false;
   bool crcSeen = false;
-  std::uint16_t crc = 0;
-  std::size_t crcPos = 0;  // of the CRC's bytes in the whole header
+  std::uint16_t crc = 0;  // the last CRC header's; every one's bytes are zeroed
 };
 
 // The extended headers that only the packer gives meaning, the same at every
@@ -67,7 +66,7 @@ void ReadPackerField(std::uint8_t type, const std::uint8_t* data, std::size_t da
 // Applies one extended header: its type at bytes[pos], dataBytes of data
 // after it. False when a type whose meaning the reader takes is too short
 // for it, or says a size no archive can have.
-bool ApplyExtendedHeader(const std::vector<std::uint8_t>& bytes, std::size_t pos, std::size_t dataBytes,
+bool ApplyExtendedHeader(std::vector<std::uint8_t>& bytes, std::size_t pos, std::size_t dataBytes,
                          HeaderFields& f, ExtendedState& s) {
   const std::uint8_t* data = bytes.data() + pos + 1;
   const std::string text(reinterpret_cast<const char*>(data), dataBytes);
@@ -76,7 +75,7 @@ bool ApplyExtendedHeader(const std::vector<std::uint8_t>& bytes, std::size_t pos
       if (dataBytes < kHeaderCrcBytes) return false;
       s.crcSeen = true;
       s.crc = ReadLe16(data);
-      s.crcPos = pos + 1;
+      bytes[pos + 1] = bytes[pos + 2] = 0;  // the CRC is that of the header with these zero
       return true;
     case kExtFileName:
       s.fileName = text;
@@ -123,10 +122,8 @@ void JoinName(ExtendedState& s, std::string baseName, HeaderFields& f) {
   f.name = joined + file;
 }
 
-bool HeaderCrcHolds(std::vector<std::uint8_t>& bytes, const ExtendedState& s) {
-  if (!s.crcSeen) return true;
-  bytes[s.crcPos] = bytes[s.crcPos + 1] = 0;
-  return Crc16(0, bytes.data(), bytes.size()) == s.crc;
+bool HeaderCrcHolds(const std::vector<std::uint8_t>& bytes, const ExtendedState& s) {
+  return !s.crcSeen || Crc16(0, bytes.data(), bytes.size()) == s.crc;
 }
 
 void TakeCommonFields(const std::uint8_t* b, HeaderFields& f) {

@@ -135,6 +135,11 @@ TEST(HeaderLevels, RefusesWhatDoesNotHold) {
     return h;
   };
   const Bytes plain = OldHeader(0, "name", {});
+  // Two CRC headers, the value written in the first (over the header with both
+  // zero): it counts only in the last.
+  const Bytes twoCrcs = Level3({Ext(0x01, Text("x")), Ext(0x00, {0, 0})});
+  Bytes lastHolds = twoCrcs;
+  lastHolds[46] = twoCrcs[33], lastHolds[47] = twoCrcs[34], lastHolds[33] ^= 0x55;
   struct Case {
     const char* what;
     Bytes header;
@@ -151,6 +156,8 @@ TEST(HeaderLevels, RefusesWhatDoesNotHold) {
       {"level 1: an extended header too small for its own fields",
        withByte(OldHeader(1, "n", {'M'}, {Ext(0x7E, {})}), 26, 2), HeaderOutcome::Damaged},
       {"level 3: the header CRC", Level3({Ext(0x01, Text("x"))}, false), HeaderOutcome::Damaged},
+      {"level 3: the last of two CRC headers, with both zero", lastHolds, HeaderOutcome::Ok},
+      {"level 3: the first of two CRC headers", twoCrcs, HeaderOutcome::Damaged},
       {"level 3: a 64-bit size with the top bit set",
        Level3({Ext(0x42, {0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0})}), HeaderOutcome::Damaged},
   };

@@ -209,6 +209,27 @@ TEST(MemberHeader, AnyChangedByteIsDamage) {
   EXPECT_EQ(Read(BuildHeader(n)), EngineResult::Damaged);
 }
 
+// Writers put one CRC header in a header. Where there are several, the bytes
+// of every one count as zero and the last one's value is the header's CRC.
+TEST(MemberHeader, SeveralCrcHeadersCheckTheLastWithEveryOneZero) {
+  HeaderSpec s = Named("", "x");
+  s.extended.push_back({0x00, Le(0, 2)});  // a second CRC header at 35, its value at 36
+  const Bytes zeroed = BuildHeader(s);
+  ASSERT_EQ(zeroed.size(), 40u);
+  auto withCrcs = [&](std::uint16_t first, std::uint16_t last) {
+    Bytes h = zeroed;
+    h[27] = static_cast<std::uint8_t>(first), h[28] = static_cast<std::uint8_t>(first >> 8);
+    h[36] = static_cast<std::uint8_t>(last), h[37] = static_cast<std::uint8_t>(last >> 8);
+    return h;
+  };
+  const std::uint16_t allZero = ReferenceCrc(withCrcs(0, 0));
+  const std::uint16_t firstCounted = ReferenceCrc(withCrcs(0xABCD, 0));
+  ASSERT_NE(allZero, firstCounted);
+  EXPECT_EQ(Read(withCrcs(0xABCD, allZero)), EngineResult::Ok);
+  EXPECT_EQ(Read(withCrcs(0xABCD, firstCounted)), EngineResult::Damaged);
+  EXPECT_EQ(Read(withCrcs(allZero, 0xABCD)), EngineResult::Damaged);
+}
+
 TEST(MemberHeader, TruncatedArchives) {
   EXPECT_EQ(Read({}), EngineResult::Damaged);  // ends right after a member's data
   const Bytes good = BuildHeader(Named("", "x"));
