@@ -6,7 +6,7 @@
 # the assembler pads each to 16 bytes on x86-64: the 64-bit stub builds the
 # shell in one section a file. (On i686 the padding is 4 bytes, less than
 # the code the linker could then no longer drop.)
-set(QUORVEL_STUB_FLAGS -Oz -fno-exceptions -fno-rtti ${QUORVEL_UNWIND_FLAGS})
+set(QUORVEL_STUB_FLAGS -Oz -fno-exceptions -fno-rtti ${QUORVEL_I686_SIZE_FLAGS})
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   list(APPEND QUORVEL_STUB_FLAGS -ffunction-sections)
 endif()

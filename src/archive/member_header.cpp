@@ -9,10 +9,6 @@
 namespace {
 using namespace lzh;
 
-bool IsKnownMethod(const std::uint8_t* name) {
-  return HasMethodNameShape(name) && IsReadableMethod(static_cast<char>(name[kMethodLetterPos]));
-}
-
 // Applies one extended header whose type byte is at pos and whose data has
 // dataBytes bytes. Returns false when a known type is too short for its data.
 bool ApplyExtendedHeader(MemberHeaderRecord& h, unsigned pos, unsigned dataBytes) {
@@ -175,6 +171,6 @@ EngineResult ReadMemberHeader(Engine& e, bool dropFolders) {
   if (!BuildJoinedName(h, e.joinedName, dropFolders)) return EngineResult::Damaged;
   // Last, so that a sound header of another method is read whole: the
   // caller may skip its member, or decode it with decoders of its own.
-  if (!IsKnownMethod(h.bytes + kOffMethod)) return EngineResult::Unsupported;
+  if (!IsReadableMethodName(h.bytes + kOffMethod)) return EngineResult::Unsupported;
   return EngineResult::Ok;
 }

@@ -125,6 +125,11 @@ constexpr bool HasMethodNameShape(const std::uint8_t* name) {
   return name[kMethodLetterPos + 1] == static_cast<std::uint8_t>(kMethodNameEnd);
 }
 
+// The five bytes name one of the stub's methods.
+constexpr bool IsReadableMethodName(const std::uint8_t* name) {
+  return HasMethodNameShape(name) && IsReadableMethod(static_cast<char>(name[kMethodLetterPos]));
+}
+
 // ---- Extended headers -----------------------------------------------------
 
 // Each: a type byte, its data, then the size of the next one (0 ends the

@@ -347,11 +347,10 @@ bool ArchiveReader::DecodeStored(const MemberSink& sink, std::string& error) {
     error = "cannot seek to the member's data";
     return false;
   }
-  const auto* name = reinterpret_cast<const std::uint8_t*>(current_.method.data());
-  const char letter = current_.method[lzh::kMethodLetterPos];
-  if (!lzh::HasMethodNameShape(name) || !lzh::IsReadableMethod(letter)) return DecodeOtherMethod(sink, error);
+  if (!lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(current_.method.data())))
+    return DecodeOtherMethod(sink, error);
   Engine& e = *engine_;
-  e.header.method = letter;
+  e.header.method = current_.method[lzh::kMethodLetterPos];
   e.header.originalSize = current_.originalSize;
   e.header.compressedRemaining = current_.compressedSize;
   sink_ = &sink;

@@ -486,11 +486,9 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
     if (status == ReadStatus::End) break;
     if (status == ReadStatus::Failed)
       return error = HeaderFailure(number, error), false;
-    const char letter = member.method[lzh::kMethodLetterPos];
     // (The OS-9/68K writer's level-2 header is longer than the stub reads it.)
     if (member.level != lzh::kHeaderLevel || member.osId == lzh::kOsIdOs9_68k || member.IsSymlink() ||
-        !lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(member.method.data())) ||
-        !lzh::IsReadableMethod(letter))
+        !lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(member.method.data())))
       return error = "member " + MemberNameForDisplay(member) + ": not as the stub reads it", false;
     if (!reader.Decode(MemberSink(), error))
       return error = "member " + MemberNameForDisplay(member) + ": " + error, false;
@@ -527,11 +525,10 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
     if (s.directory) s.entry.attributes = lzh::kDosDirectory;
     if (!s.directory) {
       s.inMemory = true;
-      const char letter = m.method[lzh::kMethodLetterPos];
       // The stub's own methods: the data is copied once its CRC is checked.
       // (Not a Mac member that may give only its data fork.)
-      s.packed = lzh::HasMethodNameShape(reinterpret_cast<const std::uint8_t*>(m.method.data())) &&
-                 lzh::IsReadableMethod(letter) && !MayHoldMacBinary(m);
+      s.packed = lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(m.method.data())) &&
+                 !MayHoldMacBinary(m);
       std::vector<std::uint8_t> decoded;
       if (!reader.Decode([&decoded, &s](const void* data, std::size_t length) {
             if (!s.packed) decoded.insert(decoded.end(), static_cast<const std::uint8_t*>(data),
@@ -541,7 +538,7 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
         return error = "member " + shown + ": " + error, false;
       if (s.packed) {
         if (!reader.ReadPacked(s.content, error)) return error = "member " + shown + ": " + error, false;
-        s.entry.method = letter;
+        s.entry.method = m.method[lzh::kMethodLetterPos];
         s.entry.compressedSize = s.content.size();
         s.entry.originalSize = static_cast<std::uint64_t>(m.originalSize);
         s.entry.dataCrc = m.dataCrc;
