@@ -347,8 +347,7 @@ bool ArchiveReader::DecodeStored(const MemberSink& sink, std::string& error) {
     error = "cannot seek to the member's data";
     return false;
   }
-  if (!lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(current_.method.data())))
-    return DecodeOtherMethod(sink, error);
+  if (!current_.HasStubMethod()) return DecodeOtherMethod(sink, error);
   Engine& e = *engine_;
   e.header.method = current_.method[lzh::kMethodLetterPos];
   e.header.originalSize = current_.originalSize;

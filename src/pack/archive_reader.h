@@ -40,6 +40,11 @@ struct ArchiveMember : HeaderFields {
   }
   // "-lh5-" and so on, as the header has it.
   const std::string& MethodName() const { return method; }
+  // Its data is in one of the stub's methods (the readers always fill the
+  // method's five bytes).
+  bool HasStubMethod() const {
+    return lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(method.data()));
+  }
   // The name of the system that made the member, "-" when the header says none.
   std::string OsName() const;
 

@@ -488,7 +488,7 @@ bool CheckAppendableArchive(const std::vector<std::uint8_t>& archive, std::size_
       return error = HeaderFailure(number, error), false;
     // (The OS-9/68K writer's level-2 header is longer than the stub reads it.)
     if (member.level != lzh::kHeaderLevel || member.osId == lzh::kOsIdOs9_68k || member.IsSymlink() ||
-        !lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(member.method.data())))
+        !member.HasStubMethod())
       return error = "member " + MemberNameForDisplay(member) + ": not as the stub reads it", false;
     if (!reader.Decode(MemberSink(), error))
       return error = "member " + MemberNameForDisplay(member) + ": " + error, false;
@@ -527,8 +527,7 @@ bool ImportArchive(const std::string& path, std::vector<PackSource>& sources, st
       s.inMemory = true;
       // The stub's own methods: the data is copied once its CRC is checked.
       // (Not a Mac member that may give only its data fork.)
-      s.packed = lzh::IsReadableMethodName(reinterpret_cast<const std::uint8_t*>(m.method.data())) &&
-                 !MayHoldMacBinary(m);
+      s.packed = m.HasStubMethod() && !MayHoldMacBinary(m);
       std::vector<std::uint8_t> decoded;
       if (!reader.Decode([&decoded, &s](const void* data, std::size_t length) {
             if (!s.packed) decoded.insert(decoded.end(), static_cast<const std::uint8_t*>(data),
